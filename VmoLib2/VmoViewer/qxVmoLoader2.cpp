@@ -1,0 +1,1 @@
+#include "VmoLib2/VmoViewer/qxVmoLoader2.h"
