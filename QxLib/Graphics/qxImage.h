@@ -60,6 +60,10 @@ std::string FileExtension(std::string_view fileName);
 // position is restored.
 bool HasPngSignature(TStream& stream);
 
+// Reads up to `limit` bytes from the stream position (fewer at its end);
+// loaders use it to copy what they need without trusting declared sizes.
+std::string ReadPictureBytes(TStream& stream, int64_t limit);
+
 struct TImageLoader {
   TLoaderFunction Loader;
   std::vector<std::string> Extensions; // normalised
