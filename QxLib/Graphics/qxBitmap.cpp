@@ -1,12 +1,40 @@
 #include "QxLib/Graphics/qxBitmap.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <utility>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace qx {
 
 namespace {
+
+// Pixel memory of this size or more is placed on huge pages where the system
+// offers them: touching a freshly mapped 24-megapixel picture page by page
+// otherwise costs more than decoding it.
+constexpr size_t kHugePageSize = size_t{2} << 20;
+constexpr size_t kHugePageThreshold = 2 * kHugePageSize;
+
+std::shared_ptr<uint8_t[]> AllocatePixels(size_t bytes, bool zeroed) {
+  if (bytes < kHugePageThreshold)
+    return zeroed ? std::make_shared<uint8_t[]>(bytes) : std::make_shared_for_overwrite<uint8_t[]>(bytes);
+  const size_t rounded = (bytes + kHugePageSize - 1) / kHugePageSize * kHugePageSize;
+  void* memory = std::aligned_alloc(kHugePageSize, rounded);
+  if (!memory)
+    throw std::bad_alloc();
+#if defined(__linux__)
+  madvise(memory, rounded, MADV_HUGEPAGE);
+#endif
+  std::shared_ptr<uint8_t[]> result(static_cast<uint8_t*>(memory), [](uint8_t* p) { std::free(p); });
+  if (zeroed)
+    std::memset(memory, 0, bytes);
+  return result;
+}
 
 uint8_t Luminance(TBgra c) {
   return static_cast<uint8_t>((77u * c.r + 150u * c.g + 29u * c.b) >> 8);
@@ -30,23 +58,30 @@ int64_t DefaultStride(int64_t width, TPixelFormat format) {
   return (width * BytesPerPixel(format) + 3) / 4 * 4;
 }
 
-TBitmap::TBitmap(int width, int height, TPixelFormat format) {
+TBitmap::TBitmap(int width, int height, TPixelFormat format) { Allocate(width, height, format, true); }
+
+TBitmap TBitmap::Uninitialized(int width, int height, TPixelFormat format) {
+  TBitmap result;
+  result.Allocate(width, height, format, false);
+  return result;
+}
+
+void TBitmap::Allocate(int width, int height, TPixelFormat format, bool zeroed) {
   QX_ASSERT(width >= 0 && height >= 0, "Invalid Combination Of Bitmap Parameters");
-  if (width == 0 || height == 0) {
-    m_format = format;
+  m_format = format;
+  if (width == 0 || height == 0)
     return;
-  }
   QX_ASSERT(format != TPixelFormat::None, "Invalid Combination Of Bitmap Parameters");
   const int64_t stride = DefaultStride(width, format);
   if (stride * height > kMaxPictureBytes)
     throw EPictureTooLarge("Picture too large: " + std::to_string(width) + " x " + std::to_string(height) +
                            " pixels (limit " + std::to_string(kMaxPictureBytes >> 20) + " MiB)");
-  m_memory = std::make_shared<uint8_t[]>(static_cast<size_t>(stride * height));
+  const auto bytes = static_cast<size_t>(stride * height);
+  m_memory = AllocatePixels(bytes, zeroed);
   m_bits = m_memory.get();
   m_width = width;
   m_height = height;
   m_stride = stride;
-  m_format = format;
 }
 
 TBitmap::TBitmap(TBitmap&& other) noexcept
@@ -98,7 +133,7 @@ TBitmap TBitmap::CropView(int x, int y, int width, int height) const {
 }
 
 TBitmap TBitmap::Clone() const {
-  TBitmap result(m_width, m_height, m_format);
+  TBitmap result = Uninitialized(m_width, m_height, m_format);
   const size_t rowBytes = static_cast<size_t>(m_width) * PixelBytes();
   for (int y = 0; y < m_height; ++y)
     std::memcpy(result.Scanline(y), Scanline(y), rowBytes);

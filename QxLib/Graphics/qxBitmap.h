@@ -45,6 +45,10 @@ public:
   TBitmap& operator=(const TBitmap&) = delete;
   virtual ~TBitmap() = default;
 
+  // Like the constructor but leaves the pixels unset, for decoders that
+  // write every pixel anyway.
+  static TBitmap Uninitialized(int width, int height, TPixelFormat format);
+
   // A bitmap over memory owned elsewhere; the memory must outlive it.
   static TBitmap Wrap(void* bits, int width, int height, int64_t stride, TPixelFormat format);
 
@@ -90,6 +94,8 @@ public:
   bool SamePixels(const TBitmap& other) const;
 
 private:
+  void Allocate(int width, int height, TPixelFormat format, bool zeroed);
+
   std::shared_ptr<uint8_t[]> m_memory;
   uint8_t* m_bits = nullptr;
   int m_width = 0;

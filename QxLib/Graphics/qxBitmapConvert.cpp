@@ -68,7 +68,7 @@ TBitmap ConvertBitmap(const TBitmap& source, TPixelFormat format) {
   const TPixelFormat from = source.Format();
   if (from == format)
     return source.Clone();
-  TBitmap result(source.Width(), source.Height(), format);
+  TBitmap result = TBitmap::Uninitialized(source.Width(), source.Height(), format);
   const int width = source.Width();
   const int sb = source.PixelBytes();
   const int db = result.PixelBytes();

@@ -14,7 +14,7 @@ TBitmap ApplyOrientation(const TBitmap& source, int orientation) {
   const bool swap = OrientationSwapsSides(orientation);
   const int dw = swap ? sh : sw;
   const int dh = swap ? sw : sh;
-  TBitmap result(dw, dh, source.Format());
+  TBitmap result = TBitmap::Uninitialized(dw, dh, source.Format());
   const int bytes = source.PixelBytes();
   // For each output pixel (x, y) the source pixel it shows.
   for (int y = 0; y < dh; ++y) {

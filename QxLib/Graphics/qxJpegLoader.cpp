@@ -2,6 +2,7 @@
 
 #include "QxLib/Graphics/qxImage.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 
@@ -12,6 +13,7 @@ namespace qx {
 namespace {
 
 constexpr int kMaxJpegLevel = 3;
+constexpr int kRowsPerRead = 16;
 
 // libjpeg reports fatal errors through error_exit, which must not return.
 // It jumps back to the guarded call below; the code between the setjmp and
@@ -99,7 +101,7 @@ void RunJob(TJpegJob& job) {
   jpeg_calc_output_dimensions(&info);
   const TPixelFormat format = job.Header.Grey ? TPixelFormat::Gray8 : TPixelFormat::Bgr24;
   CheckPictureSize(info.output_width, info.output_height, format);
-  job.Pixels = TBitmap(static_cast<int>(info.output_width), static_cast<int>(info.output_height), format);
+  job.Pixels = TBitmap::Uninitialized(static_cast<int>(info.output_width), static_cast<int>(info.output_height), format);
   if (job.Progress && *job.Progress) {
     job.ProgressManager.Manager.progress_monitor = ProgressMonitor;
     job.ProgressManager.Callback = job.Progress;
@@ -107,9 +109,14 @@ void RunJob(TJpegJob& job) {
     info.progress = &job.ProgressManager.Manager;
   }
   jpeg_start_decompress(&info);
+  // Several rows per call let libjpeg write a whole band of rows at once.
+  JSAMPROW rows[kRowsPerRead];
   while (info.output_scanline < info.output_height) {
-    JSAMPROW row = job.Pixels.Scanline(static_cast<int>(info.output_scanline));
-    jpeg_read_scanlines(&info, &row, 1);
+    const int first = static_cast<int>(info.output_scanline);
+    const int count = std::min<int>(kRowsPerRead, static_cast<int>(info.output_height) - first);
+    for (int i = 0; i < count; ++i)
+      rows[i] = job.Pixels.Scanline(first + i);
+    jpeg_read_scanlines(&info, rows, static_cast<JDIMENSION>(count));
   }
   jpeg_finish_decompress(&info);
 }
@@ -122,7 +129,7 @@ bool RunGuarded(TJpegJob& job) {
 }
 
 TBitmap ExpandGrey(const TBitmap& grey, const TProgressCallback& progress) {
-  TBitmap result(grey.Width(), grey.Height(), TPixelFormat::Bgr24);
+  TBitmap result = TBitmap::Uninitialized(grey.Width(), grey.Height(), TPixelFormat::Bgr24);
   for (int y = 0; y < grey.Height(); ++y) {
     const uint8_t* s = grey.Scanline(y);
     uint8_t* d = result.Scanline(y);

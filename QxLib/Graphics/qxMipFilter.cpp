@@ -18,7 +18,7 @@ TBitmap HalveBitmap(const TBitmap& source, bool withAlpha) {
   const int sh = source.Height();
   const int dw = (sw + 1) / 2;
   const int dh = (sh + 1) / 2;
-  TBitmap result(dw, dh, format);
+  TBitmap result = TBitmap::Uninitialized(dw, dh, format);
 
   // The filter is separable: the vertical 1-2-1 sums of the three source
   // rows are formed first for every source column (plus a clamped column on

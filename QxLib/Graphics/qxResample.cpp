@@ -43,7 +43,7 @@ TBitmap ResizeBilinear(const TBitmap& source, int width, int height) {
   const int channels = source.PixelBytes();
   const std::vector<TTap> xs = MakeTaps(source.Width(), width);
   const std::vector<TTap> ys = MakeTaps(source.Height(), height);
-  TBitmap result(width, height, format);
+  TBitmap result = TBitmap::Uninitialized(width, height, format);
   // Horizontal pass of the two source rows, kept in 1/256 units.
   std::vector<int> row0(static_cast<size_t>(width) * channels);
   std::vector<int> row1(row0.size());
