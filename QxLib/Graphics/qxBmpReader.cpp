@@ -115,7 +115,8 @@ inline uint8_t PaletteIndex(const uint8_t* row, int x, int bits) {
   }
 }
 
-// Writes palette colours for a row of indices into a Bgr24 row.
+// Writes palette colours for a row of 1-, 4- or 8-bit indices into a Bgr24
+// row.
 void ExpandRow(const uint8_t* indices, int width, const std::vector<TBgra>& palette, uint8_t* d, int bits) {
   for (int x = 0; x < width; ++x, d += 3) {
     const TBgra& c = palette[PaletteIndex(indices, x, bits)];
@@ -123,16 +124,23 @@ void ExpandRow(const uint8_t* indices, int width, const std::vector<TBgra>& pale
   }
 }
 
-// Decodes RLE8 or RLE4 data into one index per pixel (row 0 = first row in
-// file order). Runs and deltas past the picture are clipped; decoding stops
-// at the end-of-bitmap code, past the last row or at the end of the data.
-std::vector<uint8_t> DecodeRle(const uint8_t* p, const uint8_t* end, int width, int height, bool rle4) {
-  std::vector<uint8_t> indices(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+// Decodes RLE8 or RLE4 data straight into the Bgr24 bitmap through the
+// palette; pixels the data skips keep palette entry 0. Runs and deltas past
+// the picture are clipped; decoding stops at the end-of-bitmap code, past the
+// last row or at the end of the data.
+void DecodeRle(const uint8_t* p, const uint8_t* end, const std::vector<TBgra>& palette, bool rle4, bool bottomUp,
+               TBitmap& bitmap) {
+  const int width = bitmap.Width();
+  const int height = bitmap.Height();
+  bitmap.Fill(palette[0]);
   int64_t x = 0;
   int64_t y = 0;
   auto put = [&](uint8_t value) {
-    if (x < width && y < height)
-      indices[static_cast<size_t>(y * width + x)] = value;
+    if (x < width && y < height) {
+      uint8_t* d = bitmap.Scanline(static_cast<int>(bottomUp ? height - 1 - y : y)) + x * 3;
+      const TBgra& c = palette[value];
+      d[0] = c.b, d[1] = c.g, d[2] = c.r;
+    }
     ++x;
   };
   while (end - p >= 2 && y < height) {
@@ -168,7 +176,6 @@ std::vector<uint8_t> DecodeRle(const uint8_t* p, const uint8_t* end, int width, 
       p += std::min<int64_t>(padded, end - p);
     }
   }
-  return indices;
 }
 
 bool ParseHeader(const uint8_t* b, TBmpHeader& h) {
@@ -254,9 +261,7 @@ std::unique_ptr<TBitmap> ReadBmp(TStream& stream) {
   const auto targetRow = [&](int fileRow) { return bitmap->Scanline(bottomUp ? height - 1 - fileRow : fileRow); };
   if (rle) {
     const std::vector<TBgra> palette = ReadPalette(file, h);
-    const std::vector<uint8_t> indices = DecodeRle(data, end, width, height, h.Compression == kRle4);
-    for (int r = 0; r < height; ++r)
-      ExpandRow(indices.data() + static_cast<size_t>(r) * width, width, palette, targetRow(r), 8);
+    DecodeRle(data, end, palette, h.Compression == kRle4, bottomUp, *bitmap);
   } else if (h.BitCount <= 8) {
     const std::vector<TBgra> palette = ReadPalette(file, h);
     for (int r = 0; r < height; ++r)

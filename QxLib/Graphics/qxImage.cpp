@@ -30,6 +30,12 @@ TImage::TImage(TRefPtr<TBitmapStore> store) : m_store(std::move(store)) {
   m_params.Format = m_store->PixelFormat();
 }
 
+void TImage::SetOrientation(int orientation) {
+  m_store->SetOrientation(orientation);
+  m_params.Width = m_store->Width();
+  m_params.Height = m_store->Height();
+}
+
 std::string NormalizeExtension(std::string_view extension) {
   size_t i = 0;
   while (i < extension.size() && static_cast<unsigned char>(extension[i]) < 33)

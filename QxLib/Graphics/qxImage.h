@@ -40,6 +40,11 @@ public:
   explicit TImage(TRefPtr<TBitmapStore> store);
 
   TBitmapStore& Store() const { return *m_store; }
+
+  // Turns the picture upright for an EXIF orientation code (the file
+  // source's picture transform hook gives it) and refreshes the parameters;
+  // call it right after opening, before any level is decoded.
+  void SetOrientation(int orientation);
   const TRefPtr<TBitmapStore>& StoreRef() const { return m_store; }
   const TImageParams& Params() const { return m_params; }
 

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace qx {
 
@@ -167,6 +169,19 @@ TEST(BitmapStore, WrapperServesItsBitmapOnce) {
   EXPECT_TRUE(store->GetMipLevel(0)->SamePixels(copy));
   EXPECT_EQ(store->GetMipLevel(3)->Width(), 1);
   EXPECT_TRUE(store->GetMipLevel(0)->SamePixels(copy));
+}
+
+TEST(BitmapStore, ThreadsAskingAtOnceShareOneDecode) {
+  auto store = MakeRef<TCountingStore>(300, 200, TPixelFormat::Bgra32, 1);
+  std::shared_ptr<const TBitmap> results[4];
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 4; ++i)
+    threads.emplace_back([&, i] { results[i] = store->GetMipLevel(2, TPixelFormat::Bgr24); });
+  for (auto& t : threads)
+    t.join();
+  for (const auto& r : results)
+    EXPECT_EQ(r.get(), results[0].get());
+  EXPECT_EQ(store->Decodes, 3);
 }
 
 } // namespace qx

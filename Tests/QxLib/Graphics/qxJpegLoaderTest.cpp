@@ -60,6 +60,20 @@ TEST(JpegLoader, LevelsComeFromDctScaling) {
   EXPECT_NEAR(small.r, 200, 6);
 }
 
+TEST(JpegLoader, OrientationFromTheSourceSwapsTheSides) {
+  auto image = ImageLoaders().Open(test::StreamOf(test::EncodeJpeg(Smooth(48, 32))), "turned.jpg");
+  ASSERT_TRUE(image);
+  image->SetOrientation(8);
+  EXPECT_EQ(image->Params().Width, 32);
+  EXPECT_EQ(image->Params().Height, 48);
+  const auto level1 = image->Store().GetMipLevel(1);
+  EXPECT_EQ(level1->Width(), 16);
+  EXPECT_EQ(level1->Height(), 24);
+  // A quarter turn counter-clockwise brings the right edge (blue 40 + 47)
+  // to the top.
+  EXPECT_NEAR(image->Store().GetMipLevel(0)->GetPixel(16, 0).b, 87, 4);
+}
+
 TEST(JpegLoader, GreyScaleIsExpandedAndReportsTwoHalves) {
   TBitmap grey(40, 30, TPixelFormat::Gray8);
   for (int y = 0; y < 30; ++y)
