@@ -121,6 +121,7 @@ int64_t TZDecompressionStream::InflateChunk(uint8_t* out, int64_t count) {
   z_stream& z = m_inflater->z;
   z.next_out = out;
   z.avail_out = static_cast<uInt>(count);
+  int result = Z_OK;
   while (z.avail_out > 0 && !m_finished) {
     if (z.avail_in == 0) {
       const int64_t got = m_source.Read(m_inflater->input.data(), kInputBlockSize);
@@ -131,25 +132,21 @@ int64_t TZDecompressionStream::InflateChunk(uint8_t* out, int64_t count) {
       m_consumed = m_source.GetPosition();
       Progress();
     }
-    const int result = inflate(&z, Z_NO_FLUSH);
+    result = inflate(&z, Z_NO_FLUSH);
     if (result == Z_STREAM_END) {
+      // Whatever follows the data in the source is not ours.
       m_finished = true;
-      if (z.avail_in > 0) {
-        m_consumed = m_source.GetPosition();
-        z.avail_in = 0;
-      }
-      break;
+      z.avail_in = 0;
     }
     // Besides the negative results, a preset dictionary is nothing a packed
-    // entry can have; asking for one would otherwise loop for ever.
-    if (result != Z_OK) {
-      const int64_t produced = count - z.avail_out;
-      m_produced += produced;
-      throw EZDecompressionError(ZMessage(z, result));
-    }
+    // entry can have; waiting for one would loop for ever.
+    if (result != Z_OK)
+      break;
   }
   const int64_t produced = count - z.avail_out;
   m_produced += produced;
+  if (result != Z_OK && result != Z_STREAM_END)
+    throw EZDecompressionError(ZMessage(z, result));
   return produced;
 }
 

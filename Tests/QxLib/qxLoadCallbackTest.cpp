@@ -12,6 +12,7 @@
 #include <atomic>
 #include <future>
 #include <thread>
+#include <vector>
 
 namespace qx {
 
@@ -50,29 +51,32 @@ TEST(LoadCallback, ModeOutsideTheRangeIsAnAssertion) {
 }
 
 TEST(LoadCallback, SleepModeRaisesEveryThreadsPriorityAndRestoresIt) {
-  // A second thread of the process, alive across the mode changes.
-  std::promise<pid_t> started;
+  // One thread alive across the mode changes, one started while raised.
   std::atomic<bool> stop{false};
-  std::thread worker([&] {
+  std::promise<pid_t> olderStarted;
+  std::promise<pid_t> newerStarted;
+  const auto idle = [&stop](std::promise<pid_t>& started) {
     started.set_value(ThisThread());
     while (!stop)
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  });
-  const pid_t other = started.get_future().get();
+  };
+  std::thread older(idle, std::ref(olderStarted));
+  const pid_t olderId = olderStarted.get_future().get();
   const int before = NiceOf(ThisThread());
 
   SetLoadCallbackMode(lcmSleep);
   const int raisedHere = NiceOf(ThisThread());
-  const int raisedThere = NiceOf(other);
+  const int raisedThere = NiceOf(olderId);
+  std::thread newer(idle, std::ref(newerStarted));
+  const pid_t newerId = newerStarted.get_future().get();
   SetLoadCallbackMode(lcmYield);
-  const int after = NiceOf(ThisThread());
-  const int afterThere = NiceOf(other);
+  const std::vector<int> after = {NiceOf(ThisThread()), NiceOf(olderId), NiceOf(newerId)};
   SetLoadCallbackMode(lcmNone);
   stop = true;
-  worker.join();
+  older.join();
+  newer.join();
 
-  EXPECT_EQ(after, before);
-  EXPECT_EQ(afterThere, before);
+  EXPECT_EQ(after, std::vector<int>(3, before));
   // Raising needs privileges; without them the priority simply stays.
   if (raisedHere != before) {
     EXPECT_LT(raisedHere, before);
