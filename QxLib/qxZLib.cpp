@@ -214,6 +214,8 @@ int64_t TInflateStream::Read(void* buffer, int64_t count) {
 // One-shot helpers
 
 std::string DeflateRaw(std::string_view data, int level) {
+  if (data.size() > UINT_MAX)
+    throw EStreamError("Deflate error");
   TDeflater deflater(level);
   z_stream& z = deflater.Z();
   std::string out;
@@ -222,7 +224,7 @@ std::string DeflateRaw(std::string_view data, int level) {
   z.avail_in = static_cast<uInt>(data.size());
   z.next_out = reinterpret_cast<Bytef*>(out.data());
   z.avail_out = static_cast<uInt>(out.size());
-  if (data.size() > UINT_MAX || deflate(&z, Z_FINISH) != Z_STREAM_END)
+  if (deflate(&z, Z_FINISH) != Z_STREAM_END)
     throw EStreamError("Deflate error");
   out.resize(static_cast<size_t>(z.total_out));
   return out;
@@ -256,7 +258,7 @@ int64_t DeflateRawStream(TStream& source, TStream& dest, int level) {
 
 std::string InflateRaw(std::string_view data, int64_t maxSize) {
   if (data.size() > UINT_MAX)
-    throw EZDecompressionError("Inflated data too large");
+    throw EZDecompressionError("Compressed data too large");
   z_stream z{};
   if (inflateInit2(&z, kRawWindowBits) != Z_OK)
     throw EZDecompressionError(ZMessage(z, Z_MEM_ERROR));
