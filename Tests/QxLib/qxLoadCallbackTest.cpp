@@ -28,7 +28,7 @@ pid_t ThisThread() {
 
 } // namespace
 
-TEST(LoadCallback, ModesAnswerAsDocumented) {
+TEST(LoadCallback, OnlyTheCancelModeAnswersFalse) {
   EXPECT_EQ(LoadCallbackMode(), lcmNone);
   for (const int mode : {lcmNone, lcmYield, lcmSleep}) {
     SetLoadCallbackMode(mode);
