@@ -87,6 +87,7 @@ TEST(IniValues, ChoiceExactOrIgnoringCase) {
   EXPECT_EQ(s.ReadChoice("Mode", words, -1, false), -1);
   EXPECT_EQ(s.ReadChoice("Mode", words, -1, true), 1);
   EXPECT_EQ(s.ReadChoice("Missing", words, 2, true), 2);
+  EXPECT_EQ(s.ReadChoice("Mode", {"a", "LOOP"}, 0, true), 1);
 }
 
 TEST(IniValues, TextListsDropLeadingBlanksAndHonourTheCount) {
