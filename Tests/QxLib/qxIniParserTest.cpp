@@ -198,6 +198,35 @@ TEST(IniParser, UndecodableTextRaisesAndLeavesTheStorageEmpty) {
   EXPECT_TRUE(ini.IsEmpty());
 }
 
+TEST(IniParser, RandomBytesNeverCrash) {
+  uint32_t seed = 12345;
+  const auto next = [&seed] {
+    seed = seed * 1664525u + 1013904223u;
+    return static_cast<char>(seed >> 24);
+  };
+  const std::string alphabet = "[]=; \t\r\nobjectend:\x80\xC3\xF0";
+  for (const std::string prefix : {"", "\xFF\xFE", "\xFE\xFF", "\xEF\xBB\xBF"}) {
+    for (int round = 0; round < 200; ++round) {
+      std::string text = prefix;
+      const int length = 1 + (static_cast<unsigned char>(next()) % 200);
+      for (int k = 0; k < length; ++k) {
+        const char c = next();
+        text += (c & 1) ? c : alphabet[static_cast<unsigned char>(c) % alphabet.size()];
+      }
+      TIniStorage ini;
+      try {
+        Load(ini, text);
+      } catch (const EIniInvalidCharacter&) {
+        EXPECT_TRUE(ini.IsEmpty());
+        continue;
+      }
+      TIniStorage reloaded;
+      reloaded.LoadFromString(ini.SaveToString());
+      EXPECT_EQ(reloaded.Lines().size(), ini.Lines().size());
+    }
+  }
+}
+
 TEST(IniSaver, RoundTripWritesBomAndCrLf) {
   const std::string text = "; head\n"
                            "[Main]\n"
