@@ -53,14 +53,14 @@ std::vector<id_t> ProcessThreads() {
 class TPriorityBoost {
 public:
   void Raise() {
-    if (!m_saved.empty())
+    if (m_raised)
       return;
+    m_raised = true;
+    m_normal = getpriority(PRIO_PROCESS, 0);
     for (const id_t thread : ProcessThreads()) {
       errno = 0;
       const int previous = getpriority(PRIO_PROCESS, thread);
-      if (previous == -1 && errno != 0)
-        continue;
-      if (previous <= kRaisedNice)
+      if ((previous == -1 && errno != 0) || previous <= kRaisedNice)
         continue;
       // Raising needs privileges the process may lack; then it keeps running
       // at its normal priority.
@@ -70,13 +70,28 @@ public:
   }
 
   void Restore() {
-    // A thread that has ended meanwhile makes its call fail harmlessly.
-    for (const auto& [thread, previous] : m_saved)
-      setpriority(PRIO_PROCESS, thread, previous);
+    if (!m_raised)
+      return;
+    m_raised = false;
+    if (m_saved.empty())
+      return;
+    // Threads started meanwhile inherited the raised priority from their
+    // creator; they go back to the process's normal one. A thread that has
+    // ended makes its call fail harmlessly.
+    for (const id_t thread : ProcessThreads()) {
+      int target = m_normal;
+      for (const auto& [saved, previous] : m_saved)
+        if (saved == thread)
+          target = previous;
+      if (getpriority(PRIO_PROCESS, thread) == kRaisedNice)
+        setpriority(PRIO_PROCESS, thread, target);
+    }
     m_saved.clear();
   }
 
 private:
+  bool m_raised = false;
+  int m_normal = 0;
   std::vector<std::pair<id_t, int>> m_saved;
 };
 

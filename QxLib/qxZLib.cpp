@@ -121,6 +121,7 @@ int64_t TZDecompressionStream::InflateChunk(uint8_t* out, int64_t count) {
   z_stream& z = m_inflater->z;
   z.next_out = out;
   z.avail_out = static_cast<uInt>(count);
+  int result = Z_OK;
   while (z.avail_out > 0 && !m_finished) {
     if (z.avail_in == 0) {
       const int64_t got = m_source.Read(m_inflater->input.data(), kInputBlockSize);
@@ -131,25 +132,21 @@ int64_t TZDecompressionStream::InflateChunk(uint8_t* out, int64_t count) {
       m_consumed = m_source.GetPosition();
       Progress();
     }
-    const int result = inflate(&z, Z_NO_FLUSH);
+    result = inflate(&z, Z_NO_FLUSH);
     if (result == Z_STREAM_END) {
+      // Whatever follows the data in the source is not ours.
       m_finished = true;
-      if (z.avail_in > 0) {
-        m_consumed = m_source.GetPosition();
-        z.avail_in = 0;
-      }
-      break;
+      z.avail_in = 0;
     }
     // Besides the negative results, a preset dictionary is nothing a packed
-    // entry can have; asking for one would otherwise loop for ever.
-    if (result != Z_OK) {
-      const int64_t produced = count - z.avail_out;
-      m_produced += produced;
-      throw EZDecompressionError(ZMessage(z, result));
-    }
+    // entry can have; waiting for one would loop for ever.
+    if (result != Z_OK)
+      break;
   }
   const int64_t produced = count - z.avail_out;
   m_produced += produced;
+  if (result != Z_OK && result != Z_STREAM_END)
+    throw EZDecompressionError(ZMessage(z, result));
   return produced;
 }
 
@@ -217,6 +214,8 @@ int64_t TInflateStream::Read(void* buffer, int64_t count) {
 // One-shot helpers
 
 std::string DeflateRaw(std::string_view data, int level) {
+  if (data.size() > UINT_MAX)
+    throw EStreamError("Deflate error");
   TDeflater deflater(level);
   z_stream& z = deflater.Z();
   std::string out;
@@ -225,7 +224,7 @@ std::string DeflateRaw(std::string_view data, int level) {
   z.avail_in = static_cast<uInt>(data.size());
   z.next_out = reinterpret_cast<Bytef*>(out.data());
   z.avail_out = static_cast<uInt>(out.size());
-  if (data.size() > UINT_MAX || deflate(&z, Z_FINISH) != Z_STREAM_END)
+  if (deflate(&z, Z_FINISH) != Z_STREAM_END)
     throw EStreamError("Deflate error");
   out.resize(static_cast<size_t>(z.total_out));
   return out;
@@ -259,7 +258,7 @@ int64_t DeflateRawStream(TStream& source, TStream& dest, int level) {
 
 std::string InflateRaw(std::string_view data, int64_t maxSize) {
   if (data.size() > UINT_MAX)
-    throw EZDecompressionError("Inflated data too large");
+    throw EZDecompressionError("Compressed data too large");
   z_stream z{};
   if (inflateInit2(&z, kRawWindowBits) != Z_OK)
     throw EZDecompressionError(ZMessage(z, Z_MEM_ERROR));
