@@ -282,6 +282,9 @@ TEST_F(VmopackRoundTrip, DamagedPackagesNeverCrashTheTool) {
       if (run.exitCode == 1) {
         EXPECT_FALSE(run.err.empty()) << "cut at " << cut;
       }
+      // Under the sanitizers a fault is reported on standard error.
+      EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
+      EXPECT_EQ(run.err.find("runtime error"), std::string::npos) << run.err;
     }
   }
 }
