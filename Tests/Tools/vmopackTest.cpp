@@ -250,6 +250,7 @@ TEST(Vmopack, ErrorsGoToStandardErrorWithExitCodeOne) {
       {{"pack", folder.Path() + "badmethod", "-o", folder.Path() + "out"}, "unknown method"},
       {{"pack", folder.Path() + "nofile", "-o", folder.Path() + "out"}, "missing.bin"},
       {{"pack", folder.Path() + "nofile"}, "-o OUT is required"},
+      {{"pack", folder.Path() + "dup", "-o", folder.Path() + "a.bin", "--stub", folder.Path() + "a.bin"}, "different files"},
       {{"list"}, "wrong number of arguments"},
       {{"frobnicate"}, "unknown command"},
   };
