@@ -66,8 +66,10 @@ struct TVmoEntryInfo {
 class TVmoUnpack {
 public:
   // The largest file table accepted once inflated; a larger one means a
-  // damaged (or hostile) package.
-  static constexpr int64_t kMaxTableSize = int64_t(256) << 20;
+  // damaged (or hostile) package. An entry takes about 130 bytes of table,
+  // so this allows some 250,000 entries while bounding the memory that the
+  // parsed table takes.
+  static constexpr int64_t kMaxTableSize = int64_t(32) << 20;
 
   // Opens the host file and locates the package. On failure IsOpen is false,
   // the file is closed and ErrorText says why (empty when the file simply has
