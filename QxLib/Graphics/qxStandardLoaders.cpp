@@ -2,6 +2,7 @@
 
 #include "QxLib/Graphics/qxBmpReader.h"
 #include "QxLib/Graphics/qxGfxContainer.h"
+#include "QxLib/Graphics/qxGifLoader.h"
 #include "QxLib/Graphics/qxJpegLoader.h"
 
 namespace qx {
@@ -10,6 +11,7 @@ void RegisterStandardLoaders(TImageLoaderRegistry& registry) {
   registry.Register(LoadGfxContainer, {".qxgfx", ".bmp", ".dib", ".png", ".gif"});
   registry.Register(LoadBmpPicture, {".bmp", ".dib"});
   registry.Register(LoadJpegPicture, {".jpg", ".jpeg", ".jpe", ".jfif"});
+  registry.Register(LoadGifPicture, {".gif"});
 }
 
 } // namespace qx
