@@ -348,7 +348,7 @@ void DecodeLzw(const std::string& bytes, const TFrameInfo& frame, TFrameSink& si
       suffix[slot] = code == next ? first[prev] : first[static_cast<size_t>(code)];
       length[slot] = static_cast<uint16_t>(length[prev] + 1);
       ++next;
-      if (next == (1 << width) && width < kMaxCodeBits)
+      if (next >= (1 << width) && width < kMaxCodeBits)
         ++width;
     }
     if (!emit(code))
