@@ -232,7 +232,12 @@ void TSpeedStorage::ResetToSingleKey() {
   Changed();
 }
 
-void TSpeedStorage::Changed() const {
+void TSpeedStorage::Changed() {
+  m_smoothings.clear();
+  m_smoothings.reserve(m_intervals.size());
+  for (const TInterval& interval : m_intervals)
+    m_smoothings.push_back({interval.From, interval.To, static_cast<float>(interval.AccelEnd),
+                            static_cast<float>(interval.DecelStart), interval.Smooths()});
   if (m_onChange)
     m_onChange();
 }

@@ -26,6 +26,15 @@ struct TInterval {
   bool Smooths() const;
 };
 
+// An interval in the form evaluation reads every frame.
+struct TSmoothing {
+  int32_t From = 0;
+  int32_t To = 0;
+  float AccelEnd = 0;
+  float DecelStart = 1;
+  bool Smooths = false;
+};
+
 class TSpeedStorage {
 public:
   static constexpr int32_t kMaxCount = 10000;
@@ -43,6 +52,8 @@ public:
   int32_t KeyCount() const { return static_cast<int32_t>(m_keyTimes.size()); }
   long double DefaultAccelEnd() const { return m_defaultAccelEnd; }
   long double DefaultDecelStart() const { return m_defaultDecelStart; }
+  // The intervals in single precision with their smoothing decided.
+  const std::vector<TSmoothing>& Smoothings() const { return m_smoothings; }
 
   // Reads the store text. On any error the store becomes a single key at time
   // 0 without intervals and the answer is false.
@@ -65,10 +76,11 @@ public:
 
 private:
   void ResetToSingleKey();
-  void Changed() const;
+  void Changed();
 
   std::vector<int32_t> m_keyTimes;
   std::vector<TInterval> m_intervals;
+  std::vector<TSmoothing> m_smoothings;
   long double m_defaultAccelEnd = kLinearAccelEnd;
   long double m_defaultDecelStart = kLinearDecelStart;
   std::function<void()> m_onChange;

@@ -73,6 +73,7 @@ void TKeyPoint::SetFloat(float& field, float value) {
     return;
   field = value;
   m_changed = true;
+  m_list->KeyPointValuesChanged();
 }
 
 void TKeyPoint::SetOrigin(TKeyOrigin origin) {
@@ -137,26 +138,25 @@ void TKeyPoint::SetValues(const TKeyValues& values) {
 TKeyPointList::TKeyPointList() = default;
 TKeyPointList::~TKeyPointList() = default;
 
-double TKeyPointList::AnchorTime(TKeyOrigin) const {
-  return 0;
+TAnchorTimes TKeyPointList::AnchorTimes() const {
+  return {};
 }
 
 double TKeyPointList::AbsoluteTimeOf(const TKeyPoint& point) const {
-  const double time = m_anchors[static_cast<size_t>(point.Origin())] + point.Time();
+  const double time = AnchorTime(point.Origin()) + point.Time();
   return std::isnan(time) ? 0 : time;
 }
 
 bool TKeyPointList::ReadAnchors() {
-  bool moved = false;
-  for (int i = 0; i < kKeyOriginCount; ++i) {
-    const double anchor = AnchorTime(static_cast<TKeyOrigin>(i));
-    // NaN never compares equal; keep the stored value stable instead.
-    if (anchor != m_anchors[i] && !(std::isnan(anchor) && std::isnan(m_anchors[i]))) {
-      m_anchors[i] = anchor;
-      moved = true;
-    }
-  }
-  return moved;
+  TAnchorTimes anchors = AnchorTimes();
+  // A NaN anchor would never compare equal and would break the sort.
+  for (double& anchor : anchors)
+    if (std::isnan(anchor))
+      anchor = 0;
+  if (anchors == m_anchors)
+    return false;
+  m_anchors = anchors;
+  return true;
 }
 
 void TKeyPointList::UpdateAnchors() {
@@ -186,6 +186,7 @@ TKeyPoint& TKeyPointList::Add(TKeyOrigin origin, double time) {
 
 void TKeyPointList::Clear() {
   m_points.clear();
+  m_values.clear();
   m_times.clear();
   m_keyTimes.clear();
   for (auto& store : m_stores)
@@ -210,9 +211,17 @@ void TKeyPointList::SortAndResynchronise() {
     m_times[i] = AbsoluteTimeOf(*m_points[i]);
     m_keyTimes[i] = TruncateToMilliseconds(m_times[i]);
   }
+  m_valuesStale = true;
   for (auto& store : m_stores)
     if (store && store->KeyTimes() != m_keyTimes)
       store->SetKeyTimes(m_keyTimes);
+}
+
+void TKeyPointList::RefreshValues() {
+  m_values.resize(m_points.size());
+  for (size_t i = 0; i < m_points.size(); ++i)
+    m_values[i] = m_points[i]->Values();
+  m_valuesStale = false;
 }
 
 TSpeedStorage& TKeyPointList::Store(TSpeedKind kind) {
@@ -240,12 +249,12 @@ void TKeyPointList::ClearChanged() {
     point->ClearChanged();
 }
 
-const TInterval* TKeyPointList::SmoothingInterval(TSpeedKind kind, double time) const {
+const TSmoothing* TKeyPointList::SmoothingInterval(TSpeedKind kind, double time) const {
   const TSpeedStorage* store = FindStore(kind);
   if (!store)
     return nullptr;
   const int count = Count();
-  for (const TInterval& interval : store->Intervals()) {
+  for (const TSmoothing& interval : store->Smoothings()) {
     // Indices that name no key point (a store written for other key points)
     // cannot smooth anything.
     if (interval.From < 0 || interval.To >= count || interval.From > interval.To)
@@ -253,7 +262,7 @@ const TInterval* TKeyPointList::SmoothingInterval(TSpeedKind kind, double time) 
     if (m_times[interval.From] > time)
       return nullptr;
     if (time <= m_times[interval.To])
-      return interval.Smooths() ? &interval : nullptr;
+      return interval.Smooths ? &interval : nullptr;
   }
   return nullptr;
 }
@@ -267,7 +276,7 @@ double TKeyPointList::PerspectiveTime(int from, int to, double time) const {
     return time;
   const double q = (time - tFrom) / (tTo - tFrom);
   const double corrected =
-      PerspectiveFraction(q, m_points[from]->Values().ScaleX, m_points[to]->Values().ScaleX);
+      PerspectiveFraction(q, m_values[from].ScaleX, m_values[to].ScaleX);
   return tFrom + (tTo - tFrom) * corrected;
 }
 
@@ -277,20 +286,22 @@ void TKeyPointList::Evaluate(double time) {
   m_insideSlide = m_anchors[0] <= time && time <= m_anchors[3];
   if (m_points.empty())
     return;
+  if (m_valuesStale)
+    RefreshValues();
 
   const auto next = std::upper_bound(m_times.begin(), m_times.end(), time);
   if (next == m_times.begin()) {
-    m_current = m_points.front()->Values();
+    m_current = m_values.front();
     return;
   }
   if (next == m_times.end()) {
-    m_current = m_points.back()->Values();
+    m_current = m_values.back();
     return;
   }
   const int to = static_cast<int>(next - m_times.begin());
   const int from = to - 1;
-  const TKeyValues& a = m_points[from]->Values();
-  const TKeyValues& b = m_points[to]->Values();
+  const TKeyValues& a = m_values[from];
+  const TKeyValues& b = m_values[to];
   const float f = Fraction(m_times[from], m_times[to], time);
 
   m_current.Opacity = Lerp(a.Opacity, b.Opacity, f);
@@ -301,17 +312,16 @@ void TKeyPointList::Evaluate(double time) {
 
   // The profile of a smoothed interval at time t (already corrected where
   // the group asks for it), elapsed from the interval's first key time.
-  const auto profile = [this](const TInterval& interval, double t) {
+  const auto profile = [this](const TSmoothing& interval, double t) {
     const int32_t first = m_keyTimes[interval.From];
     return TProfile{static_cast<float>(static_cast<int64_t>(m_keyTimes[interval.To]) - first),
-                    static_cast<float>(interval.AccelEnd), static_cast<float>(interval.DecelStart),
-                    static_cast<float>(t - first)};
+                    interval.AccelEnd, interval.DecelStart, static_cast<float>(t - first)};
   };
 
-  if (const TInterval* interval = SmoothingInterval(TSpeedKind::Rotate, time)) {
+  if (const TSmoothing* interval = SmoothingInterval(TSpeedKind::Rotate, time)) {
     const TProfile p = profile(*interval, time);
-    const TKeyValues& s = m_points[interval->From]->Values();
-    const TKeyValues& e = m_points[interval->To]->Values();
+    const TKeyValues& s = m_values[interval->From];
+    const TKeyValues& e = m_values[interval->To];
     m_current.Angle = p(s.Angle, e.Angle);
     m_current.AngleX = p(s.AngleX, e.AngleX);
     m_current.AngleY = p(s.AngleY, e.AngleY);
@@ -325,10 +335,10 @@ void TKeyPointList::Evaluate(double time) {
       m_perspectiveCorrection ? Fraction(m_times[from], m_times[to], PerspectiveTime(from, to, time))
                               : f;
 
-  if (const TInterval* interval = SmoothingInterval(TSpeedKind::Zoom, time)) {
+  if (const TSmoothing* interval = SmoothingInterval(TSpeedKind::Zoom, time)) {
     const TProfile p = profile(*interval, PerspectiveTime(interval->From, interval->To, time));
-    const TKeyValues& s = m_points[interval->From]->Values();
-    const TKeyValues& e = m_points[interval->To]->Values();
+    const TKeyValues& s = m_values[interval->From];
+    const TKeyValues& e = m_values[interval->To];
     m_current.ScaleX = p(s.ScaleX, e.ScaleX);
     m_current.ScaleY = p(s.ScaleY, e.ScaleY);
   } else {
@@ -336,10 +346,10 @@ void TKeyPointList::Evaluate(double time) {
     m_current.ScaleY = Lerp(a.ScaleY, b.ScaleY, fCorrected);
   }
 
-  if (const TInterval* interval = SmoothingInterval(TSpeedKind::Pan, time)) {
+  if (const TSmoothing* interval = SmoothingInterval(TSpeedKind::Pan, time)) {
     const TProfile p = profile(*interval, PerspectiveTime(interval->From, interval->To, time));
-    const TKeyValues& s = m_points[interval->From]->Values();
-    const TKeyValues& e = m_points[interval->To]->Values();
+    const TKeyValues& s = m_values[interval->From];
+    const TKeyValues& e = m_values[interval->To];
     m_current.Position = p(s.Position, e.Position);
     m_current.ZPos = p(s.ZPos, e.ZPos);
   } else {

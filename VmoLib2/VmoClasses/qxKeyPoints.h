@@ -58,28 +58,28 @@ struct TKeyValues {
   std::array<float, 4> Extra{};
 };
 
+using TAnchorTimes = std::array<double, kKeyOriginCount>;
+
 // Answers the four time anchors of key points; an object asks its root slide.
 class TKeyPointAnchors {
 public:
   virtual ~TKeyPointAnchors() = default;
-  // The show time (ms) from which key points of the given origin count.
-  // Called on every evaluation, so it must be cheap and must not change the
-  // object.
-  virtual double AnchorTime(TKeyOrigin origin) const = 0;
+  // The show times (ms) from which key points of each origin count, indexed
+  // by TKeyOrigin. Called on every evaluation, so it must be cheap and must
+  // not change the object.
+  virtual TAnchorTimes AnchorTimes() const = 0;
 };
 
 // Anchors held as four numbers, for owners whose times are known up front.
 class TFixedAnchors : public TKeyPointAnchors {
 public:
   TFixedAnchors() = default;
-  explicit TFixedAnchors(const std::array<double, kKeyOriginCount>& times) : m_times(times) {}
-  double AnchorTime(TKeyOrigin origin) const override {
-    return m_times[static_cast<size_t>(origin)];
-  }
+  explicit TFixedAnchors(const TAnchorTimes& times) : m_times(times) {}
+  TAnchorTimes AnchorTimes() const override { return m_times; }
   void SetAnchorTime(TKeyOrigin origin, double time) { m_times[static_cast<size_t>(origin)] = time; }
 
 private:
-  std::array<double, kKeyOriginCount> m_times{};
+  TAnchorTimes m_times{};
 };
 
 class TKeyPointList;
@@ -144,8 +144,11 @@ public:
   TKeyPointList(const TKeyPointList&) = delete;
   TKeyPointList& operator=(const TKeyPointList&) = delete;
 
-  // The show time of an anchor. The plain list counts every key point from 0.
-  virtual double AnchorTime(TKeyOrigin origin) const;
+  // The show times of the anchors. The plain list counts every key point
+  // from 0.
+  virtual TAnchorTimes AnchorTimes() const;
+  // The anchor as the last sort or evaluation saw it.
+  double AnchorTime(TKeyOrigin origin) const { return m_anchors[static_cast<size_t>(origin)]; }
 
   int Count() const { return static_cast<int>(m_points.size()); }
   TKeyPoint& KeyPoint(int index) const { return *m_points[static_cast<size_t>(index)]; }
@@ -199,16 +202,22 @@ public:
 private:
   friend class TKeyPoint;
   void KeyPointRetimed();
+  void KeyPointValuesChanged() { m_valuesStale = true; }
+  void RefreshValues();
   bool ReadAnchors();
   double AbsoluteTimeOf(const TKeyPoint& point) const;
   void SortAndResynchronise();
-  const TInterval* SmoothingInterval(TSpeedKind kind, double time) const;
+  const TSmoothing* SmoothingInterval(TSpeedKind kind, double time) const;
   double PerspectiveTime(int from, int to, double time) const;
 
   std::vector<std::unique_ptr<TKeyPoint>> m_points;
   std::vector<double> m_times;
   std::vector<int32_t> m_keyTimes;
-  std::array<double, kKeyOriginCount> m_anchors{};
+  // The key points' values in time order, side by side so that a frame's
+  // evaluation reads them without chasing a pointer per key point.
+  std::vector<TKeyValues> m_values;
+  bool m_valuesStale = false;
+  TAnchorTimes m_anchors{};
   std::array<std::unique_ptr<TSpeedStorage>, kSpeedKindCount> m_stores;
   uint64_t m_nextIdentity = 0;
   TKeyValues m_current;
@@ -221,7 +230,7 @@ private:
 class TKeyPoints : public TKeyPointList {
 public:
   explicit TKeyPoints(const TKeyPointAnchors& owner) : m_owner(owner) {}
-  double AnchorTime(TKeyOrigin origin) const override { return m_owner.AnchorTime(origin); }
+  TAnchorTimes AnchorTimes() const override { return m_owner.AnchorTimes(); }
 
 private:
   const TKeyPointAnchors& m_owner;
