@@ -180,7 +180,9 @@ TKeyPoint& TKeyPointList::Add(TKeyOrigin origin, double time) {
   m_points.insert(m_points.begin() + index, std::move(point));
   m_times.insert(m_times.begin() + index, absolute);
   m_keyTimes.insert(m_keyTimes.begin() + index, TruncateToMilliseconds(absolute));
-  SortAndResynchronise();
+  // Inserted in place: the order holds without sorting again.
+  m_valuesStale = true;
+  ResynchroniseStores();
   return result;
 }
 
@@ -198,7 +200,7 @@ void TKeyPointList::KeyPointRetimed() {
 }
 
 void TKeyPointList::SortAndResynchronise() {
-  std::stable_sort(m_points.begin(), m_points.end(), [this](const auto& a, const auto& b) {
+  std::sort(m_points.begin(), m_points.end(), [this](const auto& a, const auto& b) {
     const double ta = AbsoluteTimeOf(*a);
     const double tb = AbsoluteTimeOf(*b);
     if (ta != tb)
@@ -212,6 +214,10 @@ void TKeyPointList::SortAndResynchronise() {
     m_keyTimes[i] = TruncateToMilliseconds(m_times[i]);
   }
   m_valuesStale = true;
+  ResynchroniseStores();
+}
+
+void TKeyPointList::ResynchroniseStores() {
   for (auto& store : m_stores)
     if (store && store->KeyTimes() != m_keyTimes)
       store->SetKeyTimes(m_keyTimes);

@@ -207,6 +207,8 @@ private:
   bool ReadAnchors();
   double AbsoluteTimeOf(const TKeyPoint& point) const;
   void SortAndResynchronise();
+  // Gives every store the key points' key times when they differ.
+  void ResynchroniseStores();
   const TSmoothing* SmoothingInterval(TSpeedKind kind, double time) const;
   double PerspectiveTime(int from, int to, double time) const;
 
