@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <span>
 #include <string>
@@ -220,13 +221,16 @@ public:
   bool ReadBool(std::string_view key, bool def) const;
   // Index of the first word equal to the value, else def.
   int ReadChoice(std::string_view key, std::span<const std::string_view> words, int def, bool ignoreCase) const;
+  int ReadChoice(std::string_view key, std::initializer_list<std::string_view> words, int def, bool ignoreCase) const {
+    return ReadChoice(key, std::span<const std::string_view>(words.begin(), words.size()), def, ignoreCase);
+  }
   // Items split at ",", leading blanks removed; at most maxCount (kNoLimit
   // for all). A missing key or an empty value gives no items.
-  std::vector<std::string> ReadTextList(std::string_view key, int maxCount) const;
+  std::vector<std::string> ReadTextList(std::string_view key, int maxCount = kNoLimit) const;
   // Count of items read into out, or ~index of the first bad item (out then
   // holds the items before it).
-  int ReadIntegerList(std::string_view key, std::vector<int32_t>& out, int maxCount) const;
-  int ReadFloatList(std::string_view key, std::vector<double>& out, int maxCount) const;
+  int ReadIntegerList(std::string_view key, std::vector<int32_t>& out, int maxCount = kNoLimit) const;
+  int ReadFloatList(std::string_view key, std::vector<double>& out, int maxCount = kNoLimit) const;
   // Components clamped to 0..255; fewer than three (four) gives def.
   TRgb ReadColor(std::string_view key, TRgb def) const;
   TRgba ReadColorAlpha(std::string_view key, TRgba def) const;

@@ -73,6 +73,7 @@ struct TTestPackage {
   bool omitStrucpos = false;
   std::string extraTable;                     // raw lines appended to the table text
   std::optional<std::string> tableOverride;   // the whole table text
+  std::optional<std::string> deflatedTable;   // the table's stored bytes, as they are
   std::string vmoVersion = "5.6";
 
   // The package bytes and, through `tablePosition`, where the table starts.
@@ -94,7 +95,7 @@ struct TTestPackage {
     table += "[$protection$]\r\nvmoversion=" + vmoVersion + "\r\n";
     if (!omitStrucpos)
       table += "strucpos=" + strucpos.value_or(std::to_string(position)) + "\r\n";
-    out += DeflateRaw(tableOverride.value_or(table));
+    out += deflatedTable ? *deflatedTable : DeflateRaw(tableOverride.value_or(table));
     AppendInt64(out, position);
     out += kVmoTrailerMarker;
     if (!older)

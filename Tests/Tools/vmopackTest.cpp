@@ -279,8 +279,9 @@ TEST_F(VmopackRoundTrip, DamagedPackagesNeverCrashTheTool) {
       const TRun run = Vmopack(folder, args);
       EXPECT_FALSE(run.signalled) << "cut at " << cut;
       EXPECT_TRUE(run.exitCode == 0 || run.exitCode == 1) << "cut at " << cut;
-      if (run.exitCode == 1)
+      if (run.exitCode == 1) {
         EXPECT_FALSE(run.err.empty()) << "cut at " << cut;
+      }
     }
   }
 }

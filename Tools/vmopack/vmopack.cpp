@@ -15,6 +15,7 @@ int RunPack(const TCommandArgs& args);
 int RunList(const TCommandArgs& args);
 int RunCat(const TCommandArgs& args);
 int RunProject(const TCommandArgs& args);
+int RunTimeline(const TCommandArgs& args);
 
 namespace {
 
@@ -29,6 +30,7 @@ constexpr TCommand kCommands[] = {
     {"list", "list SHOW", RunList},
     {"cat", "cat SHOW NAME", RunCat},
     {"project", "project SHOW", RunProject},
+    {"timeline", "timeline SHOW [--deterministic]", RunTimeline},
 };
 
 void PrintUsage() {

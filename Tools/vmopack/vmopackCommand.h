@@ -2,6 +2,7 @@
 // opening a show through the player's reader.
 #pragma once
 
+#include "QxLib/qxExceptions.h"
 #include "VmoLib2/VmoViewer/qxVmoLoader2.h"
 
 #include <memory>

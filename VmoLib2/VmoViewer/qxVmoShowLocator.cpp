@@ -2,6 +2,7 @@
 
 #include "QxLib/qxExceptions.h"
 #include "QxLib/qxIniStorage.h"
+#include "VmoLib2/VmoClasses/qxVmoSource2.h"
 #include "VmoLib2/VmoViewer/qxVmoFileSources.h"
 
 namespace qx {
@@ -17,6 +18,14 @@ TVmoShowLocator::TVmoShowLocator(TFileAccessor& accessor, std::string projectNam
 }
 
 TVmoShowLocator::~TVmoShowLocator() = default;
+
+TVmoSource& TVmoShowLocator::Source() {
+  if (!m_source) {
+    QX_ASSERT(m_storage != nullptr, "TVmoShowLocator.Source: no project storage");
+    m_source = std::make_unique<TVmoSource>(*m_accessor, *m_storage);
+  }
+  return *m_source;
+}
 
 void TVmoShowLocator::Load() {
   QX_ASSERT(m_accessor != nullptr, "TVmoShowLocator needs an accessor");

@@ -14,6 +14,7 @@ namespace qx {
 class TIniStorage;
 class TIniSection;
 class TMappedFileSource;
+class TVmoSource;
 
 class TVmoShowLocator {
 public:
@@ -33,6 +34,9 @@ public:
   const std::string& ProjectName() const { return m_projectName; }
   // The project's [Main] "VmoVersion".
   const std::string& Version() const { return m_version; }
+  // The show source over the project storage, made on the first request.
+  // Raises when there is no project storage or its time line is invalid.
+  TVmoSource& Source();
 
 private:
   void Load();
@@ -42,6 +46,8 @@ private:
   std::string m_projectName;
   std::unique_ptr<TIniStorage> m_storage;
   std::string m_version;
+  // Borrows the storage, so it is declared after it and freed before it.
+  std::unique_ptr<TVmoSource> m_source;
 };
 
 // Loads the FileMap and RotationState sections of a project into a source.

@@ -160,12 +160,14 @@ TEST(RandomChoice, DeterministicChoiceRepeatsForEachSlide) {
     EXPECT_EQ(a.Params.Seed, index);
     EXPECT_EQ(a.Params.RollVariants, std::popcount(static_cast<unsigned>(index)) % 2 == 0);
     // The variant's position has the parity of the slide index.
-    if (a.Class == 4)
+    if (a.Class == 4) {
       EXPECT_EQ(a.Variant, index % 8 + 1);
+    }
     // Two sources shuffle the groups differently; within a group the
     // position still follows the index.
-    if (b.Class == a.Class)
+    if (b.Class == a.Class) {
       EXPECT_EQ(b.Variant, a.Variant);
+    }
   }
 }
 

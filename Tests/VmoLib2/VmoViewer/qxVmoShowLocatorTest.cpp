@@ -95,7 +95,7 @@ TEST(OpenShow, OpensLooseProjectsAndReportsTheRest) {
   ASSERT_NE(picture, nullptr);
   EXPECT_EQ(picture->ReadAll(), "disk picture");
 
-  EXPECT_EQ(OpenShow(folder.Write("binary", std::string("\xFF\xFE\x00\xD8\x00", 5)), error), nullptr);
+  EXPECT_EQ(OpenShow(folder.Write("binary", "\xEF\xBB\xBF\xC3\x28 undecodable"), error), nullptr);
   EXPECT_FALSE(error.empty());
   EXPECT_EQ(OpenShow(folder.Path() + "absent", error), nullptr);
   EXPECT_EQ(error, kErrShowNotFound);

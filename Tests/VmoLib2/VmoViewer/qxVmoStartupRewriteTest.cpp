@@ -41,15 +41,16 @@ const std::string kPacked =
     "[dialog_2_]\r\nsecond=1\r\n"
     "[dialog_3_]\r\nthird=1\r\n";
 
-TIniStorage Rewritten(const std::string& text) {
+std::unique_ptr<TIniStorage> Rewritten(const std::string& text) {
   std::unique_ptr<TStream> result = RewriteStartupProject(TextStream(text));
-  TIniStorage storage;
-  EXPECT_TRUE(storage.LoadFromStream(*result));
+  auto storage = std::make_unique<TIniStorage>();
+  EXPECT_TRUE(storage->LoadFromStream(*result));
   return storage;
 }
 
 TEST(StartupRewrite, ReducesTheProjectToTheStartupDialog) {
-  const TIniStorage reduced = Rewritten(kPacked);
+  const std::unique_ptr<TIniStorage> rewritten = Rewritten(kPacked);
+  const TIniStorage& reduced = *rewritten;
   EXPECT_EQ(reduced.ReadInteger("main", "opt_slidescount", 0), 1);
   EXPECT_EQ(reduced.ReadString("main", "opt_repeat", ""), "stop");
   EXPECT_EQ(reduced.ReadString("main", "opt_scr_full", ""), "0");
@@ -114,7 +115,8 @@ TEST(StartupRewrite, AppliesToTheProjectNameOnly) {
 TEST(StartupRewrite, CapsAHugeDialogCount) {
   std::string text = kPacked;
   text.replace(text.find("opt_customdialogscount=2"), 24, "opt_customdialogscount=2000000000");
-  const TIniStorage reduced = Rewritten(text);
+  const std::unique_ptr<TIniStorage> rewritten = Rewritten(text);
+  const TIniStorage& reduced = *rewritten;
   EXPECT_EQ(reduced.ReadInteger("main", "opt_customdialogscount", 0), 2000000000);
   EXPECT_TRUE(reduced.SectionExists("dialog_2_"));
 }

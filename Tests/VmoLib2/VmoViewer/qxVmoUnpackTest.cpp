@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <zlib.h>
 
 namespace qx {
 namespace {
@@ -186,11 +187,35 @@ TEST(VmoUnpack, OpenFailuresCarryTheirTexts) {
   EXPECT_EQ(overflow.ErrorText(), kErrShowDamaged);
 }
 
+// Raw deflate of `total` semicolons, made a mebibyte at a time.
+std::string DeflatedSemicolons(int64_t total) {
+  z_stream z{};
+  EXPECT_EQ(deflateInit2(&z, 1, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY), Z_OK);
+  std::string input(1 << 20, ';');
+  std::string out;
+  std::string buffer(1 << 16, '\0');
+  for (int64_t left = total; left >= 0; left -= static_cast<int64_t>(input.size())) {
+    const int flush = left <= static_cast<int64_t>(input.size()) ? Z_FINISH : Z_NO_FLUSH;
+    z.next_in = reinterpret_cast<Bytef*>(input.data());
+    z.avail_in = static_cast<uInt>(std::min<int64_t>(left, static_cast<int64_t>(input.size())));
+    do {
+      z.next_out = reinterpret_cast<Bytef*>(buffer.data());
+      z.avail_out = static_cast<uInt>(buffer.size());
+      deflate(&z, flush);
+      out.append(buffer.data(), buffer.size() - z.avail_out);
+    } while (z.avail_out == 0);
+    if (flush == Z_FINISH)
+      break;
+  }
+  deflateEnd(&z);
+  return out;
+}
+
 TEST(VmoUnpack, TableThatInflatesBeyondTheLimitIsDamaged) {
   TScratchFolder folder;
-  // A few hundred kilobytes of deflate that expand past the limit.
+  // About a mebibyte of deflate that expands past the limit.
   TTestPackage package;
-  package.tableOverride = std::string(static_cast<size_t>(TVmoUnpack::kMaxTableSize) + 1, ';');
+  package.deflatedTable = DeflatedSemicolons(TVmoUnpack::kMaxTableSize + 12345);
   TVmoUnpack unpack(folder.Write("bomb", package.Build()));
   EXPECT_FALSE(unpack.IsOpen());
   EXPECT_EQ(unpack.ErrorText(), kErrShowDamaged);
