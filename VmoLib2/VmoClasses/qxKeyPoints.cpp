@@ -166,7 +166,7 @@ void TKeyPointList::UpdateAnchors() {
 
 TKeyPoint& TKeyPointList::Add(TKeyOrigin origin, double time) {
   UpdateAnchors();
-  auto point = std::unique_ptr<TKeyPoint>(new TKeyPoint(*this, m_nextIdentity++));
+  auto point = std::make_unique<TKeyPoint>(TKeyPoint::TPass(), *this, m_nextIdentity++);
   point->m_origin = origin;
   point->m_time = std::isnan(time) ? 0 : time;
   const double absolute = AbsoluteTimeOf(*point);

@@ -90,6 +90,12 @@ class TKeyPoint {
 public:
   static constexpr float kMinScale = 0.001f;
 
+  // Only a list makes key points (TKeyPointList::Add).
+  class TPass {
+    friend class TKeyPointList;
+    TPass() = default;
+  };
+  TKeyPoint(TPass, TKeyPointList& list, uint64_t identity) : m_list(&list), m_identity(identity) {}
   TKeyPoint(const TKeyPoint&) = delete;
   TKeyPoint& operator=(const TKeyPoint&) = delete;
 
@@ -122,7 +128,6 @@ public:
 
 private:
   friend class TKeyPointList;
-  TKeyPoint(TKeyPointList& list, uint64_t identity) : m_list(&list), m_identity(identity) {}
 
   void SetFloat(float& field, float value);
 
