@@ -24,6 +24,12 @@ int32_t TruncateToMilliseconds(double time) {
   return static_cast<int32_t>(std::clamp(std::trunc(time), kLow, kHigh));
 }
 
+// Origins outside the four anchors count from the slide's start.
+TKeyOrigin ValidOrigin(TKeyOrigin origin) {
+  const auto value = static_cast<int32_t>(origin);
+  return value >= 0 && value < kKeyOriginCount ? origin : TKeyOrigin::SlideBegin;
+}
+
 float Lerp(float from, float to, float f) {
   return from + (to - from) * f;
 }
@@ -77,6 +83,7 @@ void TKeyPoint::SetFloat(float& field, float value) {
 }
 
 void TKeyPoint::SetOrigin(TKeyOrigin origin) {
+  origin = ValidOrigin(origin);
   if (origin == m_origin)
     return;
   m_origin = origin;
@@ -167,7 +174,7 @@ void TKeyPointList::UpdateAnchors() {
 TKeyPoint& TKeyPointList::Add(TKeyOrigin origin, double time) {
   UpdateAnchors();
   auto point = std::make_unique<TKeyPoint>(TKeyPoint::TPass(), *this, m_nextIdentity++);
-  point->m_origin = origin;
+  point->m_origin = ValidOrigin(origin);
   point->m_time = std::isnan(time) ? 0 : time;
   const double absolute = AbsoluteTimeOf(*point);
   // Newest identity: it goes after every key point of the same time.

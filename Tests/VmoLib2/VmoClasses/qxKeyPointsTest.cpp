@@ -84,6 +84,10 @@ TEST(KeyPointList, SortsByAbsoluteTimeOverAllOrigins) {
   // Re-timing a key point moves it.
   list.KeyPoint(0).SetTime(5000);
   EXPECT_EQ(list.KeyPoint(3).Values().Opacity, 1);
+  // An origin outside the four anchors counts from the slide's start.
+  list.KeyPoint(3).SetOrigin(static_cast<TKeyOrigin>(7));
+  EXPECT_EQ(list.KeyPoint(3).Origin(), TKeyOrigin::SlideBegin);
+  EXPECT_EQ(list.Add(static_cast<TKeyOrigin>(-1), 0).Origin(), TKeyOrigin::SlideBegin);
 }
 
 TEST(KeyPointList, EqualTimesKeepCreationOrder) {
