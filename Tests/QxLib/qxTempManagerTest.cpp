@@ -1,10 +1,10 @@
 #include "QxLib/qxTempManager.h"
 
-#include "QxLib/qxExceptions.h"
 #include "Tests/TestSupport/qxChildProcess.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>

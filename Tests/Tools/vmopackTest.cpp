@@ -250,6 +250,7 @@ TEST(Vmopack, ErrorsGoToStandardErrorWithExitCodeOne) {
       {{"pack", folder.Path() + "badmethod", "-o", folder.Path() + "out"}, "unknown method"},
       {{"pack", folder.Path() + "nofile", "-o", folder.Path() + "out"}, "missing.bin"},
       {{"pack", folder.Path() + "nofile"}, "-o OUT is required"},
+      {{"pack", folder.Path() + "dup", "-o", folder.Path() + "a.bin", "--stub", folder.Path() + "a.bin"}, "different files"},
       {{"list"}, "wrong number of arguments"},
       {{"frobnicate"}, "unknown command"},
   };
@@ -282,6 +283,9 @@ TEST_F(VmopackRoundTrip, DamagedPackagesNeverCrashTheTool) {
       if (run.exitCode == 1) {
         EXPECT_FALSE(run.err.empty()) << "cut at " << cut;
       }
+      // Under the sanitizers a fault is reported on standard error.
+      EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
+      EXPECT_EQ(run.err.find("runtime error"), std::string::npos) << run.err;
     }
   }
 }

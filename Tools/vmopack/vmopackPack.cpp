@@ -116,6 +116,9 @@ int RunPack(const TCommandArgs& arguments) {
   if (!out)
     throw EUsageError("-o OUT is required");
   ExpectPositional(args, 1);
+  std::error_code error;
+  if (stub && std::filesystem::equivalent(*stub, *out, error))
+    throw EUsageError("the stub and the output must be different files");
 
   const TPackPlan plan = PlanPackage(ReadManifest(args[0]));
   try {

@@ -48,6 +48,7 @@ TVmoTransitions::TVmoTransitions(const TIniSection& main, int slideCount,
     return;
   m_effectsOn = true;
   m_defaultDuration = options.Duration;
+  m_activeInOrder = m_active;
   ShuffleLocked();
 }
 
@@ -83,16 +84,16 @@ TEffectChoice TVmoTransitions::ChooseLocked(int index) {
 
   const auto n = static_cast<uint32_t>(m_active.size());
   const auto i = static_cast<uint32_t>(index);
-  uint32_t k = 0;
+  int cls = 0;
   if (m_deterministic) {
-    k = i % n;
+    cls = m_activeInOrder[i % n];
   } else {
-    k = m_counter++ % n;
+    const uint32_t k = m_counter++ % n;
     if (k == 0)
       ShuffleLocked();
+    cls = m_active[k];
   }
 
-  const int cls = m_active[k];
   const TEffGroup& group = m_groups[cls];
   const auto m = static_cast<uint32_t>(group.Count());
   uint32_t j = 0;

@@ -74,6 +74,9 @@ private:
   std::array<TEffGroup, kEffectGroupCount> m_groups;
   bool m_deterministic = false;
   const uint32_t m_seed = 0;
+  // Active classes in index order: the reproducible choice reads these, as
+  // the play order below is shuffled from the clock.
+  std::vector<int> m_activeInOrder;
 
   // The engine and the preloading thread both choose transitions, so the
   // mutable choice state below is guarded by one lock.

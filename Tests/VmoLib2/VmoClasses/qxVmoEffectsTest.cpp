@@ -113,16 +113,19 @@ TEST(EffectFactory, ShapeSettingsFollowClassAndVariant) {
   const auto fromBottom = Make(9, 4);
   EXPECT_DOUBLE_EQ(static_cast<TCommonFilter&>(*fromBottom).CenterY(), 1);
 
-  const auto& diagonal = static_cast<TDiagLines&>(*Make(8, 3));
+  const auto diagonalEffect = Make(8, 3);
+  const auto& diagonal = static_cast<TDiagLines&>(*diagonalEffect);
   EXPECT_EQ(diagonal.Mode(), 1);
   EXPECT_TRUE(diagonal.OtherDiagonal());
   EXPECT_TRUE(diagonal.Inverted());
-  const auto& wipe = static_cast<TDiagLines&>(*Make(10, 2));
+  const auto wipeEffect = Make(10, 2);
+  const auto& wipe = static_cast<TDiagLines&>(*wipeEffect);
   EXPECT_EQ(wipe.Mode(), 2);
   EXPECT_FALSE(wipe.OtherDiagonal());
   EXPECT_EQ(static_cast<TDiagLines&>(*Make(10, 3)).Mode(), 0);
 
-  const auto& mosaic = static_cast<TRandomFilter&>(*Make(1, 1));
+  const auto mosaicEffect = Make(1, 1);
+  const auto& mosaic = static_cast<TRandomFilter&>(*mosaicEffect);
   EXPECT_EQ(mosaic.Columns(), 6);
   EXPECT_EQ(mosaic.Rows(), 4);
   EXPECT_EQ(mosaic.Scale(), 50);

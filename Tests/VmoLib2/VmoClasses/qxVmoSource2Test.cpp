@@ -4,11 +4,13 @@
 #include "QxLib/qxDebugOutput.h"
 #include "QxLib/qxExceptions.h"
 #include "Tests/VmoLib2/VmoClasses/qxVmoShowFixture.h"
+#include "VmoLib2/VmoViewer/qxVmoShowLocator.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 #include <set>
+#include <thread>
 
 namespace qx {
 namespace {
@@ -250,6 +252,37 @@ TEST_F(PlayOrder, PositionsBeyondTheListMapToThemselves) {
   EXPECT_EQ(TVmoSource::SlideSectionName(source->Storage(), 5), "Slide6");
   EXPECT_EQ(TVmoSource::SlideSectionName(source->Storage(), 2000000000), "Slide2000000001");
   EXPECT_EQ(source->SlideSection(7), nullptr);
+}
+
+TEST_F(PlayOrder, ConcurrentFirstRequestsAgreeOnOneOrder) {
+  const std::string project = RandomProject("C:\\Shows\\Raced.vmo", 30);
+  const auto storage = test::Project(project);
+  std::vector<std::string> orders[4];
+  std::vector<std::thread> threads;
+  for (auto& order : orders) {
+    threads.emplace_back([&storage, &order] {
+      for (int n = 0; n < 30; ++n)
+        order.push_back(TVmoSource::SlideSectionName(*storage, n));
+    });
+  }
+  for (std::thread& thread : threads)
+    thread.join();
+  for (const auto& order : orders)
+    EXPECT_EQ(order, orders[0]);
+}
+
+TEST_F(PlayOrder, ShowLocatorMakesItsSourceOnce) {
+  const auto files = MakeRef<test::TTestFileSource>();
+  files->Add("Project.vmo", "[Main]\nopt_slidescount=1\nopt_synchpos1=4000\n");
+  TFileAccessor accessor = test::TestAccessor(files);
+  TVmoShowLocator locator(accessor, "Project.vmo");
+  TVmoSource& source = locator.Source();
+  EXPECT_EQ(&locator.Source(), &source);
+  EXPECT_EQ(source.TotalDuration(), 4000);
+  EXPECT_EQ(&source.Storage(), locator.ProjectStorage());
+
+  TVmoShowLocator missing(accessor, "Other.vmo");
+  EXPECT_THROW(missing.Source(), EAssertionFailed);
 }
 
 using SlideSettings = SourceTest;

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <set>
+#include <thread>
 
 namespace qx {
 namespace {
@@ -93,6 +95,31 @@ TEST(PackedFileSource, OpensEntriesMappingsAndDiskNames) {
   EXPECT_EQ(source->Open("C:\\logo.png")->ReadAll(), "stored entry");
   EXPECT_EQ(source->Open("LoadFromDisk:D:\\authoring\\beside.txt")->ReadAll(), "from disk");
   EXPECT_EQ(source->Open("beside.txt"), nullptr) << "a packed source reads disk files only when told";
+}
+
+TEST(PackedFileSource, EntriesOpenAndReadFromSeveralThreadsAtOnce) {
+  TScratchFolder folder;
+  test::TTestPackage package;
+  for (int i = 0; i < 4; ++i)
+    package.entries.push_back({"e" + std::to_string(i), kVmoScrambled, std::string(20000, static_cast<char>('a' + i))});
+  auto unpack = std::make_unique<TVmoUnpack>(folder.Write("show", package.Build()));
+  auto source = MakeRef<TPackedFileSource>(std::move(unpack));
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int round = 0; round < 25; ++round) {
+        const std::string name = "e" + std::to_string((t + round) % 4);
+        std::unique_ptr<TStream> stream = source->Open(name);
+        const std::string bytes = stream ? stream->ReadAll() : std::string();
+        if (bytes != std::string(20000, static_cast<char>('a' + (t + round) % 4)))
+          ++wrong;
+      }
+    });
+  }
+  for (std::thread& thread : threads)
+    thread.join();
+  EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST(FileSource, IdsAreUniqueAcrossSources) {

@@ -49,6 +49,22 @@ TEST(VmoUnpack, ReadsEveryMethodInBothTrailerForms) {
   }
 }
 
+TEST(VmoUnpack, DeflatedEntriesInflateWhole) {
+  // Sizes around the points where the inflater's output pieces and its
+  // input blocks end together.
+  TScratchFolder folder;
+  TTestPackage package;
+  for (const size_t size : {size_t(0), size_t(1), size_t(65536), size_t(1048575), size_t(1048576), size_t(1048577)})
+    package.entries.push_back({"entry" + std::to_string(size), kVmoDeflated, std::string(size, ';')});
+  TVmoUnpack unpack(folder.Write("show", package.Build()));
+  ASSERT_TRUE(unpack.IsOpen());
+  for (const TTestEntry& entry : package.entries) {
+    std::unique_ptr<TStream> stream = unpack.OpenEntryByName(entry.name);
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(stream->GetSize(), static_cast<int64_t>(entry.bytes.size())) << entry.name;
+  }
+}
+
 TEST(VmoUnpack, ScrambledEntryReadsTheSameInPiecesAsWhole) {
   TScratchFolder folder;
   TVmoUnpack unpack(folder.Write("show", ThreeMethods().Build()));
