@@ -16,6 +16,7 @@ int RunList(const TCommandArgs& args);
 int RunCat(const TCommandArgs& args);
 int RunProject(const TCommandArgs& args);
 int RunTimeline(const TCommandArgs& args);
+int RunKeypoints(const TCommandArgs& args);
 
 namespace {
 
@@ -31,6 +32,7 @@ constexpr TCommand kCommands[] = {
     {"cat", "cat SHOW NAME", RunCat},
     {"project", "project SHOW", RunProject},
     {"timeline", "timeline SHOW [--deterministic]", RunTimeline},
+    {"keypoints", "keypoints SHOW SLIDE OBJECT --at T1,T2,...", RunKeypoints},
 };
 
 void PrintUsage() {
