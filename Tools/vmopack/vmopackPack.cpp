@@ -2,6 +2,7 @@
 // show package, optionally appended to an executable.
 #include "Tools/vmopack/vmopackCommand.h"
 #include "Tools/vmopack/vmopackManifest.h"
+#include "Tools/vmopack/vmopackPlan.h"
 
 #include "QxLib/qxExceptions.h"
 #include "QxLib/qxFileStream.h"
@@ -10,6 +11,7 @@
 #include "QxLib/qxUtf8.h"
 #include "Tools/PackWriter/qxVmoPackWriter.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -20,24 +22,13 @@ namespace {
 
 constexpr std::string_view kDefaultVmoVersion = "5.6";
 
-// One entry to be written: the bytes of a local file under a method.
-struct TPlannedEntry {
-  std::string name;
-  uint8_t method = kVmoStored;
-  std::string localFile;
-};
-
-struct TPackPlan {
-  std::vector<TPlannedEntry> entries;
-};
-
 // Turns one manifest line into planned entries. A method that converts its
 // file (into another format, adding entries) gets a handler of its own.
 using TManifestMethod = void (*)(TPackPlan& plan, const TManifestLine& line);
 
 template <uint8_t method>
 void PlanAsIs(TPackPlan& plan, const TManifestLine& line) {
-  plan.entries.push_back({line.name, method, line.localFile});
+  plan.entries.push_back({line.name, method, line.localFile, std::nullopt});
 }
 
 struct TManifestMethodEntry {
@@ -49,6 +40,7 @@ constexpr TManifestMethodEntry kManifestMethods[] = {
     {"stored", PlanAsIs<kVmoStored>},
     {"deflate", PlanAsIs<kVmoDeflated>},
     {"scramble", PlanAsIs<kVmoScrambled>},
+    {"qxgfx", PlanQxGfx},
 };
 
 TPackPlan PlanPackage(const std::vector<TManifestLine>& lines) {
@@ -63,6 +55,11 @@ TPackPlan PlanPackage(const std::vector<TManifestLine>& lines) {
       throw EQxError("manifest line " + std::to_string(line.lineNumber) + ": unknown method \"" + line.method + "\"");
     method->plan(plan, line);
   }
+  const bool hasProject = std::any_of(plan.entries.begin(), plan.entries.end(),
+                                      [](const TPlannedEntry& entry) { return SameText(entry.name, kVmoProjectEntry); });
+  if (!plan.fileMap.empty() && !hasProject)
+    throw EQxError(std::string("converted pictures need a \"") + std::string(kVmoProjectEntry) +
+                   "\" entry to carry their FileMap lines");
   return plan;
 }
 
@@ -97,9 +94,12 @@ void WritePackage(TStream& out, const TPackPlan& plan, const std::optional<std::
     writer.ListExisting(std::filesystem::path(*stub).filename().string(), 0, out.GetSize());
   std::string version(kDefaultVmoVersion);
   for (const TPlannedEntry& entry : plan.entries) {
-    const std::string bytes = ReadLocalFile(entry.localFile);
-    if (SameText(entry.name, kVmoProjectEntry))
+    std::string bytes = entry.bytes ? *entry.bytes : ReadLocalFile(entry.localFile);
+    if (SameText(entry.name, kVmoProjectEntry)) {
       version = ProjectVersion(bytes);
+      if (!plan.fileMap.empty())
+        bytes = AddFileMapLines(bytes, plan.fileMap);
+    }
     writer.AddEntry(entry.name, entry.method, bytes);
   }
   writer.AddExeGuid(BracedGuid());

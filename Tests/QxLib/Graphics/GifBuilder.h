@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -193,8 +194,8 @@ inline std::string TGifBuilder::Build() const {
       const int steps[4] = {8, 8, 4, 2};
       for (int pass = 0; pass < 4; ++pass)
         for (int y = starts[pass]; y < frame.Height; y += steps[pass])
-          stored.insert(stored.end(), frame.Indexes.begin() + static_cast<ptrdiff_t>(y) * frame.Width,
-                        frame.Indexes.begin() + static_cast<ptrdiff_t>(y + 1) * frame.Width);
+          stored.insert(stored.end(), frame.Indexes.begin() + static_cast<std::ptrdiff_t>(y) * frame.Width,
+                        frame.Indexes.begin() + static_cast<std::ptrdiff_t>(y + 1) * frame.Width);
     }
     out.push_back(static_cast<char>(frame.MinCodeSize));
     out += EncodeGifLzw(stored, frame.MinCodeSize);
