@@ -27,6 +27,11 @@ constexpr int kDisposeRestorePrevious = 3;
 constexpr int64_t kMaxFrameToScreenRatio = 4;
 constexpr int64_t kMinFrameAreaAllowance = 1 << 16;
 
+// More frames than this are refused while the file is walked, before the
+// frame list itself can grow without bound; the strip's memory limit
+// usually refuses far fewer.
+constexpr size_t kMaxFrames = 16384;
+
 std::atomic<bool> g_animationEnabled{true};
 
 using TPalette = std::array<TBgra, 256>;
@@ -125,7 +130,7 @@ void ReadApplication(const std::string& bytes, size_t at, TGifLayout& layout) {
 // Walks the block structure without decoding pixels. Stops at the trailer,
 // at damage or at the end of the data, keeping the frames found so far
 // (a frame whose data is cut keeps what it has). With `allFrames` false it
-// stops after the first frame.
+// stops after the first frame. Raises EPictureTooLarge past kMaxFrames.
 bool ParseLayout(const std::string& bytes, bool allFrames, TGifLayout& layout) {
   TByteReader reader(bytes);
   if (!reader.Has(kScreenDescriptorSize) ||
@@ -170,6 +175,8 @@ bool ParseLayout(const std::string& bytes, bool allFrames, TGifLayout& layout) {
       break;
     frame.MinCodeSize = reader.U8();
     frame.DataOffset = reader.Position();
+    if (layout.Frames.size() == kMaxFrames)
+      throw EPictureTooLarge("Picture too large: animation of more than " + std::to_string(kMaxFrames) + " frames");
     layout.Frames.push_back(frame);
     if (!allFrames || !reader.SkipSubBlocks())
       break;

@@ -324,18 +324,25 @@ TEST(GifHostile, HugeScreensAndEndlessFrameListsAreRefused) {
   EXPECT_THROW(DecodeGif(huge.Build(), true, picture), EPictureTooLarge);
   EXPECT_FALSE(OpenPicture(test::StreamOf(huge.Build()), "huge.gif"));
 
-  TGifBuilder many = Screen(64, 64);
-  many.Frames.push_back(Solid(0, 0, 1, 1, 0));
-  const std::string one = many.Build();
-  const size_t frameStart = one.find("\x21\xF9");
-  const std::string frame = one.substr(frameStart, one.size() - 1 - frameStart);
-  std::string bytes = one.substr(0, frameStart);
-  for (int i = 0; i < 100000; ++i)
-    bytes += frame;
-  bytes += '\x3B';
-  EXPECT_THROW(DecodeGif(bytes, true, picture), EPictureTooLarge);
-  EXPECT_TRUE(DecodeGif(bytes, false, picture)) << "the first frame alone fits";
+  // The first frame of `gif` repeated `count` times.
+  auto repeated = [](TGifBuilder gif, int count) {
+    gif.Frames = {Solid(0, 0, 1, 1, 0)};
+    const std::string one = gif.Build();
+    const size_t frameStart = one.find("\x21\xF9");
+    const std::string frame = one.substr(frameStart, one.size() - 1 - frameStart);
+    std::string bytes = one.substr(0, frameStart);
+    for (int i = 0; i < count; ++i)
+      bytes += frame;
+    return bytes + '\x3B';
+  };
+  const std::string many = repeated(Screen(64, 64), 100000);
+  EXPECT_THROW(DecodeGif(many, true, picture), EPictureTooLarge);
+  EXPECT_TRUE(DecodeGif(many, false, picture)) << "the first frame alone fits";
   EXPECT_EQ(picture.FrameCount, 1);
+  // Tiny frames fit in memory, but the frame count has a limit of its own.
+  EXPECT_THROW(DecodeGif(repeated(Screen(1, 1), 20000), true, picture), EPictureTooLarge);
+  EXPECT_TRUE(DecodeGif(repeated(Screen(1, 1), 300), true, picture));
+  EXPECT_EQ(picture.FrameCount, 300);
 
   // A frame rectangle far larger than its screen is skipped, not decoded.
   TGifBuilder wide = Screen(2, 2);
