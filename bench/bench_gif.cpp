@@ -22,7 +22,7 @@ qx::test::TGifBuilder MakeAnimation(bool fullFrames) {
     gif.GlobalPalette.push_back((i * 0x9E3779u) & 0xFFFFFF);
   std::mt19937 random(11);
   for (int f = 0; f < kFrames; ++f) {
-    qx::test::TGifFrameSpec frame;
+    qx::test::TGifFrameData frame;
     frame.Width = fullFrames ? kWidth : 120;
     frame.Height = fullFrames ? kHeight : 90;
     frame.Left = fullFrames ? 0 : (f * 17) % (kWidth - frame.Width);

@@ -77,7 +77,7 @@ std::string AnimatedGif() {
   gif.GlobalPalette = {0xFF0000, 0x00FF00, 0x0000FF};
   gif.LoopCount = 2;
   for (int i = 0; i < 3; ++i) {
-    test::TGifFrameSpec frame;
+    test::TGifFrameData frame;
     frame.Width = 5;
     frame.Height = 3;
     frame.Indexes.assign(15, static_cast<uint8_t>(i));

@@ -10,7 +10,7 @@
 
 namespace qx::test {
 
-struct TGifFrameSpec {
+struct TGifFrameData {
   int Left = 0;
   int Top = 0;
   int Width = 0;
@@ -30,7 +30,7 @@ struct TGifBuilder {
   int Height = 0;
   std::vector<uint32_t> GlobalPalette; // 0xRRGGBB
   int LoopCount = -1;                  // -1: no "NETSCAPE2.0" extension
-  std::vector<TGifFrameSpec> Frames;
+  std::vector<TGifFrameData> Frames;
 
   std::string Build() const;
 };
@@ -168,7 +168,7 @@ inline std::string TGifBuilder::Build() const {
     Put16(out, LoopCount);
     out.push_back('\0');
   }
-  for (const TGifFrameSpec& frame : Frames) {
+  for (const TGifFrameData& frame : Frames) {
     if (frame.Control) {
       out += "\x21\xF9\x04";
       out.push_back(static_cast<char>((frame.Disposal << 2) | (frame.Transparent >= 0 ? 1 : 0)));

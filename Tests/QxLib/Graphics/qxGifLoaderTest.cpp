@@ -13,7 +13,7 @@ namespace qx {
 namespace {
 
 using test::TGifBuilder;
-using test::TGifFrameSpec;
+using test::TGifFrameData;
 
 constexpr TBgra kRed{0, 0, 255, 255};
 constexpr TBgra kGreen{0, 255, 0, 255};
@@ -30,8 +30,8 @@ TGifBuilder Screen(int width, int height) {
   return gif;
 }
 
-TGifFrameSpec Solid(int left, int top, int width, int height, uint8_t index) {
-  TGifFrameSpec frame;
+TGifFrameData Solid(int left, int top, int width, int height, uint8_t index) {
+  TGifFrameData frame;
   frame.Left = left;
   frame.Top = top;
   frame.Width = width;
@@ -64,7 +64,7 @@ private:
 
 TEST(GifStill, DecodesPaletteColoursTransparencyAndLeavesUncoveredScreenClear) {
   TGifBuilder gif = Screen(5, 2);
-  TGifFrameSpec frame = Solid(0, 0, 4, 2, 0);
+  TGifFrameData frame = Solid(0, 0, 4, 2, 0);
   frame.Indexes = {0, 1, 2, 3, 3, 2, 1, 0};
   frame.Transparent = 2;
   gif.Frames.push_back(frame);
@@ -88,7 +88,7 @@ TEST(GifStill, LongRandomDataAndSmallCodeSizesDecodeExactly) {
     gif.GlobalPalette.clear();
     for (uint32_t i = 0; i < 256; ++i)
       gif.GlobalPalette.push_back(i * 0x010203u & 0xFFFFFF);
-    TGifFrameSpec frame = Solid(0, 0, 301, 203, 0);
+    TGifFrameData frame = Solid(0, 0, 301, 203, 0);
     // Runs and noise: the code table fills, widens to 12 bits and is cleared.
     const int colours = 1 << minCodeSize;
     for (size_t i = 0; i < frame.Indexes.size(); ++i)
@@ -111,7 +111,7 @@ TEST(GifStill, LongRandomDataAndSmallCodeSizesDecodeExactly) {
 TEST(GifStill, InterlacedRowsLandWhereTheyBelong) {
   for (const int height : {1, 2, 5, 11, 17}) {
     TGifBuilder gif = Screen(3, height);
-    TGifFrameSpec frame = Solid(0, 0, 3, height, 0);
+    TGifFrameData frame = Solid(0, 0, 3, height, 0);
     for (int y = 0; y < height; ++y)
       for (int x = 0; x < 3; ++x)
         frame.Indexes[static_cast<size_t>(y) * 3 + x] = static_cast<uint8_t>(y % 4);
@@ -284,7 +284,7 @@ TEST(GifHostile, CutRandomAndOversizedFilesNeverCrash) {
   gif.LoopCount = 0;
   std::mt19937 random(3);
   for (int i = 0; i < 4; ++i) {
-    TGifFrameSpec frame = Solid(i * 3, i * 2, 30, 20, 0);
+    TGifFrameData frame = Solid(i * 3, i * 2, 30, 20, 0);
     for (auto& index : frame.Indexes)
       index = static_cast<uint8_t>(random() % 4);
     frame.Interlaced = i % 2 == 1;

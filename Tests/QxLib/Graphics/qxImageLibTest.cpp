@@ -20,7 +20,7 @@ namespace {
 const std::string kLibraryPath = std::string(VMO_BINARY_DIR) + "/Common/libqxPngLib.so";
 
 // A PNG made by libpng from raw rows in the given colour type and depth.
-struct TPngSpec {
+struct TPngPicture {
   int Width = 0;
   int Height = 0;
   int ColorType = PNG_COLOR_TYPE_RGB;
@@ -35,21 +35,21 @@ void AppendData(png_structp png, png_bytep data, size_t length) {
   static_cast<std::string*>(png_get_io_ptr(png))->append(reinterpret_cast<const char*>(data), length);
 }
 
-std::string EncodePng(const TPngSpec& spec) {
+std::string EncodePng(const TPngPicture& layout) {
   std::string out;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
   png_set_write_fn(png, &out, AppendData, nullptr);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(spec.Width), static_cast<png_uint_32>(spec.Height), spec.BitDepth,
-               spec.ColorType, spec.Interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+  png_set_IHDR(png, info, static_cast<png_uint_32>(layout.Width), static_cast<png_uint_32>(layout.Height), layout.BitDepth,
+               layout.ColorType, layout.Interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                PNG_FILTER_TYPE_DEFAULT);
-  if (!spec.Palette.empty())
-    png_set_PLTE(png, info, spec.Palette.data(), static_cast<int>(spec.Palette.size()));
-  if (!spec.Transparency.empty())
-    png_set_tRNS(png, info, spec.Transparency.data(), static_cast<int>(spec.Transparency.size()), nullptr);
+  if (!layout.Palette.empty())
+    png_set_PLTE(png, info, layout.Palette.data(), static_cast<int>(layout.Palette.size()));
+  if (!layout.Transparency.empty())
+    png_set_tRNS(png, info, layout.Transparency.data(), static_cast<int>(layout.Transparency.size()), nullptr);
   png_write_info(png, info);
   std::vector<png_bytep> rows;
-  for (const std::string& row : spec.Rows)
+  for (const std::string& row : layout.Rows)
     rows.push_back(reinterpret_cast<png_bytep>(const_cast<char*>(row.data())));
   png_write_image(png, rows.data());
   png_write_end(png, nullptr);
@@ -74,12 +74,12 @@ std::shared_ptr<const TBitmap> Level0(const TImageLoaderRegistry& registry, cons
 }
 
 // 3 x 2 RGB: row 0 red, green, blue; row 1 white, black, grey 128.
-TPngSpec RgbSpec() {
-  TPngSpec spec;
-  spec.Width = 3;
-  spec.Height = 2;
-  spec.Rows = {std::string("\xFF\x00\x00\x00\xFF\x00\x00\x00\xFF", 9), std::string("\xFF\xFF\xFF\x00\x00\x00\x80\x80\x80", 9)};
-  return spec;
+TPngPicture RgbPicture() {
+  TPngPicture layout;
+  layout.Width = 3;
+  layout.Height = 2;
+  layout.Rows = {std::string("\xFF\x00\x00\x00\xFF\x00\x00\x00\xFF", 9), std::string("\xFF\xFF\xFF\x00\x00\x00\x80\x80\x80", 9)};
+  return layout;
 }
 
 } // namespace
@@ -101,14 +101,14 @@ TEST(PictureLibrary, LoadsAndFindsItsFourFunctions) {
 
 TEST(PictureLibrary, DecodesEveryColourTypeIntoBgrOrBgraRows) {
   const TImageLoaderRegistry registry = RegistryWithLibrary();
-  const auto rgb = Level0(registry, EncodePng(RgbSpec()), "a.png");
+  const auto rgb = Level0(registry, EncodePng(RgbPicture()), "a.png");
   ASSERT_TRUE(rgb);
   EXPECT_EQ(rgb->Format(), TPixelFormat::Bgr24);
   EXPECT_EQ(rgb->GetPixel(0, 0), (TBgra{0, 0, 255, 255}));
   EXPECT_EQ(rgb->GetPixel(2, 0), (TBgra{255, 0, 0, 255}));
   EXPECT_EQ(rgb->GetPixel(2, 1), (TBgra{128, 128, 128, 255}));
 
-  TPngSpec rgba;
+  TPngPicture rgba;
   rgba.Width = 2;
   rgba.Height = 1;
   rgba.ColorType = PNG_COLOR_TYPE_RGBA;
@@ -118,7 +118,7 @@ TEST(PictureLibrary, DecodesEveryColourTypeIntoBgrOrBgraRows) {
   EXPECT_EQ(alpha->Format(), TPixelFormat::Bgra32);
   EXPECT_EQ(alpha->GetPixel(1, 0), (TBgra{0x70, 0x60, 0x50, 0x80}));
 
-  TPngSpec palette;
+  TPngPicture palette;
   palette.Width = 4;
   palette.Height = 1;
   palette.ColorType = PNG_COLOR_TYPE_PALETTE;
@@ -133,7 +133,7 @@ TEST(PictureLibrary, DecodesEveryColourTypeIntoBgrOrBgraRows) {
   EXPECT_EQ(paletted->GetPixel(1, 0).a, 0);
   EXPECT_EQ(paletted->GetPixel(3, 0), (TBgra{7, 8, 9, 255}));
 
-  TPngSpec grey;
+  TPngPicture grey;
   grey.Width = 2;
   grey.Height = 1;
   grey.ColorType = PNG_COLOR_TYPE_GRAY;
@@ -147,19 +147,19 @@ TEST(PictureLibrary, DecodesEveryColourTypeIntoBgrOrBgraRows) {
 }
 
 TEST(PictureLibrary, InterlacedPicturesMatchPlainOnes) {
-  TPngSpec spec;
-  spec.Width = 13;
-  spec.Height = 11;
-  for (int y = 0; y < spec.Height; ++y) {
+  TPngPicture layout;
+  layout.Width = 13;
+  layout.Height = 11;
+  for (int y = 0; y < layout.Height; ++y) {
     std::string row;
-    for (int x = 0; x < spec.Width; ++x)
+    for (int x = 0; x < layout.Width; ++x)
       row += {static_cast<char>(x * 19), static_cast<char>(y * 23), static_cast<char>(x * y)};
-    spec.Rows.push_back(row);
+    layout.Rows.push_back(row);
   }
   const TImageLoaderRegistry registry = RegistryWithLibrary();
-  const auto plain = Level0(registry, EncodePng(spec), "a.png");
-  spec.Interlaced = true;
-  const auto interlaced = Level0(registry, EncodePng(spec), "a.png");
+  const auto plain = Level0(registry, EncodePng(layout), "a.png");
+  layout.Interlaced = true;
+  const auto interlaced = Level0(registry, EncodePng(layout), "a.png");
   ASSERT_TRUE(plain && interlaced);
   EXPECT_TRUE(plain->SamePixels(*interlaced));
   EXPECT_EQ(interlaced->GetPixel(12, 10), (TBgra{120, 230, static_cast<uint8_t>(12 * 19), 255}));
@@ -167,7 +167,7 @@ TEST(PictureLibrary, InterlacedPicturesMatchPlainOnes) {
 
 TEST(PictureLibrary, RegistryOrderAndNamesDecideWhoOpensThePicture) {
   const TImageLoaderRegistry registry = RegistryWithLibrary();
-  const std::string png = EncodePng(RgbSpec());
+  const std::string png = EncodePng(RgbPicture());
   auto underBmp = registry.Open(test::StreamOf(png), "button.bmp");
   ASSERT_TRUE(underBmp) << "a PNG under a .bmp name goes to the .png loaders";
   EXPECT_STREQ(underBmp->Store().ClassName(), "TImageLibStore");
@@ -188,7 +188,7 @@ TEST(PictureLibrary, BorrowedStreamMayGoBeforeThePixelsAreRead) {
   const TImageLoaderRegistry registry = RegistryWithLibrary();
   std::optional<TImage> image;
   {
-    auto stream = test::StreamOf("prefix" + EncodePng(RgbSpec()));
+    auto stream = test::StreamOf("prefix" + EncodePng(RgbPicture()));
     stream->SetPosition(6);
     image = registry.Open(*stream, "a.png");
     ASSERT_TRUE(image);
@@ -202,10 +202,10 @@ TEST(PictureLibrary, BorrowedStreamMayGoBeforeThePixelsAreRead) {
 TEST(PictureLibrary, DamagedPicturesFailCleanly) {
   const test::TMuted muted;
   const TImageLoaderRegistry registry = RegistryWithLibrary();
-  TPngSpec spec = RgbSpec();
-  spec.Height = 40;
-  spec.Rows.resize(40, spec.Rows[0]);
-  const std::string png = EncodePng(spec);
+  TPngPicture layout = RgbPicture();
+  layout.Height = 40;
+  layout.Rows.resize(40, layout.Rows[0]);
+  const std::string png = EncodePng(layout);
   for (int eighth = 0; eighth < 8; ++eighth) {
     auto image = registry.Open(test::StreamOf(png.substr(0, png.size() * eighth / 8)), "a.png");
     if (!image)
@@ -225,7 +225,7 @@ TEST(PictureLibrary, DamagedPicturesFailCleanly) {
   }
 
   // A header promising 100000 x 100000 pixels is refused before any rows.
-  TPngSpec huge = RgbSpec();
+  TPngPicture huge = RgbPicture();
   std::string big = EncodePng(huge);
   const uint8_t side[4] = {0x00, 0x01, 0x86, 0xA0};
   big.replace(16, 4, reinterpret_cast<const char*>(side), 4);
@@ -259,7 +259,7 @@ TEST(PictureLibrary, OpensDiskFilesByName) {
   const auto library = TPictureLibrary::Load(kLibraryPath);
   ASSERT_TRUE(library);
   const std::string path = (std::filesystem::temp_directory_path() / "qxPngLibOpenFile.png").string();
-  std::ofstream(path, std::ios::binary) << EncodePng(RgbSpec());
+  std::ofstream(path, std::ios::binary) << EncodePng(RgbPicture());
   QxImageDescriptor image{};
   ASSERT_EQ(library->OpenImageFile(&image, path.c_str()), 1);
   EXPECT_EQ(image.Width, 3);
