@@ -36,6 +36,8 @@ std::atomic<bool> g_animationEnabled{true};
 
 using TPalette = std::array<TBgra, 256>;
 
+constexpr TBgra kClear{0, 0, 0, 0};
+
 struct TFrameInfo {
   int Left = 0;
   int Top = 0;
@@ -406,16 +408,15 @@ void ComposeStrip(const std::string& bytes, const TGifLayout& layout, TBitmap& s
   const int count = static_cast<int>(layout.Frames.size());
   for (int i = 0; i < count; ++i) {
     TBitmap cell = strip.CropView(i * w, 0, w, h);
-    if (i > 0) {
-      const TFrameInfo& previous = layout.Frames[static_cast<size_t>(i - 1)];
-      if (previous.Disposal == kDisposeRestorePrevious) {
-        if (lastKept >= 0)
-          cell.Draw(strip.CropView(lastKept * w, 0, w, h), 0, 0);
-      } else {
-        cell.Draw(strip.CropView((i - 1) * w, 0, w, h), 0, 0);
-        if (previous.Disposal == kDisposeRestoreBackground)
-          ClearRect(cell, previous);
-      }
+    const TFrameInfo* previous = i > 0 ? &layout.Frames[static_cast<size_t>(i - 1)] : nullptr;
+    if (!previous || (previous->Disposal == kDisposeRestorePrevious && lastKept < 0)) {
+      cell.Fill(kClear);
+    } else if (previous->Disposal == kDisposeRestorePrevious) {
+      cell.Draw(strip.CropView(lastKept * w, 0, w, h), 0, 0);
+    } else {
+      cell.Draw(strip.CropView((i - 1) * w, 0, w, h), 0, 0);
+      if (previous->Disposal == kDisposeRestoreBackground)
+        ClearRect(cell, *previous);
     }
     DrawFrame(bytes, layout, layout.Frames[static_cast<size_t>(i)], cell);
     if (KeepsPicture(layout.Frames[static_cast<size_t>(i)].Disposal))
@@ -456,7 +457,9 @@ bool DecodeGif(const std::string& bytes, bool animate, TGifPicture& picture, con
   if (stripBytes > kMaxPictureBytes || frames * layout.Width > INT32_MAX)
     throw EPictureTooLarge("Picture too large: animation of " + std::to_string(frames) + " frames of " +
                            std::to_string(layout.Width) + " x " + std::to_string(layout.Height));
-  auto strip = std::make_unique<TBitmap>(static_cast<int>(frames * layout.Width), layout.Height, TPixelFormat::Bgra32);
+  // Every cell is filled before its frame is drawn: no need to zero it first.
+  auto strip = std::make_unique<TBitmap>(
+      TBitmap::Uninitialized(static_cast<int>(frames * layout.Width), layout.Height, TPixelFormat::Bgra32));
   ComposeStrip(bytes, layout, *strip, progress);
 
   picture.Bitmap = std::move(strip);
