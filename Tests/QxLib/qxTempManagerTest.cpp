@@ -1,0 +1,192 @@
+#include "QxLib/qxTempManager.h"
+
+#include "Tests/TestSupport/qxChildProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <optional>
+#include <regex>
+#include <set>
+#include <thread>
+
+namespace qx {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Sets or clears an environment variable for the life of the object.
+class TScopedEnv {
+public:
+  TScopedEnv(const char* name, const char* value) : m_name(name) {
+    if (const char* old = std::getenv(name))
+      m_old = old;
+    if (value)
+      setenv(name, value, 1);
+    else
+      unsetenv(name);
+  }
+  ~TScopedEnv() {
+    if (m_old)
+      setenv(m_name, m_old->c_str(), 1);
+    else
+      unsetenv(m_name);
+  }
+
+private:
+  const char* m_name;
+  std::optional<std::string> m_old;
+};
+
+void WriteFile(const fs::path& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+// A folder with files, nested folders and an empty folder.
+void FillFolder(const fs::path& folder) {
+  WriteFile(folder / "plugin.so", "binary");
+  fs::create_directories(folder / "a" / "b" / "c");
+  WriteFile(folder / "a" / "b" / "c" / "deep.txt", "deep");
+  fs::create_directory(folder / "empty");
+}
+
+} // namespace
+
+TEST(TempFolders, NamesAreGuidsInSquareBrackets) {
+  const std::regex form("\\[[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\]");
+  EXPECT_TRUE(std::regex_match(NewTempFolderName(), form));
+  const std::string folder = NewTempFolder(false);
+  EXPECT_TRUE(fs::is_directory(folder));
+  EXPECT_EQ(fs::path(folder).parent_path().string(), TempBaseFolder());
+  EXPECT_TRUE(std::regex_match(fs::path(folder).filename().string(), form)) << folder;
+  const std::string withSeparator = NewTempFolder(true);
+  ASSERT_EQ(withSeparator.back(), '/');
+  EXPECT_TRUE(fs::is_directory(withSeparator));
+  EXPECT_NE(withSeparator, folder + "/");
+}
+
+TEST(TempFolders, ManyThreadsGetDistinctFolders) {
+  std::mutex lock;
+  std::set<std::string> folders;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&] {
+      for (int i = 0; i < 25; ++i) {
+        std::string folder = NewTempFolder(false);
+        const std::lock_guard guard(lock);
+        folders.insert(std::move(folder));
+      }
+    });
+  for (auto& thread : threads)
+    thread.join();
+  EXPECT_EQ(folders.size(), 100u);
+  for (const std::string& folder : folders)
+    EXPECT_TRUE(fs::is_directory(folder));
+}
+
+TEST(TempFolders, BaseIsTheFirstExistingFolderOfTheEnvironment) {
+  const std::string existing = NewTempFolder(false);
+  const std::string missing = existing + "/missing";
+  {
+    TScopedEnv tmpdir("TMPDIR", missing.c_str());
+    TScopedEnv tmp("TMP", "");
+    TScopedEnv temp("TEMP", existing.c_str());
+    EXPECT_EQ(ChooseTempBase(), existing);
+  }
+  {
+    TScopedEnv tmpdir("TMPDIR", existing.c_str());
+    TScopedEnv temp("TEMP", "/");
+    EXPECT_EQ(ChooseTempBase(), existing);
+  }
+  {
+    // A file is no folder.
+    WriteFile(existing + "/file", "x");
+    TScopedEnv tmpdir("TMPDIR", (existing + "/file").c_str());
+    TScopedEnv tmp("TMP", nullptr);
+    TScopedEnv temp("TEMP", nullptr);
+    EXPECT_EQ(ChooseTempBase(), "/tmp");
+  }
+}
+
+TEST(TempFolders, RemovingATreeDeletesEverythingButNeverFollowsLinks) {
+  const fs::path folder = NewTempFolder(false);
+  const fs::path keep = NewTempFolder(false);
+  WriteFile(keep / "precious", "keep me");
+  const fs::path tree = folder / "tree";
+  fs::create_directory(tree);
+  FillFolder(tree);
+  fs::create_directory_symlink(keep, tree / "link-to-folder");
+  fs::create_symlink(keep / "precious", tree / "a" / "link-to-file");
+  // More entries than one directory read returns, with long names.
+  for (int i = 0; i < 300; ++i)
+    WriteFile(tree / ("file-with-a-rather-long-name-" + std::to_string(i)), "");
+  EXPECT_TRUE(RemoveFolderTree(tree.c_str()));
+  EXPECT_FALSE(fs::exists(tree));
+  EXPECT_TRUE(fs::exists(keep / "precious"));
+  EXPECT_TRUE(RemoveFolderTree((folder / "never-made").c_str()));
+}
+
+// The remaining cases end a child process and look at what it left behind.
+class TempFoldersAtExit : public testing::Test {
+protected:
+  void SetUp() override { base = NewTempFolder(false); }
+
+  // In the child: makes two filled folders under `base`, reports them.
+  int MakeFolders(int messageFd) {
+    setenv("TMPDIR", base.c_str(), 1);
+    for (int i = 0; i < 2; ++i) {
+      const std::string folder = NewTempFolder(false);
+      FillFolder(folder);
+      test::SendMessage(messageFd, folder);
+    }
+    return 0;
+  }
+
+  std::string base;
+};
+
+TEST_F(TempFoldersAtExit, NormalExitRemovesEveryFolder) {
+  const auto result = test::RunInChild([this](int fd) { return MakeFolders(fd); });
+  EXPECT_TRUE(result.Exited(0));
+  EXPECT_EQ(std::count(result.message.begin(), result.message.end(), '\n'), 2);
+  EXPECT_TRUE(fs::is_empty(base));
+}
+
+TEST_F(TempFoldersAtExit, TerminationSignalsRemoveEveryFolderAndStillEndTheProcess) {
+  for (const int signal : {SIGTERM, SIGINT}) {
+    std::vector<std::string> seen;
+    const auto result = test::RunInChild(
+        [this](int fd) {
+          MakeFolders(fd);
+          test::SendMessage(fd, "ready");
+          for (;;)
+            pause();
+          return 3;
+        },
+        [&](pid_t pid, int fd) {
+          for (std::string line; (line = test::ReceiveLine(fd)) != "ready" && !line.empty();)
+            seen.push_back(line);
+          for (const std::string& folder : seen)
+            EXPECT_TRUE(fs::is_directory(folder)) << folder;
+          kill(pid, signal);
+        });
+    EXPECT_TRUE(result.KilledBy(signal)) << "signal " << signal << ", status " << result.status;
+    EXPECT_EQ(seen.size(), 2u);
+    EXPECT_TRUE(fs::is_empty(base)) << "signal " << signal;
+  }
+}
+
+TEST_F(TempFoldersAtExit, AForkedChildLeavesItsParentsFoldersAlone) {
+  const std::string mine = NewTempFolder(false);
+  const auto result = test::RunInChild([](int) { return 0; });
+  EXPECT_TRUE(result.Exited(0));
+  EXPECT_TRUE(fs::is_directory(mine));
+}
+
+} // namespace qx
