@@ -1,0 +1,129 @@
+#include "VmoLib2/qxShadowBlur.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace qx {
+
+namespace {
+
+// The source taps of one target pixel along one axis.
+struct TContributors {
+  std::vector<int> Index;    // source index of each tap, inside 0 .. size - 1
+  std::vector<float> Weight; // normalised weights
+};
+
+int Reflect(int index, int size) {
+  if (size == 1)
+    return 0;
+  // Mirror about the first and last pixel until inside; the period is
+  // 2 (size - 1).
+  const int period = 2 * (size - 1);
+  index %= period;
+  if (index < 0)
+    index += period;
+  return index < size ? index : period - index;
+}
+
+std::vector<TContributors> ComputeContributors(int sourceSize, int targetSize) {
+  const double scale = targetSize == 1 ? 1.0 : static_cast<double>(targetSize - 1) / (sourceSize - 1);
+  const double filterScale = std::min(scale, 1.0);
+  const double reach = kBSplineSupport / filterScale;
+  std::vector<TContributors> result(static_cast<size_t>(targetSize));
+  for (int i = 0; i < targetSize; ++i) {
+    const double centre = i / scale;
+    const int left = static_cast<int>(std::floor(centre - reach));
+    const int right = static_cast<int>(std::ceil(centre + reach));
+    TContributors& c = result[static_cast<size_t>(i)];
+    double total = 0;
+    for (int j = left; j <= right; ++j) {
+      const double weight = CubicBSpline((centre - j) * filterScale);
+      if (weight <= 0)
+        continue;
+      c.Index.push_back(Reflect(j, sourceSize));
+      c.Weight.push_back(static_cast<float>(weight));
+      total += weight;
+    }
+    for (float& w : c.Weight)
+      w = static_cast<float>(w / total);
+  }
+  return result;
+}
+
+} // namespace
+
+double CubicBSpline(double x) {
+  const double a = std::fabs(x);
+  if (a < 1)
+    return a * a * a / 2 - a * a + 2.0 / 3.0;
+  if (a < 2) {
+    const double b = 2 - a;
+    return b * b * b / 6;
+  }
+  return 0;
+}
+
+std::vector<uint16_t> ResampleMask(const TBitmap& mask, int width, int height) {
+  QX_ASSERT(mask.Format() == TPixelFormat::Gray8, "ResampleMask: mask is not 8-bit");
+  QX_ASSERT(mask.Width() >= 2 && mask.Height() >= 2 && width >= 1 && height >= 1,
+            "ResampleMask: size too small");
+  const int sw = mask.Width();
+  const int sh = mask.Height();
+  const std::vector<TContributors> across = ComputeContributors(sw, width);
+  const std::vector<TContributors> down = ComputeContributors(sh, height);
+
+  // Rows first: every source row resized to the target width.
+  std::vector<float> rows(static_cast<size_t>(sh) * width);
+  for (int y = 0; y < sh; ++y) {
+    const uint8_t* src = mask.Scanline(y);
+    float* out = rows.data() + static_cast<size_t>(y) * width;
+    for (int x = 0; x < width; ++x) {
+      const TContributors& c = across[static_cast<size_t>(x)];
+      float sum = 0;
+      for (size_t t = 0; t < c.Index.size(); ++t)
+        sum += c.Weight[t] * src[c.Index[t]];
+      out[x] = sum;
+    }
+  }
+
+  // Then columns, accumulating whole rows for cache-friendly access.
+  std::vector<uint16_t> result(static_cast<size_t>(width) * height);
+  std::vector<float> line(static_cast<size_t>(width));
+  constexpr float kToSixteenBits = 65535.0f / 255.0f;
+  for (int y = 0; y < height; ++y) {
+    std::fill(line.begin(), line.end(), 0.0f);
+    const TContributors& c = down[static_cast<size_t>(y)];
+    for (size_t t = 0; t < c.Index.size(); ++t) {
+      const float w = c.Weight[t];
+      const float* src = rows.data() + static_cast<size_t>(c.Index[t]) * width;
+      for (int x = 0; x < width; ++x)
+        line[static_cast<size_t>(x)] += w * src[x];
+    }
+    uint16_t* out = result.data() + static_cast<size_t>(y) * width;
+    for (int x = 0; x < width; ++x)
+      out[x] = static_cast<uint16_t>(std::clamp(line[static_cast<size_t>(x)] * kToSixteenBits + 0.5f, 0.0f, 65535.0f));
+  }
+  return result;
+}
+
+TTransferTable BuildTransferTable(const TCurveTable& curve) {
+  constexpr double kLast = kTransferTableSize - 1;
+  TTransferTable table;
+  for (int i = 0; i < kTransferTableSize; ++i) {
+    const int g = static_cast<int>(i * 255.0 / kLast);
+    const int n = std::min(g + 1, 255);
+    // At the top entry both interpolation weights vanish; the curve's last
+    // entry is the value there.
+    if (n == g) {
+      table[static_cast<size_t>(i)] = curve[static_cast<size_t>(g)];
+      continue;
+    }
+    const double value = (curve[static_cast<size_t>(n)] * (i - g * kLast / 255) +
+                          curve[static_cast<size_t>(g)] * (n * kLast / 255 - i)) *
+                         255 / kLast;
+    table[static_cast<size_t>(i)] = static_cast<uint8_t>(std::clamp(std::nearbyint(value), 0.0, 255.0));
+  }
+  return table;
+}
+
+} // namespace qx
