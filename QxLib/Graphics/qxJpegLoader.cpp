@@ -62,6 +62,8 @@ struct TJpegJob {
   TJpegError Error{};
   TJpegProgress ProgressManager{};
   bool Created = false;
+  bool Cmyk = false;
+  bool InvertedCmyk = false; // Adobe writers store CMYK inverted
   TJpegInfo Header;
   TBitmap Pixels; // Bgr24, or Gray8 for a grey-scale picture
 
@@ -92,14 +94,18 @@ void RunJob(TJpegJob& job) {
   job.Header.Height = static_cast<int>(info.image_height);
   job.Header.Components = info.num_components;
   job.Header.Grey = info.jpeg_color_space == JCS_GRAYSCALE;
+  job.Cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+  job.InvertedCmyk = job.Cmyk && info.saw_Adobe_marker;
   if (job.HeaderOnly)
     return;
 
   info.scale_num = 1;
   info.scale_denom = 1u << job.Level;
-  info.out_color_space = job.Header.Grey ? JCS_GRAYSCALE : JCS_EXT_BGR;
+  info.out_color_space = job.Header.Grey ? JCS_GRAYSCALE : job.Cmyk ? JCS_CMYK : JCS_EXT_BGR;
   jpeg_calc_output_dimensions(&info);
-  const TPixelFormat format = job.Header.Grey ? TPixelFormat::Gray8 : TPixelFormat::Bgr24;
+  // CMYK rows are decoded into 4-byte pixels and turned into BGR afterwards.
+  const TPixelFormat format =
+      job.Header.Grey ? TPixelFormat::Gray8 : job.Cmyk ? TPixelFormat::Bgra32 : TPixelFormat::Bgr24;
   CheckPictureSize(info.output_width, info.output_height, format);
   job.Pixels = TBitmap::Uninitialized(static_cast<int>(info.output_width), static_cast<int>(info.output_height), format);
   if (job.Progress && *job.Progress) {
@@ -141,6 +147,24 @@ TBitmap ExpandGrey(const TBitmap& grey, const TProgressCallback& progress) {
   return result;
 }
 
+TBitmap CmykToBgr(const TBitmap& cmyk, bool inverted) {
+  TBitmap result = TBitmap::Uninitialized(cmyk.Width(), cmyk.Height(), TPixelFormat::Bgr24);
+  for (int y = 0; y < cmyk.Height(); ++y) {
+    const uint8_t* s = cmyk.Scanline(y);
+    uint8_t* d = result.Scanline(y);
+    for (int x = 0; x < cmyk.Width(); ++x, s += 4, d += 3) {
+      const unsigned c = inverted ? s[0] : 255u - s[0];
+      const unsigned m = inverted ? s[1] : 255u - s[1];
+      const unsigned ye = inverted ? s[2] : 255u - s[2];
+      const unsigned k = inverted ? s[3] : 255u - s[3];
+      d[0] = static_cast<uint8_t>(ye * k / 255);
+      d[1] = static_cast<uint8_t>(m * k / 255);
+      d[2] = static_cast<uint8_t>(c * k / 255);
+    }
+  }
+  return result;
+}
+
 } // namespace
 
 bool ReadJpegInfo(const std::string& bytes, TJpegInfo& info) {
@@ -161,7 +185,9 @@ TBitmap DecodeJpeg(const std::string& bytes, int level, const TProgressCallback&
   job.Progress = &progress;
   if (!RunGuarded(job))
     throw EQxError(std::string("JPEG decoding failed: ") + job.Error.Message);
-  TBitmap result = job.Header.Grey ? ExpandGrey(job.Pixels, progress) : std::move(job.Pixels);
+  TBitmap result = job.Header.Grey ? ExpandGrey(job.Pixels, progress)
+                   : job.Cmyk      ? CmykToBgr(job.Pixels, job.InvertedCmyk)
+                                   : std::move(job.Pixels);
   if (progress)
     progress(1.0);
   return result;

@@ -23,7 +23,7 @@ struct TJpegInfo {
 bool ReadJpegInfo(const std::string& bytes, TJpegInfo& info);
 
 // Decodes JPEG bytes at scale 1 / 2^level (level 0 .. 3) into Bgr24;
-// grey-scale pictures are expanded. Raises EQxError with libjpeg's message
+// grey-scale pictures are expanded, CMYK pictures converted. Raises EQxError with libjpeg's message
 // on damaged data. `progress` receives fractions as described for the store.
 TBitmap DecodeJpeg(const std::string& bytes, int level, const TProgressCallback& progress = {});
 

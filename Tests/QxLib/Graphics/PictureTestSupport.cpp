@@ -1,6 +1,8 @@
 #include "Tests/QxLib/Graphics/PictureTestSupport.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <stdexcept>
 
 #include <jpeglib.h>
@@ -44,6 +46,36 @@ std::string EncodeJpeg(const TBitmap& bitmap, int quality) {
   while (info.next_scanline < info.image_height) {
     JSAMPROW row = const_cast<JSAMPROW>(bitmap.Scanline(static_cast<int>(info.next_scanline)));
     jpeg_write_scanlines(&info, &row, 1);
+  }
+  jpeg_finish_compress(&info);
+  std::string result(reinterpret_cast<const char*>(buffer), size);
+  jpeg_destroy_compress(&info);
+  std::free(buffer);
+  return result;
+}
+
+std::string EncodeCmykJpeg(int width, int height, const uint8_t cmyk[4]) {
+  jpeg_compress_struct info{};
+  jpeg_error_mgr error{};
+  info.err = jpeg_std_error(&error);
+  jpeg_create_compress(&info);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&info, &buffer, &size);
+  info.image_width = static_cast<JDIMENSION>(width);
+  info.image_height = static_cast<JDIMENSION>(height);
+  info.input_components = 4;
+  info.in_color_space = JCS_CMYK;
+  jpeg_set_defaults(&info);
+  info.write_Adobe_marker = FALSE;
+  jpeg_set_quality(&info, 95, TRUE);
+  jpeg_start_compress(&info, TRUE);
+  std::vector<uint8_t> row(static_cast<size_t>(width) * 4);
+  for (int x = 0; x < width; ++x)
+    std::copy(cmyk, cmyk + 4, row.begin() + 4 * x);
+  while (info.next_scanline < info.image_height) {
+    JSAMPROW rowPointer = row.data();
+    jpeg_write_scanlines(&info, &rowPointer, 1);
   }
   jpeg_finish_compress(&info);
   std::string result(reinterpret_cast<const char*>(buffer), size);

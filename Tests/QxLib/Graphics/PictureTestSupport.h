@@ -2,6 +2,7 @@
 #pragma once
 
 #include "QxLib/Graphics/qxBitmap.h"
+#include "QxLib/qxDebugOutput.h"
 #include "QxLib/qxMemoryStream.h"
 
 #include <cstdint>
@@ -10,6 +11,19 @@
 #include <vector>
 
 namespace qx::test {
+
+// Mutes the debugger output (assertion reports, loader failures) that a
+// test provokes on purpose.
+class TMuted {
+public:
+  TMuted() : m_previous(SetDebugOutputMuted(true)) {}
+  ~TMuted() { SetDebugOutputMuted(m_previous); }
+  TMuted(const TMuted&) = delete;
+  TMuted& operator=(const TMuted&) = delete;
+
+private:
+  bool m_previous;
+};
 
 // A 24- or 32-bit bitmap whose pixel (x, y) is (b = x * 7, g = y * 11,
 // r = x + y, a = 255 - x) modulo 256.
@@ -21,6 +35,10 @@ std::unique_ptr<TMemoryStream> StreamOf(const std::string& bytes);
 // JPEG bytes (quality 90) of a Bgr24 bitmap, or of a Gray8 bitmap as a
 // one-component grey-scale JPEG.
 std::string EncodeJpeg(const TBitmap& bitmap, int quality = 90);
+
+// JPEG bytes of a width x height picture whose every pixel has the CMYK
+// value `cmyk` (four bytes, stored as given, with no Adobe marker).
+std::string EncodeCmykJpeg(int width, int height, const uint8_t cmyk[4]);
 
 // Builds BMP files field by field so that tests can write odd headers.
 struct TBmpBuilder {

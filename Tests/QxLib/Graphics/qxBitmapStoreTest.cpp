@@ -1,7 +1,6 @@
 #include "QxLib/Graphics/qxBitmapStore.h"
 
 #include "QxLib/Graphics/qxMipFilter.h"
-#include "QxLib/qxDebugOutput.h"
 #include "Tests/QxLib/Graphics/PictureTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -13,15 +12,6 @@
 namespace qx {
 
 namespace {
-
-class TMuted {
-public:
-  TMuted() : m_previous(SetDebugOutputMuted(true)) {}
-  ~TMuted() { SetDebugOutputMuted(m_previous); }
-
-private:
-  bool m_previous;
-};
 
 // A store whose decoder serves the levels listed and counts its calls.
 class TCountingStore : public TSysBitmapStore {
@@ -125,7 +115,7 @@ TEST(BitmapStore, PostProcessRunsOncePerProducedLevel) {
 }
 
 TEST(BitmapStore, FailureTexts) {
-  TMuted muted;
+  test::TMuted muted;
   auto store = MakeRef<TCountingStore>(4, 4, TPixelFormat::Bgr24, 0);
   try {
     store->GetMipLevel(0);
@@ -157,7 +147,7 @@ TEST(BitmapStore, OrientationTurnsLevelsAndReportsSwappedSize) {
   EXPECT_EQ(level0->GetPixel(0, 0), test::MakePattern(6, 3, TPixelFormat::Bgr24).GetPixel(0, 2));
   EXPECT_EQ(store->GetMipLevel(1)->Width(), 2);
   EXPECT_EQ(store->GetMipLevel(1)->Height(), 3);
-  TMuted muted;
+  test::TMuted muted;
   EXPECT_THROW(store->SetOrientation(3), EAssertionFailed);
 }
 

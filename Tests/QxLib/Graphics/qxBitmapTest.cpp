@@ -3,7 +3,6 @@
 #include "QxLib/Graphics/qxBitmapConvert.h"
 #include "QxLib/Graphics/qxBitmapOrientation.h"
 #include "QxLib/Graphics/qxResample.h"
-#include "QxLib/qxDebugOutput.h"
 #include "Tests/QxLib/Graphics/PictureTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -11,20 +10,6 @@
 #include <string>
 
 namespace qx {
-
-namespace {
-
-// Mutes the assertion reports that the tests provoke on purpose.
-class TMuted {
-public:
-  TMuted() : m_previous(SetDebugOutputMuted(true)) {}
-  ~TMuted() { SetDebugOutputMuted(m_previous); }
-
-private:
-  bool m_previous;
-};
-
-} // namespace
 
 TEST(Bitmap, CropViewSharesPixelsAndOutlivesItsSource) {
   TBitmap view;
@@ -37,7 +22,7 @@ TEST(Bitmap, CropViewSharesPixelsAndOutlivesItsSource) {
   }
   EXPECT_EQ(view.GetPixel(0, 0), (TBgra{1, 2, 3, 4}));
   EXPECT_EQ(view.GetPixel(3, 4), (TBgra{static_cast<uint8_t>(6 * 7), static_cast<uint8_t>(6 * 11), 12, 249}));
-  TMuted muted;
+  test::TMuted muted;
   EXPECT_THROW(view.CropView(2, 2, 3, 1), EAssertionFailed);
 }
 
@@ -85,7 +70,7 @@ TEST(BitmapConvert, RoundTripsKeepWhatTheFormatsHold) {
 }
 
 TEST(BitmapConvert, ImpossibleCombinationIsAnAssertion) {
-  TMuted muted;
+  test::TMuted muted;
   const TBitmap source = test::MakePattern(2, 2, TPixelFormat::Bgr24);
   try {
     ConvertBitmap(source, TPixelFormat::Gray8);

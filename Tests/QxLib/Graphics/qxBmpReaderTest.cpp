@@ -2,7 +2,6 @@
 
 #include "QxLib/Graphics/qxBitmapConvert.h"
 #include "QxLib/Graphics/qxImage.h"
-#include "QxLib/qxDebugOutput.h"
 #include "Tests/QxLib/Graphics/PictureTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -247,11 +246,10 @@ TEST(BmpReader, OversizedHeadersAreRefusedBeforeAllocating) {
   huge.BitCount = 8;
   EXPECT_THROW(Read(huge.Build()), EPictureTooLarge);
 
-  bool muted = SetDebugOutputMuted(true);
+  test::TMuted muted;
   TImageLoaderRegistry registry;
   registry.Register(LoadBmpPicture, {".bmp"});
   EXPECT_FALSE(registry.Open(test::StreamOf(huge.Build()), "huge.bmp"));
-  SetDebugOutputMuted(muted);
 }
 
 TEST(BmpReader, WriterRoundTripsEveryFormat) {

@@ -3,7 +3,6 @@
 #include "QxLib/Graphics/qxBmpReader.h"
 #include "QxLib/Graphics/qxGfxWriter.h"
 #include "QxLib/Graphics/qxImage.h"
-#include "QxLib/qxDebugOutput.h"
 #include "Tests/QxLib/Graphics/PictureTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -13,15 +12,6 @@
 namespace qx {
 
 namespace {
-
-class TMuted {
-public:
-  TMuted() : m_previous(SetDebugOutputMuted(true)) {}
-  ~TMuted() { SetDebugOutputMuted(m_previous); }
-
-private:
-  bool m_previous;
-};
 
 // Opens the bytes under `name` and decodes a few levels; errors raised by a
 // decode are fine, anything else is for the sanitizers to catch.
@@ -65,7 +55,7 @@ std::vector<TSample> Samples() {
 } // namespace
 
 TEST(HostilePictures, CutAtEveryEighth) {
-  TMuted muted;
+  test::TMuted muted;
   for (const TSample& sample : Samples())
     for (int eighth = 0; eighth < 8; ++eighth) {
       SCOPED_TRACE(sample.Name + " cut at " + std::to_string(eighth) + "/8");
@@ -76,7 +66,7 @@ TEST(HostilePictures, CutAtEveryEighth) {
 }
 
 TEST(HostilePictures, RandomBytesAndFlippedBytes) {
-  TMuted muted;
+  test::TMuted muted;
   std::mt19937 random(1234);
   for (int round = 0; round < 40; ++round) {
     std::string noise(static_cast<size_t>(random() % 4096), '\0');
@@ -97,7 +87,7 @@ TEST(HostilePictures, RandomBytesAndFlippedBytes) {
 }
 
 TEST(HostilePictures, HeadersPromisingHugePicturesAreRefused) {
-  TMuted muted;
+  test::TMuted muted;
   test::TBmpBuilder bmp;
   bmp.Width = 100000;
   bmp.Height = 100000;

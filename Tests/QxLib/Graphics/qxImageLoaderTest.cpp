@@ -3,7 +3,6 @@
 #include "QxLib/Graphics/qxBmpReader.h"
 #include "QxLib/Graphics/qxGfxContainer.h"
 #include "QxLib/Graphics/qxGfxWriter.h"
-#include "QxLib/qxDebugOutput.h"
 #include "Tests/QxLib/Graphics/PictureTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -11,15 +10,6 @@
 namespace qx {
 
 namespace {
-
-class TMuted {
-public:
-  TMuted() : m_previous(SetDebugOutputMuted(true)) {}
-  ~TMuted() { SetDebugOutputMuted(m_previous); }
-
-private:
-  bool m_previous;
-};
 
 // A memory stream that reports its destruction.
 class TWatchedStream : public TMemoryStream {
@@ -129,7 +119,7 @@ TEST(ImageLoaders, HandedOverStreamIsFreedUnlessKept) {
 }
 
 TEST(ImageLoaders, LoaderThatRaisesCountsAsRejection) {
-  TMuted muted;
+  test::TMuted muted;
   TImageLoaderRegistry registry;
   std::string log;
   registry.Register([](TStream& s, const std::string&, std::unique_ptr<TStream>&,
@@ -167,7 +157,7 @@ TEST(GfxContainer, RoundTripsFieldsAndPixels) {
 }
 
 TEST(GfxContainer, DamagedPayloadShowsOpaqueGreen) {
-  TMuted muted;
+  test::TMuted muted;
   std::string bytes = WriteQxGfx("x.png", 4, 3, 0, WriteBmp(test::MakePattern(4, 3, TPixelFormat::Bgra32)));
   std::string damaged = bytes;
   for (size_t i = damaged.size() - 20; i < damaged.size(); ++i)

@@ -1,7 +1,6 @@
 #include "QxLib/Graphics/qxJpegLoader.h"
 
 #include "QxLib/Graphics/qxImage.h"
-#include "QxLib/qxDebugOutput.h"
 #include "Tests/QxLib/Graphics/PictureTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -12,15 +11,6 @@
 namespace qx {
 
 namespace {
-
-class TMuted {
-public:
-  TMuted() : m_previous(SetDebugOutputMuted(true)) {}
-  ~TMuted() { SetDebugOutputMuted(m_previous); }
-
-private:
-  bool m_previous;
-};
 
 // A smooth colour picture that survives compression with small errors.
 TBitmap Smooth(int width, int height) {
@@ -100,6 +90,17 @@ TEST(JpegLoader, GreyScaleIsExpandedAndReportsTwoHalves) {
   EXPECT_TRUE(std::any_of(seen.begin(), seen.end(), [](double f) { return f > 0.5 && f < 1.0; }));
 }
 
+TEST(JpegLoader, CmykPicturesAreConverted) {
+  // C = 0, M = 255, Y = 255, K = 0 (plain values): full red.
+  const uint8_t red[4] = {0, 255, 255, 0};
+  const auto store = Open(test::EncodeCmykJpeg(16, 16, red));
+  ASSERT_TRUE(store);
+  const TBgra p = store->GetMipLevel(0)->GetPixel(8, 8);
+  EXPECT_NEAR(p.r, 255, 3);
+  EXPECT_NEAR(p.g, 0, 3);
+  EXPECT_NEAR(p.b, 0, 3);
+}
+
 TEST(JpegLoader, ColourProgressRunsToOne) {
   const auto store = Open(test::EncodeJpeg(Smooth(64, 64)));
   ASSERT_TRUE(store);
@@ -112,7 +113,7 @@ TEST(JpegLoader, ColourProgressRunsToOne) {
 }
 
 TEST(JpegLoader, RejectsNonJpegAndOversizedHeaders) {
-  TMuted muted;
+  test::TMuted muted;
   EXPECT_FALSE(Open("not a jpeg at all"));
   std::string jpeg = test::EncodeJpeg(Smooth(16, 16));
   // Find the start-of-frame marker and promise 65000 x 65000 pixels.
@@ -128,7 +129,7 @@ TEST(JpegLoader, RejectsNonJpegAndOversizedHeaders) {
 }
 
 TEST(JpegLoader, DamagedDataFailsWithAnErrorNotAnExit) {
-  TMuted muted;
+  test::TMuted muted;
   const std::string jpeg = test::EncodeJpeg(test::MakePattern(128, 96, TPixelFormat::Bgr24));
   // An over-subscribed Huffman table: libjpeg's fatal error path must come
   // back to us as a rejection.
