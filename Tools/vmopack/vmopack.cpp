@@ -16,6 +16,7 @@ int RunList(const TCommandArgs& args);
 int RunCat(const TCommandArgs& args);
 int RunProject(const TCommandArgs& args);
 int RunTimeline(const TCommandArgs& args);
+int RunShadow(const TCommandArgs& args);
 
 namespace {
 
@@ -31,6 +32,7 @@ constexpr TCommand kCommands[] = {
     {"cat", "cat SHOW NAME", RunCat},
     {"project", "project SHOW", RunProject},
     {"timeline", "timeline SHOW [--deterministic]", RunTimeline},
+    {"shadow", "shadow SHOW \"Shadow: ...\" -o OUT.png", RunShadow},
 };
 
 void PrintUsage() {
