@@ -78,33 +78,29 @@ void TDropShadow::Execute(const TBitmap& source, const TCancelCallback& cancel) 
   if (smallWidth < 2 || smallHeight < 2)
     RaiseTooSmall();
 
-  const std::vector<uint16_t> shrunk = ResampleMask(bordered, smallWidth, smallHeight);
   TBitmap small = TBitmap::Uninitialized(smallWidth, smallHeight, TPixelFormat::Gray8);
-  for (int y = 0; y < smallHeight; ++y) {
-    const uint16_t* src = shrunk.data() + static_cast<size_t>(y) * smallWidth;
+  ResampleMaskRows(bordered, smallWidth, smallHeight, [&small, smallWidth](int y, const uint16_t* values) {
     uint8_t* dst = small.Scanline(y);
     for (int x = 0; x < smallWidth; ++x)
-      dst[x] = ToByte(src[x]);
-  }
+      dst[x] = ToByte(values[x]);
+  });
   Poll(cancel);
 
   std::optional<TTransferTable> transfer;
   if (m_curve.PresetIndex() != kLinearContourPreset)
     transfer = BuildTransferTable(m_curve.Table());
 
-  const std::vector<uint16_t> enlarged = ResampleMask(small, width, height);
   TBitmap mask = TBitmap::Uninitialized(width, height, TPixelFormat::Gray8);
-  for (int y = 0; y < height; ++y) {
-    const uint16_t* src = enlarged.data() + static_cast<size_t>(y) * width;
+  ResampleMaskRows(small, width, height, [&mask, &transfer, width](int y, const uint16_t* values) {
     uint8_t* dst = mask.Scanline(y);
     if (transfer) {
       for (int x = 0; x < width; ++x)
-        dst[x] = (*transfer)[static_cast<size_t>(TransferIndex(src[x]))];
-    } else {
-      for (int x = 0; x < width; ++x)
-        dst[x] = ToByte(src[x]);
+        dst[x] = (*transfer)[static_cast<size_t>(TransferIndex(values[x]))];
+      return;
     }
-  }
+    for (int x = 0; x < width; ++x)
+      dst[x] = ToByte(values[x]);
+  });
   m_smallMask = std::move(small);
   m_mask = std::move(mask);
 }

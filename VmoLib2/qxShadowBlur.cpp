@@ -2,15 +2,18 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace qx {
 
 namespace {
 
-// The source taps of one target pixel along one axis.
+// The source taps of one target pixel along one axis: weights for the
+// consecutive source pixels from First on. Taps beyond an edge are folded
+// onto their mirror pixels, so the range always lies inside the source.
 struct TContributors {
-  std::vector<int> Index;    // source index of each tap, inside 0 .. size - 1
-  std::vector<float> Weight; // normalised weights
+  int First = 0;
+  std::vector<float> Weight;
 };
 
 int Reflect(int index, int size) {
@@ -30,20 +33,33 @@ std::vector<TContributors> ComputeContributors(int sourceSize, int targetSize) {
   const double filterScale = std::min(scale, 1.0);
   const double reach = kBSplineSupport / filterScale;
   std::vector<TContributors> result(static_cast<size_t>(targetSize));
+  std::vector<double> folded(static_cast<size_t>(sourceSize));
   for (int i = 0; i < targetSize; ++i) {
     const double centre = i / scale;
     const int left = static_cast<int>(std::floor(centre - reach));
     const int right = static_cast<int>(std::ceil(centre + reach));
-    TContributors& c = result[static_cast<size_t>(i)];
+    int first = sourceSize;
+    int last = -1;
     double total = 0;
     for (int j = left; j <= right; ++j) {
+      const int at = Reflect(j, sourceSize);
+      first = std::min(first, at);
+      last = std::max(last, at);
+    }
+    std::fill(folded.begin() + first, folded.begin() + last + 1, 0.0);
+    for (int j = left; j <= right; ++j) {
       const double weight = CubicBSpline((centre - j) * filterScale);
-      if (weight <= 0)
-        continue;
-      c.Index.push_back(Reflect(j, sourceSize));
-      c.Weight.push_back(static_cast<float>(weight));
+      folded[static_cast<size_t>(Reflect(j, sourceSize))] += weight;
       total += weight;
     }
+    // Taps exactly at the filter's reach weigh nothing.
+    while (first < last && folded[static_cast<size_t>(first)] <= 0)
+      ++first;
+    while (last > first && folded[static_cast<size_t>(last)] <= 0)
+      --last;
+    TContributors& c = result[static_cast<size_t>(i)];
+    c.First = first;
+    c.Weight.assign(folded.begin() + first, folded.begin() + last + 1);
     for (float& w : c.Weight)
       w = static_cast<float>(w / total);
   }
@@ -63,7 +79,7 @@ double CubicBSpline(double x) {
   return 0;
 }
 
-std::vector<uint16_t> ResampleMask(const TBitmap& mask, int width, int height) {
+void ResampleMaskRows(const TBitmap& mask, int width, int height, const TResampledRowSink& sink) {
   QX_ASSERT(mask.Format() == TPixelFormat::Gray8, "ResampleMask: mask is not 8-bit");
   QX_ASSERT(mask.Width() >= 2 && mask.Height() >= 2 && width >= 1 && height >= 1,
             "ResampleMask: size too small");
@@ -73,36 +89,47 @@ std::vector<uint16_t> ResampleMask(const TBitmap& mask, int width, int height) {
   const std::vector<TContributors> down = ComputeContributors(sh, height);
 
   // Rows first: every source row resized to the target width.
-  std::vector<float> rows(static_cast<size_t>(sh) * width);
+  const auto rows = std::make_unique_for_overwrite<float[]>(static_cast<size_t>(sh) * width);
+  std::vector<float> source(static_cast<size_t>(sw));
   for (int y = 0; y < sh; ++y) {
     const uint8_t* src = mask.Scanline(y);
-    float* out = rows.data() + static_cast<size_t>(y) * width;
+    std::copy(src, src + sw, source.begin());
+    float* out = rows.get() + static_cast<size_t>(y) * width;
     for (int x = 0; x < width; ++x) {
       const TContributors& c = across[static_cast<size_t>(x)];
+      const float* taps = source.data() + c.First;
       float sum = 0;
-      for (size_t t = 0; t < c.Index.size(); ++t)
-        sum += c.Weight[t] * src[c.Index[t]];
+      for (size_t t = 0; t < c.Weight.size(); ++t)
+        sum += c.Weight[t] * taps[t];
       out[x] = sum;
     }
   }
 
   // Then columns, accumulating whole rows for cache-friendly access.
-  std::vector<uint16_t> result(static_cast<size_t>(width) * height);
   std::vector<float> line(static_cast<size_t>(width));
+  std::vector<uint16_t> values(static_cast<size_t>(width));
   constexpr float kToSixteenBits = 65535.0f / 255.0f;
   for (int y = 0; y < height; ++y) {
     std::fill(line.begin(), line.end(), 0.0f);
     const TContributors& c = down[static_cast<size_t>(y)];
-    for (size_t t = 0; t < c.Index.size(); ++t) {
+    for (size_t t = 0; t < c.Weight.size(); ++t) {
       const float w = c.Weight[t];
-      const float* src = rows.data() + static_cast<size_t>(c.Index[t]) * width;
+      const float* src = rows.get() + static_cast<size_t>(c.First + static_cast<int>(t)) * width;
       for (int x = 0; x < width; ++x)
         line[static_cast<size_t>(x)] += w * src[x];
     }
-    uint16_t* out = result.data() + static_cast<size_t>(y) * width;
     for (int x = 0; x < width; ++x)
-      out[x] = static_cast<uint16_t>(std::clamp(line[static_cast<size_t>(x)] * kToSixteenBits + 0.5f, 0.0f, 65535.0f));
+      values[static_cast<size_t>(x)] =
+          static_cast<uint16_t>(std::clamp(line[static_cast<size_t>(x)] * kToSixteenBits + 0.5f, 0.0f, 65535.0f));
+    sink(y, values.data());
   }
+}
+
+std::vector<uint16_t> ResampleMask(const TBitmap& mask, int width, int height) {
+  std::vector<uint16_t> result(static_cast<size_t>(width) * height);
+  ResampleMaskRows(mask, width, height, [&result, width](int y, const uint16_t* values) {
+    std::copy(values, values + width, result.begin() + static_cast<ptrdiff_t>(y) * width);
+  });
   return result;
 }
 

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace qx {
@@ -28,6 +29,14 @@ double CubicBSpline(double x);
 // The mask must be at least 2 x 2 and the target at least 1 x 1
 // (assertion otherwise).
 std::vector<uint16_t> ResampleMask(const TBitmap& mask, int width, int height);
+
+// Receives row y of a resampled mask as `width` 16-bit values; the values
+// are only valid during the call.
+using TResampledRowSink = std::function<void(int y, const uint16_t* values)>;
+
+// ResampleMask handing each target row to `sink` in turn instead of
+// building the whole result.
+void ResampleMaskRows(const TBitmap& mask, int width, int height, const TResampledRowSink& sink);
 
 // Entries of the transfer table, indexed by a 16-bit value scaled to 0..4095.
 constexpr int kTransferTableSize = 4096;
