@@ -66,6 +66,20 @@ std::vector<TContributors> ComputeContributors(int sourceSize, int targetSize) {
   return result;
 }
 
+// to[x] += weight * from[x] for x < count. Written in blocks of a fixed
+// length so that the compiler turns each block into vector instructions.
+template <class TSource>
+void AddWeighted(float* __restrict to, const TSource* __restrict from, float weight, int count) {
+  constexpr int kBlock = 16;
+  int x = 0;
+  for (; x + kBlock <= count; x += kBlock) {
+    for (int k = 0; k < kBlock; ++k)
+      to[x + k] += weight * static_cast<float>(from[x + k]);
+  }
+  for (; x < count; ++x)
+    to[x] += weight * static_cast<float>(from[x]);
+}
+
 } // namespace
 
 double CubicBSpline(double x) {
@@ -88,40 +102,58 @@ void ResampleMaskRows(const TBitmap& mask, int width, int height, const TResampl
   const std::vector<TContributors> across = ComputeContributors(sw, width);
   const std::vector<TContributors> down = ComputeContributors(sh, height);
 
-  // Rows first: every source row resized to the target width.
-  const auto rows = std::make_unique_for_overwrite<float[]>(static_cast<size_t>(sh) * width);
-  std::vector<float> source(static_cast<size_t>(sw));
-  for (int y = 0; y < sh; ++y) {
-    const uint8_t* src = mask.Scanline(y);
-    std::copy(src, src + sw, source.begin());
-    float* out = rows.get() + static_cast<size_t>(y) * width;
+  std::vector<float> line(static_cast<size_t>(std::max(sw, width)));
+  std::vector<uint16_t> values(static_cast<size_t>(width));
+  // Resizes one row held in `from` (source width) to the target width.
+  const auto resizeRow = [&across, width](const float* from, float* to) {
     for (int x = 0; x < width; ++x) {
       const TContributors& c = across[static_cast<size_t>(x)];
-      const float* taps = source.data() + c.First;
+      const float* taps = from + c.First;
       float sum = 0;
       for (size_t t = 0; t < c.Weight.size(); ++t)
         sum += c.Weight[t] * taps[t];
-      out[x] = sum;
+      to[x] = sum;
     }
+  };
+  const auto emit = [&values, &sink, width](int y, const float* row) {
+    constexpr float kToSixteenBits = 65535.0f / 255.0f;
+    for (int x = 0; x < width; ++x)
+      values[static_cast<size_t>(x)] = static_cast<uint16_t>(std::clamp(row[x] * kToSixteenBits + 0.5f, 0.0f, 65535.0f));
+    sink(y, values.data());
+  };
+
+  if (height <= sh) {
+    // Shrinking: columns first, one target row at a time, so that the long
+    // filter runs over whole rows and no intermediate picture is needed.
+    std::vector<float> resized(static_cast<size_t>(width));
+    for (int y = 0; y < height; ++y) {
+      std::fill(line.begin(), line.begin() + sw, 0.0f);
+      const TContributors& c = down[static_cast<size_t>(y)];
+      for (size_t t = 0; t < c.Weight.size(); ++t) {
+        const float w = c.Weight[t];
+        AddWeighted(line.data(), mask.Scanline(c.First + static_cast<int>(t)), w, sw);
+      }
+      resizeRow(line.data(), resized.data());
+      emit(y, resized.data());
+    }
+    return;
   }
 
-  // Then columns, accumulating whole rows for cache-friendly access.
-  std::vector<float> line(static_cast<size_t>(width));
-  std::vector<uint16_t> values(static_cast<size_t>(width));
-  constexpr float kToSixteenBits = 65535.0f / 255.0f;
+  // Enlarging: rows first, then columns accumulating whole rows.
+  const auto rows = std::make_unique_for_overwrite<float[]>(static_cast<size_t>(sh) * width);
+  for (int y = 0; y < sh; ++y) {
+    const uint8_t* src = mask.Scanline(y);
+    std::copy(src, src + sw, line.begin());
+    resizeRow(line.data(), rows.get() + static_cast<size_t>(y) * width);
+  }
   for (int y = 0; y < height; ++y) {
-    std::fill(line.begin(), line.end(), 0.0f);
+    std::fill(line.begin(), line.begin() + width, 0.0f);
     const TContributors& c = down[static_cast<size_t>(y)];
     for (size_t t = 0; t < c.Weight.size(); ++t) {
       const float w = c.Weight[t];
-      const float* src = rows.get() + static_cast<size_t>(c.First + static_cast<int>(t)) * width;
-      for (int x = 0; x < width; ++x)
-        line[static_cast<size_t>(x)] += w * src[x];
+      AddWeighted(line.data(), rows.get() + static_cast<size_t>(c.First + static_cast<int>(t)) * width, w, width);
     }
-    for (int x = 0; x < width; ++x)
-      values[static_cast<size_t>(x)] =
-          static_cast<uint16_t>(std::clamp(line[static_cast<size_t>(x)] * kToSixteenBits + 0.5f, 0.0f, 65535.0f));
-    sink(y, values.data());
+    emit(y, line.data());
   }
 }
 

@@ -21,7 +21,7 @@ constexpr double kBSplineSupport = 2.0;
 double CubicBSpline(double x);
 
 // Resamples the Gray8 `mask` to width x height in two separable passes
-// (rows, then columns). The first and last pixels of source and target line
+// (columns first when shrinking vertically, rows first otherwise). The first and last pixels of source and target line
 // up (the scale is (target - 1) / (source - 1)); when shrinking, the filter
 // is widened by the inverse scale. Taps beyond an edge reflect about the
 // edge pixel, and each pixel's weights are normalised to sum 1. Values come
