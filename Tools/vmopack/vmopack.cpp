@@ -16,6 +16,7 @@ int RunList(const TCommandArgs& args);
 int RunCat(const TCommandArgs& args);
 int RunProject(const TCommandArgs& args);
 int RunTimeline(const TCommandArgs& args);
+int RunKeypoints(const TCommandArgs& args);
 int RunShadow(const TCommandArgs& args);
 
 namespace {
@@ -32,6 +33,7 @@ constexpr TCommand kCommands[] = {
     {"cat", "cat SHOW NAME", RunCat},
     {"project", "project SHOW", RunProject},
     {"timeline", "timeline SHOW [--deterministic]", RunTimeline},
+    {"keypoints", "keypoints SHOW SLIDE OBJECT --at T1,T2,...", RunKeypoints},
     {"shadow", "shadow SHOW \"Shadow: ...\" -o OUT.png", RunShadow},
 };
 
