@@ -117,6 +117,17 @@ TEST(DropShadow, NonPositiveSigmaBecomesOne) {
   EXPECT_EQ(shadow.Border(), 13);
 }
 
+TEST(DropShadow, SigmaBelowOneNeverEnlargesTheSmallMask) {
+  TDropShadow shadow;
+  shadow.SetSigma(1.0 / 16);
+  EXPECT_EQ(shadow.Border(), 1);
+  shadow.Execute(RectangleMask(300, 200, 50, 50, 200, 100));
+  EXPECT_EQ(shadow.SmallMask().Width(), 303);
+  EXPECT_EQ(shadow.SmallMask().Height(), 203);
+  EXPECT_EQ(At(shadow.Mask(), 150, 100), 255);
+  EXPECT_EQ(At(shadow.Mask(), 10, 10), 0);
+}
+
 TEST(DropShadow, BlurConservesEnergyAndSymmetry) {
   for (const double size : {0.0, 2.0, 5.5}) {
     SCOPED_TRACE(size);
