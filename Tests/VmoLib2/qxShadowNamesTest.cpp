@@ -5,6 +5,7 @@
 #include <cmath>
 #include <map>
 #include <memory>
+#include <random>
 #include <string>
 
 namespace qx {
@@ -287,6 +288,27 @@ TEST(ShadowPictures, BadRequestsFailWithAClearError) {
   outside.Source = "a.bmp";
   outside.Left = 50;
   EXPECT_EQ(ProduceShadowPicture(ComposeShadowName(outside), shelf.Getter()).GetPixel(8, 8).a, 0);
+}
+
+TEST(ShadowPictures, MangledNamesNeverCrash) {
+  TPictureShelf shelf;
+  shelf.Add("a.bmp", OpaqueBitmap(30, 20));
+  TShadowNameParams p = ShapeParams(30, 20, 4);
+  p.Source = "a.bmp";
+  const std::string name = ComposeShadowName(p);
+  const std::string alphabet = "0123456789:-.,e9N\\A ";
+  std::mt19937 random(7);
+  for (int i = 0; i < 150; ++i) {
+    std::string mangled = name;
+    for (int edits = 1 + static_cast<int>(random() % 4); edits > 0; --edits)
+      mangled[kShadowNamePrefix.size() + random() % (mangled.size() - kShadowNamePrefix.size())] =
+          alphabet[random() % alphabet.size()];
+    try {
+      const TBitmap picture = ProduceShadowPicture(mangled, shelf.Getter());
+      EXPECT_LE(int64_t{picture.Width()} * picture.Height(), int64_t{16384} * 16384) << mangled;
+    } catch (const EQxError&) {
+    }
+  }
 }
 
 TEST(ShadowPictures, CancelRaisesEAbort) {
