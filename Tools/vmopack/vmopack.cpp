@@ -18,6 +18,7 @@ int RunProject(const TCommandArgs& args);
 int RunTimeline(const TCommandArgs& args);
 int RunPicture(const TCommandArgs& args);
 int RunKeypoints(const TCommandArgs& args);
+int RunShadow(const TCommandArgs& args);
 
 namespace {
 
@@ -35,6 +36,7 @@ constexpr TCommand kCommands[] = {
     {"timeline", "timeline SHOW [--deterministic]", RunTimeline},
     {"picture", "picture SHOW NAME [--level N] -o OUT.png", RunPicture},
     {"keypoints", "keypoints SHOW SLIDE OBJECT --at T1,T2,...", RunKeypoints},
+    {"shadow", "shadow SHOW \"Shadow: ...\" -o OUT.png", RunShadow},
 };
 
 void PrintUsage() {
