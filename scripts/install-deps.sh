@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  zlib1g-dev libjpeg62-turbo-dev libpng-dev libmpg123-dev libvorbis-dev
+  zlib1g-dev libjpeg62-turbo-dev libjpeg-turbo-progs libpng-dev libmpg123-dev libvorbis-dev
   libsdl2-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
   libfreetype-dev libfontconfig-dev fonts-dejavu-core
