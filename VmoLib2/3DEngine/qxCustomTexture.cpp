@@ -3,9 +3,31 @@
 #include "QxLib/qxExceptions.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace qx {
+
+namespace {
+
+// Copies the last column and row of the width x height picture at the
+// top-left of `rows` into the column and row after it, where they exist.
+void RepeatEdges(TBitmap& rows, int width, int height) {
+  if (rows.Format() != TPixelFormat::Bgra32) {
+    return;
+  }
+  if (width < rows.Width()) {
+    for (int y = 0; y < height; ++y) {
+      uint32_t* row = reinterpret_cast<uint32_t*>(rows.Scanline(y));
+      row[width] = row[width - 1];
+    }
+  }
+  if (height < rows.Height()) {
+    std::memcpy(rows.Scanline(height), rows.Scanline(height - 1), static_cast<size_t>(rows.Width()) * 4);
+  }
+}
+
+} // namespace
 
 TCustomTexture::TCustomTexture(T3DScreen& screen) : T3DScreenObject(screen) {}
 
@@ -123,26 +145,36 @@ bool TCustomTexture::Upload() {
   }
   const std::lock_guard lock(DeviceLock());
   std::vector<T3DSurface*> locked;
+  std::vector<TBitmap> pictures;
+  pictures.reserve(static_cast<size_t>(m_texture->LevelCount()));
   bool ok = true;
-  TBitmap* previous = nullptr;
   for (int level = 0; level < m_texture->LevelCount(); ++level) {
     T3DSurface* surface = m_texture->SurfaceLevel(level);
-    const T3DRect region{0, 0, std::max(1, m_width >> level), std::max(1, m_height >> level)};
-    TBitmap* rows = surface ? surface->Lock(&region, T3DLockMode::Discard) : nullptr;
+    if (!surface) {
+      ok = false;
+      break;
+    }
+    const int width = std::max(1, m_width >> level);
+    const int height = std::max(1, m_height >> level);
+    // One texel more on the right and below where the level has room, so
+    // that filtering at the picture's edge reads the edge again.
+    const T3DRect region{0, 0, std::min(width + 1, surface->Width()), std::min(height + 1, surface->Height())};
+    TBitmap* rows = surface->Lock(&region, T3DLockMode::Discard);
     if (!rows) {
       ok = false;
       break;
     }
     locked.push_back(surface);
+    pictures.push_back(rows->CropView(0, 0, width, height));
     if (level == 0) {
-      ok = FillLevel0(*rows);
+      ok = FillLevel0(pictures.back());
     } else {
-      AverageMipLevel(*previous, *rows);
+      AverageMipLevel(pictures[pictures.size() - 2], pictures.back());
     }
     if (!ok) {
       break;
     }
-    previous = rows;
+    RepeatEdges(*rows, width, height);
   }
   for (T3DSurface* surface : locked) {
     ok = surface->Unlock() && ok;
