@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace qx {
@@ -174,6 +175,22 @@ TEST_F(DeviceLossGL, CreationAndLossAreLoggedWithTheErrorKind) {
   EXPECT_NE(log.find("T3DEngineGL.CreateRenderer: create device res= 0"), std::string::npos);
   EXPECT_NE(log.find("Dx Error = 3"), std::string::npos);
   EXPECT_NE(log.find("T3DRendererGL: DEVICE LOST!"), std::string::npos);
+}
+
+// The renderer is made on one thread and drawn on another, as the window
+// thread and the drawing thread do; then the first reads the frame back.
+TEST_F(DeviceLossGL, AnotherThreadTakesTheDeviceOverAfterRelease) {
+  TOwner owner;
+  ASSERT_TRUE(owner.EnsureDevice());
+  owner.renderer->ReleaseThread();
+  bool drawn = false;
+  std::thread drawer([&] {
+    drawn = owner.Frame();
+    owner.renderer->ReleaseThread();
+  });
+  drawer.join();
+  EXPECT_TRUE(drawn);
+  EXPECT_EQ(owner.Centre(), (TBgra{0, 0, 255, 255}));
 }
 
 } // namespace
