@@ -123,16 +123,25 @@ int64_t TZDecompressionStream::InflateChunk(uint8_t* out, int64_t count) {
   z.avail_out = static_cast<uInt>(count);
   int result = Z_OK;
   while (z.avail_out > 0 && !m_finished) {
+    bool sourceDrained = false;
     if (z.avail_in == 0) {
       const int64_t got = m_source.Read(m_inflater->input.data(), kInputBlockSize);
-      if (got <= 0)
-        break;
-      z.next_in = m_inflater->input.data();
-      z.avail_in = static_cast<uInt>(got);
-      m_consumed = m_source.GetPosition();
-      Progress();
+      if (got > 0) {
+        z.next_in = m_inflater->input.data();
+        z.avail_in = static_cast<uInt>(got);
+        m_consumed = m_source.GetPosition();
+        Progress();
+      } else {
+        sourceDrained = true;
+      }
     }
+    // With the source drained zlib may still hold output of input it has
+    // already taken; it says Z_BUF_ERROR once nothing more can come.
     result = inflate(&z, Z_NO_FLUSH);
+    if (sourceDrained && result == Z_BUF_ERROR) {
+      result = Z_OK;
+      break;
+    }
     if (result == Z_STREAM_END) {
       // Whatever follows the data in the source is not ours.
       m_finished = true;

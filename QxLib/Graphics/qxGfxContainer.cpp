@@ -2,10 +2,10 @@
 
 #include "QxLib/Graphics/qxBitmapConvert.h"
 #include "QxLib/Graphics/qxBmpReader.h"
-#include "QxLib/Graphics/qxGfxWriter.h"
 #include "QxLib/Graphics/qxImage.h"
 #include "QxLib/qxDebugOutput.h"
 #include "QxLib/qxMemoryStream.h"
+#include "QxLib/qxZLib.h"
 
 #include <charconv>
 #include <cstring>
@@ -105,7 +105,7 @@ std::unique_ptr<TBitmap> TGfxBitmapStore::DecodeLevel(int level) {
   std::unique_ptr<TBitmap> result;
   try {
     const std::string bmp =
-        InflateRawLimited(m_compressed, int64_t{width} * height * 4 + kBmpOverhead);
+        InflateRaw(m_compressed, int64_t{width} * height * 4 + kBmpOverhead);
     TMemoryStream memory;
     memory.WriteString(bmp);
     memory.SetPosition(0);

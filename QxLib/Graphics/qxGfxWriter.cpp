@@ -1,18 +1,14 @@
 #include "QxLib/Graphics/qxGfxWriter.h"
 
-#include "QxLib/qxExceptions.h"
-
-#include <zlib.h>
+#include "QxLib/qxZLib.h"
 
 #include <algorithm>
-#include <memory>
+#include <iterator>
+#include <utility>
 
 namespace qx {
 
 namespace {
-
-constexpr int kRawWindowBits = -15;
-constexpr size_t kPiece = 64 * 1024;
 
 void PutField(std::string& out, const std::string& text) {
   const size_t length = std::min<size_t>(text.size(), 0xFFFF);
@@ -21,57 +17,7 @@ void PutField(std::string& out, const std::string& text) {
   out.append(text, 0, length);
 }
 
-struct TInflateEnd {
-  void operator()(z_stream* z) const { inflateEnd(z); }
-};
-struct TDeflateEnd {
-  void operator()(z_stream* z) const { deflateEnd(z); }
-};
-
 } // namespace
-
-std::string DeflateRawBytes(const std::string& data) {
-  z_stream z{};
-  if (deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, kRawWindowBits, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-    throw EQxError("Deflate initialisation failed");
-  std::unique_ptr<z_stream, TDeflateEnd> guard(&z);
-  std::string out(deflateBound(&z, static_cast<uLong>(data.size())), '\0');
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-  z.avail_in = static_cast<uInt>(data.size());
-  z.next_out = reinterpret_cast<Bytef*>(out.data());
-  z.avail_out = static_cast<uInt>(out.size());
-  if (deflate(&z, Z_FINISH) != Z_STREAM_END)
-    throw EQxError("Deflate failed");
-  out.resize(z.total_out);
-  return out;
-}
-
-std::string InflateRawLimited(const std::string& data, int64_t maxOutput) {
-  z_stream z{};
-  if (inflateInit2(&z, kRawWindowBits) != Z_OK)
-    throw EQxError("Inflate initialisation failed");
-  std::unique_ptr<z_stream, TInflateEnd> guard(&z);
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-  z.avail_in = static_cast<uInt>(data.size());
-  std::string out;
-  for (;;) {
-    const size_t old = out.size();
-    if (static_cast<int64_t>(old) >= maxOutput)
-      throw EQxError("Inflated data larger than expected");
-    const size_t piece = static_cast<size_t>(std::min<int64_t>(kPiece, maxOutput - static_cast<int64_t>(old)));
-    out.resize(old + piece);
-    z.next_out = reinterpret_cast<Bytef*>(out.data() + old);
-    z.avail_out = static_cast<uInt>(piece);
-    const int result = inflate(&z, Z_NO_FLUSH);
-    out.resize(old + piece - z.avail_out);
-    if (result == Z_STREAM_END)
-      return out;
-    if (result == Z_BUF_ERROR && z.avail_in == 0)
-      throw EQxError("Inflate: unexpected end of data");
-    if (result != Z_OK && result != Z_BUF_ERROR)
-      throw EQxError(std::string("Inflate: ") + (z.msg ? z.msg : "damaged data"));
-  }
-}
 
 std::string WriteQxGfx(const std::string& fileName, int width, int height, int64_t originalSize,
                        const std::string& bmpBytes) {
@@ -89,7 +35,7 @@ std::string WriteQxGfx(const std::string& fileName, int width, int height, int64
     PutField(out, name);
     PutField(out, value);
   }
-  out += DeflateRawBytes(bmpBytes);
+  out += DeflateRaw(bmpBytes);
   return out;
 }
 

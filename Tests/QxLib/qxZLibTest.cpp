@@ -170,3 +170,23 @@ TEST(InflateRaw, RoundTripsAndBoundsItsOutput) {
 }
 
 } // namespace qx
+
+namespace qx {
+
+// Repetitive data compresses so well that zlib still holds output after the
+// source has given its last byte; that tail must not be lost.
+TEST(InflateStream, DeliversOutputHeldAfterTheSourceIsDrained) {
+  const std::string data(1048577, 'a');
+  TMemoryStream packed;
+  packed.WriteString(DeflateRaw(data));
+  packed.SetPosition(0);
+  TInflateStream inflater(packed);
+  std::string out;
+  char piece[TStream::kCopyPieceSize];
+  for (int64_t got; (got = inflater.Read(piece, sizeof piece)) > 0;)
+    out.append(piece, static_cast<size_t>(got));
+  EXPECT_EQ(out.size(), data.size());
+  EXPECT_EQ(out, data);
+}
+
+} // namespace qx

@@ -1,0 +1,27 @@
+// The manifest that vmopack pack reads: UTF-8 text, one entry a line,
+//   method | entry name | local file
+// with blanks around the fields trimmed; "#" lines and blank lines are
+// ignored; local files are relative to the manifest's folder.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qx::vmopack {
+
+struct TManifestLine {
+  int lineNumber = 0;
+  std::string method;
+  std::string name;
+  std::string localFile; // resolved against the manifest's folder
+};
+
+// Parses manifest text; raises EQxError naming the line for a line without
+// three fields or with an empty one.
+std::vector<TManifestLine> ParseManifest(std::string_view text, const std::string& manifestFolder);
+
+// Reads and parses a manifest file.
+std::vector<TManifestLine> ReadManifest(const std::string& manifestPath);
+
+} // namespace qx::vmopack

@@ -1,0 +1,101 @@
+#include "VmoLib2/VmoClasses/VmoSlideEffect.h"
+
+#include "QxLib/qxExceptions.h"
+#include "QxLib/qxIniStorage.h"
+#include "QxLib/qxUtf8.h"
+#include "VmoLib2/VmoClasses/qxVmoSource2.h"
+#include "VmoLib2/VmoViewer/qxVmoFileAccessor2.h"
+
+#include <chrono>
+#include <random>
+#include <string_view>
+#include <vector>
+
+namespace qx {
+
+namespace {
+
+std::vector<std::string> SplitDefinitions(std::string_view text) {
+  std::vector<std::string> names;
+  while (!text.empty()) {
+    const size_t comma = text.find(',');
+    std::string_view entry = text.substr(0, comma);
+    text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
+    while (!entry.empty() && IsBlank(entry.front()))
+      entry.remove_prefix(1);
+    if (!entry.empty())
+      names.emplace_back(entry);
+  }
+  return names;
+}
+
+const std::string& PickDefinition(const std::vector<std::string>& names) {
+  if (names.size() == 1)
+    return names.front();
+  std::mt19937 generator(
+      static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+  return names[std::uniform_int_distribution<size_t>(0, names.size() - 1)(generator)];
+}
+
+// The packed project of a definition, or none when it cannot be opened.
+std::unique_ptr<TIniStorage> LoadDefinition(const TFileAccessor& accessor,
+                                            const std::string& name) {
+  TFileAccessor opener(accessor);
+  std::unique_ptr<TStream> stream = opener.OpenStream(name);
+  if (!stream)
+    return nullptr;
+  auto storage = std::make_unique<TIniStorage>();
+  if (!storage->LoadFromStream(*stream))
+    return nullptr;
+  return storage;
+}
+
+} // namespace
+
+TVmoFilter::TVmoFilter(const TTransition& transition)
+    : m_class(transition.Class), m_variant(transition.Variant), m_duration(transition.Duration),
+      m_params(transition.Params) {}
+
+TVmoFilter::~TVmoFilter() = default;
+
+TDrawFilter* TVmoFilter::Effect(const TPixelRect& slideRect, const TFileAccessor* accessor) {
+  if (!m_effectMade) {
+    m_effectMade = true;
+    m_effect = CreateEffect(m_class, m_variant, m_params, slideRect, m_duration, accessor);
+  }
+  return m_effect.get();
+}
+
+TRealSlideFilter::TRealSlideFilter(int effectClass, int variant, const TEffectParams& params,
+                                   std::string name, std::unique_ptr<TVmoSource> source,
+                                   bool coverMode)
+    : TDrawFilter(effectClass, variant, params), m_name(std::move(name)),
+      m_source(std::move(source)), m_coverMode(coverMode) {}
+
+TRealSlideFilter::~TRealSlideFilter() = default;
+
+std::unique_ptr<TDrawFilter> CreateCustomEffect(int effectClass, int variant,
+                                                const TEffectParams& params,
+                                                const TFileAccessor* accessor) {
+  const std::vector<std::string> names = SplitDefinitions(params.Custom);
+  if (names.empty() || !accessor)
+    return std::make_unique<TAlphaFilter>(effectClass, variant, params);
+  const std::string& name = PickDefinition(names);
+
+  // A damaged definition costs the transition, not the show: it falls back
+  // to the cross-fade like a missing one.
+  try {
+    std::unique_ptr<TIniStorage> storage = LoadDefinition(*accessor, name);
+    if (!storage)
+      return std::make_unique<TAlphaFilter>(effectClass, variant, params);
+    const TIniSection* first = storage->FindSection("slide1");
+    const bool cover = first && first->ReadBool("CoverMode", false);
+    auto source = std::make_unique<TVmoSource>(*accessor, std::move(storage));
+    return std::make_unique<TRealSlideFilter>(effectClass, variant, params, name,
+                                              std::move(source), cover);
+  } catch (const EQxError&) {
+    return std::make_unique<TAlphaFilter>(effectClass, variant, params);
+  }
+}
+
+} // namespace qx
