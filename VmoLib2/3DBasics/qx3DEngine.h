@@ -148,6 +148,11 @@ class T3DRenderer : public T3DObject {
 public:
   // False while the creation is pending or after the device was lost.
   virtual bool IsReady() const = 0;
+  // Called by a thread that stops using this renderer's device, so that
+  // another thread may take it over (GL binds a device to one thread at a
+  // time; elsewhere this does nothing). The next call from any thread
+  // takes the device again.
+  virtual void ReleaseThread() {}
 
   // Starts a frame and resets the blend state to source-alpha /
   // inverse-source-alpha addition. False (DeviceLost) without a device; a

@@ -29,7 +29,7 @@ public:
   // Destroys the attached objects, newest first, before the output goes.
   virtual ~TDrawDevice();
 
-  // The native window (an SDL_Window* for the SDL output), or null for an
+  // The native window (the SDL window for the SDL output), or null for an
   // off-screen device.
   virtual void* WindowHandle() const { return nullptr; }
   bool IsHeadless() const { return WindowHandle() == nullptr; }

@@ -201,6 +201,7 @@ std::unique_ptr<T3DRenderer> T3DEngineGL::CreateRenderer(TDrawDevice& device, co
   }
   Succeed();
   Log().WriteLine("T3DEngineGL.CreateRenderer: create device res= 0");
+  renderer->ReleaseThread();
   return renderer;
 }
 

@@ -25,6 +25,8 @@ public:
   // The SDL display's mode; off-screen, a 1920x1080 output that reports no
   // refresh rate (presentation is then not paced).
   bool DisplayMode(int adapter, T3DDisplayMode& mode) override;
+  // Creates on the calling thread (never pending) and leaves the device
+  // free for whichever thread draws next.
   std::unique_ptr<T3DRenderer> CreateRenderer(TDrawDevice& device, const T3DRendererParams& params) override;
   bool DeviceAvailable() override { return true; }
   int ShaderLevel(int adapter) override;

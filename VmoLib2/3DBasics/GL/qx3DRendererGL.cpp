@@ -129,6 +129,14 @@ void T3DRendererGL::ReleaseDeviceObjects() {
   }
 }
 
+void T3DRendererGL::ReleaseThread() {
+  const std::lock_guard lock(DeviceLock());
+  if (TGLDevStore* store = GLStore(*this)) {
+    glFlush();
+    store->Context().Release();
+  }
+}
+
 bool T3DRendererGL::Enter() {
   TGLDevStore* store = GLStore(*this);
   if (!store) {

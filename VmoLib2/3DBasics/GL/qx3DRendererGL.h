@@ -20,6 +20,7 @@ public:
   bool Create();
 
   bool IsReady() const override { return Store() != nullptr && m_backBuffer != nullptr; }
+  void ReleaseThread() override;
   bool BeginScene() override;
   bool EndScene() override;
   bool Present(const T3DRect* source, const T3DRect* dest) override;

@@ -42,6 +42,11 @@ public:
     }
     return eglMakeCurrent(m_display, m_surface, m_surface, m_context) == EGL_TRUE;
   }
+  void Release() override {
+    if (eglGetCurrentContext() == m_context) {
+      eglMakeCurrent(m_display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    }
+  }
   void Swap() override { glFlush(); }
   bool SetSwapInterval(int) override { return false; }
   bool IsHeadless() const override { return true; }
@@ -84,6 +89,11 @@ public:
       return true;
     }
     return SDL_GL_MakeCurrent(m_window, m_context) == 0;
+  }
+  void Release() override {
+    if (SDL_GL_GetCurrentContext() == m_context) {
+      SDL_GL_MakeCurrent(m_window, nullptr);
+    }
   }
   void Swap() override { SDL_GL_SwapWindow(m_window); }
   bool SetSwapInterval(int interval) override { return SDL_GL_SetSwapInterval(interval) == 0; }

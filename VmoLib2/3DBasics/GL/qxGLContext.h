@@ -12,6 +12,9 @@ public:
   virtual ~TGLContext() = default;
   // Makes the context current on the calling thread (no-op when it is).
   virtual bool MakeCurrent() = 0;
+  // Leaves the context current on no thread, when it is current on the
+  // calling one.
+  virtual void Release() = 0;
   // Shows the window's default framebuffer; nothing when off-screen.
   virtual void Swap() = 0;
   // Asks for presents synchronised to the display; false when the driver

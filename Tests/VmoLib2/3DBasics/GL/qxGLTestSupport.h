@@ -13,7 +13,7 @@
 namespace qx::test {
 
 class GLDeviceTest : public testing::Test {
-protected:
+public:
   static constexpr int kWidth = 64;
   static constexpr int kHeight = 48;
 
