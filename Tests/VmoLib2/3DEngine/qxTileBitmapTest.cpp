@@ -1,5 +1,7 @@
 #include "VmoLib2/3DEngine/qxTileBitmap.h"
 
+#include "Tests/QxLib/Graphics/PictureTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -70,6 +72,7 @@ TEST(TileBitmap, BadReadsRaiseTheirMessages) {
 }
 
 TEST(TileBitmap, RefusesGridsThatDoNotFit) {
+  const test::TMuted muted;
   EXPECT_THROW(TTileBitmap(Coordinates(2, 2), 3, 1), EAssertionFailed);
   auto grey = std::make_shared<TBitmap>(4, 4, TPixelFormat::Gray8);
   EXPECT_THROW(TTileBitmap(grey, 1, 1), EAssertionFailed);

@@ -1,5 +1,7 @@
 #include "Tests/VmoLib2/3DEngine/GL/qxScreenTestSupport.h"
 
+#include "Tests/QxLib/Graphics/PictureTestSupport.h"
+
 #include "VmoLib2/3DEngine/qxVertexBuffer.h"
 
 #include <cmath>
@@ -36,7 +38,28 @@ TEST_F(Screen, ResizedOutputRebuildsTheRendererOnTheNextFrame) {
   EXPECT_TRUE(m_screen->WindowedChange());
 }
 
+TEST_F(Screen, SwitchingToFullScreenRebuildsEveryTexture) {
+  const auto picture = NoisePicture(32, 32, 5);
+  TBitmapTexture texture(*m_screen, *picture);
+  Begin();
+  m_screen->DrawTexture(texture, {0, 0, 32, 32}, TPlacement::Flat({0, 0, 32, 32}));
+  Finish();
+  EXPECT_EQ(texture.fills, 1);
+  m_device->SetFullScreen(true);
+  Begin();
+  EXPECT_FALSE(texture.HasDeviceTexture());
+  // Off-screen, full screen is the whole display of the engine.
+  EXPECT_EQ(m_screen->ScreenRect(), (T3DRect{0, 0, 1920, 1080}));
+  EXPECT_FALSE(m_screen->WindowedChange());
+  m_screen->DrawTexture(texture, {0, 0, 32, 32}, TPlacement::Flat({0, 0, 32, 32}));
+  const TBitmap frame = Finish();
+  EXPECT_EQ(texture.fills, 2);
+  EXPECT_EQ(frame.Width(), 1920);
+  EXPECT_TRUE(frame.GetPixel(31, 31) == picture->GetPixel(31, 31));
+}
+
 TEST_F(Screen, NullDeviceIsAnAssertion) {
+  const test::TMuted muted;
   EXPECT_THROW(m_screen->AssignDevice(nullptr), EAssertionFailed);
 }
 

@@ -1,5 +1,7 @@
 #include "Tests/VmoLib2/3DEngine/GL/qxScreenTestSupport.h"
 
+#include "Tests/QxLib/Graphics/PictureTestSupport.h"
+
 namespace qx::test {
 namespace {
 
@@ -78,6 +80,7 @@ TEST_F(CustomTexture, MipChainIsAveragedFromLevelZero) {
 }
 
 TEST(MipAverage, AveragesBlocksAndKeepsOddEdges) {
+  const TMuted muted;
   TBitmap source(3, 2, TPixelFormat::Bgra32);
   source.SetPixel(0, 0, {0, 0, 0, 0});
   source.SetPixel(1, 0, {100, 100, 100, 100});

@@ -1,5 +1,7 @@
 #include "Tests/VmoLib2/3DEngine/GL/qxScreenTestSupport.h"
 
+#include "Tests/QxLib/Graphics/PictureTestSupport.h"
+
 #include "VmoLib2/3DEngine/qxBoxAntialiaser.h"
 #include "VmoLib2/3DEngine/qxMultiTexture6.h"
 
@@ -177,6 +179,7 @@ TEST_F(MultiTexture, GridCellsAreDrawnWithoutTheirNeighbours) {
 }
 
 TEST_F(MultiTexture, SourceRectangleMustBeInsideAndNotEmpty) {
+  const TMuted muted;
   const auto picture = NoisePicture(50, 50, 6);
   TMultiTexture6 multi(*m_manager);
   EXPECT_THROW(multi.SetSource(picture, 1, 1, {10, 10, 10, 20}), EAssertionFailed);
