@@ -114,6 +114,11 @@ bool TMultiTexture6::Prepare(TTextureTile& tile) {
   return true;
 }
 
+void TMultiTexture6::SetSecondTexture(TCustomTexture* texture, double x, double y) {
+  m_second = texture;
+  m_secondOrigin = {x, y};
+}
+
 void TMultiTexture6::Preload() {
   for (auto& tile : m_tiles) {
     if (!Prepare(*tile) || tile->Prepared()) {
@@ -153,20 +158,30 @@ void TMultiTexture6::Draw(const TPlacement& placement, const TFloatRect& visible
                        (part.right - wanted.left) / wantedWidth, (part.bottom - wanted.top) / wantedHeight);
     const TFloatRect texels{part.left - tile.OriginX(), part.top - tile.OriginY(), part.right - tile.OriginX(),
                             part.bottom - tile.OriginY()};
-    if (!m_feather) {
+    if (!m_feather && !m_second) {
       screen.DrawTexture(tile, texels, quad);
       continue;
     }
     // Edges where the drawn part ends inside this tile are outer edges.
     uint8_t edges = 0;
-    edges |= wanted.left >= inner.left ? kFeatherLeft : 0;
-    edges |= wanted.top >= inner.top ? kFeatherTop : 0;
-    edges |= wanted.right <= inner.right ? kFeatherRight : 0;
-    edges |= wanted.bottom <= inner.bottom ? kFeatherBottom : 0;
+    if (m_feather) {
+      edges |= wanted.left >= inner.left ? kFeatherLeft : 0;
+      edges |= wanted.top >= inner.top ? kFeatherTop : 0;
+      edges |= wanted.right <= inner.right ? kFeatherRight : 0;
+      edges |= wanted.bottom <= inner.bottom ? kFeatherBottom : 0;
+    }
     const TFloatRect uv{texels.left * tile.ScaleU(), texels.top * tile.ScaleV(), texels.right * tile.ScaleU(),
                         texels.bottom * tile.ScaleV()};
-    TCustomTexture* textures[] = {&tile};
-    screen.DrawMesh(textures, FeatherMesh(screen, quad, {&uv, 1}, edges), color, color & 0x00FFFFFF);
+    TMeshGrid grid = FeatherMesh(screen, quad, {&uv, 1}, edges);
+    TCustomTexture* textures[] = {&tile, m_second};
+    if (m_second) {
+      for (size_t i = 0; i < grid.positions.size(); ++i) {
+        const TFloatPoint pixel = screen.ToPixels(grid.positions[i]);
+        grid.uv[i][1] = {static_cast<float>((pixel.x - m_secondOrigin.x) * m_second->ScaleU()),
+                         static_cast<float>((pixel.y - m_secondOrigin.y) * m_second->ScaleV())};
+      }
+    }
+    screen.DrawMesh({textures, m_second ? 2u : 1u}, grid, color, m_feather ? color & 0x00FFFFFF : color);
   }
 }
 

@@ -37,6 +37,12 @@ public:
   void SetFeather(bool on) { m_feather = on; }
   bool Feather() const { return m_feather; }
   void SetPointFilter(bool on) { m_pointFilter = on; }
+  // A second texture multiplied in on stage 1, sampled where each pixel
+  // lands on the current target: its texel (0, 0) lies on target pixel
+  // (x, y). The colour becomes picture x texture x vertex colour and the
+  // alpha picture alpha x vertex alpha (an opaque render-target texture
+  // adds no alpha). Null drops it.
+  void SetSecondTexture(TCustomTexture* texture, double x = 0, double y = 0);
 
   // Draws `visible` (picture pixels; empty for the whole picture) so that
   // it covers `placement`. Nothing when the opacity is 0.
@@ -71,6 +77,8 @@ private:
   float m_lodBias = 0;
   bool m_feather = false;
   bool m_pointFilter = false;
+  TCustomTexture* m_second = nullptr;
+  TFloatPoint m_secondOrigin;
 };
 
 } // namespace qx

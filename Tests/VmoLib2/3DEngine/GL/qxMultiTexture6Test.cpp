@@ -196,6 +196,32 @@ TEST_F(MultiTexture, ManagerGoingFirstIsLoggedAndLeavesTheTextureEmpty) {
   EXPECT_TRUE(multi.Tiles().empty());
 }
 
+TEST_F(MultiTexture, SecondTextureMultipliesColourAndKeepsThePicturesAlpha) {
+  // The content: an opaque render target, red left of x = 40 and green
+  // right of it, standing at target pixel (20, 10).
+  const TBitmap none;
+  TBitmapTexture content(*m_screen, none);
+  content.SetKind(T3DTextureKind::RenderTargetXrgb);
+  content.SetSize(64, 64);
+  const auto mask = std::make_shared<TBitmap>(100, 50, TPixelFormat::Bgra32);
+  mask->Fill({128, 128, 128, 128});
+  TMultiTexture6 multi(*m_manager);
+  multi.SetSource(mask, 1, 1, {0, 0, 100, 50});
+  multi.SetSecondTexture(&content, 20, 10);
+  Begin();
+  ASSERT_TRUE(m_screen->PushRenderTarget(content, 20, 10));
+  m_screen->ClearRect(MakeColor(255, 0, 0, 0), {0, 0, 20, 64});
+  m_screen->ClearRect(MakeColor(0, 255, 0, 0), {20, 0, 64, 64});
+  m_screen->PopRenderTarget();
+  m_screen->Clear(MakeColor(0, 0, 0), false);
+  multi.Draw(TPlacement::Flat({20, 10, 120, 60}));
+  const TBitmap frame = Finish();
+  // mask 128/255 x content, at alpha 128/255 over opaque black (the
+  // target's alpha blends the same way: 0.5 * 0.5 + 0.5).
+  EXPECT_TRUE(Near(frame.GetPixel(30, 30), {0, 0, 64, 191}, 2));
+  EXPECT_TRUE(Near(frame.GetPixel(50, 30), {0, 64, 0, 191}, 2));
+}
+
 TEST_F(MultiTexture, BoxAntialiaserFillsWithSoftEdges) {
   TBoxAntialiaser box(*m_screen, {0, 200, 0, 255});
   Begin();

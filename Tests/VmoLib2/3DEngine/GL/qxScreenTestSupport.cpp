@@ -65,6 +65,18 @@ std::shared_ptr<TBitmap> NoisePicture(int width, int height, uint32_t seed) {
   return bitmap;
 }
 
+::testing::AssertionResult Near(TBgra actual, TBgra expected, int tolerance) {
+  const auto off = [&](uint8_t a, uint8_t e) { return std::abs(int{a} - int{e}) > tolerance; };
+  if (!off(actual.r, expected.r) && !off(actual.g, expected.g) && !off(actual.b, expected.b) &&
+      !off(actual.a, expected.a)) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure() << "got (r" << int{actual.r} << " g" << int{actual.g} << " b"
+                                       << int{actual.b} << " a" << int{actual.a} << "), expected (r"
+                                       << int{expected.r} << " g" << int{expected.g} << " b" << int{expected.b}
+                                       << " a" << int{expected.a} << ") within " << tolerance;
+}
+
 TDifference MaxDifference(const TBitmap& a, const TBitmap& b, const T3DRect& rect) {
   TDifference worst;
   for (int y = rect.top; y < rect.bottom; ++y) {

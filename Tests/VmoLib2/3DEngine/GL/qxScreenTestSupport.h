@@ -74,6 +74,7 @@ struct TDifference {
   int x = -1;
   int y = -1;
 };
+::testing::AssertionResult Near(TBgra actual, TBgra expected, int tolerance);
 TDifference MaxDifference(const TBitmap& a, const TBitmap& b, const T3DRect& rect);
 
 } // namespace qx::test
