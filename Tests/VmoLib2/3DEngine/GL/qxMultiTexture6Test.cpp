@@ -2,6 +2,7 @@
 
 #include "Tests/QxLib/Graphics/PictureTestSupport.h"
 
+#include "QxLib/qxLoadCallback.h"
 #include "VmoLib2/3DEngine/qxBoxAntialiaser.h"
 #include "VmoLib2/3DEngine/qxMultiTexture6.h"
 
@@ -156,6 +157,26 @@ TEST_F(MultiTexture, ReleasedTilesAreReusedByTheNextPicture) {
   multi.Draw(TPlacement::Flat({0, 0, 300, 200}));
   const TBitmap frame = Finish();
   EXPECT_TRUE(frame.GetPixel(150, 100) == second->GetPixel(150, 100)) << "stale contents of the first picture";
+}
+
+TEST_F(MultiTexture, PreloadUploadsEveryTileUnlessTheLoadCallbackAborts) {
+  Begin();
+  const auto picture = NoisePicture(600, 300, 8);
+  TMultiTexture6 multi(*m_manager);
+  multi.SetSource(picture, 1, 1, {0, 0, 600, 300});
+  SetLoadCallbackMode(lcmCancel);
+  multi.Preload();
+  SetLoadCallbackMode(lcmNone);
+  for (const auto& tile : multi.Tiles()) {
+    EXPECT_TRUE(tile->IsDirty()) << "an aborted copy counts as uploaded";
+    EXPECT_FALSE(tile->Prepared());
+  }
+  multi.Preload();
+  for (const auto& tile : multi.Tiles()) {
+    EXPECT_FALSE(tile->IsDirty());
+    EXPECT_TRUE(tile->Prepared());
+  }
+  Finish();
 }
 
 TEST_F(MultiTexture, GridCellsAreDrawnWithoutTheirNeighbours) {
