@@ -205,6 +205,8 @@ public:
   virtual bool SetCulling(bool on) = 0;
   // Offset in pixels that callers add when mapping texels to pixels.
   virtual float TexelOffset() const = 0;
+  // Whether luminance textures can be made (video planes need them).
+  virtual bool SupportsLuminanceTextures() const = 0;
 
   // Makes the described shader; returns its index, or -1 on failure.
   virtual int CreatePixelShader(const TPixelShaderDesc& desc) = 0;

@@ -223,10 +223,11 @@ bool T3DRendererGL::Present(const T3DRect* source, const T3DRect* dest) {
   }
   TGLContext& context = GLStore(*this)->Context();
   if (!context.IsHeadless()) {
-    const int height = m_backBuffer->Height();
-    const T3DRect whole{0, 0, m_backBuffer->Width(), height};
-    const T3DRect src = source ? *source : whole;
-    const T3DRect dst = dest ? *dest : whole;
+    int width = 0;
+    int height = 0;
+    context.DrawableSize(width, height);
+    const T3DRect src = source ? *source : T3DRect{0, 0, m_backBuffer->Width(), m_backBuffer->Height()};
+    const T3DRect dst = dest ? *dest : T3DRect{0, 0, width, height};
     glBindFramebuffer(GL_READ_FRAMEBUFFER, m_backBuffer->Framebuffer());
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     // The window's framebuffer has its bottom row first.

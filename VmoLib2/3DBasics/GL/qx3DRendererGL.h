@@ -37,6 +37,7 @@ public:
   bool SetTransform(T3DTransformKind kind, const T3DMatrix& matrix) override;
   bool SetCulling(bool on) override;
   float TexelOffset() const override { return 0.0f; }
+  bool SupportsLuminanceTextures() const override { return true; } // R8 is core in GL ES 3.0
   int CreatePixelShader(const TPixelShaderDesc& desc) override;
   bool SetPixelShader(int index) override;
   bool ClearPixelShader() override;

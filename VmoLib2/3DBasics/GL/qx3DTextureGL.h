@@ -25,8 +25,9 @@ struct TGLSurfaceStorage {
 
 class T3DSurfaceGL final : public T3DSurface {
 public:
-  // A level of `owner`, or (owner null) a render target owned by the
-  // surface itself, such as a back buffer.
+  // A texture level. `liveness` is the object whose store decides whether
+  // the surface still has its device (its texture, or the renderer of a
+  // back buffer); `ownsTexture` is set when the surface frees the texture.
   T3DSurfaceGL(T3DObject& liveness, const TGLSurfaceStorage& storage, bool ownsTexture);
   ~T3DSurfaceGL() override;
 

@@ -50,6 +50,7 @@ public:
   void Swap() override { glFlush(); }
   bool SetSwapInterval(int) override { return false; }
   bool IsHeadless() const override { return true; }
+  void DrawableSize(int& width, int& height) const override { width = height = 0; }
 
 private:
   EGLDisplay m_display;
@@ -98,6 +99,7 @@ public:
   void Swap() override { SDL_GL_SwapWindow(m_window); }
   bool SetSwapInterval(int interval) override { return SDL_GL_SetSwapInterval(interval) == 0; }
   bool IsHeadless() const override { return false; }
+  void DrawableSize(int& width, int& height) const override { SDL_GL_GetDrawableSize(m_window, &width, &height); }
 
 private:
   SDL_Window* m_window;

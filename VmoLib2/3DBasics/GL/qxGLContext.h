@@ -21,6 +21,8 @@ public:
   // cannot, so that presentation is paced by sleeping.
   virtual bool SetSwapInterval(int interval) = 0;
   virtual bool IsHeadless() const = 0;
+  // Pixel size of the window's framebuffer (0 x 0 off-screen).
+  virtual void DrawableSize(int& width, int& height) const = 0;
   // True when the driver reports the context as reset (lost).
   bool IsReset();
 };

@@ -2,6 +2,8 @@
 
 #include "QxLib/qxExceptions.h"
 
+#include <chrono>
+
 namespace qx::test {
 namespace {
 
@@ -355,10 +357,31 @@ TEST(EngineGL, FullScreenRendererTakesTheDisplayModeSize) {
   EXPECT_EQ(renderer->BackBuffer()->Width(), 320);
   EXPECT_EQ(renderer->BackBuffer()->Height(), 200);
   EXPECT_EQ(renderer->TexelOffset(), 0.0f);
+  EXPECT_TRUE(renderer->SupportsLuminanceTextures());
   // A second renderer for the same output shares its device.
   auto second = engine.CreateRenderer(device, params);
   ASSERT_NE(second, nullptr);
   EXPECT_EQ(second->Store(), renderer->Store());
+}
+
+// Without a vertical sync, presents keep to the refresh period by sleeping:
+// at 100 Hz each present right after another waits 7 ms.
+TEST(EngineGL, PresentsArePacedToTheRefreshRate) {
+  T3DEngineGL& engine = T3DEngineGL::Instance();
+  engine.SetForceHeadless(true);
+  TDrawDevice device({0, 0, 8, 8});
+  T3DRendererParams params;
+  params.bounds = device.Bounds();
+  params.displayMode.refreshRate = 100;
+  auto renderer = engine.CreateRenderer(device, params);
+  ASSERT_NE(renderer, nullptr);
+  ASSERT_TRUE(renderer->Present(nullptr, nullptr));
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < 5; ++i) {
+    ASSERT_TRUE(renderer->Present(nullptr, nullptr));
+  }
+  const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+  EXPECT_GE(elapsed.count(), 5 * 6);
 }
 
 } // namespace
