@@ -1,0 +1,215 @@
+#include "VmoLib2/3DBasics/GL/qx3DEngineGL.h"
+
+#include "VmoLib2/3DBasics/GL/qx3DRendererGL.h"
+#include "QxLib/qxLog.h"
+
+#include <SDL2/SDL.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace qx {
+
+namespace {
+
+// Raster capability bits in the layout callers test for.
+constexpr int64_t kRasterLodBias = 0x00002000;
+constexpr int64_t kRasterAnisotropy = 0x00020000;
+constexpr float kMaxAnisotropyCap = 16.0f;
+
+bool SameKey(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+int64_t VendorId(const char* vendor) {
+  if (!vendor) {
+    return 0;
+  }
+  const std::string name(vendor);
+  if (name.find("Intel") != std::string::npos) {
+    return 0x8086;
+  }
+  if (name.find("AMD") != std::string::npos || name.find("ATI") != std::string::npos) {
+    return 0x1002;
+  }
+  if (name.find("NVIDIA") != std::string::npos) {
+    return 0x10DE;
+  }
+  return 0;
+}
+
+std::string RectText(const T3DRect& r) {
+  return "(" + std::to_string(r.left) + ", " + std::to_string(r.top) + ", " + std::to_string(r.right) + ", " +
+         std::to_string(r.bottom) + ")";
+}
+
+} // namespace
+
+T3DEngineGL& T3DEngineGL::Instance() {
+  static T3DEngineGL engine;
+  return engine;
+}
+
+const T3DEngineGL::TCapsRecord* T3DEngineGL::ReadCaps() {
+  if (m_caps) {
+    return &*m_caps;
+  }
+  std::string error;
+  const auto probe = CreateHeadlessContext(error);
+  if (!probe) {
+    Log().WriteLine("T3DEngineGL.Caps: " + error);
+    Fail(T3DResult::Other);
+    return nullptr;
+  }
+  TCapsRecord caps;
+  GLint maxSize = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+  caps.maxTextureSize = maxSize;
+  int major = 0;
+  int minor = 0;
+  const auto* version = reinterpret_cast<const char*>(glGetString(GL_SHADING_LANGUAGE_VERSION));
+  // "OpenGL ES GLSL ES 3.20 ..." : the first digits are the version.
+  if (version) {
+    const char* digits = std::strpbrk(version, "0123456789");
+    if (digits && std::sscanf(digits, "%d.%d", &major, &minor) == 2) {
+      caps.shaderVersion = major * 256 + std::min(minor, 255);
+    }
+  }
+  const auto* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+  caps.raster = kRasterLodBias; // the bias goes to the shader's texture reads
+  if (extensions && std::strstr(extensions, "GL_EXT_texture_filter_anisotropic")) {
+    float limit = 0;
+    glGetFloatv(0x84FF, &limit); // GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT
+    caps.maxAnisotropy = static_cast<int64_t>(std::min(limit, kMaxAnisotropyCap));
+    caps.raster |= kRasterAnisotropy;
+  }
+  caps.vendor = VendorId(reinterpret_cast<const char*>(glGetString(GL_VENDOR)));
+  m_caps = caps;
+  Succeed();
+  return &*m_caps;
+}
+
+int T3DEngineGL::AdapterForRect(const T3DRect& rect) {
+  if (m_forceHeadless || SDL_WasInit(SDL_INIT_VIDEO) == 0) {
+    return 0;
+  }
+  int best = 0;
+  int64_t bestArea = 0;
+  for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
+    SDL_Rect bounds;
+    if (SDL_GetDisplayBounds(i, &bounds) != 0) {
+      continue;
+    }
+    const int64_t w = std::min(rect.right, bounds.x + bounds.w) - std::max(rect.left, bounds.x);
+    const int64_t h = std::min(rect.bottom, bounds.y + bounds.h) - std::max(rect.top, bounds.y);
+    if (w > 0 && h > 0 && w * h > bestArea) {
+      bestArea = w * h;
+      best = i;
+    }
+  }
+  return best;
+}
+
+int64_t T3DEngineGL::Caps(std::string_view key, int) {
+  const std::lock_guard lock(DeviceLock());
+  const TCapsRecord* caps = ReadCaps();
+  if (!caps) {
+    return 0;
+  }
+  if (SameKey(key, "PixelShaderVersion")) {
+    return caps->shaderVersion;
+  }
+  if (SameKey(key, "MaxTexWidth") || SameKey(key, "MaxTexHeight")) {
+    return caps->maxTextureSize;
+  }
+  if (SameKey(key, "MaxAnisotropy")) {
+    return caps->maxAnisotropy;
+  }
+  if (SameKey(key, "Raster")) {
+    return caps->raster;
+  }
+  if (SameKey(key, "Vendor")) {
+    return caps->vendor;
+  }
+  return 0;
+}
+
+bool T3DEngineGL::DisplayMode(int adapter, T3DDisplayMode& mode) {
+  if (m_forceHeadless || SDL_WasInit(SDL_INIT_VIDEO) == 0) {
+    mode = {1920, 1080, 0, 0};
+    Succeed();
+    return true;
+  }
+  SDL_DisplayMode sdlMode;
+  if (SDL_GetCurrentDisplayMode(adapter, &sdlMode) != 0) {
+    return Fail(T3DResult::InvalidCall);
+  }
+  mode = {sdlMode.w, sdlMode.h, sdlMode.refresh_rate, static_cast<int>(sdlMode.format)};
+  Succeed();
+  return true;
+}
+
+int T3DEngineGL::ShaderLevel(int adapter) {
+  const int64_t version = Caps("PixelShaderVersion", adapter);
+  if (version < 0x200) {
+    return 0;
+  }
+  if (Caps("Vendor", adapter) == 0x8086 && version < 0x300) {
+    return 1;
+  }
+  return 2;
+}
+
+std::unique_ptr<T3DRenderer> T3DEngineGL::CreateRenderer(TDrawDevice& device, const T3DRendererParams& params) {
+  const std::lock_guard lock(DeviceLock());
+  auto* store = device.FindAttached<TGLDevStore>();
+  if (store && store->IsLost()) {
+    // A re-created window or a reset context: start again on a new device.
+    T3DDevStore::DropFromDevice(*store);
+    store = nullptr;
+  }
+  const bool headless = m_forceHeadless || device.IsHeadless();
+  if (headless) {
+    Log().WriteLine("T3DEngineGL.CreateRenderer: init headless device: " + RectText(params.bounds));
+  } else {
+    Log().WriteLine("T3DEngineGL.CreateRenderer: init windowed device: " + RectText(params.bounds));
+  }
+  if (!store) {
+    std::string error;
+    auto context = headless ? CreateHeadlessContext(error) : CreateWindowContext(device.WindowHandle(), error);
+    if (!context) {
+      Log().WriteLine("T3DEngineGL.CreateRenderer: " + error);
+      Fail(T3DResult::Other);
+      Log().WriteLine("T3DEngineGL.CreateRenderer: create device res= " + std::to_string(static_cast<int>(LastResult())));
+      return nullptr;
+    }
+    auto owned = std::make_unique<TGLDevStore>(device, std::move(context));
+    store = owned.get();
+    device.Attach(std::move(owned));
+  }
+  auto renderer = std::make_unique<T3DRendererGL>(params);
+  store->Add(*renderer, T3DDevStore::TList::Renderers);
+  if (!store->Bind() || !renderer->Create()) {
+    Fail(renderer->LastResult() == T3DResult::Ok ? T3DResult::Other : renderer->LastResult());
+    Log().WriteLine("T3DEngineGL.CreateRenderer: create device res= " + std::to_string(static_cast<int>(LastResult())));
+    return nullptr;
+  }
+  Succeed();
+  Log().WriteLine("T3DEngineGL.CreateRenderer: create device res= 0");
+  renderer->ReleaseThread();
+  return renderer;
+}
+
+void T3DEngineGL::SimulateDeviceLoss(TDrawDevice& device) {
+  const std::lock_guard lock(DeviceLock());
+  if (auto* store = device.FindAttached<TGLDevStore>()) {
+    store->MarkLost();
+  }
+}
+
+} // namespace qx

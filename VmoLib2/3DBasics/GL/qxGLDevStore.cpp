@@ -1,0 +1,81 @@
+#include "VmoLib2/3DBasics/GL/qxGLDevStore.h"
+
+#include "QxLib/qxLog.h"
+
+namespace qx {
+
+TGLDevStore::TGLDevStore(TDrawDevice& device, std::unique_ptr<TGLContext> context)
+    : T3DDevStore(device), m_context(std::move(context)), m_windowGeneration(device.WindowGeneration()) {}
+
+TGLDevStore::~TGLDevStore() {
+  const std::lock_guard lock(DeviceLock());
+  // Without a current context the deletes below do nothing: the names go
+  // with the context.
+  Bind();
+  Drop();
+  m_fixedFunction.reset();
+  for (auto& shader : m_pixelShaders) {
+    shader.reset();
+  }
+  if (m_readFramebuffer) {
+    glDeleteFramebuffers(1, &m_readFramebuffer);
+  }
+  if (m_vertexArray) {
+    glDeleteVertexArrays(1, &m_vertexArray);
+  }
+}
+
+TGLProgram* TGLDevStore::FixedFunction() {
+  if (m_fixedFunction) {
+    return m_fixedFunction.get();
+  }
+  auto program = std::make_unique<TGLProgram>();
+  std::string error;
+  if (!BuildFixedFunctionProgram(*program, error)) {
+    Log().WriteLine("TGLDevStore.FixedFunction: " + error);
+    return nullptr;
+  }
+  m_fixedFunction = std::move(program);
+  return m_fixedFunction.get();
+}
+
+TGLProgram* TGLDevStore::PixelShader(TPixelShaderKind kind) {
+  auto& slot = m_pixelShaders[static_cast<size_t>(kind)];
+  if (slot) {
+    return slot.get();
+  }
+  auto program = std::make_unique<TGLProgram>();
+  std::string error;
+  if (!BuildPixelShaderProgram(kind, *program, error)) {
+    Log().WriteLine("TGLDevStore.PixelShader: " + error);
+    return nullptr;
+  }
+  slot = std::move(program);
+  return slot.get();
+}
+
+GLuint TGLDevStore::ReadFramebuffer() {
+  if (!m_readFramebuffer) {
+    glGenFramebuffers(1, &m_readFramebuffer);
+  }
+  return m_readFramebuffer;
+}
+
+GLuint TGLDevStore::VertexArray() {
+  if (!m_vertexArray) {
+    glGenVertexArrays(1, &m_vertexArray);
+  }
+  return m_vertexArray;
+}
+
+bool TGLDevStore::IsLost() {
+  if (m_lost) {
+    return true;
+  }
+  if (DrawDevice().WindowGeneration() != m_windowGeneration || m_context->IsReset()) {
+    m_lost = true;
+  }
+  return m_lost;
+}
+
+} // namespace qx

@@ -1,0 +1,52 @@
+// The GL device of one draw device: the context, the programs compiled on
+// it and the scratch objects every renderer of the context shares.
+#pragma once
+
+#include "VmoLib2/3DBasics/GL/qxGLContext.h"
+#include "VmoLib2/3DBasics/GL/qxGLShaders.h"
+#include "VmoLib2/3DBasics/qx3DDevStore.h"
+
+#include <array>
+#include <memory>
+
+namespace qx {
+
+class TGLDevStore final : public T3DDevStore {
+public:
+  TGLDevStore(TDrawDevice& device, std::unique_ptr<TGLContext> context);
+  ~TGLDevStore() override;
+
+  TGLContext& Context() { return *m_context; }
+  // Makes the context current; false when it cannot be.
+  bool Bind() { return m_context->MakeCurrent(); }
+
+  // The program of the fixed-function stages, compiled on first use.
+  TGLProgram* FixedFunction();
+  // The program of a pixel shader, compiled once per context.
+  TGLProgram* PixelShader(TPixelShaderKind kind);
+
+  // Framebuffers for reading and writing surfaces outside drawing.
+  GLuint ReadFramebuffer();
+  GLuint VertexArray();
+
+  // Loss: set by the driver's reset status, a re-created window or a test.
+  bool IsLost();
+  void MarkLost() { m_lost = true; }
+  uint32_t WindowGeneration() const { return m_windowGeneration; }
+
+private:
+  std::unique_ptr<TGLContext> m_context;
+  std::unique_ptr<TGLProgram> m_fixedFunction;
+  std::array<std::unique_ptr<TGLProgram>, kPixelShaderKinds> m_pixelShaders;
+  GLuint m_readFramebuffer = 0;
+  GLuint m_vertexArray = 0;
+  uint32_t m_windowGeneration = 0;
+  bool m_lost = false;
+};
+
+// The GL store of an object living on a GL device, or null once lost.
+inline TGLDevStore* GLStore(const T3DObject& object) {
+  return static_cast<TGLDevStore*>(object.Store());
+}
+
+} // namespace qx

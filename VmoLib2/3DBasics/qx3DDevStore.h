@@ -1,0 +1,47 @@
+// The per-device store: one per draw device, attached to it, holding the
+// device of an implementation and the lists of every renderer, texture and
+// vertex list made on that device, so that all of them are dropped
+// together when the device is lost.
+#pragma once
+
+#include "VmoLib2/3DBasics/qx3DEngine.h"
+#include "VmoLib2/3DBasics/qxDrawDevice.h"
+
+#include <vector>
+
+namespace qx {
+
+class T3DDevStore : public TAttachedObject {
+public:
+  enum class TList : uint8_t { Renderers, Textures, VertexLists };
+
+  explicit T3DDevStore(TDrawDevice& device) : m_drawDevice(device) {}
+  // Drops every object still listed (see Drop).
+  // Drops every object still listed (see Drop); an implementation calls
+  // Drop in its own destructor while its device still exists.
+  ~T3DDevStore() override;
+
+  TDrawDevice& DrawDevice() const { return m_drawDevice; }
+  void Add(T3DObject& object, TList list);
+  void Remove(T3DObject& object);
+  size_t Count(TList list) const { return Items(list).size(); }
+
+  // Detaches every object (frees its device objects and clears its store),
+  // newest first, renderers, then textures, then vertex lists, calling
+  // each one's device-killed callback right after it is detached.
+  // Callbacks may release other objects of the store meanwhile.
+  void Drop();
+
+  // Removes `store` from its draw device and frees it: the ending of a
+  // lost device. Under the device lock.
+  static void DropFromDevice(T3DDevStore& store);
+
+private:
+  const std::vector<T3DObject*>& Items(TList list) const { return m_lists[static_cast<int>(list)]; }
+  std::vector<T3DObject*>& Items(TList list) { return m_lists[static_cast<int>(list)]; }
+
+  TDrawDevice& m_drawDevice;
+  std::vector<T3DObject*> m_lists[3];
+};
+
+} // namespace qx

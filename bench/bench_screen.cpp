@@ -1,0 +1,235 @@
+// Frames per second of full-screen tiled pictures (mip maps, feathered
+// edges) drawn through the screen on a headless 1920 x 1080 device, against
+// a bare GL ES program drawing as many full-screen textured quads with
+// mip-mapped textures. The ratio of the two is the layer's overhead.
+#include "VmoLib2/3DBasics/GL/qx3DEngineGL.h"
+#include "VmoLib2/3DBasics/GL/qxGLContext.h"
+#include "VmoLib2/3DBasics/qxDrawDevice.h"
+#include "VmoLib2/3DEngine/qxMultiTexture6.h"
+
+#include <GLES3/gl3.h>
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace qx;
+
+constexpr int kWidth = 1920;
+constexpr int kHeight = 1080;
+constexpr GLenum kMaxAnisotropy = 0x84FE;      // GL_TEXTURE_MAX_ANISOTROPY_EXT
+constexpr float kAnisotropy = 4.0f;
+
+std::map<int, double> g_screenFps;
+std::map<int, double> g_bareFps;
+
+std::vector<uint8_t> NoisePixels(uint32_t seed) {
+  std::vector<uint8_t> pixels(static_cast<size_t>(kWidth) * kHeight * 4);
+  uint32_t state = seed;
+  for (size_t i = 0; i < pixels.size(); i += 4) {
+    state = state * 1664525u + 1013904223u;
+    pixels[i] = static_cast<uint8_t>(state >> 24);
+    pixels[i + 1] = static_cast<uint8_t>(state >> 16);
+    pixels[i + 2] = static_cast<uint8_t>(state >> 8);
+    pixels[i + 3] = 255;
+  }
+  return pixels;
+}
+
+class TFpsTimer {
+public:
+  TFpsTimer() : m_start(std::chrono::steady_clock::now()) {}
+  double Fps(int64_t frames) const {
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - m_start;
+    return elapsed.count() > 0 ? frames / elapsed.count() : 0;
+  }
+
+private:
+  std::chrono::steady_clock::time_point m_start;
+};
+
+void BM_ScreenTiledPictures(benchmark::State& state) {
+  const int count = static_cast<int>(state.range(0));
+  T3DEngineGL::Instance().SetForceHeadless(true);
+  TDrawDevice device({0, 0, kWidth, kHeight});
+  T3DScreen screen(T3DEngineGL::Instance(), nullptr, nullptr);
+  screen.AssignDevice(&device);
+  if (!screen.BeginScene()) {
+    state.SkipWithError("no headless GL ES 3 screen");
+    return;
+  }
+  TTextureManager6 manager(screen);
+  std::vector<std::unique_ptr<TMultiTexture6>> pictures;
+  for (int i = 0; i < count; ++i) {
+    const std::vector<uint8_t> pixels = NoisePixels(static_cast<uint32_t>(i + 1));
+    auto bitmap = std::make_shared<TBitmap>(kWidth, kHeight, TPixelFormat::Bgra32);
+    for (int y = 0; y < kHeight; ++y) {
+      std::copy_n(pixels.data() + static_cast<size_t>(y) * kWidth * 4, kWidth * 4, bitmap->Scanline(y));
+    }
+    auto picture = std::make_unique<TMultiTexture6>(manager);
+    picture->SetSource(bitmap, 1, 1, {0, 0, kWidth, kHeight});
+    picture->SetMipMaps(true);
+    picture->SetFeather(true);
+    picture->SetOpacity(i == 0 ? 255 : 128);
+    picture->Preload();
+    pictures.push_back(std::move(picture));
+  }
+  screen.EndScene(false);
+  const T3DRect pixel{0, 0, 1, 1};
+  const auto frame = [&] {
+    if (!screen.BeginScene()) {
+      return false;
+    }
+    screen.Clear(MakeColor(0, 0, 0), false);
+    for (auto& picture : pictures) {
+      picture->Draw(TPlacement::Flat({0, 0, kWidth, kHeight}));
+    }
+    screen.EndScene(false);
+    // Reading a pixel waits until the frame is drawn.
+    T3DSurface* back = screen.Renderer()->BackBuffer();
+    const bool read = back->Lock(&pixel, T3DLockMode::ReadOnly) != nullptr;
+    return back->Unlock() && read;
+  };
+  frame();
+  TFpsTimer timer;
+  for (auto _ : state) {
+    if (!frame()) {
+      state.SkipWithError("frame failed");
+      return;
+    }
+  }
+  g_screenFps[count] = timer.Fps(state.iterations());
+  state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+const char* const kVertexShader = R"(#version 300 es
+layout(location = 0) in vec2 position;
+out vec2 uv;
+void main() {
+  uv = vec2(position.x * 0.5 + 0.5, 0.5 - position.y * 0.5);
+  gl_Position = vec4(position, 0.0, 1.0);
+})";
+
+const char* const kFragmentShader = R"(#version 300 es
+precision mediump float;
+uniform sampler2D picture;
+uniform float alpha;
+in vec2 uv;
+out vec4 colour;
+void main() {
+  vec4 texel = texture(picture, uv);
+  colour = vec4(texel.rgb, texel.a * alpha);
+})";
+
+GLuint Compile(GLenum kind, const char* source) {
+  const GLuint shader = glCreateShader(kind);
+  glShaderSource(shader, 1, &source, nullptr);
+  glCompileShader(shader);
+  return shader;
+}
+
+void BM_BareGLQuads(benchmark::State& state) {
+  const int count = static_cast<int>(state.range(0));
+  std::string error;
+  auto context = CreateHeadlessContext(error);
+  if (!context || !context->MakeCurrent()) {
+    state.SkipWithError(("no headless GL ES 3 context: " + error).c_str());
+    return;
+  }
+  GLuint target = 0;
+  GLuint framebuffer = 0;
+  glGenTextures(1, &target);
+  glBindTexture(GL_TEXTURE_2D, target);
+  glTexStorage2D(GL_TEXTURE_2D, 1, GL_RGBA8, kWidth, kHeight);
+  glGenFramebuffers(1, &framebuffer);
+  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, target, 0);
+
+  std::vector<GLuint> textures(static_cast<size_t>(count));
+  glGenTextures(count, textures.data());
+  for (int i = 0; i < count; ++i) {
+    const std::vector<uint8_t> pixels = NoisePixels(static_cast<uint32_t>(i + 1));
+    glBindTexture(GL_TEXTURE_2D, textures[static_cast<size_t>(i)]);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, kWidth, kHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    glGenerateMipmap(GL_TEXTURE_2D);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexParameterf(GL_TEXTURE_2D, kMaxAnisotropy, kAnisotropy);
+  }
+  glGetError(); // anisotropy may be missing; the draw works without it
+
+  const GLuint program = glCreateProgram();
+  glAttachShader(program, Compile(GL_VERTEX_SHADER, kVertexShader));
+  glAttachShader(program, Compile(GL_FRAGMENT_SHADER, kFragmentShader));
+  glLinkProgram(program);
+  glUseProgram(program);
+  const GLint alpha = glGetUniformLocation(program, "alpha");
+  const float quad[] = {-1, -1, 1, -1, -1, 1, 1, 1};
+  GLuint vertexArray = 0;
+  GLuint buffer = 0;
+  glGenVertexArrays(1, &vertexArray);
+  glBindVertexArray(vertexArray);
+  glGenBuffers(1, &buffer);
+  glBindBuffer(GL_ARRAY_BUFFER, buffer);
+  glBufferData(GL_ARRAY_BUFFER, sizeof(quad), quad, GL_STATIC_DRAW);
+  glEnableVertexAttribArray(0);
+  glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
+  glViewport(0, 0, kWidth, kHeight);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+
+  uint8_t pixel[4];
+  const auto frame = [&] {
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    for (int i = 0; i < count; ++i) {
+      glBindTexture(GL_TEXTURE_2D, textures[static_cast<size_t>(i)]);
+      glUniform1f(alpha, i == 0 ? 1.0f : 0.5f);
+      glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    }
+    glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+  };
+  frame();
+  TFpsTimer timer;
+  for (auto _ : state) {
+    frame();
+    benchmark::DoNotOptimize(pixel);
+  }
+  g_bareFps[count] = timer.Fps(state.iterations());
+  state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+
+  glDeleteBuffers(1, &buffer);
+  glDeleteVertexArrays(1, &vertexArray);
+  glDeleteProgram(program);
+  glDeleteTextures(count, textures.data());
+  glDeleteFramebuffers(1, &framebuffer);
+  glDeleteTextures(1, &target);
+  context->Release();
+}
+
+BENCHMARK(BM_BareGLQuads)->Arg(1)->Arg(2)->Arg(4)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ScreenTiledPictures)->Arg(1)->Arg(2)->Arg(4)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  for (const auto& [count, fps] : g_screenFps) {
+    const auto bare = g_bareFps.find(count);
+    if (bare != g_bareFps.end() && bare->second > 0) {
+      std::printf("%d picture(s): screen %.1f fps, bare GL %.1f fps, ratio %.2f\n", count, fps, bare->second,
+                  fps / bare->second);
+    }
+  }
+  return 0;
+}
