@@ -88,7 +88,10 @@ std::array<double, 2> IntersectCameraRay(const TObjectFrame& frame, const TVec3&
            m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
   };
   const double det = det3(a);
-  QX_ASSERT(std::abs(det) > 1e-12 && std::isfinite(det), " Degenerate object ");
+  // Relative to the lengths involved: a ray within a millionth of a radian
+  // of the plane meets it nowhere useful.
+  const double scale = Length(frame.X) * static_cast<double>(Length(frame.Y)) * std::sqrt(dx * dx + dy * dy + dz * dz);
+  QX_ASSERT(std::isfinite(det) && std::abs(det) > 1e-6 * scale, " Degenerate object ");
   std::array<double, 2> local{};
   for (size_t column = 0; column < 2; ++column) {
     double m[3][3];
