@@ -107,7 +107,9 @@ TEST_F(Objects, BlocksWithoutGuidGetFreshOnes) {
 }
 
 TEST_F(Objects, ReloadKeepsObjectsByGuidEvenWhenTypeAndOrderChange) {
-  auto slide = MakeSlide("object a:image\r\n  GUID={AAA}\r\n" + KeyPoint("    Time=0\r\n") + KeyPoint("    Time=9\r\n") +
+  m_host.AddPicture("a.jpg", 40, 30);
+  auto slide = MakeSlide("object a:image\r\n  GUID={AAA}\r\n  ImageName=a.jpg\r\n" + KeyPoint("    Time=0\r\n") +
+                         KeyPoint("    Time=9\r\n") +
                          "end\r\n"
                          "object b:box\r\n  GUID={BBB}\r\nend\r\n"
                          "object c:box\r\nend\r\n");
@@ -118,7 +120,7 @@ TEST_F(Objects, ReloadKeepsObjectsByGuidEvenWhenTypeAndOrderChange) {
   Reload(*slide,
          "object c:box\r\nend\r\n"
          "object b2:box\r\n  GUID={BBB}\r\n  Size=7,8\r\nend\r\n"
-         "object a2:box\r\n  GUID={AAA}\r\n" +
+         "object a2:box\r\n  GUID={AAA}\r\n  ImageName=a.jpg\r\n" +
              KeyPoint("    Time=5\r\n") + "end\r\n",
          true);
   ASSERT_EQ(slide->ChildCount(), 3);
@@ -128,6 +130,10 @@ TEST_F(Objects, ReloadKeepsObjectsByGuidEvenWhenTypeAndOrderChange) {
   EXPECT_EQ(a->KeyPoints().Count(), 1);    // former key points cleared
   EXPECT_NE(dynamic_cast<TVmoImage*>(a), nullptr);
   EXPECT_EQ(a->Parent(), slide.get());
+  // Its picture stays open: preparing again asks the host for nothing.
+  slide->PrepareResources();
+  EXPECT_EQ(m_host.Opens["a.jpg"], 1);
+  EXPECT_EQ(a->BaseSize(), (TSize{40, 30}));
 }
 
 // --- Time window ------------------------------------------------------------
