@@ -98,6 +98,22 @@ TEST_F(Objects, CommonKeysAndDefaults) {
   EXPECT_TRUE(Find(*slide, "c").Shadow().Enabled);
 }
 
+TEST_F(Objects, SettersFlagOnlyRealChanges) {
+  auto slide = MakeSlide(Box("a", 10, 10, "  DeltaTime1=1\r\n"));
+  TVmoObject& a = Find(*slide, "a");
+  ASSERT_FALSE(a.SettingsChanged()); // cleared when its resources were made
+  a.SetDeltaTime1(1.00004);          // equal at 1/10000
+  a.SetHideMode(0);
+  EXPECT_FALSE(a.SettingsChanged());
+  a.SetDeltaTime1(1.0001);
+  EXPECT_TRUE(a.SettingsChanged());
+  EXPECT_TRUE(slide->SettingsOrKeyPointsChanged());
+  slide->SetChangeFlags(false);
+  EXPECT_FALSE(slide->NeedsRedraw());
+  a.SetAction("Next");
+  EXPECT_TRUE(slide->NeedsRedraw());
+}
+
 TEST_F(Objects, BlocksWithoutGuidGetFreshOnes) {
   auto first = MakeSlide("object a:box\r\nend\r\n");
   auto second = MakeSlide("object a:box\r\nend\r\n");
