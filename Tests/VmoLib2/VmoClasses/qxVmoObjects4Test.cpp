@@ -1,5 +1,6 @@
 #include "VmoLib2/VmoClasses/qxVmoObjects4.h"
 
+#include "QxLib/qxDebugOutput.h"
 #include "QxLib/qxExceptions.h"
 #include "VmoLib2/VmoClasses/VmoVideoObject.h"
 #include "VmoLib2/VmoClasses/VmoViewPort.h"
@@ -329,12 +330,14 @@ TEST_F(Objects, HitTestAssertsOnADegenerateView) {
   auto slide = MakeSlide(Box("edge", 100, 100, "", KeyPoint("    AngleY=90\r\n")));
   slide->EvaluateAndUpdate(0);
   ASSERT_TRUE(Find(*slide, "edge").Drawable());
+  const bool wasMuted = SetDebugOutputMuted(true);
   try {
     slide->HitTest(400, 280);
     ADD_FAILURE() << "no assertion";
   } catch (const EAssertionFailed& error) {
     EXPECT_NE(std::string(error.what()).find("' Degenerate object '"), std::string::npos);
   }
+  SetDebugOutputMuted(wasMuted);
 }
 
 // --- Mouse ------------------------------------------------------------------

@@ -1,5 +1,6 @@
 #include "VmoLib2/VmoClasses/qxVmoPlacement.h"
 
+#include "QxLib/qxDebugOutput.h"
 #include "QxLib/qxExceptions.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +20,11 @@ TObjectFrame UnitFrameAt(TVec3 origin) {
 }
 
 std::string AssertionText(const std::function<void()>& action) {
+  const bool wasMuted = SetDebugOutputMuted(true);
+  const struct TRestore {
+    bool Muted;
+    ~TRestore() { SetDebugOutputMuted(Muted); }
+  } restore{wasMuted};
   try {
     action();
   } catch (const EAssertionFailed& error) {
