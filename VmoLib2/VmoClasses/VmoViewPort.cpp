@@ -34,10 +34,10 @@ std::string TVmoMask::PictureName() const {
 }
 
 float TVmoMask::Opacity() const {
-  const float own = TVmoImage::Opacity();
+  // The viewport's opacity already carries the slide's factor.
   if (const auto* viewPort = dynamic_cast<const TVmoViewPort*>(Parent()))
-    return own * viewPort->Opacity() / 100;
-  return own;
+    return Values().Opacity * viewPort->Opacity() / 100;
+  return TVmoImage::Opacity();
 }
 
 TVmoViewPort::TVmoViewPort(TVmoObject* parent, std::string name) : TVmoObject(parent, std::move(name)) {

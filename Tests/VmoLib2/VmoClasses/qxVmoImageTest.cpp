@@ -259,6 +259,9 @@ TEST_F(Pictures, MasksOfAViewport) {
 
   slide->EvaluateAndUpdate(1000);
   EXPECT_FLOAT_EQ(mask.Opacity(), 40); // 80 % of a half-opaque viewport
+  slide->SetOpacityFactor(50);         // counted once, through the viewport
+  EXPECT_FLOAT_EQ(mask.Opacity(), 20);
+  slide->SetOpacityFactor(100);
   std::vector<TMaskRecord> records = viewPort.MaskRecords();
   ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(records[0].Mask, &mask);
