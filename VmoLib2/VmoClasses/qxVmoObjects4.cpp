@@ -11,7 +11,6 @@
 #include "VmoLib2/VmoClasses/qxVmoSlide.h"
 
 #include <algorithm>
-#include <limits>
 #include <mutex>
 
 namespace qx {
@@ -353,13 +352,6 @@ std::array<double, 2> TVmoObject::LargestExpectedSize() const {
 }
 
 // --- Factories ------------------------------------------------------------
-
-TVmoObjectFactory InstallObjectFactory(TVmoObjectFactory factory) {
-  const std::lock_guard lock(FactoryLock());
-  TVmoObjectFactory previous = std::move(FactoryChain());
-  FactoryChain() = std::move(factory);
-  return previous;
-}
 
 std::unique_ptr<TVmoObject> CreateBaseKind(TVmoObject& parent, const std::string& name, std::string_view typeWord) {
   if (typeWord == "image" || typeWord == "mainimage") {

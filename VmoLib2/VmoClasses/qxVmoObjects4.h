@@ -318,8 +318,6 @@ private:
 using TVmoObjectFactory =
     std::function<std::unique_ptr<TVmoObject>(TVmoObject& parent, const std::string& name, std::string_view typeWord)>;
 
-// Installs a factory in front of the chain and returns the one it replaces.
-TVmoObjectFactory InstallObjectFactory(TVmoObjectFactory factory);
 // Installs `own` in front of the chain; the words it answers with none go on
 // to the factory installed before it.
 void ChainObjectFactory(TVmoObjectFactory own);
