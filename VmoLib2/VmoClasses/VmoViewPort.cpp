@@ -1,0 +1,97 @@
+#include "VmoLib2/VmoClasses/VmoViewPort.h"
+
+#include "QxLib/qxIniStorage.h"
+
+#include <algorithm>
+
+namespace qx {
+
+namespace {
+
+std::unique_ptr<TVmoObject> CreateViewPortKind(TVmoObject& parent, const std::string& name,
+                                               std::string_view typeWord) {
+  if (typeWord == "viewport")
+    return std::make_unique<TVmoViewPort>(&parent, name);
+  if (typeWord == "mask")
+    return std::make_unique<TVmoMask>(&parent, name);
+  return nullptr;
+}
+
+} // namespace
+
+TVmoMask::TVmoMask(TVmoObject* parent, std::string name) : TVmoImage(parent, std::move(name)) {}
+
+void TVmoMask::ReadSettings(const TIniIdentList& block) {
+  ReadPictureSettings(block);
+  SetAntialiased(false);
+  SetAnimation(TImageAnimationParams{});
+}
+
+std::string TVmoMask::PictureName() const {
+  if (ImageName().empty())
+    return {};
+  return std::string(kMaskPrefix) + ImageName();
+}
+
+float TVmoMask::Opacity() const {
+  // The viewport's opacity already carries the slide's factor.
+  if (const auto* viewPort = dynamic_cast<const TVmoViewPort*>(Parent()))
+    return Values().Opacity * viewPort->Opacity() / 100;
+  return TVmoImage::Opacity();
+}
+
+TVmoViewPort::TVmoViewPort(TVmoObject* parent, std::string name) : TVmoObject(parent, std::move(name)) {
+  SetBaseSize({1, 1});
+}
+
+void TVmoViewPort::ReadSettings(const TIniIdentList& block) {
+  TPoint size;
+  if (block.ReadPoint("Size", size))
+    SetBaseSize({std::max(0, size.x), std::max(0, size.y)});
+}
+
+std::vector<const TVmoMask*> TVmoViewPort::Masks() const {
+  std::vector<const TVmoMask*> masks;
+  for (int i = 0; i < ChildCount(); ++i)
+    if (const auto* mask = dynamic_cast<const TVmoMask*>(&Child(i)))
+      masks.push_back(mask);
+  return masks;
+}
+
+std::vector<TMaskRecord> TVmoViewPort::MaskRecords() const {
+  if (!Drawable() || !(Opacity() > 0))
+    return {};
+  const std::vector<const TVmoMask*> masks = Masks();
+  const bool anyShown =
+      std::any_of(masks.begin(), masks.end(), [](const TVmoMask* mask) { return mask->Active() && mask->Opacity() > 0; });
+  if (!anyShown)
+    return {};
+  std::vector<TMaskRecord> records;
+  records.reserve(masks.size());
+  for (const TVmoMask* mask : masks)
+    records.push_back({mask, mask->ObjectFrame(), mask->PivotX(), mask->PivotY(), mask->Active() ? mask->Opacity() : 0});
+  return records;
+}
+
+void TVmoViewPort::Draw(TDeviceDrawer& drawer) {
+  const std::vector<TMaskRecord> masks = MaskRecords();
+  if (masks.empty()) {
+    DrawContentChildren(drawer);
+    return;
+  }
+  DrawMaskedGroup(drawer, masks);
+}
+
+void TVmoViewPort::DrawMaskedGroup(TDeviceDrawer& drawer, const std::vector<TMaskRecord>&) {
+  DrawContentChildren(drawer);
+}
+
+void TVmoViewPort::DrawContentChildren(TDeviceDrawer& drawer) {
+  for (int i = 0; i < ChildCount(); ++i)
+    if (!dynamic_cast<const TVmoMask*>(&Child(i)))
+      Child(i).Draw(drawer);
+}
+
+void InstallViewPortFactory() { ChainObjectFactory(CreateViewPortKind); }
+
+} // namespace qx

@@ -1,0 +1,169 @@
+#include "VmoLib2/VmoClasses/qxVmoImage.h"
+
+#include "QxLib/Graphics/qxBitmapTags.h"
+#include "QxLib/qxIniStorage.h"
+#include "VmoLib2/VmoClasses/qxVmoSlide.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace qx {
+
+namespace {
+
+constexpr std::string_view kFilteringWords[] = {"Nearest", "Bilinear", "Default"};
+constexpr double kShadowSizeDivisor = 400;
+constexpr double kTextShadowScale = 1.1;
+
+TCropRect ReadCropRect(const TIniIdentList& block) {
+  std::vector<int32_t> values;
+  if (block.ReadIntegerList("CropRect", values, 6) < 0)
+    return {};
+  values.resize(6, 0);
+  return {values[0], values[1], values[2], values[3], values[4], values[5]};
+}
+
+} // namespace
+
+int32_t WantedSide(double largest, double scale) {
+  const double wanted = std::round(scale * largest);
+  if (!(wanted >= 1))
+    return 1;
+  return static_cast<int32_t>(std::min(wanted, 2147483647.0));
+}
+
+int32_t MipLevelForSize(int32_t width, int32_t height, int32_t wantedWidth, int32_t wantedHeight) {
+  int32_t count = 0;
+  while (width > wantedWidth && height > wantedHeight) {
+    width = (width + 1) / 2;
+    height = (height + 1) / 2;
+    ++count;
+  }
+  return std::max(0, count - 1);
+}
+
+TVmoImage::TVmoImage(TVmoObject* parent, std::string name) : TVmoObject(parent, std::move(name)) {}
+
+TVmoImage::~TVmoImage() = default;
+
+void TVmoImage::ReadSettings(const TIniIdentList& block) { ReadPictureSettings(block); }
+
+void TVmoImage::ReadPictureSettings(const TIniIdentList& block) {
+  SetAntialiased(block.ReadBool("Antialiased", true));
+  SetSetting(m_filtering, static_cast<TFiltering>(block.ReadChoice("Filtering", kFilteringWords, 2, true)));
+  SetImageName(block.ReadString("ImageName", ""));
+  SetFloatSetting(m_mipLodBias, static_cast<float>(block.ReadFloat("MipLodBias", 0)));
+  SetSetting(m_effectBuffer, block.ReadInteger("ReplaceWithEffectBuffer", 0));
+
+  TBorderParams border;
+  border.BorderOn = block.ReadBool("EnableBorder", false);
+  border.CropOn = block.ReadBool("EnableCrop", false);
+  border.AspectOn = block.ReadBool("EnableAspect", false);
+  border.BorderWidth = static_cast<float>(block.ReadFloat("BorderWidth", 3.4));
+  border.BorderColor = block.ReadColorAlpha("BorderColor", TRgba{255, 255, 255, 255});
+  border.Crop = ReadCropRect(block);
+  if (block.ReadIntegerList("AspectParams", border.AspectParams) < 0)
+    border.AspectParams.clear();
+  SetSetting(m_border, std::move(border));
+
+  TImageAnimationParams animation;
+  animation.Columns = std::max(1, block.ReadInteger("AnimColumns", 1));
+  animation.Rows = std::max(1, block.ReadInteger("AnimRows", 1));
+  animation.Repetitions = std::max(0, block.ReadInteger("AnimRepCount", 0));
+  animation.Offset = block.ReadFloat("AnimOffset", 0);
+  const int32_t count = block.ReadInteger("AnimCount", 0);
+  m_animationFromKeys = count > 0;
+  animation.FrameCount = std::max(1, count);
+  animation.Intervals = ParseFrameIntervals(block.ReadString("AnimInterval", ""));
+  SetAnimation(animation);
+}
+
+void TVmoImage::SetAnimation(const TImageAnimationParams& animation) {
+  if (animation.Columns == m_animation.Columns && animation.Rows == m_animation.Rows &&
+      animation.FrameCount == m_animation.FrameCount && animation.Repetitions == m_animation.Repetitions &&
+      animation.Offset == m_animation.Offset && animation.Intervals == m_animation.Intervals)
+    return;
+  m_animation = animation;
+  MarkSettingsChanged();
+}
+
+std::string TVmoImage::PictureName() const {
+  if (m_effectBuffer > 0)
+    return std::string(kEffectBufferPrefix) + std::to_string(m_effectBuffer);
+  return m_imageName;
+}
+
+void TVmoImage::PrepareResources() {
+  const std::string name = PictureName();
+  if (name != m_openedName || !m_picture) {
+    m_picture.Reset();
+    m_openedName = name;
+    TVmoObjectHost* host = Host();
+    if (host && !name.empty())
+      m_picture = host->OpenPicture(name);
+  }
+  if (m_picture && !m_animationFromKeys)
+    if (const auto* tiles = m_picture->Tags().Find<TTilesTag>())
+      ApplyTilesTag(*tiles, m_animation);
+  if (m_picture)
+    SetBaseSize({m_picture->Width() / m_animation.Columns, m_picture->Height() / m_animation.Rows});
+  else
+    SetBaseSize({});
+  ChooseMipLevel();
+  TVmoObject::PrepareResources();
+}
+
+void TVmoImage::ChooseMipLevel() {
+  if (!m_picture)
+    return;
+  if (m_animation.Columns > 1 || m_animation.Rows > 1) {
+    m_mipLevel = 0;
+    return;
+  }
+  const auto expected = LargestExpectedSize();
+  if (!(expected[0] > 0) || !(expected[1] > 0))
+    return;
+  const double scale = Host() ? Host()->MipLevelScale() : TVmoObjectHost::kMipLevelScale;
+  m_mipLevel = MipLevelForSize(m_picture->Width(), m_picture->Height(), WantedSide(expected[0], scale),
+                               WantedSide(expected[1], scale));
+}
+
+int32_t TVmoImage::LevelWidth() const { return m_picture ? m_picture->LevelWidth(m_mipLevel) : Width(); }
+int32_t TVmoImage::LevelHeight() const { return m_picture ? m_picture->LevelHeight(m_mipLevel) : Height(); }
+
+double TVmoImage::ShadowSizeFactor() const {
+  return std::sqrt(static_cast<double>(LevelWidth()) * LevelHeight()) / kShadowSizeDivisor;
+}
+
+void TVmoImage::Evaluate(double time) {
+  TVmoObject::Evaluate(time);
+  const double elapsed = std::max(0.0, time - AnchorTimes()[0] - m_animation.Offset);
+  const TAnimationFrame frame = SelectAnimationFrame(m_animation, elapsed);
+  if (frame.Frame != m_frame.Frame)
+    MarkNeedsRedraw();
+  m_frame = frame;
+}
+
+TPictureDrawParams TVmoImage::DrawParams() const {
+  TPictureDrawParams params;
+  params.Feathered = m_antialiased;
+  params.Opacity = Opacity();
+  params.Filtering = m_filtering;
+  params.MipLevel = m_mipLevel;
+  params.MipBias = m_mipLodBias;
+  params.Columns = m_animation.Columns;
+  params.Rows = m_animation.Rows;
+  params.Frame = m_frame.Frame;
+  params.BorderWidth = m_border.BorderOn ? m_border.BorderWidth : 0;
+  return params;
+}
+
+bool TVmoText::ClickThrough() const {
+  return TVmoImage::ClickThrough() || dynamic_cast<const TVmoButton*>(Parent()) != nullptr;
+}
+
+double TVmoText::ShadowSizeFactor() const { return LevelHeight() / kShadowSizeDivisor * kTextShadowScale; }
+
+double TVmoButton::ShadowSizeFactor() const { return LevelHeight() / kShadowSizeDivisor * kTextShadowScale; }
+
+} // namespace qx

@@ -1,0 +1,170 @@
+// Picture objects: the settings of a picture (name, filtering, border, crop,
+// aspect, sprite-sheet animation), the picture it opens, the mip level it
+// decodes chosen from the largest size it can appear at, and the draw
+// parameters handed to the drawer. Texts and buttons share the base and, for
+// now, only load the settings every object has.
+#pragma once
+
+#include "QxLib/qxColor.h"
+#include "VmoLib2/VmoClasses/qxVmoObjects4.h"
+#include "VmoLib2/VmoClasses/qxVmoSpriteSheet.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qx {
+
+enum class TFiltering : int32_t { Nearest = 0, Bilinear = 1, Default = 2 };
+
+// The crop rectangle in the pixels of a reference size.
+struct TCropRect {
+  int32_t Left = 0;
+  int32_t Top = 0;
+  int32_t Right = 0;
+  int32_t Bottom = 0;
+  int32_t ReferenceWidth = 0;
+  int32_t ReferenceHeight = 0;
+  bool operator==(const TCropRect&) const = default;
+};
+
+struct TBorderParams {
+  bool BorderOn = false;
+  bool CropOn = false;
+  bool AspectOn = false;
+  float BorderWidth = 3.4f;
+  TRgba BorderColor{255, 255, 255, 255};
+  TCropRect Crop;
+  std::vector<int32_t> AspectParams;
+  bool operator==(const TBorderParams&) const = default;
+};
+
+// What the drawer needs to draw a picture object.
+struct TPictureDrawParams {
+  bool Feathered = true; // smooth (antialiased) edges
+  float Opacity = 100;   // percent
+  TFiltering Filtering = TFiltering::Default;
+  int32_t MipLevel = 0;
+  float MipBias = 0;
+  int32_t Columns = 1;
+  int32_t Rows = 1;
+  int32_t Frame = 0;
+  float BorderWidth = 0; // 0 without a border
+};
+
+// The side a picture is wanted at for a largest expected side:
+// max(1, round(scale × largest)).
+int32_t WantedSide(double largest, double scale);
+
+// The deepest mip level whose width and height both still exceed the wanted
+// size (level 0 when even the full picture does not).
+int32_t MipLevelForSize(int32_t width, int32_t height, int32_t wantedWidth, int32_t wantedHeight);
+
+class TVmoImage : public TVmoObject {
+public:
+  static constexpr std::string_view kEffectBufferPrefix = "SlideEffectBuffer";
+
+  TVmoImage(TVmoObject* parent, std::string name);
+  ~TVmoImage() override;
+
+  bool Antialiased() const { return m_antialiased; }
+  TFiltering Filtering() const { return m_filtering; }
+  const std::string& ImageName() const { return m_imageName; }
+  void SetImageName(std::string name) { SetSetting(m_imageName, std::move(name)); }
+  float MipLodBias() const { return m_mipLodBias; }
+  int32_t EffectBufferNumber() const { return m_effectBuffer; }
+  const TBorderParams& Border() const { return m_border; }
+  const TImageAnimationParams& Animation() const { return m_animation; }
+  void SetAnimation(const TImageAnimationParams& animation);
+  bool MainImage() const { return m_mainImage; }
+  void SetMainImage(bool main) { m_mainImage = main; }
+
+  // The name the picture is asked for under: "SlideEffectBuffer<n>" while
+  // the object shows the running transition's buffer, else "ImageName".
+  virtual std::string PictureName() const;
+  // The opened picture, or none.
+  const TRefPtr<TBitmapStore>& Picture() const { return m_picture; }
+  // Opens the picture when the settings changed; the base size becomes the
+  // size of one cell of it (the whole picture unless it is a sprite sheet).
+  void PrepareResources() override;
+  bool HasResources() const { return static_cast<bool>(m_picture); }
+
+  int32_t MipLevel() const { return m_mipLevel; }
+  // Chooses the mip level from the largest expected size of the last size
+  // pass; sprite sheets always use level 0. Keeps the level while either
+  // expected side is 0.
+  void ChooseMipLevel();
+  void SizesMeasured() override { ChooseMipLevel(); }
+
+  // The size factor the drop shadow is requested with.
+  virtual double ShadowSizeFactor() const;
+
+  // The current animation frame and pass.
+  const TAnimationFrame& CurrentFrame() const { return m_frame; }
+  void Evaluate(double time) override;
+
+  TPictureDrawParams DrawParams() const;
+
+protected:
+  void ReadSettings(const TIniIdentList& block) override;
+  // Reads the picture keys.
+  void ReadPictureSettings(const TIniIdentList& block);
+  // Level-0 width and height of the picture at the chosen mip level.
+  int32_t LevelWidth() const;
+  int32_t LevelHeight() const;
+  void SetAntialiased(bool on) { SetSetting(m_antialiased, on); }
+
+private:
+  bool m_antialiased = true;
+  TFiltering m_filtering = TFiltering::Default;
+  std::string m_imageName;
+  float m_mipLodBias = 0;
+  int32_t m_effectBuffer = 0;
+  TBorderParams m_border;
+  TImageAnimationParams m_animation;
+  // "AnimCount" was given: the picture's own tile description is not used.
+  bool m_animationFromKeys = false;
+  bool m_mainImage = false;
+
+  TRefPtr<TBitmapStore> m_picture;
+  std::string m_openedName;
+  int32_t m_mipLevel = 0;
+  TAnimationFrame m_frame;
+};
+
+// A text; its picture and colours come with the text renderer. For now it
+// loads only the settings of every object. Its drop shadow is on unless
+// "ShadowEnable" says otherwise.
+class TVmoText : public TVmoImage {
+public:
+  using TVmoImage::TVmoImage;
+  bool CommentText() const { return m_commentText; }
+  void SetCommentText(bool comment) { m_commentText = comment; }
+  bool HasMouseStates() const override { return true; }
+  // The text inside a button always lets clicks through to the button.
+  bool ClickThrough() const override;
+  std::string PictureName() const override { return {}; }
+  double ShadowSizeFactor() const override;
+
+protected:
+  void ReadSettings(const TIniIdentList&) override {}
+  bool DefaultShadowEnable() const override { return true; }
+
+private:
+  bool m_commentText = false;
+};
+
+// A button; its pictures come with the button skins. For now it loads only
+// the settings of every object.
+class TVmoButton : public TVmoImage {
+public:
+  using TVmoImage::TVmoImage;
+  bool HasMouseStates() const override { return true; }
+  std::string PictureName() const override { return {}; }
+  double ShadowSizeFactor() const override;
+
+protected:
+  void ReadSettings(const TIniIdentList&) override {}
+};
+
+} // namespace qx
