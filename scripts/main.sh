@@ -11,3 +11,6 @@ vmopack=build/Tools/vmopack
 "$vmopack" pack samples/sample/sample.manifest -o build/sample-show --stub "$vmopack"
 echo "build/sample-show:"
 "$vmopack" list build/sample-show
+echo
+echo "Time line of build/sample-show:"
+"$vmopack" timeline build/sample-show
