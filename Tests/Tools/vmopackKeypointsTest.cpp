@@ -87,7 +87,9 @@ constexpr const char* kProject = "[Main]\r\n"
 class VmopackKeypoints : public testing::Test {
 protected:
   void SetUp() override {
-    m_folder = std::filesystem::path(VMO_BINARY_DIR) / "vmopack_keypoints_test";
+    // One folder per test: ctest runs the tests of this fixture in parallel.
+    m_folder = std::filesystem::path(VMO_BINARY_DIR) / "vmopack_keypoints_test" /
+               testing::UnitTest::GetInstance()->current_test_info()->name();
     std::filesystem::create_directories(m_folder);
     m_project = (m_folder / "Project.vmo").string();
     std::ofstream(m_project, std::ios::binary) << kProject;
