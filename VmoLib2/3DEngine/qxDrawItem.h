@@ -4,21 +4,9 @@
 // drawer's operations and tells the item when the frame has ended.
 #pragma once
 
-#include <cstdint>
-
 namespace qx {
 
 class TDeviceDrawer;
-
-// Fill kinds the drawer knows for boxes, frames and slide backgrounds; the
-// numbers are the drawer's own.
-enum class TGradientKind : int32_t {
-  TopLeftToBottomRight = 0,
-  TopRightToBottomLeft = 1,
-  Vertical = 5,
-  Horizontal = 6,
-  Solid = 8, // one colour
-};
 
 class TDrawItem {
 public:

@@ -5,7 +5,7 @@
 
 #include "QxLib/Graphics/qxBitmap.h"
 #include "QxLib/qxColor.h"
-#include "VmoLib2/3DEngine/qxDrawItem.h"
+#include "VmoLib2/3DEngine/qxDrawParams.h"
 #include "VmoLib2/VmoClasses/qxVmoObjects4.h"
 
 #include <memory>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "QxLib/qxColor.h"
-#include "VmoLib2/3DEngine/qxDrawItem.h"
+#include "VmoLib2/3DEngine/qxDrawParams.h"
 #include "VmoLib2/VmoClasses/qxVmoObjects4.h"
 
 #include <cstdint>
@@ -16,15 +16,6 @@ enum class TFillMode : int32_t { Solid = 0, HGradient = 1, VGradient = 2, TLBRGr
 
 // The drawer's gradient kind for a fill mode.
 TGradientKind GradientKindOf(TFillMode mode);
-
-// What the drawer needs to draw a box.
-struct TBoxDrawParams {
-  TGradientKind Gradient = TGradientKind::Solid;
-  TRgba Color1{0, 0, 0, 255};
-  TRgba Color2{0, 0, 0, 255};
-  bool Antialiased = false;
-  float Opacity = 100; // percent
-};
 
 class TVmoBox : public TVmoObject {
 public:

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "QxLib/qxColor.h"
+#include "VmoLib2/3DEngine/qxDrawParams.h"
 #include "VmoLib2/VmoClasses/qxVmoObjects4.h"
 #include "VmoLib2/VmoClasses/qxVmoSpriteSheet.h"
 
@@ -14,8 +15,6 @@
 #include <vector>
 
 namespace qx {
-
-enum class TFiltering : int32_t { Nearest = 0, Bilinear = 1, Default = 2 };
 
 // The crop rectangle in the pixels of a reference size.
 struct TCropRect {
@@ -37,19 +36,6 @@ struct TBorderParams {
   TCropRect Crop;
   std::vector<int32_t> AspectParams;
   bool operator==(const TBorderParams&) const = default;
-};
-
-// What the drawer needs to draw a picture object.
-struct TPictureDrawParams {
-  bool Feathered = true; // smooth (antialiased) edges
-  float Opacity = 100;   // percent
-  TFiltering Filtering = TFiltering::Default;
-  int32_t MipLevel = 0;
-  float MipBias = 0;
-  int32_t Columns = 1;
-  int32_t Rows = 1;
-  int32_t Frame = 0;
-  float BorderWidth = 0; // 0 without a border
 };
 
 // The side a picture is wanted at for a largest expected side:
