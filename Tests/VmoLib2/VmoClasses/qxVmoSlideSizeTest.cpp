@@ -99,6 +99,18 @@ TEST(SlideSize, FixedSizeNeverEnlargesTheDesign) {
   EXPECT_EQ(ComputeSlideSize(params), (TSize{1920, 480}));
 }
 
+TEST(SlideSize, AbsurdAspectsStayDrawable) {
+  TSlideSizeParams params = FourByThree({1920, 1080}, TSlideFitMode::Cover);
+  params.Aspect = 1e9;
+  const TSize wide = ComputeSlideSize(params);
+  EXPECT_EQ(wide.Width, kMaxSlideSide);
+  EXPECT_GE(wide.Height, 1);
+  params.Aspect = 0.001;
+  const TSize tall = ComputeSlideSize(params);
+  EXPECT_EQ(tall.Height, kMaxSlideSide);
+  EXPECT_GE(tall.Width, 1);
+}
+
 TEST(SlideSize, EmptyOutputGivesNoSlide) {
   EXPECT_EQ(ComputeSlideSize(FourByThree({0, 1080}, TSlideFitMode::FitInside)), (TSize{}));
   EXPECT_EQ(ComputeSlideSize(FourByThree({1920, -1}, TSlideFitMode::Cover)), (TSize{}));
