@@ -1,5 +1,6 @@
 #include "VmoLib2/VmoClasses/qxVmoSlideCache.h"
 
+#include "QxLib/Graphics/qxBmpReader.h"
 #include "Tests/VmoLib2/VmoClasses/qxVmoSlideTestShow.h"
 
 #include <gtest/gtest.h>
@@ -92,6 +93,26 @@ TEST_F(SlideCache, LastSlideStaysUntilAnotherIsMade) {
   EXPECT_EQ(Indexes(*cache), (std::vector<int>{1, 2})) << "slide 2 is kept until its successor is ready";
   EXPECT_TRUE(cache->Prepare(25000));
   EXPECT_EQ(Indexes(*cache), (std::vector<int>{2, 3}));
+}
+
+TEST_F(SlideCache, DroppedSlidesLetGoOfTheirPictures) {
+  auto files = MakeRef<test::TTestFileSource>();
+  TBitmap picture(4, 4, TPixelFormat::Bgr24);
+  files->Add("b.bmp", WriteBmp(picture));
+  const std::string show = ThreeSlideShow("object b:image\n  ImageName=b.bmp\nend\n");
+  auto producer =
+      std::make_unique<TSlideProducer>(std::make_unique<TVmoSource>(test::TestAccessor(files), test::Project(show), true));
+  producer->SetGeometry({0, 0, 640, 480}, TSlideFitMode::FitInside);
+  producer->SetTiming(MakeRef<TTiming>());
+  TSlideCache cache(std::move(producer), 1);
+  const TVmoSlideHost& host = cache.Producer().Host();
+
+  EXPECT_TRUE(cache.Prepare(15000));
+  EXPECT_EQ(host.SharedPictureCount(), 1);
+  EXPECT_TRUE(cache.Prepare(25000));
+  EXPECT_FALSE(cache.Prepare(25000));
+  EXPECT_EQ(Indexes(cache), (std::vector<int>{2}));
+  EXPECT_EQ(host.SharedPictureCount(), 0) << "the dropped slide's picture is not kept";
 }
 
 TEST_F(SlideCache, SlideThatFailsLeavesAnEmptyContainer) {

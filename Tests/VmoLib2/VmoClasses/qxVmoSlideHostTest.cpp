@@ -86,6 +86,32 @@ TEST_F(SlideHost, OpensPackagePicturesAndSurvivesDamagedOnes) {
   EXPECT_FALSE(host->OpenPicture(""));
 }
 
+TEST_F(SlideHost, PicturesInUseAreSharedByName) {
+  const auto host = MakeHost();
+  TRefPtr<TBitmapStore> first = host->OpenPicture("red.bmp");
+  const TRefPtr<TBitmapStore> second = host->OpenPicture("red.bmp");
+  EXPECT_EQ(first.Get(), second.Get());
+  const TRefPtr<TBitmapStore> mask = host->OpenPicture("Mask: red.bmp");
+  EXPECT_EQ(host->SharedPictureCount(), 2);
+
+  const TBitmapStore* before = first.Get();
+  first = {};
+  EXPECT_EQ(host->OpenPicture("red.bmp").Get(), before) << "still held by `second`";
+  const TRefPtr<TBitmapStore> buffer1 = host->OpenPicture("SlideEffectBuffer1");
+  EXPECT_NE(host->OpenPicture("SlideEffectBuffer1").Get(), buffer1.Get()) << "buffers are never shared";
+  EXPECT_EQ(host->SharedPictureCount(), 2);
+}
+
+TEST_F(SlideHost, PicturesNobodyHoldsAreForgotten) {
+  const auto host = MakeHost();
+  host->OpenPicture("red.bmp");
+  EXPECT_EQ(host->SharedPictureCount(), 1);
+  host->OpenPicture("half.bmp");
+  EXPECT_EQ(host->SharedPictureCount(), 1) << "each open forgets what nobody holds";
+  host->ReleaseUnusedPictures();
+  EXPECT_EQ(host->SharedPictureCount(), 0);
+}
+
 TEST_F(SlideHost, MasksAreOneChannelPictures) {
   const auto host = MakeHost();
   const TRefPtr<TBitmapStore> mask = host->OpenPicture("Mask: red.bmp");
