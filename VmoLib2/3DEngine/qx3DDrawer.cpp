@@ -431,6 +431,19 @@ void T3DDrawer::FreeTextureCache(const TPictureSource& picture) {
   }
 }
 
+bool T3DDrawer::Minified(const TPlacement& placement, double width, double height) const {
+  // Mip levels only help where texels are squeezed; at 1:1 or enlarged
+  // the anisotropic sampling of some devices would soften the picture.
+  const TFloatPoint tl = m_screen->ToPixels(placement.At(0, 0));
+  const TFloatPoint tr = m_screen->ToPixels(placement.At(1, 0));
+  const TFloatPoint bl = m_screen->ToPixels(placement.At(0, 1));
+  const TFloatPoint br = m_screen->ToPixels(placement.At(1, 1));
+  const auto length = [](const TFloatPoint& a, const TFloatPoint& b) { return std::hypot(a.x - b.x, a.y - b.y); };
+  constexpr double kOneToOne = 0.999;
+  return std::min(length(tl, tr), length(bl, br)) < width * kOneToOne ||
+         std::min(length(tl, bl), length(tr, br)) < height * kOneToOne;
+}
+
 void T3DDrawer::DrawPicture(const TPictureSource& picture, const TPlacement& placement,
                             const TPictureDrawParams& params) {
   DrawPictureWith(picture, placement, params, nullptr);
@@ -470,13 +483,16 @@ void T3DDrawer::DrawPictureWith(const TPictureSource& picture, const TPlacement&
       return;
     }
   }
+  const TPlacement shifted = Shifted(placement);
+  const double width = IsEmpty(visible) ? texture->Width() : visible.right - visible.left;
+  const double height = IsEmpty(visible) ? texture->Height() : visible.bottom - visible.top;
   texture->SetOpacity(alpha);
   texture->SetFeather(params.Feathered);
-  texture->SetMipMaps(true);
+  texture->SetMipMaps(Minified(shifted, width, height));
   texture->SetLodBias(params.MipBias);
   texture->SetPointFilter(params.Filtering == TFiltering::Nearest);
   texture->SetSecondTexture(second);
-  texture->Draw(Shifted(placement), visible);
+  texture->Draw(shifted, visible);
   texture->SetSecondTexture(nullptr);
 }
 

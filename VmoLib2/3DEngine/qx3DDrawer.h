@@ -113,6 +113,8 @@ private:
   TMultiTexture6* AcquireTexture(const TPictureSource& picture, const TPictureDrawParams& params);
   void DrawPictureWith(const TPictureSource& picture, const TPlacement& placement, const TPictureDrawParams& params,
                        TCustomTexture* second);
+  // Whether `placement` shows width x height texels smaller than 1:1.
+  bool Minified(const TPlacement& placement, double width, double height) const;
   void RunPendingPreloads();
   void DrawColorQuad(const TPlacement& placement, const std::array<T3DColor, 4>& corners);
   // Draws `texels` of `texture` onto the target pixels `dest`.

@@ -20,6 +20,12 @@ TBoxDrawParams SolidBox(TRgba color, float opacity = 100) {
   return params;
 }
 
+// Colour only: blending leaves the back buffer's alpha below 255.
+::testing::AssertionResult NearRgb(TBgra actual, TBgra expected, int tolerance) {
+  actual.a = expected.a;
+  return Near(actual, expected, tolerance);
+}
+
 TPictureDrawParams Plain(float opacity = 100) {
   TPictureDrawParams params;
   params.Feathered = false;
@@ -139,7 +145,7 @@ TEST_F(Drawer, HiderCoversEverythingOutsideTheSlideAtTheAmountsOpacity) {
   EXPECT_TRUE(Near(frame.GetPixel(150, 150), kWhite, 0)) << "inside the slide";
   const TBgra hidden{255, 127, 127, 255};
   for (const auto& [x, y] : {std::pair{5, 5}, {150, 99}, {99, 150}, {300, 150}, {150, 200}, {399, 299}}) {
-    EXPECT_TRUE(Near(frame.GetPixel(x, y), hidden, 1)) << x << ", " << y;
+    EXPECT_TRUE(NearRgb(frame.GetPixel(x, y), hidden, 1)) << x << ", " << y;
   }
 }
 
@@ -323,10 +329,10 @@ TEST_F(Drawer, LostDeviceIsRebuiltOnTheNextFrameWithThePictureCacheRestored) {
   TFunctionItem skipped([](TDeviceDrawer&) {});
   m_drawer->DrawItem(skipped);
   EXPECT_EQ(skipped.frameEnded, 1) << "the frame meeting the loss still ends";
-  EXPECT_EQ(m_lostCalls, 1);
-  EXPECT_TRUE(m_log->Has("T3DDrawer.RendererLostEvent"));
 
   const TBitmap after = draw();
+  EXPECT_EQ(m_lostCalls, 1);
+  EXPECT_TRUE(m_log->Has("T3DDrawer.RendererLostEvent"));
   EXPECT_TRUE(m_drawer->Ready());
   EXPECT_EQ(m_readyCalls, 2);
   EXPECT_EQ(m_drawer->TextureCache().Find(*store, TTextureStore2::MultiTexKey(store->Id(), 0, 1, 1)), cached);
@@ -354,6 +360,107 @@ TEST_F(Drawer, CaptureReadsTheDeviceSizedBackBuffer) {
   m_drawer->SetNoPresent(false);
   TBitmap into;
   EXPECT_FALSE(m_drawer->ReadBack(into)) << "a presented frame is not read back";
+}
+
+// --- Composition ----------------------------------------------------------
+
+// Two halves: left (r128, g255, b64) opaque, right white at alpha 128.
+std::shared_ptr<TBitmap> MaskPicture() {
+  auto mask = SolidPicture(200, 100, {64, 255, 128, 255});
+  for (int y = 0; y < 100; ++y) {
+    for (int x = 100; x < 200; ++x) {
+      mask->SetPixel(x, y, {255, 255, 255, 128});
+    }
+  }
+  return mask;
+}
+
+TEST_F(Drawer, MaskedGroupIsMaskTimesContentAcrossOffScreenTiles) {
+  // 1300 pixels wide: off-screen tiles of 1024 and 512, the mask straddles
+  // the seam at x = 1024.
+  MakeDrawer(1300, 300);
+  TFunctionItem content([](TDeviceDrawer& drawer) {
+    drawer.DrawBox(FlatRect(0, 0, 1300, 300), SolidBox({200, 100, 50, 255}));
+  });
+  const auto mask = MaskPicture();
+  TMaskDraw draw;
+  draw.Picture.Bitmap = mask;
+  draw.Placement = FlatRect(950, 100, 1150, 200);
+  draw.Params = Plain();
+  const TBitmap frame = DrawFrame(
+      [&](TDeviceDrawer& drawer) { drawer.DrawMaskedGroup(content, {&draw, 1}, nullptr); }, MakeColor(0, 0, 255));
+  const TBgra opaque{13, 100, 100, 255}; // (200 x 128, 100 x 255, 50 x 64) / 255
+  EXPECT_TRUE(Near(frame.GetPixel(1000, 150), opaque, 2)) << "left of the seam";
+  EXPECT_TRUE(Near(frame.GetPixel(1040, 150), opaque, 2)) << "right of the seam";
+  // Half the content over the blue screen.
+  EXPECT_TRUE(NearRgb(frame.GetPixel(1100, 150), {152, 50, 100, 255}, 2));
+  EXPECT_TRUE(Near(frame.GetPixel(900, 150), {255, 0, 0, 255}, 0)) << "outside every mask";
+  EXPECT_TRUE(Near(frame.GetPixel(1000, 99), {255, 0, 0, 255}, 0));
+}
+
+TEST_F(Drawer, MaskedGroupShowsTheRepeatPatternBehindTheContent) {
+  const auto tileA = SolidPicture(10, 10, {0, 255, 0, 255});
+  TRepeatPattern pattern;
+  pattern.Picture.Bitmap = tileA;
+  pattern.Size = {10, 10};
+  TFunctionItem content([](TDeviceDrawer& drawer) {
+    drawer.DrawBox(FlatRect(0, 0, 50, 300), SolidBox({255, 0, 0, 255}));
+  });
+  const auto white = SolidPicture(8, 8, kWhite);
+  TMaskDraw draw;
+  draw.Picture.Bitmap = white;
+  draw.Placement = FlatRect(0, 0, 100, 100);
+  draw.Params = Plain();
+  const TBitmap frame =
+      DrawFrame([&](TDeviceDrawer& drawer) { drawer.DrawMaskedGroup(content, {&draw, 1}, &pattern); });
+  EXPECT_TRUE(Near(frame.GetPixel(25, 50), {0, 0, 255, 255}, 0)) << "content";
+  EXPECT_TRUE(Near(frame.GetPixel(75, 50), {0, 255, 0, 255}, 0)) << "pattern";
+  EXPECT_TRUE(Near(frame.GetPixel(150, 50), {0, 0, 0, 255}, 0)) << "outside the mask";
+}
+
+// A 9 x 9 grey picture whose centre pixel is `centre`.
+std::shared_ptr<TBitmap> Detail(uint8_t centre) {
+  auto picture = SolidPicture(9, 9, {128, 128, 128, 255});
+  picture->SetPixel(4, 4, {centre, centre, centre, 255});
+  return picture;
+}
+
+TEST_F(Drawer, SharpeningAmplifiesOnlyDetailsAboveTheThreshold) {
+  if (m_drawer->ShaderLevel() < 2 || !m_drawer->HasSharpeningTarget()) {
+    GTEST_SKIP() << "no sharpening on this device";
+  }
+  ASSERT_GE(m_drawer->PixelShaderIndex(TPixelShaderKind::Sharpen), 0);
+  // Detail = 0.75 x the step: 3 stays below 32 / 256; 36 is above it.
+  TPictureSource faint;
+  faint.Bitmap = Detail(132);
+  TPictureSource strong;
+  strong.Bitmap = Detail(176);
+  const TBitmap frame = DrawFrame([&](TDeviceDrawer& drawer) {
+    drawer.BeginSharpening();
+    drawer.DrawPicture(faint, FlatRect(100, 100, 109, 109), Plain());
+    drawer.DrawPicture(strong, FlatRect(200, 100, 209, 109), Plain());
+    drawer.EndSharpening(32, 100);
+  });
+  EXPECT_TRUE(Near(frame.GetPixel(104, 104), {132, 132, 132, 255}, 1)) << "below the threshold";
+  EXPECT_TRUE(Near(frame.GetPixel(204, 104), {212, 212, 212, 255}, 3)) << "above the threshold";
+  EXPECT_TRUE(Near(frame.GetPixel(205, 104), {128, 128, 128, 255}, 1)) << "the neighbour's detail is small";
+}
+
+TEST_F(Drawer, OffScreenCompositionGivesTheSameFrame) {
+  const auto draw = [](TDeviceDrawer& drawer) {
+    drawer.ClearScreen(MakeColor(0, 0, 0), false);
+    drawer.DrawBox(FlatRect(10, 10, 60, 40), SolidBox({255, 128, 0, 255}));
+  };
+  TFunctionItem direct(draw);
+  TFunctionItem composed(draw, true);
+  m_drawer->DrawItem(direct);
+  TBitmap first;
+  ASSERT_TRUE(m_drawer->ReadBack(first));
+  m_drawer->DrawItem(composed);
+  TBitmap second;
+  ASSERT_TRUE(m_drawer->ReadBack(second));
+  EXPECT_EQ(MaxDifference(first, second, {0, 0, kWidth, kHeight}).value, 0);
+  EXPECT_TRUE(Near(second.GetPixel(30, 20), {0, 128, 255, 255}, 0));
 }
 
 } // namespace
