@@ -474,7 +474,7 @@ void T3DDrawer::DrawPictureWith(const TPictureSource& picture, const TPlacement&
   if (!m_screen->Renderer()) {
     return;
   }
-  const uint8_t alpha = OpacityToAlpha(params.Opacity);
+  const uint8_t alpha = static_cast<uint8_t>((OpacityToAlpha(params.Opacity) * params.Modulation.a + 127) / 255);
   if (picture.ReadyTexture) {
     TCustomTexture& texture = *picture.ReadyTexture;
     texture.SetOpacity(alpha);
@@ -511,6 +511,7 @@ void T3DDrawer::DrawPictureWith(const TPictureSource& picture, const TPlacement&
   texture->SetMipMaps(Minified(shifted, width, height));
   texture->SetLodBias(params.MipBias);
   texture->SetPointFilter(params.Filtering == TFiltering::Nearest);
+  texture->SetModulation(MakeColor(params.Modulation.r, params.Modulation.g, params.Modulation.b));
   texture->SetSecondTexture(second);
   texture->Draw(shifted, visible);
   texture->SetSecondTexture(nullptr);

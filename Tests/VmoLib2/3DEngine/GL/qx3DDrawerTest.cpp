@@ -123,6 +123,22 @@ TEST_F(Drawer, OpacityPercentBecomesAlphaWithHalvesToEven) {
   EXPECT_EQ(frame.GetPixel(68, 8).r, 128);
 }
 
+TEST_F(Drawer, ModulationIsMultipliedIntoThePicture) {
+  const auto white = SolidPicture(16, 16, kWhite);
+  TPictureSource picture;
+  picture.Bitmap = white;
+  TPictureDrawParams tinted = Plain();
+  tinted.Modulation = {255, 0, 128, 255};
+  TPictureDrawParams faded = Plain();
+  faded.Modulation = {255, 255, 255, 128};
+  const TBitmap frame = DrawFrame([&](TDeviceDrawer& drawer) {
+    drawer.DrawPicture(picture, FlatRect(0, 0, 16, 16), tinted);
+    drawer.DrawPicture(picture, FlatRect(20, 0, 36, 16), faded);
+  });
+  EXPECT_TRUE(Near(frame.GetPixel(8, 8), {128, 0, 255, 255}, 1));
+  EXPECT_TRUE(NearRgb(frame.GetPixel(28, 8), {128, 128, 128, 255}, 1));
+}
+
 TEST_F(Drawer, SlideIsCentredInTheDeviceAndItsDesignSizeFillsIt) {
   MakeDrawer(1920, 1080);
   m_drawer->SetSlideSize(1024, 768);
