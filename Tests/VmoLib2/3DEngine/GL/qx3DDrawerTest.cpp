@@ -252,6 +252,18 @@ TEST_F(Drawer, PictureAtMipLevelOneLandsWhereItsPlacementSays) {
   EXPECT_EQ(frame.GetPixel(150, 114).r, 0);
 }
 
+TEST_F(Drawer, LevelBeyondTheSmallestDrawsTheOnePixelLevel) {
+  const TRefPtr<TBitmapStore> store = MemoryStore(*SolidPicture(64, 32, {0, 0, 255, 255}));
+  TPictureSource picture;
+  picture.Store = store.Get();
+  TPictureDrawParams params = Plain();
+  params.MipLevel = 1000000;
+  const TBitmap frame =
+      DrawFrame([&](TDeviceDrawer& drawer) { drawer.DrawPicture(picture, FlatRect(10, 10, 74, 42), params); });
+  EXPECT_TRUE(Near(frame.GetPixel(40, 20), {0, 0, 255, 255}, 0));
+  EXPECT_NE(m_drawer->TextureCache().Find(*store, TTextureStore2::MultiTexKey(store->Id(), 6, 1, 1)), nullptr);
+}
+
 TEST_F(Drawer, SourceRectangleInFullSizePixelsIsScaledToTheLevel) {
   const TRefPtr<TBitmapStore> store = MemoryStore(*QuarterPicture());
   TPictureSource picture;
