@@ -394,6 +394,24 @@ TEST_F(Drawer, LostDeviceIsRebuiltOnTheNextFrameWithThePictureCacheRestored) {
   EXPECT_EQ(MaxDifference(before, after, {0, 0, kWidth, kHeight}).value, 0);
 }
 
+TEST_F(Drawer, ResizedOutputRemakesTheDrawersResourcesForTheNewSize) {
+  m_device->SetBounds({0, 0, 600, 200});
+  const auto white = SolidPicture(8, 8, kWhite);
+  TMaskDraw mask;
+  mask.Picture.Bitmap = white;
+  mask.Placement = FlatRect(500, 50, 580, 150);
+  mask.Params = Plain();
+  TFunctionItem content([](TDeviceDrawer& drawer) {
+    drawer.DrawBox(FlatRect(0, 0, 600, 200), SolidBox({0, 255, 0, 255}));
+  });
+  const TBitmap frame = DrawFrame([&](TDeviceDrawer& drawer) { drawer.DrawMaskedGroup(content, {&mask, 1}, nullptr); });
+  EXPECT_EQ(m_drawer->DeviceRect(), (T3DRect{0, 0, 600, 200}));
+  EXPECT_EQ(m_lostCalls, 1);
+  EXPECT_EQ(m_readyCalls, 2);
+  ASSERT_EQ(frame.Width(), 600);
+  EXPECT_TRUE(Near(frame.GetPixel(550, 100), {0, 255, 0, 255}, 0)) << "masked content beyond the old width";
+}
+
 TEST_F(Drawer, ReadyTextureIsDrawnAsOneQuadWithTheObjectsOpacity) {
   const auto white = SolidPicture(8, 8, kWhite);
   TBitmapTexture texture(m_drawer->Screen(), *white);
