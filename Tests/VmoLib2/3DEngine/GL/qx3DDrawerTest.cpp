@@ -93,6 +93,11 @@ TEST_F(Drawer, InitAndCloseLogAndRunTheRendererEvents) {
   EXPECT_TRUE(m_log->Has("T3DDrawer.RendererReadyEvent"));
   EXPECT_TRUE(m_drawer->Ready());
   EXPECT_EQ(m_readyCalls, 1);
+  if (m_drawer->ShaderLevel() > 0) {
+    EXPECT_GE(m_drawer->PixelShaderIndex(TPixelShaderKind::Yuv), 0);
+    EXPECT_GE(m_drawer->PixelShaderIndex(TPixelShaderKind::YuvField), 0);
+  }
+  EXPECT_EQ(m_drawer->PixelShaderIndex(TPixelShaderKind::Sharpen) >= 0, m_drawer->ShaderLevel() == 2);
   m_drawer->Close();
   EXPECT_TRUE(m_log->Has("T3DDrawer.Close"));
   EXPECT_TRUE(m_log->Has("T3DDrawer.RendererLostEvent"));
