@@ -172,9 +172,12 @@ void TRenderTargetD3DEffecter::Init(const T3DRect& area) {
     return;
   }
   for (auto& target : m_targets) {
-    target = std::make_unique<TRenderTargetTexture>(m_screen, area.Width(), area.Height());
+    target = std::make_unique<TRenderTargetTexture>(m_screen, T3DTextureKind::RenderTargetXrgb, area.Width(),
+                                                    area.Height());
+    // Effects turn and scale the slide: sample it smoothly.
+    target->SetPointFilter(false);
   }
-  m_strip = std::make_unique<TRenderTargetTexture>(m_screen, kStripSide, kStripSide);
+  m_strip = std::make_unique<TRenderTargetTexture>(m_screen, T3DTextureKind::RenderTargetXrgb, kStripSide, kStripSide);
   m_controller.SetGrid({static_cast<double>(area.left), static_cast<double>(area.right)},
                        {static_cast<double>(area.top), static_cast<double>(area.bottom)});
   m_current = 0;
