@@ -1,6 +1,9 @@
 #include "VmoLib2/3DEngine/qxDrawTwoSlides.h"
 
 #include "QxLib/Graphics/qxBitmap.h"
+#include "QxLib/qxCommandLine.h"
+#include "QxLib/qxDebugOutput.h"
+#include "Tests/VmoLib2/VmoClasses/qxVmoShowFixture.h"
 #include "VmoLib2/3DEngine/qxD3DEffecter.h"
 #include "VmoLib2/3DEngine/qxDeviceDrawer.h"
 #include "VmoLib2/3DEngine/qxDrawItem.h"
@@ -20,6 +23,7 @@ constexpr int kCircle = 4;
 constexpr int kPush = 12;
 constexpr int kFlip = 16;
 constexpr int kSwap = 17;
+constexpr int kCustom = 18;
 
 const T3DRect kSlideRect{0, 0, 800, 600};
 
@@ -138,10 +142,10 @@ private:
 class DrawTwoSlidesTest : public testing::Test {
 protected:
   // Draws one transition frame and answers the journal.
-  TJournal Frame(TVmoFilter* filter, bool skip = false) {
+  TJournal Frame(TVmoFilter* filter, bool skip = false, const TFileAccessor* accessor = nullptr) {
     m_journal.clear();
     TPairItem root([&](TDeviceDrawer& drawer) {
-      DrawTwoSlides(drawer, m_effecter, kSlideRect, m_first, m_second, skip, filter);
+      DrawTwoSlides(drawer, m_effecter, kSlideRect, m_first, m_second, skip, filter, accessor);
     });
     m_drawer.DrawItem(root);
     return m_journal;
@@ -223,6 +227,23 @@ TEST_F(DrawTwoSlidesTest, AnOffsetSetBeforeTheFrameIsKeptUnderAPush) {
   fromLeft.SetProgress(0.5f);
   EXPECT_EQ(Frame(&fromLeft), (TJournal{"first at 410,20", "effect (padded):", "second at 10,20"}));
   EXPECT_EQ(m_drawer.Offset(), (std::array<float, 2>{10, 20}));
+}
+
+TEST_F(DrawTwoSlidesTest, RealSlideEffectsRenderBothSlidesAndClearTheScreen) {
+  const bool wasMuted = SetDebugOutputMuted(true);
+  SetProgramPath("/opt/player/player");
+  auto files = MakeRef<test::TTestFileSource>();
+  files->Add("fx/plain.vmo", "[Main]\nopt_slidescount=1\nopt_synchpos1=3000\n");
+  const TFileAccessor accessor = test::TestAccessor(files);
+  TEffectParams params;
+  params.Custom = "fx/plain.vmo";
+  TVmoFilter custom(TTransition{kCustom, 0, 1000, params});
+  custom.SetProgress(0.5f);
+  const TJournal journal = Frame(&custom, false, &accessor);
+  SetDebugOutputMuted(wasMuted);
+  ASSERT_EQ(custom.CurrentEffect()->ClassName(), "TRealSlideFilter");
+  EXPECT_EQ(journal, (TJournal{"real slide:", "first", "real slide:", "second",
+                               "clear " + std::to_string(MakeColor(0, 0, 0, 255))}));
 }
 
 TEST_F(DrawTwoSlidesTest, AnUninitialisedEffecterStopsTheFrame) {
