@@ -221,6 +221,25 @@ TEST_F(YUVImageTest, SuspensionWaitsForLockedPlanesAndRefusesLocks) {
   image->UnlockPlane(TYUVImage::kPlaneY);
 }
 
+TEST_F(YUVImageTest, AWriterThreadAndTheDrawingThreadShareTheImage) {
+  auto image = Make(64, 48);
+  std::atomic<bool> stop{false};
+  std::thread writer([&] {
+    for (int frame = 0; !stop.load(); ++frame) {
+      const uint8_t luma = frame % 2 == 0 ? kBlackLuma : kWhiteLuma;
+      FillYuv(*image, [luma](int, int) { return luma; }, kNeutral, kNeutral);
+    }
+  });
+  for (int frame = 0; frame < 20; ++frame) {
+    DrawFrame(*image);
+  }
+  stop = true;
+  writer.join();
+  EXPECT_EQ(image->LockedPlanes(), 0);
+  FillYuv(*image, [](int, int) { return kWhiteLuma; }, kNeutral, kNeutral);
+  EXPECT_TRUE(Near(DrawFrame(*image).GetPixel(30, 30), TBgra{255, 255, 255, 255}, 0));
+}
+
 TEST_F(YUVImageTest, EndingALockedImageIsAnAssertion) {
   auto image = Make(16, 16);
   image->LockPlane(TYUVImage::kPlaneV);
