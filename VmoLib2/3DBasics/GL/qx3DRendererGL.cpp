@@ -317,7 +317,24 @@ bool T3DRendererGL::DrawVertexList(std::span<T3DTexture* const> textures, uint32
     }
   }
   TGLDevStore* store = GLStore(*this);
-  TGLProgram* program = m_currentShader >= 0 ? store->PixelShader(m_shaders[m_currentShader]) : store->FixedFunction();
+  GLfloat lodBias[kGLMaxStages] = {};
+  TGLStageSetup setup;
+  if (m_currentShader < 0) {
+    setup.stages = stages;
+    setup.modulateColor = (flags & kDrawModulateColor) != 0;
+    setup.modulateAlpha = (flags & kDrawModulateAlpha) != 0;
+    for (int i = 0; i < stages; ++i) {
+      if (bound[i]->Kind() == T3DTextureKind::RenderTargetXrgb) {
+        setup.keepAlphaMask |= static_cast<uint8_t>(1u << i);
+      }
+      lodBias[i] = bound[i]->MipMaps() && m_maxAnisotropy > 0 ? bound[i]->LodBias() : 0.0f;
+      if (lodBias[i] != 0) {
+        setup.lodBiasMask |= static_cast<uint8_t>(1u << i);
+      }
+    }
+  }
+  TGLProgram* program =
+      m_currentShader >= 0 ? store->PixelShader(m_shaders[m_currentShader]) : store->FixedFunction(setup);
   if (!program) {
     return Fail(T3DResult::Other);
   }
@@ -328,17 +345,7 @@ bool T3DRendererGL::DrawVertexList(std::span<T3DTexture* const> textures, uint32
   glUniformMatrix4fv(program->matrix, 1, GL_FALSE, matrix.m.data());
   if (m_currentShader >= 0) {
     glUniform4fv(program->constants, kPixelShaderRegisters, m_constants.data());
-  } else {
-    GLint keepAlpha[kGLMaxStages] = {};
-    GLfloat lodBias[kGLMaxStages] = {};
-    for (int i = 0; i < stages; ++i) {
-      keepAlpha[i] = bound[i]->Kind() == T3DTextureKind::RenderTargetXrgb;
-      lodBias[i] = bound[i]->MipMaps() && m_maxAnisotropy > 0 ? bound[i]->LodBias() : 0.0f;
-    }
-    glUniform1i(program->stages, stages);
-    glUniform1i(program->modulateColor, (flags & kDrawModulateColor) != 0);
-    glUniform1i(program->modulateAlpha, (flags & kDrawModulateAlpha) != 0);
-    glUniform1iv(program->keepAlpha, kGLMaxStages, keepAlpha);
+  } else if (setup.lodBiasMask != 0) {
     glUniform1fv(program->lodBias, kGLMaxStages, lodBias);
   }
   for (int i = 0; i < stages; ++i) {
