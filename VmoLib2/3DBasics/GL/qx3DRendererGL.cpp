@@ -1,6 +1,7 @@
 #include "VmoLib2/3DBasics/GL/qx3DRendererGL.h"
 
 #include "QxLib/qxLog.h"
+#include "VmoLib2/3DBasics/GL/qxGLMagnification.h"
 
 #include <algorithm>
 #include <chrono>
@@ -317,6 +318,8 @@ bool T3DRendererGL::DrawVertexList(std::span<T3DTexture* const> textures, uint32
     }
   }
   TGLDevStore* store = GLStore(*this);
+  const T3DMatrix matrix = m_transforms[0] * m_transforms[1] * m_transforms[2];
+  std::array<bool, kGLMaxStages> levelZeroOnly{};
   GLfloat lodBias[kGLMaxStages] = {};
   TGLStageSetup setup;
   if (m_currentShader < 0) {
@@ -328,6 +331,10 @@ bool T3DRendererGL::DrawVertexList(std::span<T3DTexture* const> textures, uint32
         setup.keepAlphaMask |= static_cast<uint8_t>(1u << i);
       }
       lodBias[i] = bound[i]->MipMaps() && m_maxAnisotropy > 0 ? bound[i]->LodBias() : 0.0f;
+      levelZeroOnly[i] = LevelZeroOnly(*bound[i], i, lodBias[i], matrix, *vertices);
+      if (levelZeroOnly[i]) {
+        lodBias[i] = 0;
+      }
       if (lodBias[i] != 0) {
         setup.lodBiasMask |= static_cast<uint8_t>(1u << i);
       }
@@ -339,7 +346,6 @@ bool T3DRendererGL::DrawVertexList(std::span<T3DTexture* const> textures, uint32
     return Fail(T3DResult::Other);
   }
   glUseProgram(program->program);
-  const T3DMatrix matrix = m_transforms[0] * m_transforms[1] * m_transforms[2];
   // Row-major data read as column-major is the transpose, so the shader's
   // matrix * column vector equals row vector * matrix.
   glUniformMatrix4fv(program->matrix, 1, GL_FALSE, matrix.m.data());
@@ -350,7 +356,7 @@ bool T3DRendererGL::DrawVertexList(std::span<T3DTexture* const> textures, uint32
   }
   for (int i = 0; i < stages; ++i) {
     glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(i));
-    bound[i]->ApplySampling(m_maxAnisotropy);
+    bound[i]->ApplySampling(m_maxAnisotropy, levelZeroOnly[i]);
   }
   glBindVertexArray(store->VertexArray());
   glBindBuffer(GL_ARRAY_BUFFER, vertices->Buffer());
@@ -377,6 +383,19 @@ bool T3DRendererGL::DrawVertexList(std::span<T3DTexture* const> textures, uint32
   glBindBuffer(GL_ARRAY_BUFFER, 0);
   glBindVertexArray(0);
   return CheckGL();
+}
+
+bool T3DRendererGL::LevelZeroOnly(const T3DTextureGL& texture, int stage, float lodBias, const T3DMatrix& matrix,
+                                  const T3DVertexListGL& list) const {
+  // A positive bias lifts even a one-to-one draw onto the mip chain.
+  if (!texture.SamplesMips(m_maxAnisotropy) || lodBias > 0) {
+    return false;
+  }
+  const TGLStageTexels texels{std::min(stage, std::max(list.Layout().texPairs - 1, 0)), texture.Width(),
+                              texture.Height()};
+  return list.Layout().texPairs > 0 &&
+         !DrawShrinksTexture(list.Vertices(), list.Primitive(), list.FirstVertex(), list.PrimitiveCount(), matrix,
+                             m_viewport.Width(), m_viewport.Height(), texels);
 }
 
 std::unique_ptr<T3DTexture> T3DRendererGL::CreateTexture(T3DTextureKind kind, int width, int height, bool mipMaps) {

@@ -1,5 +1,6 @@
 #include "VmoLib2/3DBasics/GL/qx3DVertexListGL.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace qx {
@@ -71,6 +72,8 @@ bool T3DVertexListGL::Fill(int firstVertex, std::span<const T3DVertex> source, i
   if (glGetError() != GL_NO_ERROR) {
     return Fail(T3DResult::Other);
   }
+  m_vertices.resize(static_cast<size_t>(m_count));
+  std::copy_n(source.begin() + firstSource, count, m_vertices.begin() + firstVertex);
   return Succeed();
 }
 
