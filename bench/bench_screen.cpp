@@ -1,7 +1,9 @@
 // Frames per second of full-screen tiled pictures (mip maps, feathered
 // edges) drawn through the screen on a headless 1920 x 1080 device, against
 // a bare GL ES program drawing as many full-screen textured quads with
-// mip-mapped textures. The ratio of the two is the layer's overhead.
+// mip-mapped textures. The ratio of the two is the layer's overhead. The
+// same runs at 90 % of the screen compare the two where both read the mip
+// chains.
 #include "VmoLib2/3DBasics/GL/qx3DEngineGL.h"
 #include "VmoLib2/3DBasics/GL/qxGLContext.h"
 #include "VmoLib2/3DBasics/qxDrawDevice.h"
@@ -26,8 +28,10 @@ constexpr int kHeight = 1080;
 constexpr GLenum kMaxAnisotropy = 0x84FE;      // GL_TEXTURE_MAX_ANISOTROPY_EXT
 constexpr float kAnisotropy = 4.0f;
 
-std::map<int, double> g_screenFps;
-std::map<int, double> g_bareFps;
+// Measurements by (picture count, drawn size in percent of the screen).
+using TRunKey = std::pair<int, int>;
+std::map<TRunKey, double> g_screenFps;
+std::map<TRunKey, double> g_bareFps;
 
 std::vector<uint8_t> NoisePixels(uint32_t seed) {
   std::vector<uint8_t> pixels(static_cast<size_t>(kWidth) * kHeight * 4);
@@ -56,6 +60,7 @@ private:
 
 void BM_ScreenTiledPictures(benchmark::State& state) {
   const int count = static_cast<int>(state.range(0));
+  const int percent = static_cast<int>(state.range(1));
   T3DEngineGL::Instance().SetForceHeadless(true);
   TDrawDevice device({0, 0, kWidth, kHeight});
   T3DScreen screen(T3DEngineGL::Instance(), nullptr, nullptr);
@@ -81,6 +86,9 @@ void BM_ScreenTiledPictures(benchmark::State& state) {
     pictures.push_back(std::move(picture));
   }
   screen.EndScene(false);
+  const double marginX = kWidth * (100 - percent) / 200.0;
+  const double marginY = kHeight * (100 - percent) / 200.0;
+  const TFloatRect placed{marginX, marginY, kWidth - marginX, kHeight - marginY};
   const T3DRect pixel{0, 0, 1, 1};
   const auto frame = [&] {
     if (!screen.BeginScene()) {
@@ -88,7 +96,7 @@ void BM_ScreenTiledPictures(benchmark::State& state) {
     }
     screen.Clear(MakeColor(0, 0, 0), false);
     for (auto& picture : pictures) {
-      picture->Draw(TPlacement::Flat({0, 0, kWidth, kHeight}));
+      picture->Draw(TPlacement::Flat(placed));
     }
     screen.EndScene(false);
     // Reading a pixel waits until the frame is drawn.
@@ -104,7 +112,7 @@ void BM_ScreenTiledPictures(benchmark::State& state) {
       return;
     }
   }
-  g_screenFps[count] = timer.Fps(state.iterations());
+  g_screenFps[{count, percent}] = timer.Fps(state.iterations());
   state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
@@ -136,6 +144,7 @@ GLuint Compile(GLenum kind, const char* source) {
 
 void BM_BareGLQuads(benchmark::State& state) {
   const int count = static_cast<int>(state.range(0));
+  const int percent = static_cast<int>(state.range(1));
   std::string error;
   auto context = CreateHeadlessContext(error);
   if (!context || !context->MakeCurrent()) {
@@ -172,7 +181,8 @@ void BM_BareGLQuads(benchmark::State& state) {
   glLinkProgram(program);
   glUseProgram(program);
   const GLint alpha = glGetUniformLocation(program, "alpha");
-  const float quad[] = {-1, -1, 1, -1, -1, 1, 1, 1};
+  const float side = percent / 100.0f;
+  const float quad[] = {-side, -side, side, -side, -side, side, side, side};
   GLuint vertexArray = 0;
   GLuint buffer = 0;
   glGenVertexArrays(1, &vertexArray);
@@ -203,7 +213,7 @@ void BM_BareGLQuads(benchmark::State& state) {
     frame();
     benchmark::DoNotOptimize(pixel);
   }
-  g_bareFps[count] = timer.Fps(state.iterations());
+  g_bareFps[{count, percent}] = timer.Fps(state.iterations());
   state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 
   glDeleteBuffers(1, &buffer);
@@ -218,13 +228,26 @@ void BM_BareGLQuads(benchmark::State& state) {
 // Each screen run follows the bare run of the same count at once, so that a
 // change in the load of a shared machine touches both sides of a ratio
 // alike; each runs for some seconds, so a ratio rests on several frames.
+// Full-screen pictures show every texel at its own size; at 90 % both
+// sides shrink the pictures and so read their mip chains.
 constexpr double kMinSeconds = 2.0;
-#define QX_SCREEN_BENCH_PAIR(count)                                                                                 \
-  BENCHMARK(BM_BareGLQuads)->Arg(count)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(kMinSeconds);        \
-  BENCHMARK(BM_ScreenTiledPictures)->Arg(count)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(kMinSeconds)
-QX_SCREEN_BENCH_PAIR(1);
-QX_SCREEN_BENCH_PAIR(2);
-QX_SCREEN_BENCH_PAIR(4);
+#define QX_SCREEN_BENCH_PAIR(count, percent)                                                                       \
+  BENCHMARK(BM_BareGLQuads)                                                                                        \
+      ->Args({count, percent})                                                                                     \
+      ->Unit(benchmark::kMillisecond)                                                                              \
+      ->UseRealTime()                                                                                              \
+      ->MinTime(kMinSeconds);                                                                                      \
+  BENCHMARK(BM_ScreenTiledPictures)                                                                                \
+      ->Args({count, percent})                                                                                     \
+      ->Unit(benchmark::kMillisecond)                                                                              \
+      ->UseRealTime()                                                                                              \
+      ->MinTime(kMinSeconds)
+QX_SCREEN_BENCH_PAIR(1, 100);
+QX_SCREEN_BENCH_PAIR(2, 100);
+QX_SCREEN_BENCH_PAIR(4, 100);
+QX_SCREEN_BENCH_PAIR(1, 90);
+QX_SCREEN_BENCH_PAIR(2, 90);
+QX_SCREEN_BENCH_PAIR(4, 90);
 
 } // namespace
 
@@ -232,10 +255,11 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  for (const auto& [count, fps] : g_screenFps) {
-    const auto bare = g_bareFps.find(count);
+  for (const auto& [key, fps] : g_screenFps) {
+    const auto bare = g_bareFps.find(key);
     if (bare != g_bareFps.end() && bare->second > 0) {
-      std::printf("%d picture(s): screen %.1f fps, bare GL %.1f fps, ratio %.2f\n", count, fps, bare->second,
+      std::printf("%d picture(s) at %d %%: screen %.1f fps, bare GL %.1f fps, ratio %.2f\n", key.first, key.second,
+                  fps, bare->second,
                   fps / bare->second);
     }
   }
