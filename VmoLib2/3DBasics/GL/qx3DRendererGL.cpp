@@ -376,6 +376,7 @@ bool T3DRendererGL::DrawVertexList(std::span<T3DTexture* const> textures, uint32
   }
   glDrawArrays(PrimitiveMode(vertices->Primitive()), vertices->FirstVertex(),
                VertexCountFor(vertices->Primitive(), vertices->PrimitiveCount()));
+  vertices->MarkDrawn();
   for (int i = stages - 1; i >= 0; --i) {
     glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(i));
     glBindTexture(GL_TEXTURE_2D, 0);

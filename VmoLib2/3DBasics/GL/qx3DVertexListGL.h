@@ -26,6 +26,8 @@ public:
   // What Fill wrote, kept for the renderer's checks on the CPU; vertices
   // never filled read as default vertices.
   std::span<const T3DVertex> Vertices() const { return m_vertices; }
+  // Called by the renderer after each draw from this list.
+  void MarkDrawn() { m_drawn = true; }
 
 protected:
   void ReleaseDeviceObjects() override;
@@ -38,6 +40,8 @@ private:
   int m_firstVertex = 0;
   int m_primitiveCount = 0;
   std::vector<T3DVertex> m_vertices;
+  int m_filledEnd = 0;
+  bool m_drawn = false;
 };
 
 } // namespace qx
