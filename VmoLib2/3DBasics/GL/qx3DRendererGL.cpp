@@ -327,11 +327,20 @@ bool T3DRendererGL::DrawVertexList(std::span<T3DTexture* const> textures, uint32
     setup.modulateColor = (flags & kDrawModulateColor) != 0;
     setup.modulateAlpha = (flags & kDrawModulateAlpha) != 0;
     for (int i = 0; i < stages; ++i) {
+      lodBias[i] = bound[i]->MipMaps() && m_maxAnisotropy > 0 ? bound[i]->LodBias() : 0.0f;
+      levelZeroOnly[i] = LevelZeroOnly(*bound[i], i, lodBias[i], matrix, *vertices);
+      // Sampling state belongs to the texture: one on two stages leaves
+      // its chain out only when both allow it.
+      for (int j = 0; j < i; ++j) {
+        if (bound[j] == bound[i] && !(levelZeroOnly[i] && levelZeroOnly[j])) {
+          levelZeroOnly[i] = levelZeroOnly[j] = false;
+        }
+      }
+    }
+    for (int i = 0; i < stages; ++i) {
       if (bound[i]->Kind() == T3DTextureKind::RenderTargetXrgb) {
         setup.keepAlphaMask |= static_cast<uint8_t>(1u << i);
       }
-      lodBias[i] = bound[i]->MipMaps() && m_maxAnisotropy > 0 ? bound[i]->LodBias() : 0.0f;
-      levelZeroOnly[i] = LevelZeroOnly(*bound[i], i, lodBias[i], matrix, *vertices);
       if (levelZeroOnly[i]) {
         lodBias[i] = 0;
       }

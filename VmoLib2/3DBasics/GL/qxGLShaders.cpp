@@ -99,7 +99,6 @@ void main() {
 }
 )";
 
-
 // The fixed-function stages written out for one setup: only the stages in
 // use are sampled and every choice is made here rather than per pixel.
 std::string FixedFunctionSource(const TGLStageSetup& setup) {
