@@ -75,6 +75,11 @@ public:
   // size of one cell of it (the whole picture unless it is a sprite sheet).
   void PrepareResources() override;
   bool HasResources() const { return static_cast<bool>(m_picture); }
+  // Lets go of the opened picture; the next PrepareResources opens it again.
+  void ReleasePicture() {
+    m_picture.Reset();
+    m_openedName.clear();
+  }
 
   int32_t MipLevel() const { return m_mipLevel; }
   // Chooses the mip level from the largest expected size of the last size
