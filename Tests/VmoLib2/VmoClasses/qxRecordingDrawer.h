@@ -42,6 +42,11 @@ public:
   int DesignHeight = 0;
   // Raised from DrawPicture when set.
   bool FailPictures = false;
+  bool IsReady = true;
+  int Inits = 0;
+  int Closes = 0;
+  // Runs the lost callback, as a drawer does when its device goes.
+  void SimulateLost() { RunLost(); }
 
   std::vector<TDrawCall> OfKind(const std::string& kind) const {
     std::vector<TDrawCall> found;
@@ -57,9 +62,9 @@ public:
     return kinds;
   }
 
-  void Init(TDrawDevice&) override {}
-  void Close() override {}
-  bool Ready() const override { return true; }
+  void Init(TDrawDevice&) override { ++Inits; }
+  void Close() override { ++Closes; }
+  bool Ready() const override { return IsReady; }
   int ShaderLevel() const override { return 1; }
   T3DRect CurrentTargetRect() const override { return DeviceRect(); }
   void SetSlideSize(int, int) override {}
