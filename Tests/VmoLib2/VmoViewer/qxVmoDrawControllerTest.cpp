@@ -77,6 +77,7 @@ TEST_F(DrawController, DrawerIsMadeOnceAndAttachedEachTime) {
 
 TEST_F(DrawController, StateFlagsReportDeviceEvents) {
   const auto controller = MakeController();
+  m_device.SetActive(false);
   EXPECT_EQ(controller->GetState(), 0);
   m_device.SetActive(true);
   EXPECT_EQ(controller->GetState(), TVmoDrawController::kDeviceActive);
