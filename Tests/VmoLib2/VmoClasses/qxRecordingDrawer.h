@@ -77,7 +77,7 @@ public:
   void ClearScreen(T3DColor color, bool) override { Add("clearscreen").Color = color; }
   void ClearRect(T3DColor color, const T3DRect&) override { Add("clear").Color = color; }
   void PreloadPicture(const TPictureSource&, const TPictureDrawParams&) override {}
-  void FreeTextureCache(const TPictureSource&) override {}
+  void FreeTextureCache(const TPictureSource& picture) override { Add("free").Picture = picture; }
   void DrawPicture(const TPictureSource& picture, const TPlacement& placement,
                    const TPictureDrawParams& params) override {
     if (FailPictures)
