@@ -38,8 +38,12 @@ std::unique_ptr<TVmoShowLocator> OpenShowToRender(const std::string& path, bool 
       return locator;
     const bool noPackage = error.empty() && IsRegularFile(path);
     const std::string sibling = SiblingPackageName(path);
-    if (auto locator = OpenExecutableShow(sibling, error))
+    std::string siblingError;
+    if (auto locator = OpenExecutableShow(sibling, siblingError))
       return locator;
+    // A damaged package in the named file says more than a missing sibling.
+    if (error.empty())
+      error = siblingError;
     // A file without a package and without a package beside it may be a
     // loose project.
     if (noPackage) {
