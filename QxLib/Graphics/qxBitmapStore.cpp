@@ -4,6 +4,7 @@
 #include "QxLib/Graphics/qxBitmapOrientation.h"
 #include "QxLib/Graphics/qxMipFilter.h"
 
+#include <atomic>
 #include <utility>
 
 namespace qx {
@@ -17,6 +18,8 @@ std::shared_ptr<const TBitmap> TLevelCache::Find(TPixelFormat format) const {
 
 TBitmapStore::TBitmapStore(std::string fileName, int width, int height, TPixelFormat format)
     : m_fileName(std::move(fileName)), m_width(width), m_height(height), m_format(format) {
+  static std::atomic<uint64_t> lastId{0};
+  m_id = ++lastId;
   m_levels.reserve(4);
 }
 

@@ -7,6 +7,7 @@
 #include "QxLib/Graphics/qxBitmapTags.h"
 #include "QxLib/qxRefCounted.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -65,6 +66,13 @@ public:
   TTagList& Tags() { return m_tags; }
   const TTagList& Tags() const { return m_tags; }
 
+  // A number no other store of the process carries; caches kept outside
+  // the store (the drawer's textures) are keyed on it.
+  uint64_t Id() const { return m_id; }
+  // Expires when the store is destroyed, so that such caches can tell
+  // their entry is stale and free it on their own thread.
+  std::weak_ptr<const void> LifeToken() const { return m_lifeToken; }
+
   // The class name used in messages ("TJpegBitmapStore", ...).
   virtual const char* ClassName() const = 0;
 
@@ -99,6 +107,8 @@ private:
   TTagList m_tags;
   std::vector<TLevelCache> m_levels;
   std::mutex m_lock;
+  uint64_t m_id;
+  std::shared_ptr<const int> m_lifeToken = std::make_shared<const int>(0);
 };
 
 // The base of the stores of the built-in decoders: holds name, size and

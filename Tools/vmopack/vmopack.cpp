@@ -19,6 +19,7 @@ int RunTimeline(const TCommandArgs& args);
 int RunPicture(const TCommandArgs& args);
 int RunKeypoints(const TCommandArgs& args);
 int RunShadow(const TCommandArgs& args);
+int RunDraw(const TCommandArgs& args);
 
 namespace {
 
@@ -37,6 +38,9 @@ constexpr TCommand kCommands[] = {
     {"picture", "picture SHOW NAME [--level N] -o OUT.png", RunPicture},
     {"keypoints", "keypoints SHOW SLIDE OBJECT --at T1,T2,...", RunKeypoints},
     {"shadow", "shadow SHOW \"Shadow: ...\" -o OUT.png", RunShadow},
+    {"draw",
+     "draw SHOW NAME -o OUT.png [--size WxH] [--angle-x/y/z DEG] [--scale PCT] [--opacity PCT] [--feather] [--mip N]",
+     RunDraw},
 };
 
 void PrintUsage() {

@@ -72,6 +72,9 @@ public:
   // the renderer.
   void AssignDevice(TDrawDevice* device);
   TDrawDevice* Device() const { return m_device; }
+  // Drops the renderer (the device-released callback runs); the next
+  // frame makes it again.
+  void CloseRenderer() { ReleaseRenderer(); }
 
   // Prepares a frame; false when nothing can be drawn (the frame is then
   // skipped and the renderer tried again on the next one).

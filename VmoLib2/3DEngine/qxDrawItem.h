@@ -25,6 +25,11 @@ public:
   // last time it was drawn. Cheap; called once per frame by the playback side.
   virtual bool NeedsRedraw() const = 0;
 
+  // True for a root item that wants to be drawn off-screen first and then
+  // copied onto the screen in one piece (when the drawer has a target for
+  // it; otherwise it is drawn directly). The default is false.
+  virtual bool ComposeOffScreen() const { return false; }
+
   // Called once after every frame in which the item was handed to the drawer,
   // also when drawing raised. The default does nothing.
   virtual void FrameEnded() {}

@@ -1,0 +1,113 @@
+// "vmopack draw": a picture of a package drawn through the drawer onto a
+// headless screen and written as PNG.
+#include "Tests/TestSupport/qxVmoPackageTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cstdio>
+#include <sys/wait.h>
+
+namespace qx {
+namespace {
+
+using test::TScratchFolder;
+
+struct TRun {
+  int exitCode = -1;
+  std::string out;
+};
+
+TRun Vmopack(const std::vector<std::string>& args) {
+  std::string command = std::string("'") + VMOPACK_PATH + "'";
+  for (const std::string& arg : args)
+    command += " '" + arg + "'";
+  command += " 2>&1";
+  TRun run;
+  FILE* pipe = popen(command.c_str(), "r");
+  char buffer[4096];
+  for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+    run.out.append(buffer, got);
+  const int status = pclose(pipe);
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+// A 64 x 32 opaque PNG: left half red, right half blue.
+std::string HalvesPng() {
+  std::vector<uint8_t> pixels;
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 64; ++x)
+      pixels.insert(pixels.end(), {static_cast<uint8_t>(x < 32 ? 255 : 0), 0, static_cast<uint8_t>(x < 32 ? 0 : 255), 255});
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = 64;
+  image.height = 32;
+  image.format = PNG_FORMAT_RGBA;
+  png_alloc_size_t size = 0;
+  png_image_write_to_memory(&image, nullptr, &size, 0, pixels.data(), 0, nullptr);
+  std::string out(size, '\0');
+  png_image_write_to_memory(&image, out.data(), &size, 0, pixels.data(), 0, nullptr);
+  out.resize(size);
+  return out;
+}
+
+struct TFrame {
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> rgb;
+  // Red, green and blue of (x, y) as one number 0xRRGGBB.
+  uint32_t At(int x, int y) const {
+    const size_t at = (static_cast<size_t>(y) * width + x) * 3;
+    return (uint32_t{rgb[at]} << 16) | (uint32_t{rgb[at + 1]} << 8) | rgb[at + 2];
+  }
+};
+
+TFrame ReadFrame(const std::string& path) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  TFrame frame;
+  if (!png_image_begin_read_from_file(&image, path.c_str()))
+    return frame;
+  image.format = PNG_FORMAT_RGB;
+  frame.rgb.resize(PNG_IMAGE_SIZE(image));
+  png_image_finish_read(&image, nullptr, frame.rgb.data(), 0, nullptr);
+  frame.width = static_cast<int>(image.width);
+  frame.height = static_cast<int>(image.height);
+  return frame;
+}
+
+TEST(VmopackDraw, PictureIsCentredScaledAndTurnedOnTheScreen) {
+  TScratchFolder folder;
+  folder.Write("Project.vmo", "[Main]\r\nVmoVersion=5.6\r\n\r\n[FileMap]\r\n\r\n");
+  folder.Write("halves.png", HalvesPng());
+  folder.Write("show.manifest", "stored | Project.vmo | Project.vmo\nqxgfx | halves.png | halves.png\n");
+  ASSERT_EQ(Vmopack({"pack", folder.Path() + "show.manifest", "-o", folder.Path() + "show.exe"}).exitCode, 0);
+  const std::string show = folder.Path() + "show.exe";
+  const std::string out = folder.Path() + "frame.png";
+
+  const TRun plain = Vmopack({"draw", show, "halves.png", "--size", "200x100", "-o", out});
+  ASSERT_EQ(plain.exitCode, 0) << plain.out;
+  TFrame frame = ReadFrame(out);
+  ASSERT_EQ(frame.width, 200);
+  ASSERT_EQ(frame.height, 100);
+  EXPECT_EQ(frame.At(70, 50), 0xFF0000u);
+  EXPECT_EQ(frame.At(130, 50), 0x0000FFu);
+  EXPECT_EQ(frame.At(67, 50), 0u);
+  EXPECT_EQ(frame.At(100, 33), 0u);
+
+  const TRun turned =
+      Vmopack({"draw", show, "halves.png", "--size", "200x100", "--angle-z", "180", "--scale", "50", "-o", out});
+  ASSERT_EQ(turned.exitCode, 0) << turned.out;
+  frame = ReadFrame(out);
+  EXPECT_EQ(frame.At(86, 50), 0x0000FFu) << "blue comes left when turned";
+  EXPECT_EQ(frame.At(114, 50), 0xFF0000u);
+  EXPECT_EQ(frame.At(70, 50), 0u) << "half the size";
+
+  const TRun bad = Vmopack({"draw", show, "halves.png", "--size", "0x5", "-o", out});
+  EXPECT_EQ(bad.exitCode, 1);
+  EXPECT_NE(bad.out.find("--size"), std::string::npos) << bad.out;
+}
+
+} // namespace
+} // namespace qx
