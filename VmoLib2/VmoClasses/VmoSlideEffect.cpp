@@ -2,11 +2,16 @@
 
 #include "QxLib/qxExceptions.h"
 #include "QxLib/qxIniStorage.h"
+#include "QxLib/qxLog.h"
 #include "QxLib/qxUtf8.h"
+#include "VmoLib2/VmoClasses/qxVmoImage.h"
+#include "VmoLib2/VmoClasses/qxVmoSlideUtils3.h"
 #include "VmoLib2/VmoClasses/qxVmoSource2.h"
 #include "VmoLib2/VmoViewer/qxVmoFileAccessor2.h"
 
+#include <algorithm>
 #include <chrono>
+#include <sstream>
 #include <random>
 #include <string_view>
 #include <vector>
@@ -70,9 +75,87 @@ TRealSlideFilter::TRealSlideFilter(int effectClass, int variant, const TEffectPa
                                    std::string name, std::unique_ptr<TVmoSource> source,
                                    bool coverMode)
     : TDrawFilter(effectClass, variant, params), m_name(std::move(name)),
-      m_source(std::move(source)), m_coverMode(coverMode) {}
+      m_producer(std::make_unique<TSlideProducer>(std::move(source))), m_coverMode(coverMode) {}
 
 TRealSlideFilter::~TRealSlideFilter() = default;
+
+const TVmoSource& TRealSlideFilter::Source() const { return m_producer->Source(); }
+
+void TRealSlideFilter::ComputeGeometry() {
+  const TPixelRect& rect = SlideRect();
+  // A mini-project without a usable size shows nothing, the transition goes
+  // on without it.
+  try {
+    m_producer->SetGeometry(TPixelRect{0, 0, rect.Width(), rect.Height()},
+                            m_coverMode ? TSlideFitMode::Cover : TSlideFitMode::FitInside);
+  } catch (const EQxError& error) {
+    Log().WriteLine("TRealSlideFilter: " + m_name + ": " + error.what());
+  }
+}
+
+bool TRealSlideFilter::Start() {
+  DetachEffectBuffers();
+  m_slide.reset();
+  const TSize size = m_producer->SlideSize();
+  if (size.Width <= 0 || size.Height <= 0)
+    return false;
+  try {
+    m_slide = m_producer->MakeSlide(0, 0);
+  } catch (const EQxError& error) {
+    Log().WriteLine("TRealSlideFilter.Start: " + m_name + ": " + error.what());
+  }
+  return m_slide != nullptr;
+}
+
+double TRealSlideFilter::MiniSlideTime(double progress) const {
+  TSlideTimes times;
+  if (m_slide)
+    times = m_slide->Times();
+  else if (Source().SlideCount() > 0)
+    Source().GetSlideTimes(0, times);
+  return times.SlideStart + (times.SlideEnd - times.SlideStart) * std::clamp(progress, 0.0, 1.0);
+}
+
+void TRealSlideFilter::SetMiniSlideProgress(double progress) {
+  const double time = MiniSlideTime(progress);
+  std::ostringstream line;
+  line << "set slide eff. time: " << time;
+  Log().WriteLine(line.str());
+  if (m_slide)
+    m_slide->EvaluateAndUpdate(time);
+}
+
+void TRealSlideFilter::SetEffectBufferSource(TEffectBufferSource source) {
+  m_producer->Host().SetEffectBufferSource(std::move(source));
+}
+
+std::vector<TVmoImage*> TRealSlideFilter::AttachEffectBuffers() {
+  DetachEffectBuffers();
+  if (!m_slide)
+    return {};
+  m_slide->ForEach([this](TVmoObject& object) {
+    auto* image = dynamic_cast<TVmoImage*>(&object);
+    if (!image || (image->EffectBufferNumber() != 1 && image->EffectBufferNumber() != 2))
+      return;
+    image->ReleasePicture();
+    image->PrepareResources();
+    m_attached.push_back(image);
+  });
+  return m_attached;
+}
+
+void TRealSlideFilter::DetachEffectBuffers() {
+  for (TVmoImage* image : m_attached)
+    image->ReleasePicture();
+  m_attached.clear();
+}
+
+void TRealSlideFilter::SetPosition(float x, float y) {
+  if (!m_slide)
+    return;
+  const TPixelRect& rect = SlideRect();
+  m_slide->SetCenter(x + rect.Width() / 2.0f, y + rect.Height() / 2.0f);
+}
 
 std::unique_ptr<TDrawFilter> CreateCustomEffect(int effectClass, int variant,
                                                 const TEffectParams& params,

@@ -3,13 +3,18 @@
 #pragma once
 
 #include "VmoLib2/VmoClasses/qxVmoEffects.h"
+#include "VmoLib2/VmoClasses/qxVmoSlideHost.h"
 #include "VmoLib2/VmoClasses/qxVmoTransitions.h"
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace qx {
 
+class TSlideProducer;
+class TVmoImage;
+class TVmoSlide;
 class TVmoSource;
 
 // The transition into one slide: the choice, the progress of the running
@@ -46,11 +51,13 @@ private:
   std::unique_ptr<TDrawFilter> m_effect;
 };
 
-// A custom transition: a packed project whose first slide is played over
-// the transition's time. Holds the project's source; the slide itself is
-// made when the slide producer can build it.
+// A custom transition: a packed project whose first slide (the mini-slide)
+// is played over the transition's time, sized to the slide rectangle. The
+// filter builds and animates the mini-slide and hands its effect-buffer
+// pictures over; the drawer draws it after the incoming slide's objects.
 class TRealSlideFilter : public TDrawFilter {
 public:
+  // Takes the project's source; the mini-project's producer owns it.
   TRealSlideFilter(int effectClass, int variant, const TEffectParams& params, std::string name,
                    std::unique_ptr<TVmoSource> source, bool coverMode);
   ~TRealSlideFilter() override;
@@ -58,14 +65,47 @@ public:
 
   // The packed file the definition names.
   const std::string& DefinitionName() const { return m_name; }
-  const TVmoSource& Source() const { return *m_source; }
+  const TVmoSource& Source() const;
+  // The mini-project's producer (its geometry is set by Init).
+  TSlideProducer& Producer() const { return *m_producer; }
   // Cover the slide rectangle instead of fitting inside it.
   bool CoverMode() const { return m_coverMode; }
 
+  // The transition starts: makes slide 0 of the mini-project (again). False
+  // when it cannot be made.
+  bool Start();
+  // The mini-slide, or none before Start or when it could not be made.
+  TVmoSlide* MiniSlide() const { return m_slide.get(); }
+  // The mini-slide's own time at progress x (0 ... 1): SlideStart +
+  // (SlideEnd - SlideStart) × x.
+  double MiniSlideTime(double progress) const;
+  // Evaluates and places the mini-slide at progress x, logging
+  // "set slide eff. time: " and the time.
+  void SetMiniSlideProgress(double progress);
+
+  // Where the mini-project's "SlideEffectBuffer1"/"2" pictures come from.
+  void SetEffectBufferSource(TEffectBufferSource source);
+  // Before drawing: every picture of the mini-slide with
+  // "ReplaceWithEffectBuffer" 1 or 2 opens its buffer picture through the
+  // host. Returns those pictures.
+  std::vector<TVmoImage*> AttachEffectBuffers();
+  // After drawing: the buffer pictures are released again.
+  void DetachEffectBuffers();
+
+  // The drawer's position of the slide rectangle: the mini-slide's centre
+  // is that position plus half the rectangle.
+  void SetPosition(float x, float y);
+
+protected:
+  // Sizes the mini-project to the slide rectangle at zoom 100 %.
+  void ComputeGeometry() override;
+
 private:
   std::string m_name;
-  std::unique_ptr<TVmoSource> m_source;
+  std::unique_ptr<TSlideProducer> m_producer;
   bool m_coverMode;
+  std::unique_ptr<TVmoSlide> m_slide;
+  std::vector<TVmoImage*> m_attached;
 };
 
 // The effect of a custom transition: one of the comma-separated names of
