@@ -65,13 +65,10 @@ int Run(int argc, char** argv) {
     return kExitShowError;
   }
 
-  T3DEngineGL& engine = T3DEngineGL::Instance();
-  engine.SetForceHeadless(true);
+  T3DEngineGL::Instance().SetForceHeadless(true);
   TDrawDevice device({0, 0, options.Width, options.Height});
-  T3DDrawer drawer(engine);
-  drawer.Init(device);
-
-  TVmoRenderer renderer(*source, drawer, options.Cover);
+  TVmoDrawController controller(device, [] { return std::make_unique<T3DDrawer>(T3DEngineGL::Instance()); });
+  TVmoRenderer renderer(*source, controller, options.Cover);
   const int64_t written = RenderFrames(options, renderer, stderr);
   std::printf("%lld frame(s) written to %s\n", static_cast<long long>(written), options.OutputFolder.c_str());
   return kExitOk;

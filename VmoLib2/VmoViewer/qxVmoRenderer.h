@@ -7,6 +7,7 @@
 
 #include "QxLib/Graphics/qxBitmap.h"
 #include "VmoLib2/VmoViewer/qxVmoEngineTypes.h"
+#include "VmoLib2/VmoViewer/qxVmoRootItem.h"
 
 #include <chrono>
 #include <cstdint>
@@ -16,9 +17,7 @@
 
 namespace qx {
 
-class TDeviceDrawer;
-class TDrawContainer;
-class TRootItem;
+class TVmoDrawController;
 class TVmoSource;
 struct TRenderOptions;
 
@@ -35,10 +34,11 @@ class TVmoRenderer {
 public:
   static constexpr auto kDefaultPrepareTimeout = std::chrono::seconds(60);
 
-  // Borrows the source and a drawer that is already attached to its device;
-  // starts the slide loader with the output's geometry (`cover`: fill and
-  // crop instead of fitting inside).
-  TVmoRenderer(TVmoSource& source, TDeviceDrawer& drawer, bool cover);
+  // Borrows the source and the draw controller (whose drawer it makes when
+  // there is none yet); starts the slide loader with the output's geometry
+  // (`cover`: fill and crop instead of fitting inside). Raises EQxError
+  // when the controller gives no drawer.
+  TVmoRenderer(TVmoSource& source, TVmoDrawController& controller, bool cover);
   ~TVmoRenderer();
   TVmoRenderer(const TVmoRenderer&) = delete;
   TVmoRenderer& operator=(const TVmoRenderer&) = delete;
@@ -58,18 +58,18 @@ public:
 private:
   class TLoader;
 
-  void OnEvent(int32_t id, TEventPayload& payload);
+  bool OnEvent(int32_t id, TEventPayload& payload);
   // True when the last report holds every slide on screen at `time`.
   bool Prepared(double time) const;
   void WaitForSlides(double time);
 
   TVmoSource& m_source;
-  TDeviceDrawer& m_drawer;
+  TVmoDrawController& m_controller;
   TThreadEventList m_events;
   std::unique_ptr<TLoader> m_loader;
-  std::unique_ptr<TRootItem> m_root;
-  // The containers of the loader's last report, in show order.
-  std::vector<TDrawContainer*> m_entries;
+  TRootItem m_root;
+  // The slides of the loader's last report, in show order.
+  std::vector<TSlideEntry> m_entries;
   std::chrono::milliseconds m_timeout = kDefaultPrepareTimeout;
   int64_t m_framesDrawn = 0;
   std::chrono::duration<double> m_waiting{0};
