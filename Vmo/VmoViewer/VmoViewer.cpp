@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <exception>
 #include <string>
 #include <unistd.h>
@@ -57,19 +58,18 @@ int Run(int argc, char** argv) {
     ReportShowError(message);
     return kExitShowError;
   }
-  TVmoSource* source = nullptr;
+  T3DEngineGL::Instance().SetForceHeadless(true);
+  TDrawDevice device({0, 0, options.Width, options.Height});
+  TVmoDrawController controller(device, [] { return std::make_unique<T3DDrawer>(T3DEngineGL::Instance()); });
+  // A project whose time line or geometry is unusable cannot be shown.
+  std::unique_ptr<TVmoRenderer> renderer;
   try {
-    source = &show->Source();
+    renderer = std::make_unique<TVmoRenderer>(show->Source(), controller, options.Cover);
   } catch (const std::exception& error) {
     ReportShowError(error.what());
     return kExitShowError;
   }
-
-  T3DEngineGL::Instance().SetForceHeadless(true);
-  TDrawDevice device({0, 0, options.Width, options.Height});
-  TVmoDrawController controller(device, [] { return std::make_unique<T3DDrawer>(T3DEngineGL::Instance()); });
-  TVmoRenderer renderer(*source, controller, options.Cover);
-  const int64_t written = RenderFrames(options, renderer, stderr);
+  const int64_t written = RenderFrames(options, *renderer, stderr);
   std::printf("%lld frame(s) written to %s\n", static_cast<long long>(written), options.OutputFolder.c_str());
   return kExitOk;
 }

@@ -33,6 +33,11 @@ int ShownSlide(const TVmoSource& source, double time) {
   return shown;
 }
 
+// A report entry is known by its time block (shifted into its repetition).
+bool SameSlide(const TSlideEntry& entry, const TSlideTimes& times) {
+  return entry.Times.SlideStart == times.SlideStart && entry.Times.SlideEnd == times.SlideEnd;
+}
+
 } // namespace
 
 std::vector<int> SlidesOnScreen(const TVmoSource& source, double time) {
@@ -117,13 +122,11 @@ bool TVmoRenderer::OnEvent(int32_t id, TEventPayload& payload) {
 }
 
 bool TVmoRenderer::Prepared(double time) const {
-  // A report entry is known by its time block (shifted into its repetition).
   for (const int index : SlidesOnScreen(m_source, time)) {
     TSlideTimes wanted;
     m_source.GetSlideTimes(index, wanted);
-    const bool present = std::any_of(m_entries.begin(), m_entries.end(), [&wanted](const TSlideEntry& entry) {
-      return entry.Times.SlideStart == wanted.SlideStart && entry.Times.SlideEnd == wanted.SlideEnd;
-    });
+    const bool present = std::any_of(m_entries.begin(), m_entries.end(),
+                                     [&wanted](const TSlideEntry& entry) { return SameSlide(entry, wanted); });
     if (!present)
       return false;
   }
@@ -135,13 +138,22 @@ void TVmoRenderer::WaitForSlides(double time) {
   const auto deadline = start + m_timeout;
   m_loader->Timing()->SetPosition(time);
   m_loader->Timing()->SetRequested(time);
-  // A step of the loader at the new position may drop slides that the last
-  // report still lists (those before the one on screen); draw only after a
-  // whole step has run at this position and its report was taken.
-  TSlideTimes shown;
-  m_source.GetSlideTimes(ShownSlide(m_source, time), shown);
-  const bool mayDrop = std::any_of(m_entries.begin(), m_entries.end(), [&shown](const TSlideEntry& entry) {
-    return entry.Times.SlideStart < shown.SlideStart;
+  // A step of the loader at the new position drops the slides that the last
+  // report lists outside the range it now keeps (the slide on screen and the
+  // next ones; an outgoing slide may go at any moment). When the report holds
+  // such a slide, draw only after a whole step has run at this position and
+  // its report was taken.
+  std::vector<TSlideTimes> kept;
+  const int shown = ShownSlide(m_source, time);
+  for (int index = shown; index < shown + kLoaderCapacity; ++index) {
+    if (m_source.EndMode() != TEndMode::Repeat && index >= m_source.SlideCount())
+      break;
+    m_source.GetSlideTimes(index, kept.emplace_back());
+  }
+  const bool mayDrop = std::any_of(m_entries.begin(), m_entries.end(), [&kept](const TSlideEntry& entry) {
+    return std::none_of(kept.begin(), kept.end(), [&entry](const TSlideTimes& times) {
+      return SameSlide(entry, times);
+    });
   });
   const uint64_t stepsWanted = m_loader->Steps() + 2;
   for (;;) {
