@@ -118,6 +118,8 @@ void BM_PrepareJpegSlide(benchmark::State& state) {
     std::shared_ptr<const TBitmap> level = store.GetMipLevel(g_level);
     TMultiTexture6 picture(manager);
     picture.SetSource(level, 1, 1, {0, 0, level->Width(), level->Height()});
+    // As the drawer uploads a picture: tiles with their mip maps.
+    picture.SetMipMaps(true);
     picture.Preload();
     benchmark::DoNotOptimize(level->Bits());
   }
