@@ -127,6 +127,20 @@ void BM_PrepareJpegSlide(benchmark::State& state) {
   state.counters["level"] = g_level;
 }
 
+// The decoding part alone: open and decode the chosen level.
+void BM_DecodeChosenLevel(benchmark::State& state) {
+  for (auto _ : state) {
+    std::optional<TImage> image = ImageLoaders().OpenFile(Photo().Path);
+    if (!image) {
+      state.SkipWithError("the photo does not open");
+      break;
+    }
+    TBitmapStore& store = image->Store();
+    std::shared_ptr<const TBitmap> level = store.GetMipLevel(SlideMipLevel(store.Width(), store.Height()));
+    benchmark::DoNotOptimize(level->Bits());
+  }
+}
+
 // djpeg on the same file at the scale of the chosen level, output thrown
 // away; wall time of the child process, start included.
 void BM_DjpegSameScale(benchmark::State& state) {
@@ -158,6 +172,7 @@ void BM_DjpegSameScale(benchmark::State& state) {
 } // namespace
 
 BENCHMARK(BM_PrepareJpegSlide)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(8);
+BENCHMARK(BM_DecodeChosenLevel)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(8);
 BENCHMARK(BM_DjpegSameScale)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(8);
 
 BENCHMARK_MAIN();
