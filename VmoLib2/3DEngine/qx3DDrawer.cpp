@@ -181,6 +181,7 @@ void T3DDrawer::BeginFrame(TDrawItem& item) {
   m_sharpening = false;
   m_composing = false;
   m_hiding = false;
+  m_inMaskedGroup = false;
   m_frameOpen = m_screen->BeginScene();
   if (m_frameOpen) {
     const std::lock_guard lock(m_lock);
@@ -218,6 +219,25 @@ void T3DDrawer::EndScene() {
   }
   m_frameOpen = false;
   m_screen->EndScene(!NoPresent());
+}
+
+void T3DDrawer::AbortFrame() {
+  m_sharpening = false;
+  m_composing = false;
+  m_inMaskedGroup = false;
+  if (!m_frameOpen) {
+    return;
+  }
+  m_frameOpen = false;
+  while (m_screen->HasPushedTarget()) {
+    m_screen->PopRenderTarget();
+  }
+  if (T3DRenderer* renderer = m_screen->Renderer()) {
+    m_screen->FlushBatch();
+    renderer->SetBlendMode(T3DBlendMode::Add);
+    renderer->ClearPixelShader();
+  }
+  m_screen->EndScene(false);
 }
 
 // --- Geometry -----------------------------------------------------------
@@ -677,6 +697,17 @@ void T3DDrawer::DrawMaskedGroup(TDrawItem& content, std::span<const TMaskDraw> m
   if (!opaque || !alpha || !opaque->Make() || !alpha->Make()) {
     return;
   }
+  if (m_inMaskedGroup) {
+    // The buffers are busy with the outer group: the inner content shows
+    // unmasked rather than garbling the outer one.
+    DrawItem(content);
+    return;
+  }
+  m_inMaskedGroup = true;
+  const struct TLeave {
+    bool& flag;
+    ~TLeave() { flag = false; }
+  } leave{m_inMaskedGroup};
   const T3DRect target = CurrentTargetRect();
   for (const TRenderTargetTile& tile : m_opaqueBuffer->Tiles()) {
     const bool inside = tile.rect.left < target.right && tile.rect.right > target.left &&

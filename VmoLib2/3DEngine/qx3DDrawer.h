@@ -76,6 +76,7 @@ protected:
   void BeginFrame(TDrawItem& item) override;
   void EndFrame(TDrawItem& item) override;
   void EndScene() override;
+  void AbortFrame() override;
 
 private:
   struct TPreload {
@@ -148,6 +149,7 @@ private:
   bool m_sharpening = false;
   bool m_composing = false;
   bool m_hiding = false;
+  bool m_inMaskedGroup = false;
   std::thread::id m_drawThread;
   mutable std::recursive_mutex m_lock;
   std::vector<TPreload> m_pendingPreloads;

@@ -64,6 +64,7 @@ void TDeviceDrawer::DrawItem(TDrawItem& item) {
     EndFrame(item);
     EndScene();
   } catch (...) {
+    AbortFrame();
     item.FrameEnded();
     throw;
   }

@@ -185,6 +185,9 @@ protected:
   virtual void EndFrame(TDrawItem& item) = 0;
   // Ends the scene, presenting unless no-present is set.
   virtual void EndScene() = 0;
+  // Closes a frame that drawing left by an exception, without presenting
+  // it. The default does nothing.
+  virtual void AbortFrame() {}
 
   void Notify(TDrawPhase phase, TDrawItem& item);
   void SetDeviceRect(const T3DRect& rect) { m_deviceRect = rect; }

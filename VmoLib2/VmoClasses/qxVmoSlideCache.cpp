@@ -30,13 +30,17 @@ bool TSlideCache::Prepare(double time) {
     return container->Index() < first || container->Index() > last;
   };
 
+  bool dropped = false;
   while (m_containers.size() >= 2) {
     const auto drop = std::find_if(m_containers.begin(), m_containers.end(), outside);
     if (drop == m_containers.end())
       break;
     m_containers.erase(drop);
+    dropped = true;
     ListChanged();
   }
+  if (dropped)
+    m_producer->Host().ReleaseUnusedPictures();
 
   for (int64_t index = first; index <= last; ++index) {
     const auto place = std::find_if(m_containers.begin(), m_containers.end(),
@@ -59,6 +63,7 @@ void TSlideCache::Clear() {
   if (m_containers.empty())
     return;
   m_containers.clear();
+  m_producer->Host().ReleaseUnusedPictures();
   ListChanged();
 }
 

@@ -135,9 +135,45 @@ TRefPtr<TExtractorWrapper> TVmoSlideHost::SharedVideoSource(const std::string& k
 TRefPtr<TBitmapStore> TVmoSlideHost::OpenPicture(const std::string& name) {
   if (name.empty())
     return {};
+  // A transition buffer's content changes with every request.
+  if (StartsWith(name, kEffectBufferPicturePrefix))
+    return OpenUnshared(name);
+  {
+    const std::lock_guard lock(m_picturesLock);
+    ReleaseUnusedLocked();
+    if (const auto found = m_pictures.find(name); found != m_pictures.end())
+      return found->second;
+  }
+  // Opened without the lock: shadows open their source pictures through
+  // this same operation.
+  TRefPtr<TBitmapStore> picture = OpenUnshared(name);
+  if (!picture)
+    return {};
+  const std::lock_guard lock(m_picturesLock);
+  const auto [entry, inserted] = m_pictures.emplace(name, picture);
+  return entry->second;
+}
+
+TRefPtr<TBitmapStore> TVmoSlideHost::OpenUnshared(const std::string& name) {
   if (TRefPtr<TBitmapStore> picture = OpenPackagePicture(name))
     return picture;
   return OpenSyntheticPicture(name);
+}
+
+void TVmoSlideHost::ReleaseUnusedPictures() {
+  const std::lock_guard lock(m_picturesLock);
+  ReleaseUnusedLocked();
+}
+
+// A count of 1 is the list's own reference; nobody can take another one
+// without this lock, so the picture can go.
+void TVmoSlideHost::ReleaseUnusedLocked() {
+  std::erase_if(m_pictures, [](const auto& entry) { return entry.second->RefCount() == 1; });
+}
+
+int TVmoSlideHost::SharedPictureCount() const {
+  const std::lock_guard lock(m_picturesLock);
+  return static_cast<int>(m_pictures.size());
 }
 
 TRefPtr<TBitmapStore> TVmoSlideHost::OpenPackagePicture(const std::string& name) {

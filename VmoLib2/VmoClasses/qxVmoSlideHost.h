@@ -11,7 +11,9 @@
 #include "VmoLib2/VmoViewer/qxVmoFileAccessor2.h"
 
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -62,8 +64,14 @@ public:
   TVec3 CameraPosition() const override;
   // The package picture of that name, else the synthetic picture its prefix
   // names, else none. A picture that cannot be decoded or made is logged and
-  // answers none; cancelling (EAbort) passes through.
+  // answers none; cancelling (EAbort) passes through. A picture still held
+  // elsewhere is shared, so several slides showing it decode it once;
+  // transition buffers are made anew on every request.
   TRefPtr<TBitmapStore> OpenPicture(const std::string& name) override;
+  // Forgets the shared pictures nobody else holds any more.
+  void ReleaseUnusedPictures();
+  // The number of shared pictures currently listed.
+  int SharedPictureCount() const;
   // Only the synthetic pictures (the provider registered with the source).
   TRefPtr<TBitmapStore> OpenSyntheticPicture(const std::string& name);
   bool CancelRequested() const override { return m_cancel && m_cancel(); }
@@ -92,6 +100,8 @@ public:
   const TExtractorRegistry& VideoSources() const { return *m_videoSources; }
 
 private:
+  TRefPtr<TBitmapStore> OpenUnshared(const std::string& name);
+  void ReleaseUnusedLocked();
   TRefPtr<TBitmapStore> OpenPackagePicture(const std::string& name);
   TRefPtr<TBitmapStore> OpenMask(const std::string& name);
   TRefPtr<TBitmapStore> OpenEffectBuffer(std::string_view number);
@@ -108,6 +118,8 @@ private:
   std::string m_buttonPath;
   std::string m_exeGuid;
   TRefPtr<TExtractorRegistry> m_videoSources;
+  mutable std::mutex m_picturesLock;
+  std::map<std::string, TRefPtr<TBitmapStore>> m_pictures;
 };
 
 // Decodes the stored form of "ExeGUID": a 32-bit little-endian character

@@ -64,6 +64,16 @@ TSize ZoomedSlideSize(const TSlideSizeParams& params) {
   return {RoundToInt(width * params.ZoomX / 100), RoundToInt(height * params.ZoomY / 100)};
 }
 
+// A project with an absurd aspect would make a slide too large to draw;
+// such a slide keeps its aspect at a side of kMaxSlideSide.
+TSize LimitSlideSize(TSize size) {
+  if (size.Width <= kMaxSlideSide && size.Height <= kMaxSlideSide)
+    return size;
+  const double factor = std::min(static_cast<double>(kMaxSlideSide) / size.Width,
+                                 static_cast<double>(kMaxSlideSide) / size.Height);
+  return {std::max(1, RoundToInt(size.Width * factor)), std::max(1, RoundToInt(size.Height * factor))};
+}
+
 } // namespace
 
 double ShowAspect(const TIniIdentList& mainSection, TSize output) {
@@ -92,6 +102,7 @@ TSize ComputeSlideSize(const TSlideSizeParams& params) {
       return {};
     size = ZoomedSlideSize(params);
   }
+  size = LimitSlideSize(size);
   if (size.Width % 2 != 0 && size.Width < params.Output.Width)
     ++size.Width;
   if (size.Height % 2 != 0 && size.Height < params.Output.Height)

@@ -6,6 +6,8 @@
 #include "VmoLib2/VmoClasses/qxVmoEffects.h"
 #include "VmoLib2/VmoClasses/qxVmoObjects4.h"
 
+#include <cstdint>
+
 namespace qx {
 
 class TIniIdentList;
@@ -35,6 +37,10 @@ struct TSlideSizeParams {
   bool FixedSize = false;        // "opt_scr_fullfixedsize": never enlarge the design size
   TSize Design;                  // "opt_scr_width" x "opt_scr_height"
 };
+
+// No side of a slide exceeds this; a larger slide is shrunk, keeping its
+// aspect.
+constexpr int32_t kMaxSlideSide = 32768;
 
 // The slide size on the output. An odd width (height) below the output's
 // is made even, so that the slide centres on whole pixels. An empty output

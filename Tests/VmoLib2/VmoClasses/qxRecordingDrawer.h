@@ -42,6 +42,11 @@ public:
   int DesignHeight = 0;
   // Raised from DrawPicture when set.
   bool FailPictures = false;
+  bool IsReady = true;
+  int Inits = 0;
+  int Closes = 0;
+  // Runs the lost callback, as a drawer does when its device goes.
+  void SimulateLost() { RunLost(); }
 
   std::vector<TDrawCall> OfKind(const std::string& kind) const {
     std::vector<TDrawCall> found;
@@ -57,9 +62,9 @@ public:
     return kinds;
   }
 
-  void Init(TDrawDevice&) override {}
-  void Close() override {}
-  bool Ready() const override { return true; }
+  void Init(TDrawDevice&) override { ++Inits; }
+  void Close() override { ++Closes; }
+  bool Ready() const override { return IsReady; }
   int ShaderLevel() const override { return 1; }
   T3DRect CurrentTargetRect() const override { return DeviceRect(); }
   void SetSlideSize(int, int) override {}
@@ -72,7 +77,7 @@ public:
   void ClearScreen(T3DColor color, bool) override { Add("clearscreen").Color = color; }
   void ClearRect(T3DColor color, const T3DRect&) override { Add("clear").Color = color; }
   void PreloadPicture(const TPictureSource&, const TPictureDrawParams&) override {}
-  void FreeTextureCache(const TPictureSource&) override {}
+  void FreeTextureCache(const TPictureSource& picture) override { Add("free").Picture = picture; }
   void DrawPicture(const TPictureSource& picture, const TPlacement& placement,
                    const TPictureDrawParams& params) override {
     if (FailPictures)

@@ -2,7 +2,9 @@
 
 #include "QxLib/qxDebugOutput.h"
 #include "QxLib/qxExceptions.h"
+#include "QxLib/qxIniStorage.h"
 #include "Tests/VmoLib2/VmoClasses/qxRecordingDrawer.h"
+#include "Tests/VmoLib2/VmoClasses/qxVmoSlideTestSupport.h"
 #include "VmoLib2/VmoClasses/VmoSlideEffect.h"
 #include "VmoLib2/VmoClasses/qxVmoSlide.h"
 
@@ -232,6 +234,27 @@ TEST_F(DrawList, AFailingFrameIsSkippedQuietly) {
   // The slide is drawn again in the next frame.
   m_overlay.Fail = false;
   EXPECT_EQ(DrawFrame(), (TKinds{"box", "line", "endscene"}));
+}
+
+TEST_F(DrawList, ReleasingDeviceObjectsFreesTheListedPictures) {
+  test::TTestHost host(800, 600);
+  const auto picture = host.AddPicture("pic.jpg", 200, 100);
+  host.AddPicture("tile.jpg", 40, 30);
+  TIniStorage storage;
+  ASSERT_TRUE(storage.LoadFromString("[main]\r\n[slide1]\r\nUsePersonal=1\r\nPers_Fon=1\r\nbstyle=2\r\n"
+                                     "bname=tile.jpg\r\nobject p:image\r\n  ImageName=pic.jpg\r\nend\r\n"));
+  TVmoSlide slide(&host);
+  slide.SetSize({800, 600});
+  slide.SetCenter(400, 300);
+  slide.LoadSlide(*storage.FindSection("main"), *storage.FindSection("slide1"), false);
+  slide.PrepareResources();
+  const TSlideEntry entry{&slide, TSlideTimes{0, 5000, 0, 0, 5000}, nullptr};
+  ASSERT_TRUE(m_root.BuildDrawList(std::span<const TSlideEntry>(&entry, 1), nullptr, 100));
+  m_root.ReleaseDeviceObjects(m_drawer);
+  const auto freed = m_drawer.OfKind("free");
+  ASSERT_EQ(freed.size(), 2u);
+  EXPECT_EQ(freed[0].Picture.Bitmap.get(), slide.BackgroundPicture().Bitmap());
+  EXPECT_EQ(freed[1].Picture.Store, picture.Get());
 }
 
 } // namespace qx

@@ -55,7 +55,12 @@ TEST_F(Drawer, NestedItemOnlyDrawsBetweenItsOwnPhases) {
 }
 
 TEST_F(Drawer, RaisingItemStillEndsItsFrameAndTheNextFrameDraws) {
-  TFunctionItem failing([](TDeviceDrawer&) { throw std::runtime_error("broken slide"); });
+  // It leaves an off-screen target open when it raises.
+  TFunctionItem failing([](TDeviceDrawer& drawer) {
+    drawer.BeginSharpening();
+    drawer.DrawBox(FlatRect(0, 0, 50, 50), SolidBox({0, 255, 0, 255}));
+    throw std::runtime_error("broken slide");
+  });
   EXPECT_THROW(m_drawer->DrawItem(failing), std::runtime_error);
   EXPECT_EQ(failing.frameEnded, 1);
 
@@ -147,6 +152,28 @@ TEST_F(Drawer, HiderCoversEverythingOutsideTheSlideAtTheAmountsOpacity) {
   for (const auto& [x, y] : {std::pair{5, 5}, {150, 99}, {99, 150}, {300, 150}, {150, 200}, {399, 299}}) {
     EXPECT_TRUE(NearRgb(frame.GetPixel(x, y), hidden, 1)) << x << ", " << y;
   }
+}
+
+TEST_F(Drawer, LogicalViewportFillsTheWholeOutput) {
+  const TFloatRect viewport{100, 50, 300, 200};
+  m_drawer->SetViewport(&viewport, 400, 300);
+  const TBitmap frame = DrawFrame([](TDeviceDrawer& drawer) {
+    drawer.DrawBox(FlatRect(100, 50, 150, 100), SolidBox({255, 0, 0, 255}));
+  });
+  EXPECT_EQ(frame.GetPixel(0, 0).r, 255);
+  EXPECT_EQ(frame.GetPixel(99, 99).r, 255);
+  EXPECT_EQ(frame.GetPixel(101, 50).r, 0);
+  EXPECT_EQ(frame.GetPixel(50, 101).r, 0);
+}
+
+TEST_F(Drawer, LineIsOnePixelWide) {
+  const TBitmap frame = DrawFrame([](TDeviceDrawer& drawer) {
+    drawer.DrawLine({10, 50.5, 0}, {100, 50.5, 0}, MakeColor(255, 255, 255));
+  });
+  EXPECT_EQ(frame.GetPixel(50, 50).r, 255);
+  EXPECT_EQ(frame.GetPixel(50, 49).r, 0);
+  EXPECT_EQ(frame.GetPixel(50, 51).r, 0);
+  EXPECT_EQ(frame.GetPixel(5, 50).r, 0);
 }
 
 TEST_F(Drawer, OffsetMovesEverythingDrawn) {
@@ -396,6 +423,24 @@ TEST_F(Drawer, MaskedGroupIsMaskTimesContentAcrossOffScreenTiles) {
   EXPECT_TRUE(NearRgb(frame.GetPixel(1100, 150), {152, 50, 100, 255}, 2));
   EXPECT_TRUE(Near(frame.GetPixel(900, 150), {255, 0, 0, 255}, 0)) << "outside every mask";
   EXPECT_TRUE(Near(frame.GetPixel(1000, 99), {255, 0, 0, 255}, 0));
+}
+
+TEST_F(Drawer, NestedMaskedGroupShowsItsContentUnmasked) {
+  TFunctionItem inner([](TDeviceDrawer& drawer) {
+    drawer.DrawBox(FlatRect(0, 0, 400, 300), SolidBox({255, 0, 0, 255}));
+  });
+  const auto white = SolidPicture(8, 8, kWhite);
+  TMaskDraw innerMask;
+  innerMask.Picture.Bitmap = white;
+  innerMask.Placement = FlatRect(0, 0, 10, 10);
+  innerMask.Params = Plain();
+  TFunctionItem outer([&](TDeviceDrawer& drawer) { drawer.DrawMaskedGroup(inner, {&innerMask, 1}, nullptr); });
+  TMaskDraw outerMask = innerMask;
+  outerMask.Placement = FlatRect(0, 0, 100, 100);
+  const TBitmap frame =
+      DrawFrame([&](TDeviceDrawer& drawer) { drawer.DrawMaskedGroup(outer, {&outerMask, 1}, nullptr); });
+  EXPECT_TRUE(Near(frame.GetPixel(50, 50), {0, 0, 255, 255}, 0));
+  EXPECT_TRUE(Near(frame.GetPixel(150, 50), {0, 0, 0, 255}, 0));
 }
 
 TEST_F(Drawer, MaskedGroupShowsTheRepeatPatternBehindTheContent) {
