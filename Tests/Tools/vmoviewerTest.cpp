@@ -127,6 +127,15 @@ TEST(Vmoviewer, WithoutAnEndTheSequenceRunsToTheEndOfTheShow) {
   EXPECT_NE(run.Out.find("6 frame(s)"), std::string::npos) << run.Out;
 }
 
+TEST(Vmoviewer, AnOutputFolderThatCannotBeMadeFailsWithoutFrames) {
+  TScratchFolder folder;
+  const std::string project = folder.Write("Project.vmo", std::string(kProject));
+  const std::string blocker = folder.Write("taken", "a file where the folder should go");
+  const TRun run = Viewer(folder, "-exename '" + project + "' -render '" + blocker + "' -size 32x18");
+  EXPECT_EQ(run.ExitCode, 1);
+  EXPECT_NE(run.Err.find("cannot create the folder " + blocker), std::string::npos) << run.Err;
+}
+
 TEST(Vmoviewer, SingleTimesAreNamedByTheirTime) {
   TScratchFolder folder;
   const std::string project = folder.Write("Project.vmo", std::string(kProject));

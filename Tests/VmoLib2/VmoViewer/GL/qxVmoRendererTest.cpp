@@ -188,5 +188,20 @@ TEST(SlidesOnScreen, BothSlidesOnlyWhileTheTransitionRuns) {
   EXPECT_DOUBLE_EQ(DefaultRenderEnd(source), 4000);
 }
 
+TEST(SlidesOnScreen, ARepeatingShowGoesOnIntoItsNextPass) {
+  TScratchFolder folder;
+  std::string project = Project("");
+  project.replace(project.find("opt_repeat=stop"), 15, "opt_repeat=repeat");
+  std::string message;
+  auto show = OpenShowToRender(folder.Write("Project.vmo", project), false, message);
+  ASSERT_NE(show, nullptr) << message;
+  const TVmoSource& source = show->Source();
+  // One pass is the default end; after it the first slide comes again as
+  // show index 2, then the fade into its second slide.
+  EXPECT_DOUBLE_EQ(DefaultRenderEnd(source), 4000);
+  EXPECT_EQ(SlidesOnScreen(source, 4500), (std::vector<int>{2}));
+  EXPECT_EQ(SlidesOnScreen(source, 6500), (std::vector<int>{2, 3}));
+}
+
 } // namespace
 } // namespace qx
