@@ -104,6 +104,14 @@ TEST(VmopackDraw, PictureIsCentredScaledAndTurnedOnTheScreen) {
   EXPECT_EQ(frame.At(114, 50), 0xFF0000u);
   EXPECT_EQ(frame.At(70, 50), 0u) << "half the size";
 
+  const TRun faded = Vmopack(
+      {"draw", show, "halves.png", "--size", "200x100", "--mip", "1", "--opacity", "50", "--feather", "-o", out});
+  ASSERT_EQ(faded.exitCode, 0) << faded.out;
+  EXPECT_NE(faded.out.find("level 1"), std::string::npos) << faded.out;
+  frame = ReadFrame(out);
+  EXPECT_EQ(frame.At(75, 50), 0x800000u) << "half the red over black";
+  EXPECT_EQ(frame.At(125, 50), 0x000080u);
+
   const TRun bad = Vmopack({"draw", show, "halves.png", "--size", "0x5", "-o", out});
   EXPECT_EQ(bad.exitCode, 1);
   EXPECT_NE(bad.out.find("--size"), std::string::npos) << bad.out;

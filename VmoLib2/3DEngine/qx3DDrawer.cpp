@@ -70,6 +70,19 @@ TFloatRect GridCellRect(int width, int height, int columns, int rows, int frame)
   return {left, top, left + w, top + h};
 }
 
+// The mip level a picture is drawn from: the one asked for, kept between
+// level 0 and the first level of one pixel.
+int PictureLevel(const TPictureSource& picture, const TPictureDrawParams& params) {
+  if (!picture.Store) {
+    return 0;
+  }
+  int last = 0;
+  while (last < 31 && ((picture.Store->Width() >> last) > 1 || (picture.Store->Height() >> last) > 1)) {
+    ++last;
+  }
+  return std::clamp(params.MipLevel, 0, last);
+}
+
 bool IsEmpty(const TFloatRect& r) { return r.right <= r.left || r.bottom <= r.top; }
 
 int RoundHalfEven(double value) { return static_cast<int>(std::nearbyint(value)); }
@@ -374,7 +387,7 @@ TMultiTexture6* T3DDrawer::AcquireTexture(const TPictureSource& picture, const T
   std::shared_ptr<const TBitmap> bitmap;
   std::string key;
   if (picture.Store) {
-    const int level = std::max(0, params.MipLevel);
+    const int level = PictureLevel(picture, params);
     key = TTextureStore2::MultiTexKey(picture.Store->Id(), level, columns, rows);
     if (TMultiTexture6* cached = m_textureCache.Find(*picture.Store, key)) {
       return cached;
@@ -474,7 +487,7 @@ void T3DDrawer::DrawPictureWith(const TPictureSource& picture, const TPlacement&
   if (!m_screen->Renderer()) {
     return;
   }
-  const uint8_t alpha = OpacityToAlpha(params.Opacity);
+  const uint8_t alpha = static_cast<uint8_t>((OpacityToAlpha(params.Opacity) * params.Modulation.a + 127) / 255);
   if (picture.ReadyTexture) {
     TCustomTexture& texture = *picture.ReadyTexture;
     texture.SetOpacity(alpha);
@@ -495,7 +508,7 @@ void T3DDrawer::DrawPictureWith(const TPictureSource& picture, const TPlacement&
   } else if (!IsEmpty(picture.SourceRect)) {
     // The source rectangle is in full-size pixels; the level is 2^k
     // times smaller.
-    const double scale = picture.Store ? std::ldexp(1.0, -std::max(0, params.MipLevel)) : 1.0;
+    const double scale = std::ldexp(1.0, -PictureLevel(picture, params));
     const TFloatRect& s = picture.SourceRect;
     visible = {std::max(0.0, s.left * scale), std::max(0.0, s.top * scale),
                std::min(double(texture->Width()), s.right * scale), std::min(double(texture->Height()), s.bottom * scale)};
@@ -511,6 +524,7 @@ void T3DDrawer::DrawPictureWith(const TPictureSource& picture, const TPlacement&
   texture->SetMipMaps(Minified(shifted, width, height));
   texture->SetLodBias(params.MipBias);
   texture->SetPointFilter(params.Filtering == TFiltering::Nearest);
+  texture->SetModulation(MakeColor(params.Modulation.r, params.Modulation.g, params.Modulation.b));
   texture->SetSecondTexture(second);
   texture->Draw(shifted, visible);
   texture->SetSecondTexture(nullptr);

@@ -142,7 +142,7 @@ void TMultiTexture6::Draw(const TPlacement& placement, const TFloatRect& visible
   const TFloatRect wanted = whole ? TFloatRect{0, 0, double(Width()), double(Height())} : visible;
   const double wantedWidth = wanted.right - wanted.left;
   const double wantedHeight = wanted.bottom - wanted.top;
-  const T3DColor color = (uint32_t{m_opacity} << 24) | 0x00FFFFFF;
+  const T3DColor color = (uint32_t{m_opacity} << 24) | m_modulation;
   for (auto& owned : m_tiles) {
     TTextureTile& tile = *owned;
     // The tile's inner area in picture pixels: its used size less the frame.
@@ -158,7 +158,7 @@ void TMultiTexture6::Draw(const TPlacement& placement, const TFloatRect& visible
                        (part.right - wanted.left) / wantedWidth, (part.bottom - wanted.top) / wantedHeight);
     const TFloatRect texels{part.left - tile.OriginX(), part.top - tile.OriginY(), part.right - tile.OriginX(),
                             part.bottom - tile.OriginY()};
-    if (!m_feather && !m_second) {
+    if (!m_feather && !m_second && m_modulation == 0x00FFFFFF) {
       screen.DrawTexture(tile, texels, quad);
       continue;
     }

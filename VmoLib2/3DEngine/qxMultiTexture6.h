@@ -37,6 +37,9 @@ public:
   void SetFeather(bool on) { m_feather = on; }
   bool Feather() const { return m_feather; }
   void SetPointFilter(bool on) { m_pointFilter = on; }
+  // Multiplied into every texel's colour (0xRRGGBB; white leaves the
+  // picture as it is).
+  void SetModulation(T3DColor rgb) { m_modulation = rgb & 0x00FFFFFF; }
   // A second texture multiplied in on stage 1, sampled where each pixel
   // lands on the current target: its texel (0, 0) lies on target pixel
   // (x, y). The colour becomes picture x texture x vertex colour and the
@@ -77,6 +80,7 @@ private:
   float m_lodBias = 0;
   bool m_feather = false;
   bool m_pointFilter = false;
+  T3DColor m_modulation = 0x00FFFFFF;
   TCustomTexture* m_second = nullptr;
   TFloatPoint m_secondOrigin;
 };

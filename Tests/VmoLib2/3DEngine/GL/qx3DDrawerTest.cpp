@@ -93,6 +93,11 @@ TEST_F(Drawer, InitAndCloseLogAndRunTheRendererEvents) {
   EXPECT_TRUE(m_log->Has("T3DDrawer.RendererReadyEvent"));
   EXPECT_TRUE(m_drawer->Ready());
   EXPECT_EQ(m_readyCalls, 1);
+  if (m_drawer->ShaderLevel() > 0) {
+    EXPECT_GE(m_drawer->PixelShaderIndex(TPixelShaderKind::Yuv), 0);
+    EXPECT_GE(m_drawer->PixelShaderIndex(TPixelShaderKind::YuvField), 0);
+  }
+  EXPECT_EQ(m_drawer->PixelShaderIndex(TPixelShaderKind::Sharpen) >= 0, m_drawer->ShaderLevel() == 2);
   m_drawer->Close();
   EXPECT_TRUE(m_log->Has("T3DDrawer.Close"));
   EXPECT_TRUE(m_log->Has("T3DDrawer.RendererLostEvent"));
@@ -121,6 +126,22 @@ TEST_F(Drawer, OpacityPercentBecomesAlphaWithHalvesToEven) {
   EXPECT_EQ(frame.GetPixel(28, 8).r, 255);
   EXPECT_EQ(frame.GetPixel(48, 8).r, 0);
   EXPECT_EQ(frame.GetPixel(68, 8).r, 128);
+}
+
+TEST_F(Drawer, ModulationIsMultipliedIntoThePicture) {
+  const auto white = SolidPicture(16, 16, kWhite);
+  TPictureSource picture;
+  picture.Bitmap = white;
+  TPictureDrawParams tinted = Plain();
+  tinted.Modulation = {255, 0, 128, 255};
+  TPictureDrawParams faded = Plain();
+  faded.Modulation = {255, 255, 255, 128};
+  const TBitmap frame = DrawFrame([&](TDeviceDrawer& drawer) {
+    drawer.DrawPicture(picture, FlatRect(0, 0, 16, 16), tinted);
+    drawer.DrawPicture(picture, FlatRect(20, 0, 36, 16), faded);
+  });
+  EXPECT_TRUE(Near(frame.GetPixel(8, 8), {128, 0, 255, 255}, 1));
+  EXPECT_TRUE(NearRgb(frame.GetPixel(28, 8), {128, 128, 128, 255}, 1));
 }
 
 TEST_F(Drawer, SlideIsCentredInTheDeviceAndItsDesignSizeFillsIt) {
@@ -234,6 +255,18 @@ TEST_F(Drawer, PictureAtMipLevelOneLandsWhereItsPlacementSays) {
   EXPECT_EQ(frame.GetPixel(99, 60).r, 0);
   EXPECT_EQ(frame.GetPixel(228, 60).b, 0);
   EXPECT_EQ(frame.GetPixel(150, 114).r, 0);
+}
+
+TEST_F(Drawer, LevelBeyondTheSmallestDrawsTheOnePixelLevel) {
+  const TRefPtr<TBitmapStore> store = MemoryStore(*SolidPicture(64, 32, {0, 0, 255, 255}));
+  TPictureSource picture;
+  picture.Store = store.Get();
+  TPictureDrawParams params = Plain();
+  params.MipLevel = 1000000;
+  const TBitmap frame =
+      DrawFrame([&](TDeviceDrawer& drawer) { drawer.DrawPicture(picture, FlatRect(10, 10, 74, 42), params); });
+  EXPECT_TRUE(Near(frame.GetPixel(40, 20), {0, 0, 255, 255}, 0));
+  EXPECT_NE(m_drawer->TextureCache().Find(*store, TTextureStore2::MultiTexKey(store->Id(), 6, 1, 1)), nullptr);
 }
 
 TEST_F(Drawer, SourceRectangleInFullSizePixelsIsScaledToTheLevel) {
@@ -364,6 +397,24 @@ TEST_F(Drawer, LostDeviceIsRebuiltOnTheNextFrameWithThePictureCacheRestored) {
   EXPECT_EQ(m_readyCalls, 2);
   EXPECT_EQ(m_drawer->TextureCache().Find(*store, TTextureStore2::MultiTexKey(store->Id(), 0, 1, 1)), cached);
   EXPECT_EQ(MaxDifference(before, after, {0, 0, kWidth, kHeight}).value, 0);
+}
+
+TEST_F(Drawer, ResizedOutputRemakesTheDrawersResourcesForTheNewSize) {
+  m_device->SetBounds({0, 0, 600, 200});
+  const auto white = SolidPicture(8, 8, kWhite);
+  TMaskDraw mask;
+  mask.Picture.Bitmap = white;
+  mask.Placement = FlatRect(500, 50, 580, 150);
+  mask.Params = Plain();
+  TFunctionItem content([](TDeviceDrawer& drawer) {
+    drawer.DrawBox(FlatRect(0, 0, 600, 200), SolidBox({0, 255, 0, 255}));
+  });
+  const TBitmap frame = DrawFrame([&](TDeviceDrawer& drawer) { drawer.DrawMaskedGroup(content, {&mask, 1}, nullptr); });
+  EXPECT_EQ(m_drawer->DeviceRect(), (T3DRect{0, 0, 600, 200}));
+  EXPECT_EQ(m_lostCalls, 1);
+  EXPECT_EQ(m_readyCalls, 2);
+  ASSERT_EQ(frame.Width(), 600);
+  EXPECT_TRUE(Near(frame.GetPixel(550, 100), {0, 255, 0, 255}, 0)) << "masked content beyond the old width";
 }
 
 TEST_F(Drawer, ReadyTextureIsDrawnAsOneQuadWithTheObjectsOpacity) {
