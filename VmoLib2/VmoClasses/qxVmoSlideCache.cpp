@@ -25,7 +25,10 @@ void TSlideCache::ListChanged() const {
 bool TSlideCache::Prepare(double time) {
   const int first = m_producer->VisibleRange(time).First;
   // Computed wide so that the last index of a long repetition cannot wrap.
-  const int64_t last = static_cast<int64_t>(first) + m_capacity - 1;
+  int64_t last = static_cast<int64_t>(first) + m_capacity - 1;
+  // A show without slides has nothing but its lead-in to prepare.
+  if (m_producer->Source().SlideCount() <= 0)
+    last = std::min<int64_t>(last, -1);
   const auto outside = [first, last](const std::unique_ptr<TDrawContainer>& container) {
     return container->Index() < first || container->Index() > last;
   };

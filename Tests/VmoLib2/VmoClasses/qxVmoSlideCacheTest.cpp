@@ -127,6 +127,13 @@ TEST_F(SlideCache, SlideThatFailsLeavesAnEmptyContainer) {
   EXPECT_EQ(Created, (std::vector<int>{0, 1, 2})) << "the failed slide is not retried";
 }
 
+TEST_F(SlideCache, ShowWithoutSlidesPreparesOnlyItsLeadIn) {
+  const auto cache = MakeCache(3, "[Main]\nopt_scr_width=4\nopt_scr_height=3\n");
+  EXPECT_TRUE(cache->Prepare(5000));
+  EXPECT_FALSE(cache->Prepare(5000)) << "and does not raise for the slides it lacks";
+  EXPECT_EQ(Indexes(*cache), (std::vector<int>{-1}));
+}
+
 TEST_F(SlideCache, ClearEmptiesTheListOnce) {
   const auto cache = MakeCache(2);
   cache->Prepare(5000);
