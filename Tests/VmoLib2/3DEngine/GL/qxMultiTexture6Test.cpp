@@ -6,6 +6,7 @@
 #include "VmoLib2/3DEngine/qxBoxAntialiaser.h"
 #include "VmoLib2/3DEngine/qxMultiTexture6.h"
 
+#include <algorithm>
 #include <set>
 
 namespace qx::test {
@@ -89,6 +90,39 @@ TEST_F(MultiTexture, TiledPictureMatchesOneTextureAtOneToOneAndScaled) {
   // The untiled texture's own edge reads past the picture; compare inside.
   const TDifference diff = MaxDifference(expectedScaled, tiledScaled, {12, 9, 739, 517});
   EXPECT_LE(diff.value, 2) << "at " << diff.x << "," << diff.y;
+}
+
+TEST_F(MultiTexture, TiledPictureMatchesOneTextureInPerspective) {
+  const auto picture = NoisePicture(1000, 700, 9);
+  TMultiTexture6 multi(*m_manager);
+  multi.SetSource(picture, 1, 1, {0, 0, 1000, 700});
+  // A card turned about its vertical axis: the right edge stands deeper.
+  const TPlacement turned{{150.25, 80.5, 0}, {620, 0, 380}, {0, 560, 0}};
+  const TBitmap expected = DrawUntiled(*picture, turned);
+  const TBitmap tiled = DrawTiled(multi, turned);
+  const TPlacement inside = turned.Part(0.02, 0.02, 0.98, 0.98);
+  const TFloatPoint topLeft = m_screen->ToPixels(inside.At(0, 0));
+  const TFloatPoint bottomRight = m_screen->ToPixels(inside.At(1, 1));
+  const TFloatPoint topRight = m_screen->ToPixels(inside.At(1, 0));
+  const TFloatPoint bottomLeft = m_screen->ToPixels(inside.At(0, 1));
+  // The right edge is the short one: the rectangle between the right
+  // edge's top and bottom lies inside the card.
+  const T3DRect area{int(topLeft.x) + 1, int(std::max(topLeft.y, topRight.y)) + 1, int(topRight.x) - 1,
+                     int(std::min(bottomLeft.y, bottomRight.y)) - 1};
+  ASSERT_GT(area.Width(), 100);
+  ASSERT_GT(area.Height(), 100);
+  const TDifference diff = MaxDifference(expected, tiled, area);
+  EXPECT_LE(diff.value, 4) << "at " << diff.x << "," << diff.y;
+
+  // The same with feathered outer edges, over a white background where
+  // any hole along a seam would show.
+  multi.SetFeather(true);
+  Begin();
+  m_screen->Clear(MakeColor(255, 255, 255), false);
+  multi.Draw(turned);
+  const TBitmap feathered = Finish();
+  const TDifference featheredDiff = MaxDifference(expected, feathered, area);
+  EXPECT_LE(featheredDiff.value, 4) << "at " << featheredDiff.x << "," << featheredDiff.y;
 }
 
 TEST_F(MultiTexture, FeatheredEdgeFadesOverOnePixelButSeamsStayHard) {
