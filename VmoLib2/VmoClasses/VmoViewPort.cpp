@@ -1,8 +1,10 @@
 #include "VmoLib2/VmoClasses/VmoViewPort.h"
 
 #include "QxLib/qxIniStorage.h"
+#include "VmoLib2/3DEngine/qxDeviceDrawer.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace qx {
 
@@ -16,6 +18,20 @@ std::unique_ptr<TVmoObject> CreateViewPortKind(TVmoObject& parent, const std::st
     return std::make_unique<TVmoMask>(&parent, name);
   return nullptr;
 }
+
+// The non-mask children of a viewport as one item of the drawer's masked
+// group.
+class TViewPortContent : public TDrawItem {
+public:
+  using TDrawChildren = std::function<void(TDeviceDrawer&)>;
+  TViewPortContent(TDrawChildren draw, const TVmoObject& owner) : m_draw(std::move(draw)), m_owner(owner) {}
+  void Draw(TDeviceDrawer& drawer) override { m_draw(drawer); }
+  bool NeedsRedraw() const override { return m_owner.NeedsRedraw(); }
+
+private:
+  TDrawChildren m_draw;
+  const TVmoObject& m_owner;
+};
 
 } // namespace
 
@@ -82,8 +98,22 @@ void TVmoViewPort::Draw(TDeviceDrawer& drawer) {
   DrawMaskedGroup(drawer, masks);
 }
 
-void TVmoViewPort::DrawMaskedGroup(TDeviceDrawer& drawer, const std::vector<TMaskRecord>&) {
-  DrawContentChildren(drawer);
+void TVmoViewPort::DrawMaskedGroup(TDeviceDrawer& drawer, const std::vector<TMaskRecord>& masks) {
+  std::vector<TMaskDraw> draws;
+  draws.reserve(masks.size());
+  for (const TMaskRecord& record : masks) {
+    if (!record.Mask->Picture())
+      continue;
+    TMaskDraw draw;
+    draw.Picture.Store = record.Mask->Picture().Get();
+    draw.Placement = FramePlacement(record.Frame, record.PivotX, record.PivotY, record.Mask->Width(),
+                                    record.Mask->Height());
+    draw.Params = record.Mask->DrawParams();
+    draw.Params.Opacity = record.Opacity;
+    draws.push_back(std::move(draw));
+  }
+  TViewPortContent content([this](TDeviceDrawer& target) { DrawContentChildren(target); }, *this);
+  drawer.DrawMaskedGroup(content, draws, nullptr);
 }
 
 void TVmoViewPort::DrawContentChildren(TDeviceDrawer& drawer) {

@@ -111,7 +111,7 @@ void TBackgroundPicture::Update(TVmoObjectHost& host, const std::string& name, i
   const std::shared_ptr<const TBitmap> level = store->GetMipLevel(BackgroundHalvings(picture, drawn));
   if (!level || level->IsEmpty())
     return;
-  m_bitmap = std::make_unique<TBitmap>(ResizeBilinear(*level, drawn.Width, drawn.Height));
+  m_bitmap = std::make_shared<const TBitmap>(ResizeBilinear(*level, drawn.Width, drawn.Height));
 }
 
 } // namespace qx

@@ -63,8 +63,10 @@ public:
   // Makes the picture for the settings when they differ from the last ones;
   // a picture the host does not have leaves none. Decoding errors raise.
   void Update(TVmoObjectHost& host, const std::string& name, int32_t sizePercent, TSize slide);
-  // The reduced picture, or none.
+  // The reduced picture, or none. Shared so that the drawer can keep its
+  // tiles cached while the picture lives.
   const TBitmap* Bitmap() const { return m_bitmap.get(); }
+  const std::shared_ptr<const TBitmap>& SharedBitmap() const { return m_bitmap; }
   void Clear();
 
 private:
@@ -72,7 +74,7 @@ private:
   int32_t m_sizePercent = 0;
   TSize m_slide;
   bool m_made = false;
-  std::unique_ptr<TBitmap> m_bitmap;
+  std::shared_ptr<const TBitmap> m_bitmap;
 };
 
 } // namespace qx

@@ -1,8 +1,10 @@
 #include "VmoLib2/VmoClasses/qxVmoBox.h"
 
 #include "QxLib/qxIniStorage.h"
+#include "VmoLib2/3DEngine/qxDeviceDrawer.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace qx {
 
@@ -57,6 +59,36 @@ TBoxDrawParams TVmoBox::DrawParams() const {
   params.Antialiased = m_antialiased;
   params.Opacity = Opacity();
   return params;
+}
+
+void TVmoBox::PrepareResources() {
+  const TBoxDrawParams params = DrawParams();
+  const bool solid = params.Gradient == TGradientKind::Solid;
+  m_shadow.Prepare(Host(), Shadow().Enabled,
+                   ShapeShadowParams(*this, static_cast<int>(params.Gradient), params.Color1.a,
+                                     solid ? params.Color1.a : params.Color2.a));
+  TVmoObject::PrepareResources();
+}
+
+void TVmoBox::DrawContent(TDeviceDrawer& drawer) {
+  const TBoxDrawParams params = DrawParams();
+  if (!(params.Opacity > 0))
+    return;
+  m_shadow.Draw(drawer, *this, std::sqrt(static_cast<double>(Width()) * Height()), params.Opacity);
+  DrawShape(drawer, ObjectPlacement(*this), params);
+}
+
+void TVmoBox::DrawShape(TDeviceDrawer& drawer, const TPlacement& placement, const TBoxDrawParams& params) {
+  drawer.DrawBox(placement, params);
+}
+
+void TVmoFrame::DrawShape(TDeviceDrawer& drawer, const TPlacement& placement, const TBoxDrawParams& params) {
+  if (Width() <= 0 || Height() <= 0)
+    return;
+  const double line = std::max(1.0, std::min(Width(), Height()) * kFrameLineFraction);
+  const auto across = static_cast<float>(line / Width());
+  const auto down = static_cast<float>(line / Height());
+  drawer.DrawFrame(placement, across, down, across, down, params);
 }
 
 } // namespace qx

@@ -4,6 +4,7 @@
 
 #include "QxLib/qxColor.h"
 #include "VmoLib2/3DEngine/qxDrawParams.h"
+#include "VmoLib2/VmoClasses/qxVmoDrawing.h"
 #include "VmoLib2/VmoClasses/qxVmoObjects4.h"
 
 #include <cstdint>
@@ -30,8 +31,17 @@ public:
 
   TBoxDrawParams DrawParams() const;
 
+  // Asks for the shape shadow (a rectangle filled as the box's alphas say)
+  // when the shadow is on.
+  void PrepareResources() override;
+  const TObjectShadow& DropShadow() const { return m_shadow; }
+
 protected:
   void ReadSettings(const TIniIdentList& block) override;
+  // The shadow, then the shape.
+  void DrawContent(TDeviceDrawer& drawer) override;
+  // The filled rectangle at `placement`.
+  virtual void DrawShape(TDeviceDrawer& drawer, const TPlacement& placement, const TBoxDrawParams& params);
 
 private:
   TFillMode m_fillMode = TFillMode::Solid;
@@ -40,12 +50,19 @@ private:
   uint8_t m_alpha1 = 255;
   uint8_t m_alpha2 = 255;
   bool m_antialiased = false;
+  TObjectShadow m_shadow;
 };
 
-// A frame reads the same keys as a box and is drawn as its outline.
+// A frame reads the same keys as a box and is drawn as its outline: four
+// bars along the sides, each kFrameLineFraction of the shorter side thick
+// (at least one pixel of the base size).
 class TVmoFrame : public TVmoBox {
 public:
+  static constexpr double kFrameLineFraction = 0.1;
   using TVmoBox::TVmoBox;
+
+protected:
+  void DrawShape(TDeviceDrawer& drawer, const TPlacement& placement, const TBoxDrawParams& params) override;
 };
 
 } // namespace qx

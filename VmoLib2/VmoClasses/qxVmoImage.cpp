@@ -2,6 +2,7 @@
 
 #include "QxLib/Graphics/qxBitmapTags.h"
 #include "QxLib/qxIniStorage.h"
+#include "VmoLib2/3DEngine/qxDeviceDrawer.h"
 #include "VmoLib2/VmoClasses/qxVmoSlide.h"
 
 #include <algorithm>
@@ -110,6 +111,7 @@ void TVmoImage::PrepareResources() {
   else
     SetBaseSize({});
   ChooseMipLevel();
+  m_shadow.Prepare(Host(), Shadow().Enabled && m_picture, ShadowRequest());
   TVmoObject::PrepareResources();
 }
 
@@ -159,11 +161,79 @@ TPictureDrawParams TVmoImage::DrawParams() const {
   return params;
 }
 
+double TVmoImage::ShadowSizeMeasure() const { return std::sqrt(static_cast<double>(Width()) * Height()); }
+
+TShadowNameParams TVmoImage::ShadowRequest() const {
+  const TShadowSettings& shadow = Shadow();
+  TShadowNameParams params;
+  params.Width = Width() >> m_mipLevel;
+  params.Height = Height() >> m_mipLevel;
+  params.BaseAlpha = 0;
+  params.BlurSize = shadow.Size * ShadowSizeFactor();
+  params.ContourIndex = shadow.SpreadIndex;
+  params.Blue = shadow.Color.b;
+  params.Green = shadow.Color.g;
+  params.Red = shadow.Color.r;
+  params.Opacity = shadow.Opacity;
+  params.MipLevel = m_mipLevel;
+  params.Source = PictureName();
+  return params;
+}
+
+TFloatRect TVmoImage::SourceRect(TPlacement* placement) const {
+  if (!m_picture)
+    return {};
+  const bool sheet = m_animation.Columns > 1 || m_animation.Rows > 1;
+  if (!sheet && !m_border.CropOn)
+    return {};
+  const double cellWidth = static_cast<double>(m_picture->Width()) / m_animation.Columns;
+  const double cellHeight = static_cast<double>(m_picture->Height()) / m_animation.Rows;
+  const int32_t frame = std::clamp(m_frame.Frame, 0, m_animation.Columns * m_animation.Rows - 1);
+  const double left = (frame % m_animation.Columns) * cellWidth;
+  const double top = (frame / m_animation.Columns) * cellHeight;
+  TFloatRect rect{left, top, left + cellWidth, top + cellHeight};
+  if (!m_border.CropOn)
+    return rect;
+
+  // The crop rectangle is given in the pixels of a reference size (the cell
+  // itself when none is given).
+  const TCropRect& crop = m_border.Crop;
+  const double refWidth = crop.ReferenceWidth > 0 ? crop.ReferenceWidth : cellWidth;
+  const double refHeight = crop.ReferenceHeight > 0 ? crop.ReferenceHeight : cellHeight;
+  const double s0 = std::clamp(crop.Left / refWidth, 0.0, 1.0);
+  const double t0 = std::clamp(crop.Top / refHeight, 0.0, 1.0);
+  const double s1 = std::clamp(crop.Right / refWidth, 0.0, 1.0);
+  const double t1 = std::clamp(crop.Bottom / refHeight, 0.0, 1.0);
+  if (!(s1 > s0) || !(t1 > t0))
+    return rect;
+  if (placement)
+    *placement = placement->Part(s0, t0, s1, t1);
+  return {left + s0 * cellWidth, top + t0 * cellHeight, left + s1 * cellWidth, top + t1 * cellHeight};
+}
+
+void TVmoImage::DrawContent(TDeviceDrawer& drawer) {
+  if (!m_picture)
+    return;
+  const TPictureDrawParams params = DrawParams();
+  if (!(params.Opacity > 0))
+    return;
+  m_shadow.Draw(drawer, *this, ShadowSizeMeasure(), params.Opacity);
+  TPlacement placement = ObjectPlacement(*this);
+  TPictureSource source;
+  source.Store = m_picture.Get();
+  source.SourceRect = SourceRect(&placement);
+  drawer.DrawPicture(source, placement, params);
+}
+
 bool TVmoText::ClickThrough() const {
   return TVmoImage::ClickThrough() || dynamic_cast<const TVmoButton*>(Parent()) != nullptr;
 }
 
 double TVmoText::ShadowSizeFactor() const { return LevelHeight() / kShadowSizeDivisor * kTextShadowScale; }
+
+double TVmoText::ShadowSizeMeasure() const { return std::round(Height() * 3.0); }
+
+double TVmoButton::ShadowSizeMeasure() const { return Height() * 3.0; }
 
 double TVmoButton::ShadowSizeFactor() const { return LevelHeight() / kShadowSizeDivisor * kTextShadowScale; }
 

@@ -7,6 +7,7 @@
 
 #include "QxLib/qxColor.h"
 #include "VmoLib2/3DEngine/qxDrawParams.h"
+#include "VmoLib2/VmoClasses/qxVmoDrawing.h"
 #include "VmoLib2/VmoClasses/qxVmoObjects4.h"
 #include "VmoLib2/VmoClasses/qxVmoSpriteSheet.h"
 
@@ -89,6 +90,18 @@ public:
 
   // The size factor the drop shadow is requested with.
   virtual double ShadowSizeFactor() const;
+  // The size measure the drop shadow is placed with: sqrt(width x height)
+  // of the base size for pictures.
+  virtual double ShadowSizeMeasure() const;
+  // The shadow picture's request: the picture at the chosen mip level.
+  TShadowNameParams ShadowRequest() const;
+  const TObjectShadow& DropShadow() const { return m_shadow; }
+
+  // The part of the picture drawn now, in full-size picture pixels: the
+  // current sprite-sheet cell, cut to the crop rectangle when crop is on;
+  // empty for the whole picture. `placement` is narrowed to the cropped part
+  // of the object's rectangle.
+  TFloatRect SourceRect(TPlacement* placement = nullptr) const;
 
   // The current animation frame and pass.
   const TAnimationFrame& CurrentFrame() const { return m_frame; }
@@ -104,6 +117,8 @@ protected:
   int32_t LevelWidth() const;
   int32_t LevelHeight() const;
   void SetAntialiased(bool on) { SetSetting(m_antialiased, on); }
+  // The drop shadow, then the picture at its place.
+  void DrawContent(TDeviceDrawer& drawer) override;
 
 private:
   bool m_antialiased = true;
@@ -121,6 +136,7 @@ private:
   std::string m_openedName;
   int32_t m_mipLevel = 0;
   TAnimationFrame m_frame;
+  TObjectShadow m_shadow;
 };
 
 // A text; its picture and colours come with the text renderer. For now it
@@ -136,6 +152,8 @@ public:
   bool ClickThrough() const override;
   std::string PictureName() const override { return {}; }
   double ShadowSizeFactor() const override;
+  // The text height x 3, rounded.
+  double ShadowSizeMeasure() const override;
 
 protected:
   void ReadSettings(const TIniIdentList&) override {}
@@ -153,6 +171,8 @@ public:
   bool HasMouseStates() const override { return true; }
   std::string PictureName() const override { return {}; }
   double ShadowSizeFactor() const override;
+  // The base height x 3.
+  double ShadowSizeMeasure() const override;
 
 protected:
   void ReadSettings(const TIniIdentList&) override {}

@@ -1,9 +1,13 @@
 #include "VmoLib2/VmoClasses/qxVmoSlide.h"
 
+#include "QxLib/Graphics/qxBitmap.h"
 #include "QxLib/qxIniStorage.h"
+#include "VmoLib2/3DEngine/qxDeviceDrawer.h"
+#include "VmoLib2/VmoClasses/qxVmoDrawing.h"
 #include "VmoLib2/VmoClasses/VmoSlideEffect.h"
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
 #include <vector>
 
@@ -22,6 +26,12 @@ public:
 private:
   bool& m_flag;
 };
+
+// The solid and gradient backgrounds reach 2 pixels past the slide on every
+// side so that no seam shows at its edges.
+constexpr double kBackgroundMargin = 2;
+
+TRgba Opaque(TRgb color) { return {color.r, color.g, color.b, 255}; }
 
 } // namespace
 
@@ -127,6 +137,7 @@ void TVmoSlide::Draw(TDeviceDrawer& drawer) {
   m_drawnThisPass = true;
   try {
     UpdatePlacement();
+    ApplyViewport(drawer);
     DrawBackground(drawer);
   } catch (const std::exception&) {
     return;
@@ -140,7 +151,73 @@ void TVmoSlide::Draw(TDeviceDrawer& drawer) {
   }
 }
 
-void TVmoSlide::DrawBackground(TDeviceDrawer&) {}
+TFloatRect TVmoSlide::LogicalViewport() const {
+  const TVec3 camera = CameraPosition();
+  if (camera.x > 0 && camera.y > 0)
+    return {0, 0, std::round(2.0 * camera.x), std::round(2.0 * camera.y)};
+  return {0, 0, static_cast<double>(Width()), static_cast<double>(Height())};
+}
+
+void TVmoSlide::ApplyViewport(TDeviceDrawer& drawer) const {
+  const TFloatRect viewport = LogicalViewport();
+  drawer.SetViewport(&viewport, static_cast<int>(viewport.right), static_cast<int>(viewport.bottom));
+}
+
+void TVmoSlide::DrawBackground(TDeviceDrawer& drawer) {
+  if (!FrameValid() || Width() <= 0 || Height() <= 0)
+    return;
+  const float opacity = Opacity();
+  if (!(opacity > 0))
+    return;
+  const std::shared_ptr<const TBitmap>& picture = m_backgroundPicture.SharedBitmap();
+  if (m_background.Style == TBackgroundStyle::Picture && picture && !picture->IsEmpty()) {
+    DrawBackgroundTiles(drawer, picture, opacity);
+    return;
+  }
+  TBoxDrawParams params;
+  params.Opacity = opacity;
+  params.Color1 = Opaque(m_background.Color1);
+  params.Color2 = params.Color1;
+  if (m_background.Style == TBackgroundStyle::Gradient && m_background.Gradient != TGradientKind::Solid) {
+    params.Gradient = m_background.Gradient;
+    params.Color2 = Opaque(m_background.Color2);
+  }
+  drawer.DrawBox(FramePlacement(ObjectFrame(), PivotX() - kBackgroundMargin, PivotY() - kBackgroundMargin,
+                                Width() + 2 * kBackgroundMargin, Height() + 2 * kBackgroundMargin),
+                 params);
+}
+
+void TVmoSlide::DrawBackgroundTiles(TDeviceDrawer& drawer, const std::shared_ptr<const TBitmap>& picture,
+                                    float opacity) {
+  const TSize tile{picture->Width(), picture->Height()};
+  const TTileGrid grid = BackgroundTileGrid(BaseSize(), tile);
+  // Slide rectangle in the slide's own coordinates; each tile is cut to it.
+  const double left = PivotX();
+  const double top = PivotY();
+  const double right = left + Width();
+  const double bottom = top + Height();
+  const double centreX = left + Width() / 2.0;
+  const double centreY = top + Height() / 2.0;
+  TPictureDrawParams params;
+  params.Opacity = opacity;
+  params.Feathered = false;
+  for (int32_t row = grid.FirstRow; row <= grid.LastRow; ++row) {
+    for (int32_t column = grid.FirstColumn; column <= grid.LastColumn; ++column) {
+      const double tileLeft = centreX + column * tile.Width - tile.Width / 2.0;
+      const double tileTop = centreY + row * tile.Height - tile.Height / 2.0;
+      const double x0 = std::max(tileLeft, left);
+      const double y0 = std::max(tileTop, top);
+      const double x1 = std::min(tileLeft + tile.Width, right);
+      const double y1 = std::min(tileTop + tile.Height, bottom);
+      if (!(x1 > x0) || !(y1 > y0))
+        continue;
+      TPictureSource source;
+      source.Bitmap = picture;
+      source.SourceRect = {x0 - tileLeft, y0 - tileTop, x1 - tileLeft, y1 - tileTop};
+      drawer.DrawPicture(source, FramePlacement(ObjectFrame(), x0, y0, x1 - x0, y1 - y0), params);
+    }
+  }
+}
 
 void TVmoSlide::FrameEnded() {
   m_drawnThisPass = false;

@@ -5,6 +5,7 @@
 // mouse events into the states and actions of the objects on it.
 #pragma once
 
+#include "QxLib/qxGeometry.h"
 #include "VmoLib2/VmoClasses/qxVmoBackground.h"
 #include "VmoLib2/VmoClasses/qxVmoObjects4.h"
 #include "VmoLib2/VmoClasses/qxVmoSource2.h"
@@ -97,11 +98,23 @@ public:
   // A mouse event at (x, y) with the engine's state flags and button number.
   TMouseResult MouseEvent(TMouseEventKind kind, double x, double y, int stateFlags, int button);
 
+  // The part of the drawer's logical space the slide is drawn in: the
+  // slide's space is the output's, whose centre the camera faces, so the
+  // viewport spans twice the camera's x and y (the slide's own size when
+  // the camera gives none). Its size is also the design size.
+  TFloatRect LogicalViewport() const;
+
 protected:
-  // The background's drawing (solid quad, gradient or picture tiles).
+  // Hands the drawer the logical viewport and design size.
+  void ApplyViewport(TDeviceDrawer& drawer) const;
+  // The background's drawing: the slide's quad grown by 2 pixels, solid or
+  // as a gradient, or the picture tiled around the slide's centre and cut
+  // to the slide. A picture style without a picture fills solid.
   virtual void DrawBackground(TDeviceDrawer& drawer);
 
 private:
+  void DrawBackgroundTiles(TDeviceDrawer& drawer, const std::shared_ptr<const TBitmap>& picture, float opacity);
+
   TVmoObjectHost* m_host;
   int m_index = 0;
   int m_repetition = 0;

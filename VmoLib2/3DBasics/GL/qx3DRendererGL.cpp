@@ -1,6 +1,7 @@
 #include "VmoLib2/3DBasics/GL/qx3DRendererGL.h"
 
 #include "QxLib/qxLog.h"
+#include "VmoLib2/3DBasics/GL/qxGLMagnification.h"
 
 #include <algorithm>
 #include <chrono>
@@ -317,33 +318,54 @@ bool T3DRendererGL::DrawVertexList(std::span<T3DTexture* const> textures, uint32
     }
   }
   TGLDevStore* store = GLStore(*this);
-  TGLProgram* program = m_currentShader >= 0 ? store->PixelShader(m_shaders[m_currentShader]) : store->FixedFunction();
+  const T3DMatrix matrix = m_transforms[0] * m_transforms[1] * m_transforms[2];
+  std::array<bool, kGLMaxStages> levelZeroOnly{};
+  GLfloat lodBias[kGLMaxStages] = {};
+  TGLStageSetup setup;
+  if (m_currentShader < 0) {
+    setup.stages = stages;
+    setup.modulateColor = (flags & kDrawModulateColor) != 0;
+    setup.modulateAlpha = (flags & kDrawModulateAlpha) != 0;
+    for (int i = 0; i < stages; ++i) {
+      lodBias[i] = bound[i]->MipMaps() && m_maxAnisotropy > 0 ? bound[i]->LodBias() : 0.0f;
+      levelZeroOnly[i] = LevelZeroOnly(*bound[i], i, lodBias[i], matrix, *vertices);
+      // Sampling state belongs to the texture: one on two stages leaves
+      // its chain out only when both allow it.
+      for (int j = 0; j < i; ++j) {
+        if (bound[j] == bound[i] && !(levelZeroOnly[i] && levelZeroOnly[j])) {
+          levelZeroOnly[i] = levelZeroOnly[j] = false;
+        }
+      }
+    }
+    for (int i = 0; i < stages; ++i) {
+      if (bound[i]->Kind() == T3DTextureKind::RenderTargetXrgb) {
+        setup.keepAlphaMask |= static_cast<uint8_t>(1u << i);
+      }
+      if (levelZeroOnly[i]) {
+        lodBias[i] = 0;
+      }
+      if (lodBias[i] != 0) {
+        setup.lodBiasMask |= static_cast<uint8_t>(1u << i);
+      }
+    }
+  }
+  TGLProgram* program =
+      m_currentShader >= 0 ? store->PixelShader(m_shaders[m_currentShader]) : store->FixedFunction(setup);
   if (!program) {
     return Fail(T3DResult::Other);
   }
   glUseProgram(program->program);
-  const T3DMatrix matrix = m_transforms[0] * m_transforms[1] * m_transforms[2];
   // Row-major data read as column-major is the transpose, so the shader's
   // matrix * column vector equals row vector * matrix.
   glUniformMatrix4fv(program->matrix, 1, GL_FALSE, matrix.m.data());
   if (m_currentShader >= 0) {
     glUniform4fv(program->constants, kPixelShaderRegisters, m_constants.data());
-  } else {
-    GLint keepAlpha[kGLMaxStages] = {};
-    GLfloat lodBias[kGLMaxStages] = {};
-    for (int i = 0; i < stages; ++i) {
-      keepAlpha[i] = bound[i]->Kind() == T3DTextureKind::RenderTargetXrgb;
-      lodBias[i] = bound[i]->MipMaps() && m_maxAnisotropy > 0 ? bound[i]->LodBias() : 0.0f;
-    }
-    glUniform1i(program->stages, stages);
-    glUniform1i(program->modulateColor, (flags & kDrawModulateColor) != 0);
-    glUniform1i(program->modulateAlpha, (flags & kDrawModulateAlpha) != 0);
-    glUniform1iv(program->keepAlpha, kGLMaxStages, keepAlpha);
+  } else if (setup.lodBiasMask != 0) {
     glUniform1fv(program->lodBias, kGLMaxStages, lodBias);
   }
   for (int i = 0; i < stages; ++i) {
     glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(i));
-    bound[i]->ApplySampling(m_maxAnisotropy);
+    bound[i]->ApplySampling(m_maxAnisotropy, levelZeroOnly[i]);
   }
   glBindVertexArray(store->VertexArray());
   glBindBuffer(GL_ARRAY_BUFFER, vertices->Buffer());
@@ -363,6 +385,7 @@ bool T3DRendererGL::DrawVertexList(std::span<T3DTexture* const> textures, uint32
   }
   glDrawArrays(PrimitiveMode(vertices->Primitive()), vertices->FirstVertex(),
                VertexCountFor(vertices->Primitive(), vertices->PrimitiveCount()));
+  vertices->MarkDrawn();
   for (int i = stages - 1; i >= 0; --i) {
     glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(i));
     glBindTexture(GL_TEXTURE_2D, 0);
@@ -370,6 +393,19 @@ bool T3DRendererGL::DrawVertexList(std::span<T3DTexture* const> textures, uint32
   glBindBuffer(GL_ARRAY_BUFFER, 0);
   glBindVertexArray(0);
   return CheckGL();
+}
+
+bool T3DRendererGL::LevelZeroOnly(const T3DTextureGL& texture, int stage, float lodBias, const T3DMatrix& matrix,
+                                  const T3DVertexListGL& list) const {
+  // A positive bias lifts even a one-to-one draw onto the mip chain.
+  if (!texture.SamplesMips(m_maxAnisotropy) || lodBias > 0) {
+    return false;
+  }
+  const TGLStageTexels texels{std::min(stage, std::max(list.Layout().texPairs - 1, 0)), texture.Width(),
+                              texture.Height()};
+  return list.Layout().texPairs > 0 &&
+         !DrawShrinksTexture(list.Vertices(), list.Primitive(), list.FirstVertex(), list.PrimitiveCount(), matrix,
+                             m_viewport.Width(), m_viewport.Height(), texels);
 }
 
 std::unique_ptr<T3DTexture> T3DRendererGL::CreateTexture(T3DTextureKind kind, int width, int height, bool mipMaps) {

@@ -60,6 +60,10 @@ private:
   bool DeviceLostCheck();
   bool CheckGL();
   void BindTarget();
+  // Whether the stage's mip chain can be left out of this draw: it never
+  // shows the texture smaller than its own size.
+  bool LevelZeroOnly(const T3DTextureGL& texture, int stage, float lodBias, const T3DMatrix& matrix,
+                     const T3DVertexListGL& list) const;
 
   T3DRendererParams m_params;
   std::unique_ptr<T3DSurfaceGL> m_backBuffer;

@@ -313,12 +313,12 @@ bool T3DTextureGL::PreLoad() {
   return Succeed();
 }
 
-void T3DTextureGL::ApplySampling(float maxAnisotropy) const {
+void T3DTextureGL::ApplySampling(float maxAnisotropy, bool levelZeroOnly) const {
   glBindTexture(GL_TEXTURE_2D, m_texture);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, AddressOf(m_addressU));
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, AddressOf(m_addressV));
   const bool linear = m_filter == T3DFilter::Linear;
-  const bool mipmapped = linear && m_mipMaps && m_levels > 1 && maxAnisotropy > 0;
+  const bool mipmapped = SamplesMips(maxAnisotropy) && !levelZeroOnly;
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, linear ? GL_LINEAR : GL_NEAREST);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
                   mipmapped ? GL_LINEAR_MIPMAP_LINEAR : (linear ? GL_LINEAR : GL_NEAREST));

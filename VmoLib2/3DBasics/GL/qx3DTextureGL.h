@@ -95,8 +95,14 @@ public:
   bool MipMaps() const { return m_mipMaps; }
   float LodBias() const { return m_lodBias; }
   // Binds the texture to the active unit with its sampling state;
-  // `maxAnisotropy` 0 means the device has no anisotropic filtering.
-  void ApplySampling(float maxAnisotropy) const;
+  // `maxAnisotropy` 0 means the device has no anisotropic filtering. With
+  // `levelZeroOnly` (a draw that shrinks the texture nowhere) the mip chain
+  // is left out.
+  void ApplySampling(float maxAnisotropy, bool levelZeroOnly = false) const;
+  // Whether ApplySampling lets the texture read its mip levels.
+  bool SamplesMips(float maxAnisotropy) const {
+    return m_filter == T3DFilter::Linear && m_mipMaps && m_levels > 1 && maxAnisotropy > 0;
+  }
 
 protected:
   void ReleaseDeviceObjects() override;

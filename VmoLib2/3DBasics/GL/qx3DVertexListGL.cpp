@@ -1,5 +1,6 @@
 #include "VmoLib2/3DBasics/GL/qx3DVertexListGL.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace qx {
@@ -60,12 +61,25 @@ bool T3DVertexListGL::Fill(int firstVertex, std::span<const T3DVertex> source, i
   if (!GLStore(*this)->Bind()) {
     return Fail(T3DResult::Other);
   }
-  std::vector<uint8_t> bytes(static_cast<size_t>(count) * m_layout.stride);
-  for (int i = 0; i < count; ++i) {
-    m_layout.Pack(source[static_cast<size_t>(firstSource + i)], bytes.data() + static_cast<size_t>(i) * m_layout.stride);
+  m_vertices.resize(static_cast<size_t>(m_count));
+  std::copy_n(source.begin() + firstSource, count, m_vertices.begin() + firstVertex);
+  m_filledEnd = std::max(m_filledEnd, firstVertex + count);
+  // Writing into storage a queued draw still reads makes the driver wait
+  // for that draw. Once drawn, the list moves to fresh storage instead and
+  // takes every vertex filled so far along.
+  const bool fresh = m_drawn;
+  const int from = fresh ? 0 : firstVertex;
+  const int to = fresh ? m_filledEnd : firstVertex + count;
+  std::vector<uint8_t> bytes(static_cast<size_t>(to - from) * m_layout.stride);
+  for (int i = from; i < to; ++i) {
+    m_layout.Pack(m_vertices[static_cast<size_t>(i)], bytes.data() + static_cast<size_t>(i - from) * m_layout.stride);
   }
   glBindBuffer(GL_ARRAY_BUFFER, m_buffer);
-  glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(firstVertex) * m_layout.stride,
+  if (fresh) {
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(m_count) * m_layout.stride, nullptr, GL_DYNAMIC_DRAW);
+    m_drawn = false;
+  }
+  glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(from) * m_layout.stride,
                   static_cast<GLsizeiptr>(bytes.size()), bytes.data());
   glBindBuffer(GL_ARRAY_BUFFER, 0);
   if (glGetError() != GL_NO_ERROR) {

@@ -4,6 +4,8 @@
 
 #include "VmoLib2/3DBasics/GL/qxGLDevStore.h"
 
+#include <vector>
+
 namespace qx {
 
 class T3DVertexListGL final : public T3DVertexList {
@@ -21,6 +23,11 @@ public:
   T3DPrimitive Primitive() const { return m_primitive; }
   int FirstVertex() const { return m_firstVertex; }
   int PrimitiveCount() const { return m_primitiveCount; }
+  // What Fill wrote, kept for the renderer's checks on the CPU; vertices
+  // never filled read as default vertices.
+  std::span<const T3DVertex> Vertices() const { return m_vertices; }
+  // Called by the renderer after each draw from this list.
+  void MarkDrawn() { m_drawn = true; }
 
 protected:
   void ReleaseDeviceObjects() override;
@@ -32,6 +39,9 @@ private:
   T3DPrimitive m_primitive = T3DPrimitive::TriangleList;
   int m_firstVertex = 0;
   int m_primitiveCount = 0;
+  std::vector<T3DVertex> m_vertices;
+  int m_filledEnd = 0;
+  bool m_drawn = false;
 };
 
 } // namespace qx

@@ -13,7 +13,7 @@ TGLDevStore::~TGLDevStore() {
   // with the context.
   Bind();
   Drop();
-  m_fixedFunction.reset();
+  m_fixedFunction.clear();
   for (auto& shader : m_pixelShaders) {
     shader.reset();
   }
@@ -25,18 +25,19 @@ TGLDevStore::~TGLDevStore() {
   }
 }
 
-TGLProgram* TGLDevStore::FixedFunction() {
-  if (m_fixedFunction) {
-    return m_fixedFunction.get();
+TGLProgram* TGLDevStore::FixedFunction(const TGLStageSetup& setup) {
+  auto& slot = m_fixedFunction[setup.Key()];
+  if (slot) {
+    return slot.get();
   }
   auto program = std::make_unique<TGLProgram>();
   std::string error;
-  if (!BuildFixedFunctionProgram(*program, error)) {
+  if (!BuildFixedFunctionProgram(setup, *program, error)) {
     Log().WriteLine("TGLDevStore.FixedFunction: " + error);
     return nullptr;
   }
-  m_fixedFunction = std::move(program);
-  return m_fixedFunction.get();
+  slot = std::move(program);
+  return slot.get();
 }
 
 TGLProgram* TGLDevStore::PixelShader(TPixelShaderKind kind) {

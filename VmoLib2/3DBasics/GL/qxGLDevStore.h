@@ -7,6 +7,7 @@
 #include "VmoLib2/3DBasics/qx3DDevStore.h"
 
 #include <array>
+#include <map>
 #include <memory>
 
 namespace qx {
@@ -20,8 +21,9 @@ public:
   // Makes the context current; false when it cannot be.
   bool Bind() { return m_context->MakeCurrent(); }
 
-  // The program of the fixed-function stages, compiled on first use.
-  TGLProgram* FixedFunction();
+  // The program of the fixed-function stages for `setup`, compiled on
+  // first use of that setup.
+  TGLProgram* FixedFunction(const TGLStageSetup& setup);
   // The program of a pixel shader, compiled once per context.
   TGLProgram* PixelShader(TPixelShaderKind kind);
 
@@ -36,7 +38,7 @@ public:
 
 private:
   std::unique_ptr<TGLContext> m_context;
-  std::unique_ptr<TGLProgram> m_fixedFunction;
+  std::map<uint32_t, std::unique_ptr<TGLProgram>> m_fixedFunction;
   std::array<std::unique_ptr<TGLProgram>, kPixelShaderKinds> m_pixelShaders;
   GLuint m_readFramebuffer = 0;
   GLuint m_vertexArray = 0;

@@ -50,30 +50,6 @@ uniform sampler2D u_s3;
 out vec4 o_color;
 )";
 
-const char* const kFixedFunction = R"(
-uniform int u_stages;
-uniform bool u_modulateColor;
-uniform bool u_modulateAlpha;
-uniform bool u_keepAlpha[4];
-uniform float u_lodBias[4];
-vec4 Stage(vec4 current, vec4 texel, bool keepAlpha) {
-  vec3 rgb = u_modulateColor ? texel.rgb * current.rgb : texel.rgb;
-  float a = texel.a;
-  if (u_modulateAlpha) {
-    a = keepAlpha ? current.a : texel.a * current.a;
-  }
-  return vec4(rgb, a);
-}
-void main() {
-  vec4 c = v_color;
-  if (u_stages > 0) c = Stage(c, texture(u_s0, v_tex0, u_lodBias[0]), u_keepAlpha[0]);
-  if (u_stages > 1) c = Stage(c, texture(u_s1, v_tex1, u_lodBias[1]), u_keepAlpha[1]);
-  if (u_stages > 2) c = Stage(c, texture(u_s2, v_tex2, u_lodBias[2]), u_keepAlpha[2]);
-  if (u_stages > 3) c = Stage(c, texture(u_s3, v_tex3, u_lodBias[3]), u_keepAlpha[3]);
-  o_color = c;
-}
-)";
-
 // Chroma bytes are centred on 128, which a byte texture reads as 128/255:
 // subtracting exactly that keeps grey input free of a colour cast.
 const char* const kYuvCommon = R"(
@@ -123,6 +99,21 @@ void main() {
 }
 )";
 
+// The fixed-function stages written out for one setup: only the stages in
+// use are sampled and every choice is made here rather than per pixel.
+std::string FixedFunctionSource(const TGLStageSetup& setup) {
+  std::string source = "uniform float u_lodBias[4];\nvoid main() {\n  vec4 c = v_color;\n  vec4 t;\n";
+  for (int i = 0; i < setup.stages; ++i) {
+    const std::string stage = std::to_string(i);
+    source += "  t = texture(u_s" + stage + ", v_tex" + stage;
+    source += setup.HasLodBias(i) ? ", u_lodBias[" + stage + "]);\n" : ");\n";
+    const std::string rgb = setup.modulateColor ? "t.rgb * c.rgb" : "t.rgb";
+    const std::string alpha = !setup.modulateAlpha ? "t.a" : (setup.KeepsAlpha(i) ? "c.a" : "t.a * c.a");
+    source += "  c = vec4(" + rgb + ", " + alpha + ");\n";
+  }
+  return source + "  o_color = c;\n}\n";
+}
+
 GLuint Compile(GLenum type, const std::string& source, std::string& error) {
   const GLuint shader = glCreateShader(type);
   const char* text = source.c_str();
@@ -167,10 +158,6 @@ bool Link(const std::string& fragmentBody, TGLProgram& out, std::string& error) 
   }
   out.program = program;
   out.matrix = glGetUniformLocation(program, "u_matrix");
-  out.stages = glGetUniformLocation(program, "u_stages");
-  out.modulateColor = glGetUniformLocation(program, "u_modulateColor");
-  out.modulateAlpha = glGetUniformLocation(program, "u_modulateAlpha");
-  out.keepAlpha = glGetUniformLocation(program, "u_keepAlpha");
   out.lodBias = glGetUniformLocation(program, "u_lodBias");
   out.constants = glGetUniformLocation(program, "c");
   glUseProgram(program);
@@ -189,8 +176,17 @@ TGLProgram::~TGLProgram() {
   }
 }
 
-bool BuildFixedFunctionProgram(TGLProgram& out, std::string& error) {
-  return Link(kFixedFunction, out, error);
+uint32_t TGLStageSetup::Key() const {
+  return static_cast<uint32_t>(stages) | (modulateColor ? 1u << 3 : 0u) | (modulateAlpha ? 1u << 4 : 0u) |
+         uint32_t{keepAlphaMask} << 5 | uint32_t{lodBiasMask} << 9;
+}
+
+bool BuildFixedFunctionProgram(const TGLStageSetup& setup, TGLProgram& out, std::string& error) {
+  if (setup.stages < 0 || setup.stages > kGLMaxStages) {
+    error = "stage count out of range";
+    return false;
+  }
+  return Link(FixedFunctionSource(setup), out, error);
 }
 
 bool BuildPixelShaderProgram(TPixelShaderKind kind, TGLProgram& out, std::string& error) {

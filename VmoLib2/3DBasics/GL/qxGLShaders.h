@@ -6,6 +6,7 @@
 
 #include <GLES3/gl3.h>
 
+#include <cstdint>
 #include <string>
 
 namespace qx {
@@ -24,10 +25,6 @@ enum TGLAttribute : GLuint {
 struct TGLProgram {
   GLuint program = 0;
   GLint matrix = -1;
-  GLint stages = -1;
-  GLint modulateColor = -1;
-  GLint modulateAlpha = -1;
-  GLint keepAlpha = -1; // array of kGLMaxStages
   GLint lodBias = -1;   // array of kGLMaxStages
   GLint constants = -1; // vec4 c[kPixelShaderRegisters]
 
@@ -39,8 +36,25 @@ struct TGLProgram {
   void Forget() { program = 0; }
 };
 
-// Compiles the fixed-function program; false with `error` on failure.
-bool BuildFixedFunctionProgram(TGLProgram& out, std::string& error);
+// What one fixed-function draw asks of the texture stages. Each setup gets
+// a program of its own, so a pixel pays for no stage and no branch it does
+// not use.
+struct TGLStageSetup {
+  int stages = 0; // 0 .. kGLMaxStages
+  bool modulateColor = false;
+  bool modulateAlpha = false;
+  uint8_t keepAlphaMask = 0; // per stage: alpha passes through unchanged
+  uint8_t lodBiasMask = 0;   // per stage: sampled with the u_lodBias value
+
+  bool KeepsAlpha(int stage) const { return (keepAlphaMask >> stage) & 1; }
+  bool HasLodBias(int stage) const { return (lodBiasMask >> stage) & 1; }
+  // Tells setups apart; equal setups have equal keys.
+  uint32_t Key() const;
+};
+
+// Compiles the fixed-function program of `setup`; false with `error` on
+// failure.
+bool BuildFixedFunctionProgram(const TGLStageSetup& setup, TGLProgram& out, std::string& error);
 // Compiles the pixel shader of `kind`.
 bool BuildPixelShaderProgram(TPixelShaderKind kind, TGLProgram& out, std::string& error);
 
