@@ -3,9 +3,11 @@
 #include "QxLib/qxExceptions.h"
 #include "Tests/VmoLib2/3DEngine/GL/qxDrawerTestSupport.h"
 #include "VmoLib2/3DEngine/qx3DYUV.h"
+#include "VmoLib2/3DEngine/qxD3DEffecter.h"
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace qx::test {
 namespace {
@@ -124,6 +126,20 @@ TEST_F(DrawerVideo, DeviceLossSuspendsImagesUntilTheRendererIsBack) {
       DrawFrame([&](TDeviceDrawer& drawer) { drawer.DrawVideo(*image, FlatRect(0, 0, 32, 32), {}); });
   EXPECT_TRUE(NearRgb(frame.GetPixel(16, 16), YuvToRgb(kY, kU, kV), 2));
   EXPECT_TRUE(image->NeedsRefill());
+}
+
+TEST_F(DrawerVideo, ResizingTheWindowKeepsImagesWritableAndRemakesTheEffecter) {
+  TRefPtr<TYUVImage> image = m_drawer->MakeYUVImage(8, 8);
+  auto& yuv = dynamic_cast<T3DYUV&>(*image);
+  std::optional<bool> suspendedWhenLost;
+  m_drawer->SetLostCallback([&] { suspendedWhenLost = yuv.Suspended(); });
+  m_device->SetBounds({0, 0, 320, 200});
+  DrawFrame([](TDeviceDrawer&) {});
+  ASSERT_TRUE(m_drawer->Ready());
+  ASSERT_TRUE(suspendedWhenLost.has_value()) << "the renderer was remade";
+  EXPECT_FALSE(*suspendedWhenLost) << "a change between two windowed states keeps the planes";
+  ASSERT_NE(m_drawer->Effecter(), nullptr);
+  EXPECT_EQ(m_drawer->Effecter()->Area(), (T3DRect{0, 0, 320, 200}));
 }
 
 TEST_F(DrawerVideo, CloseSuspendsAndTheNextFrameResumes) {
