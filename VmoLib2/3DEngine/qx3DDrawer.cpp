@@ -215,11 +215,8 @@ void T3DDrawer::RendererReadyEvent() {
   m_shaderLevel = m_engine.ShaderLevel(m_screen->Adapter());
   m_luminanceTextures = renderer->SupportsLuminanceTextures();
   CompileShaders(*renderer);
-  {
-    const std::lock_guard lock(m_lock);
-    for (const TRefPtr<T3DYUV>& image : m_videoImages) {
-      image->Resume();
-    }
+  for (const TRefPtr<T3DYUV>& image : VideoImages()) {
+    image->Resume();
   }
   Log().WriteLine("T3DDrawer.RendererReadyEvent");
   m_ready = true;
@@ -256,8 +253,8 @@ void T3DDrawer::RendererLostEvent() {
   // Between two windowed states the planes in memory stay valid and the
   // video goes on writing them.
   if (!m_screen->WindowedChange()) {
-    const std::lock_guard lock(m_lock);
-    for (const TRefPtr<T3DYUV>& image : m_videoImages) {
+    // Without the drawer's lock: suspending waits for writers.
+    for (const TRefPtr<T3DYUV>& image : VideoImages()) {
       image->Suspend();
     }
   }
@@ -748,6 +745,11 @@ void T3DDrawer::DropVideoImages(bool all) {
   });
 }
 
+std::vector<TRefPtr<T3DYUV>> T3DDrawer::VideoImages() const {
+  const std::lock_guard lock(m_lock);
+  return m_videoImages;
+}
+
 int T3DDrawer::VideoImageCount() const {
   const std::lock_guard lock(m_lock);
   return static_cast<int>(m_videoImages.size());
@@ -851,8 +853,8 @@ void T3DDrawer::DrawMaskedTile(TDrawItem& content, std::span<const TMaskDraw> ma
     // What the transition slide shows so far lies in the effecter's target
     // being drawn, whose top-left is the effect area's origin.
     const T3DRect& area = m_effecter->Area();
-    CopyToTarget(m_effecter->CurrentTarget(), {tile.left - area.left, tile.top - area.top, tile.right - area.left,
-                                         tile.bottom - area.top}, texels);
+    const T3DRect drawn{tile.left - area.left, tile.top - area.top, tile.right - area.left, tile.bottom - area.top};
+    CopyToTarget(m_effecter->CurrentTarget(), drawn, texels);
   } else if (m_sharpening && m_sharpenTarget) {
     CopyToTarget(*m_sharpenTarget, tile, texels);
   }

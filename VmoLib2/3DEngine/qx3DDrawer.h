@@ -137,6 +137,7 @@ private:
   bool Minified(const TPlacement& placement, double width, double height) const;
   void RunPendingPreloads();
   void DrawBorder(const TPlacement& placement, const TPictureDrawParams& params);
+  std::vector<TRefPtr<T3DYUV>> VideoImages() const;
   // Ends and forgets the video images nobody else holds (all with `all`).
   void DropVideoImages(bool all);
   // Draws a slide into the effecter's pushed target with the slide
