@@ -112,15 +112,8 @@ int RunDraw(const TCommandArgs& arguments) {
   ExpectPositional(args, 2);
   const std::string& name = args[1];
 
-  const std::unique_ptr<TVmoShowLocator> show = OpenShowOrFail(args[0]);
-  std::unique_ptr<TStream> stream = show->Accessor().OpenStream(name);
-  if (!stream)
-    throw EQxError("Picture \"" + name + "\" not found");
-  std::optional<TImage> image = PictureLoaders().Open(std::move(stream), name);
-  if (!image)
-    throw EQxError("Picture \"" + name + "\" cannot be decoded");
-  image->SetOrientation(show->Accessor().Source().PictureOrientation(name));
-  TBitmapStore& store = image->Store();
+  TImage image = OpenPackagePicture(args[0], name);
+  TBitmapStore& store = image.Store();
 
   T3DEngineGL::Instance().SetForceHeadless(true);
   TDrawDevice device({0, 0, width, height});

@@ -67,16 +67,9 @@ int RunPicture(const TCommandArgs& arguments) {
   ExpectPositional(args, 2);
   const std::string& name = args[1];
 
-  const std::unique_ptr<TVmoShowLocator> show = OpenShowOrFail(args[0]);
-  std::unique_ptr<TStream> stream = show->Accessor().OpenStream(name);
-  if (!stream)
-    throw EQxError("Picture \"" + name + "\" not found");
-  std::optional<TImage> image = PictureLoaders().Open(std::move(stream), name);
-  if (!image)
-    throw EQxError("Picture \"" + name + "\" cannot be decoded");
-  image->SetOrientation(show->Accessor().Source().PictureOrientation(name));
+  TImage image = OpenPackagePicture(args[0], name);
 
-  TBitmapStore& store = image->Store();
+  TBitmapStore& store = image.Store();
   const TPixelFormat format = HasAlpha(store.PixelFormat()) ? TPixelFormat::Bgra32 : TPixelFormat::Bgr24;
   const std::shared_ptr<const TBitmap> bitmap = store.GetMipLevel(level, format);
   WritePng(*bitmap, *out);

@@ -38,6 +38,9 @@ bool TSlideCache::Prepare(double time) {
     const auto drop = std::find_if(m_containers.begin(), m_containers.end(), outside);
     if (drop == m_containers.end())
       break;
+    // The owner learns of the shorter list before the slide is freed, so a
+    // list it still draws never holds a freed slide.
+    std::unique_ptr<TDrawContainer> dropping = std::move(*drop);
     m_containers.erase(drop);
     dropped = true;
     ListChanged();
@@ -65,9 +68,11 @@ bool TSlideCache::Prepare(double time) {
 void TSlideCache::Clear() {
   if (m_containers.empty())
     return;
+  std::vector<std::unique_ptr<TDrawContainer>> dropping = std::move(m_containers);
   m_containers.clear();
-  m_producer->Host().ReleaseUnusedPictures();
   ListChanged();
+  dropping.clear();
+  m_producer->Host().ReleaseUnusedPictures();
 }
 
 std::vector<TDrawContainer*> TSlideCache::Containers() const {

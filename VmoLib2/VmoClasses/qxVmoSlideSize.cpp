@@ -14,12 +14,6 @@ namespace {
 // The project version from which the design size gives the aspect.
 constexpr int kCurrentMinorVersion = 13;
 
-int32_t RoundToInt(double value) {
-  if (!std::isfinite(value))
-    return 0;
-  return static_cast<int32_t>(std::clamp(std::round(value), -2147483647.0, 2147483647.0));
-}
-
 // The design size fitted into the output without enlarging it.
 TSize FixedSlideSize(TSize output, TSize design) {
   const double outputAspect = static_cast<double>(output.Width) / output.Height;
@@ -75,6 +69,12 @@ TSize LimitSlideSize(TSize size) {
 }
 
 } // namespace
+
+int32_t RoundToInt(double value) {
+  if (!std::isfinite(value))
+    return 0;
+  return static_cast<int32_t>(std::clamp(std::round(value), -2147483647.0, 2147483647.0));
+}
 
 double ShowAspect(const TIniIdentList& mainSection, TSize output) {
   if (mainSection.ReadInteger("MinorVersion", kCurrentMinorVersion) >= kCurrentMinorVersion) {

@@ -26,6 +26,10 @@ constexpr double kDefaultAspect = 1.333333333;
 // (the default) take "opt_scr_width" / "opt_scr_height" and raise the
 // assertion "ZeroSize of Presentation!" for a height of 0 or less; older
 // ones take the output's aspect, replaced by "opt_scr_ratio" when present.
+// Rounds to the nearest integer; values beyond int32 are clamped and NaN
+// gives 0, so odd project values cannot overflow a size.
+int32_t RoundToInt(double value);
+
 double ShowAspect(const TIniIdentList& mainSection, TSize output);
 
 struct TSlideSizeParams {

@@ -4,6 +4,7 @@
 #include "QxLib/qxIniStorage.h"
 #include "QxLib/qxLog.h"
 #include "VmoLib2/VmoClasses/VmoSlideEffect.h"
+#include "VmoLib2/VmoClasses/qxVmoSlideSize.h"
 
 #include <algorithm>
 #include <climits>
@@ -15,12 +16,6 @@ namespace {
 
 // More custom dialogs than this are not looked through.
 constexpr int kMaxCustomDialogs = 10000;
-
-int32_t RoundToInt(double value) {
-  if (!std::isfinite(value))
-    return 0;
-  return static_cast<int32_t>(std::clamp(std::round(value), -2147483647.0, 2147483647.0));
-}
 
 void ShiftTimes(TSlideTimes& times, double shift) {
   if (!(shift > 0))

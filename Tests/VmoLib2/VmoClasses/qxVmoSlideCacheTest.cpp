@@ -73,6 +73,28 @@ TEST_F(SlideCache, DropsSlidesBehindAndKeepsIndexOrder) {
   EXPECT_EQ(Indexes(*cache), (std::vector<int>{-1, 0, 1}));
 }
 
+// The owner draws the list it was last told about until it hears of the
+// next one, so a dropped slide must outlive the notification of its drop.
+TEST_F(SlideCache, DroppedSlideIsAliveWhenTheOwnerHearsOfTheDrop) {
+  auto cache = std::make_unique<TSlideCache>(MakeProducer(ThreeSlideShow()), 3);
+  std::vector<const TVmoSlide*> lastList;
+  std::vector<int> seenIndexes;
+  cache->SetOnListChanged([&] {
+    for (const TVmoSlide* slide : lastList)
+      seenIndexes.push_back(slide->Index());
+    lastList.clear();
+    for (const TDrawContainer* container : cache->Containers())
+      if (container->Slide())
+        lastList.push_back(container->Slide());
+  });
+  while (cache->Prepare(5000)) {
+  }
+  seenIndexes.clear();
+  EXPECT_TRUE(cache->Prepare(15000));
+  EXPECT_EQ(seenIndexes, (std::vector<int>{0, 1, 2, 1, 2})) << "slide 0 was read after its drop";
+  cache->Clear();
+}
+
 TEST_F(SlideCache, CapacityOneKeepsOnlyTheCurrentSlide) {
   const auto cache = MakeCache(1);
   EXPECT_TRUE(cache->Prepare(5000));
