@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The main job: installs what is missing, builds, packs the sample project
 # into a show executable (vmopack itself stands in for the player) and lists
-# the package.
+# the package, then renders the first seconds of the demo show headless.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -14,3 +14,11 @@ echo "build/sample-show:"
 echo
 echo "Time line of build/sample-show:"
 "$vmopack" timeline build/sample-show
+echo
+# The demo show is packed by the build (build/demo.VmShow). A few seconds at
+# a modest size keep this job short; drop -to and -size for the whole show
+# in full HD.
+frames=build/demo-frames
+rm -rf "$frames"
+build/Vmo/vmoviewer -exename build/demo.VmShow -render "$frames" -fps 10 -from 0 -to 6000 -size 640x360
+echo "Demo frames: $frames/frame000000.png ... ($(ls "$frames" | wc -l) PNG files)"

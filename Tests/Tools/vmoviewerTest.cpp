@@ -1,0 +1,151 @@
+// Runs the vmoviewer program headless on small shows made here and checks
+// its exit codes, its error text and which frame files it writes.
+#include "Tests/TestSupport/qxVmoPackageTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <vector>
+
+namespace qx {
+namespace {
+
+using test::TScratchFolder;
+
+struct TRun {
+  int ExitCode = -1;
+  std::string Out;
+  std::string Err;
+};
+
+std::string ReadText(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+TRun Viewer(const TScratchFolder& folder, const std::string& args) {
+  const std::string out = folder.Path() + "out.txt";
+  const std::string err = folder.Path() + "err.txt";
+  const std::string command = std::string("'") + VMOVIEWER_PATH + "' " + args + " >'" + out + "' 2>'" + err + "'";
+  const int status = std::system(command.c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
+}
+
+std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Two slides of solid colour, 2 s each, with a one-second cross-fade.
+constexpr std::string_view kProject = "[Main]\r\n"
+                                      "opt_slidescount=2\r\n"
+                                      "opt_synchpos1=2000\r\n"
+                                      "opt_synchpos2=4000\r\n"
+                                      "opt_repeat=stop\r\n"
+                                      "opt_scr_width=64\r\n"
+                                      "opt_scr_height=36\r\n"
+                                      "opt_fx_enable=0\r\n"
+                                      "opt_bstyle=1\r\n"
+                                      "opt_bname=255\r\n"
+                                      "[Slide1]\r\n"
+                                      "[Slide2]\r\n"
+                                      "UsePersonal=1\r\n"
+                                      "Pers_Fon=1\r\n"
+                                      "bstyle=1\r\n"
+                                      "bname=65280\r\n"
+                                      "Pers_Effect=1\r\n"
+                                      "Effect_Class=2\r\n"
+                                      "Effect_Type=1\r\n"
+                                      "EffectTime=1000\r\n";
+
+TEST(Vmoviewer, AShowThatCannotBeOpenedGivesTheMessageAndExitCode1) {
+  TScratchFolder folder;
+  const std::string show = folder.Path() + "missing.exe";
+  const TRun run = Viewer(folder, "-exename '" + show + "' -render '" + folder.Path() + "frames'");
+  EXPECT_EQ(run.ExitCode, 1);
+  EXPECT_EQ(run.Err, "Slideshow Error\nSlideshow File not Found\n\"" + show + "\" or \"" + folder.Path() +
+                         "missing.VmShow\"\n");
+  EXPECT_FALSE(std::filesystem::exists(folder.Path() + "frames"));
+}
+
+TEST(Vmoviewer, AFileThatIsNeitherShowNorProjectCannotBeOpened) {
+  TScratchFolder folder;
+  const std::string show = folder.Write("notes.txt", "no package, no project\r\n\x01\x02");
+  const TRun run = Viewer(folder, "-exename '" + show + "' -render '" + folder.Path() + "frames'");
+  EXPECT_EQ(run.ExitCode, 1);
+  // Read as a project it has no size.
+  EXPECT_NE(run.Err.find("Slideshow Error\nAsseertion with message: 'ZeroSize of Presentation!'"), std::string::npos)
+      << run.Err;
+}
+
+TEST(Vmoviewer, WrongOptionsGiveTheUsage) {
+  TScratchFolder folder;
+  const TRun run = Viewer(folder, "-exename x -render out -fps 0");
+  EXPECT_EQ(run.ExitCode, 2);
+  EXPECT_NE(run.Err.find("-fps"), std::string::npos) << run.Err;
+  EXPECT_NE(run.Err.find("usage:"), std::string::npos) << run.Err;
+}
+
+TEST(Vmoviewer, ASequenceNumbersFramesFromZeroUpToTheExclusiveEnd) {
+  TScratchFolder folder;
+  const std::string project = folder.Write("Project.vmo", std::string(kProject));
+  const std::string frames = folder.Path() + "frames";
+  const TRun run = Viewer(folder, "-exename '" + project + "' -render '" + frames +
+                                      "' -fps 10 -from 1000 -to 2000 -size 64x36");
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  std::vector<std::string> expected;
+  for (int k = 0; k < 10; ++k)
+    expected.push_back("frame00000" + std::to_string(k) + ".png");
+  EXPECT_EQ(FilesIn(frames), expected);
+  // The last frame is at 1900 ms: a PNG of 64 x 36.
+  const std::string png = ReadText(frames + "/frame000009.png");
+  ASSERT_GT(png.size(), 24u);
+  EXPECT_EQ(png.substr(1, 3), "PNG");
+  EXPECT_EQ(static_cast<unsigned char>(png[19]), 64);
+  EXPECT_EQ(static_cast<unsigned char>(png[23]), 36);
+}
+
+TEST(Vmoviewer, WithoutAnEndTheSequenceRunsToTheEndOfTheShow) {
+  TScratchFolder folder;
+  const std::string project = folder.Write("Project.vmo", std::string(kProject));
+  const std::string frames = folder.Path() + "frames";
+  const TRun run = Viewer(folder, "-exename '" + project + "' -render '" + frames + "' -fps 2 -from 1000 -size 32x18");
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  // 1000, 1500, ..., 3500: the show ends at 4000.
+  const std::vector<std::string> files = FilesIn(frames);
+  ASSERT_EQ(files.size(), 6u);
+  EXPECT_EQ(files.back(), "frame000005.png");
+  EXPECT_NE(run.Out.find("6 frame(s)"), std::string::npos) << run.Out;
+}
+
+TEST(Vmoviewer, AnOutputFolderThatCannotBeMadeFailsWithoutFrames) {
+  TScratchFolder folder;
+  const std::string project = folder.Write("Project.vmo", std::string(kProject));
+  const std::string blocker = folder.Write("taken", "a file where the folder should go");
+  const TRun run = Viewer(folder, "-exename '" + project + "' -render '" + blocker + "' -size 32x18");
+  EXPECT_EQ(run.ExitCode, 1);
+  EXPECT_NE(run.Err.find("cannot create the folder " + blocker), std::string::npos) << run.Err;
+}
+
+TEST(Vmoviewer, SingleTimesAreNamedByTheirTime) {
+  TScratchFolder folder;
+  const std::string project = folder.Write("Project.vmo", std::string(kProject));
+  const std::string shots = folder.Path() + "shots";
+  const TRun run = Viewer(folder, "-filename '" + project + "' -render-at 0,2500,3999 '" + shots + "' -size 32x18");
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  EXPECT_EQ(FilesIn(shots), (std::vector<std::string>{"t0.png", "t2500.png", "t3999.png"}));
+  // Not a terminal: no progress line.
+  EXPECT_EQ(run.Err.find("\rframe"), std::string::npos);
+}
+
+} // namespace
+} // namespace qx

@@ -1,0 +1,60 @@
+// What the headless renderer is asked to do, read from the command line:
+// which show, where the frames go, at which show times, at which size.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qx {
+
+class TCommandsStorage;
+
+struct TRenderOptions {
+  // The show: an executable with its package, a ".VmShow" package or a
+  // loose project file; `ProjectMode` when it was named by "-filename".
+  std::string ShowPath;
+  bool ProjectMode = false;
+  // The folder the frames are written to.
+  std::string OutputFolder;
+  // Either a frame sequence (`Times` empty) or single times ("-render-at").
+  std::vector<int32_t> Times;
+  int32_t Fps = 25;
+  int32_t From = 0;
+  // The end of the sequence, exclusive; none: the end of the show.
+  std::optional<int32_t> To;
+  int32_t Width = 1920;
+  int32_t Height = 1080;
+  bool Cover = false;
+  // Show the progress line (the program sets it when stderr is a terminal).
+  bool Progress = false;
+};
+
+inline constexpr int32_t kMaxRenderFps = 1000;
+inline constexpr int32_t kMaxRenderSide = 16384;
+
+// Reads the options from the parsed command line. Raises EQxError with a
+// message naming the wrong option.
+TRenderOptions ReadRenderOptions(const TCommandsStorage& commands);
+
+// "WxH" as two positive sides up to kMaxRenderSide; false otherwise.
+bool ParseFrameSize(const std::string& text, int32_t& width, int32_t& height);
+
+// "T1,T2,..." as non-negative millisecond times; raises EQxError naming the
+// bad entry.
+std::vector<int32_t> ParseTimeList(const std::string& text);
+
+// The show time of frame k of a sequence: from + k x 1000 / fps.
+double FrameTime(int32_t from, int32_t fps, int64_t k);
+
+// How many frames a sequence from `from` up to `to` (exclusive) holds at
+// `fps`: every k with FrameTime(k) < to; 0 when to <= from.
+int64_t FrameCount(int32_t from, int32_t to, int32_t fps);
+
+// "frame000042.png" for frame 42 of a sequence; "t1500.png" for a single
+// time. Frame numbers past six digits simply grow longer.
+std::string SequenceFrameName(int64_t k);
+std::string SingleFrameName(int32_t ms);
+
+} // namespace qx

@@ -1,0 +1,176 @@
+// Memory of a long show: a generated show of 300 slides, each a distinct
+// package entry holding a 24-megapixel JPEG (the entries share one copy of
+// the bytes in the file), rendered start to end at 2 frames per second at
+// 1920 x 1080. The slide loader keeps at most three slides, so the peak
+// resident size must stay within a few slides' worth above what the process
+// holds after its first slide. Prints the peak (getrusage), the size of one
+// prepared slide, and the growth counted in slides.
+// bench_memory [SLIDES] (default 300)
+#include "QxLib/qxFileStream.h"
+#include "Tools/PackWriter/qxVmoPackWriter.h"
+#include "VmoLib2/3DBasics/GL/qx3DEngineGL.h"
+#include "VmoLib2/3DBasics/qxDrawDevice.h"
+#include "VmoLib2/3DEngine/qx3DDrawer.h"
+#include "VmoLib2/VmoClasses/qxVmoImage.h"
+#include "VmoLib2/VmoClasses/qxVmoSource2.h"
+#include "VmoLib2/VmoViewer/qxVmoRenderer.h"
+#include "VmoLib2/VmoViewer/qxVmoRendererOptions.h"
+#include "VmoLib2/VmoViewer/qxVmoRendererShow.h"
+#include "VmoLib2/VmoViewer/qxVmoShowLocator.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <random>
+#include <string>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <vector>
+
+#include <jpeglib.h>
+
+namespace {
+
+using namespace qx;
+
+constexpr int kPhotoWidth = 6000;
+constexpr int kPhotoHeight = 4000;
+constexpr int kWidth = 1920;
+constexpr int kHeight = 1080;
+constexpr int kFps = 2;
+constexpr int kSlideMs = 1000;
+constexpr int kDefaultSlides = 300;
+
+std::string EncodePhoto() {
+  jpeg_compress_struct info{};
+  jpeg_error_mgr error{};
+  info.err = jpeg_std_error(&error);
+  jpeg_create_compress(&info);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&info, &buffer, &size);
+  info.image_width = kPhotoWidth;
+  info.image_height = kPhotoHeight;
+  info.input_components = 3;
+  info.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&info);
+  jpeg_set_quality(&info, 80, TRUE);
+  jpeg_start_compress(&info, TRUE);
+  std::vector<uint8_t> row(static_cast<size_t>(kPhotoWidth) * 3);
+  std::mt19937 random(11);
+  while (info.next_scanline < info.image_height) {
+    const int y = static_cast<int>(info.next_scanline);
+    for (int x = 0; x < kPhotoWidth; ++x) {
+      const int noise = static_cast<int>(random() % 16) - 8;
+      row[x * 3] = static_cast<uint8_t>(std::clamp(x * 255 / kPhotoWidth + noise, 0, 255));
+      row[x * 3 + 1] = static_cast<uint8_t>(std::clamp(y * 255 / kPhotoHeight + noise, 0, 255));
+      row[x * 3 + 2] = static_cast<uint8_t>(std::clamp(((x ^ y) / 64) % 256 + noise, 0, 255));
+    }
+    JSAMPROW pointer = row.data();
+    jpeg_write_scanlines(&info, &pointer, 1);
+  }
+  jpeg_finish_compress(&info);
+  std::string result(reinterpret_cast<const char*>(buffer), size);
+  jpeg_destroy_compress(&info);
+  std::free(buffer);
+  return result;
+}
+
+std::string PhotoName(int slide) { return "C:\\Shows\\Long\\photo" + std::to_string(slide) + ".jpg"; }
+
+std::string Project(int slides) {
+  std::string text = "[Main]\r\nVmoVersion=5.6.1\r\nopt_slidescount=" + std::to_string(slides) +
+                     "\r\nopt_repeat=stop\r\nopt_scr_width=1920\r\nopt_scr_height=1080\r\nopt_fx_enable=0\r\n";
+  for (int i = 1; i <= slides; ++i)
+    text += "opt_synchpos" + std::to_string(i) + "=" + std::to_string(i * kSlideMs) + "\r\n";
+  for (int i = 1; i <= slides; ++i) {
+    text += "[Slide" + std::to_string(i) + "]\r\nobject Photo:mainimage\r\n  ImageName=" + PhotoName(i) +
+            "\r\n  FitMode=PlaceInto\r\nend\r\n";
+  }
+  return text;
+}
+
+// The package: one copy of the JPEG, listed under every slide's name.
+void WriteShow(const std::string& path, int slides) {
+  const std::string photo = EncodePhoto();
+  TFileStream file(path, TFileMode::Create);
+  TVmoPackWriter writer(file);
+  writer.AddEntry("Project.vmo", 1, Project(slides));
+  const int64_t position = file.GetSize();
+  writer.AddEntry(PhotoName(1), 0, photo);
+  for (int i = 2; i <= slides; ++i)
+    writer.ListExisting(PhotoName(i), position, static_cast<int64_t>(photo.size()));
+  writer.Finish("5.6.1", TVmoTrailerForm::Current);
+}
+
+double PeakMiB() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss / 1024.0;
+}
+
+int Run(int slides) {
+  const std::string path = "/tmp/bench_memory_" + std::to_string(getpid()) + ".VmShow";
+  WriteShow(path, slides);
+  std::string message;
+  auto show = OpenShowToRender(path, false, message);
+  if (!show) {
+    std::fprintf(stderr, "%s\n", message.c_str());
+    return 1;
+  }
+  TVmoSource& source = show->Source();
+  T3DEngineGL::Instance().SetForceHeadless(true);
+  TDrawDevice device({0, 0, kWidth, kHeight});
+  TVmoDrawController controller(device, [] { return std::make_unique<T3DDrawer>(T3DEngineGL::Instance()); });
+
+  // One prepared slide: the picture decoded at the level a full-screen
+  // picture gets (Bgra32), and its tiles uploaded once more.
+  const double fit = std::min(double(kWidth) / kPhotoWidth, double(kHeight) / kPhotoHeight);
+  const int level = MipLevelForSize(kPhotoWidth, kPhotoHeight, WantedSide(kPhotoWidth * fit, TVmoObjectHost::kMipLevelScale),
+                                    WantedSide(kPhotoHeight * fit, TVmoObjectHost::kMipLevelScale));
+  const double levelMiB = double(kPhotoWidth >> level) * (kPhotoHeight >> level) * 4 / (1024 * 1024);
+  const double slideMiB = 2 * levelMiB;
+
+  const double beforeMiB = PeakMiB();
+  double afterFirstMiB = 0;
+  {
+    TVmoRenderer renderer(source, controller, false);
+    TBitmap frame;
+    const int64_t count = FrameCount(0, static_cast<int32_t>(DefaultRenderEnd(source)), kFps);
+    for (int64_t k = 0; k < count; ++k) {
+      renderer.Render(FrameTime(0, kFps, k), frame);
+      if (k == kFps * kSlideMs / 1000 - 1)
+        afterFirstMiB = PeakMiB();
+      if (k % 100 == 0)
+        std::fprintf(stderr, "\rframe %lld/%lld  peak %.0f MiB", static_cast<long long>(k), static_cast<long long>(count),
+                     PeakMiB());
+    }
+    std::fprintf(stderr, "\n");
+    std::printf("%d slides of %dx%d JPEG, %lld frames at %d fps, %dx%d output\n", slides, kPhotoWidth, kPhotoHeight,
+                static_cast<long long>(count), kFps, kWidth, kHeight);
+  }
+  std::remove(path.c_str());
+  const double peakMiB = PeakMiB();
+  std::printf("mip level %d: %.1f MiB decoded, about %.1f MiB a prepared slide with its tiles\n", level, levelMiB,
+              slideMiB);
+  std::printf("peak RSS: %.1f MiB before rendering, %.1f MiB after the first slide, %.1f MiB at the end\n",
+              beforeMiB, afterFirstMiB, peakMiB);
+  std::printf("growth after the first slide: %.1f MiB = %.2f slides\n", peakMiB - afterFirstMiB,
+              (peakMiB - afterFirstMiB) / slideMiB);
+  std::printf("growth over the whole run: %.1f MiB = %.2f slides\n", peakMiB - beforeMiB,
+              (peakMiB - beforeMiB) / slideMiB);
+  return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  try {
+    const int slides = argc > 1 ? std::max(2, std::atoi(argv[1])) : kDefaultSlides;
+    return Run(slides);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "bench_memory: %s\n", error.what());
+    return 1;
+  }
+}

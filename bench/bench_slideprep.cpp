@@ -1,0 +1,178 @@
+// Preparing one 24-megapixel JPEG slide for a 1920 x 1080 output, as the
+// slide loader and the drawer do it: open the picture, choose the mip level
+// from the size the picture is shown at, decode that level (the JPEG decoder
+// scales in the DCT), and upload its tiles to a headless GL ES screen. The
+// same run times djpeg decoding the same file at the same scale, so the two
+// figures come from the same machine state.
+#include "QxLib/Graphics/qxBitmapStore.h"
+#include "QxLib/Graphics/qxImage.h"
+#include "VmoLib2/3DBasics/GL/qx3DEngineGL.h"
+#include "VmoLib2/3DBasics/qxDrawDevice.h"
+#include "VmoLib2/3DEngine/qxMultiTexture6.h"
+#include "VmoLib2/VmoClasses/qxVmoImage.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <jpeglib.h>
+
+extern char** environ;
+
+namespace {
+
+using namespace qx;
+
+constexpr int kPhotoWidth = 6000;
+constexpr int kPhotoHeight = 4000;
+constexpr int kOutputWidth = 1920;
+constexpr int kOutputHeight = 1080;
+
+// A photo-like picture: gradients with fine noise, so the entropy coder has
+// real work.
+std::string EncodePhoto() {
+  jpeg_compress_struct info{};
+  jpeg_error_mgr error{};
+  info.err = jpeg_std_error(&error);
+  jpeg_create_compress(&info);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&info, &buffer, &size);
+  info.image_width = kPhotoWidth;
+  info.image_height = kPhotoHeight;
+  info.input_components = 3;
+  info.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&info);
+  jpeg_set_quality(&info, 90, TRUE);
+  jpeg_start_compress(&info, TRUE);
+  std::vector<uint8_t> row(static_cast<size_t>(kPhotoWidth) * 3);
+  std::mt19937 random(7);
+  while (info.next_scanline < info.image_height) {
+    const int y = static_cast<int>(info.next_scanline);
+    for (int x = 0; x < kPhotoWidth; ++x) {
+      const int noise = static_cast<int>(random() % 24) - 12;
+      row[x * 3] = static_cast<uint8_t>(std::clamp(x * 255 / kPhotoWidth + noise, 0, 255));
+      row[x * 3 + 1] = static_cast<uint8_t>(std::clamp(y * 255 / kPhotoHeight + noise, 0, 255));
+      row[x * 3 + 2] = static_cast<uint8_t>(std::clamp(((x + y) / 40) % 256 + noise, 0, 255));
+    }
+    JSAMPROW pointer = row.data();
+    jpeg_write_scanlines(&info, &pointer, 1);
+  }
+  jpeg_finish_compress(&info);
+  std::string result(reinterpret_cast<const char*>(buffer), size);
+  jpeg_destroy_compress(&info);
+  std::free(buffer);
+  return result;
+}
+
+struct TPhotoFile {
+  std::string Path;
+  TPhotoFile() : Path("/tmp/bench_slideprep_" + std::to_string(getpid()) + ".jpg") {
+    const std::string jpeg = EncodePhoto();
+    std::ofstream(Path, std::ios::binary).write(jpeg.data(), static_cast<std::streamsize>(jpeg.size()));
+  }
+  ~TPhotoFile() { std::remove(Path.c_str()); }
+};
+
+const TPhotoFile& Photo() {
+  static const TPhotoFile photo;
+  return photo;
+}
+
+// The level a full-slide picture gets: fitted into the output, wanted at
+// the host's mip-level scale.
+int SlideMipLevel(int width, int height) {
+  const double fit = std::min(static_cast<double>(kOutputWidth) / width, static_cast<double>(kOutputHeight) / height);
+  return MipLevelForSize(width, height, WantedSide(width * fit, TVmoObjectHost::kMipLevelScale),
+                         WantedSide(height * fit, TVmoObjectHost::kMipLevelScale));
+}
+
+int g_level = -1;
+
+void BM_PrepareJpegSlide(benchmark::State& state) {
+  T3DEngineGL::Instance().SetForceHeadless(true);
+  TDrawDevice device({0, 0, kOutputWidth, kOutputHeight});
+  T3DScreen screen(T3DEngineGL::Instance(), nullptr, nullptr);
+  screen.AssignDevice(&device);
+  if (!screen.BeginScene()) {
+    state.SkipWithError("no headless GL ES 3 screen");
+    return;
+  }
+  TTextureManager6 manager(screen);
+  for (auto _ : state) {
+    std::optional<TImage> image = ImageLoaders().OpenFile(Photo().Path);
+    if (!image) {
+      state.SkipWithError("the photo does not open");
+      break;
+    }
+    TBitmapStore& store = image->Store();
+    g_level = SlideMipLevel(store.Width(), store.Height());
+    std::shared_ptr<const TBitmap> level = store.GetMipLevel(g_level);
+    TMultiTexture6 picture(manager);
+    picture.SetSource(level, 1, 1, {0, 0, level->Width(), level->Height()});
+    // As the drawer uploads a picture: tiles with their mip maps.
+    picture.SetMipMaps(true);
+    picture.Preload();
+    benchmark::DoNotOptimize(level->Bits());
+  }
+  screen.EndScene(false);
+  state.counters["level"] = g_level;
+}
+
+// The decoding part alone: open and decode the chosen level.
+void BM_DecodeChosenLevel(benchmark::State& state) {
+  for (auto _ : state) {
+    std::optional<TImage> image = ImageLoaders().OpenFile(Photo().Path);
+    if (!image) {
+      state.SkipWithError("the photo does not open");
+      break;
+    }
+    TBitmapStore& store = image->Store();
+    std::shared_ptr<const TBitmap> level = store.GetMipLevel(SlideMipLevel(store.Width(), store.Height()));
+    benchmark::DoNotOptimize(level->Bits());
+  }
+}
+
+// djpeg on the same file at the scale of the chosen level, output thrown
+// away; wall time of the child process, start included.
+void BM_DjpegSameScale(benchmark::State& state) {
+  if (g_level < 0) {
+    std::optional<TImage> image = ImageLoaders().OpenFile(Photo().Path);
+    g_level = image ? SlideMipLevel(image->Store().Width(), image->Store().Height()) : 0;
+  }
+  const std::string scale = "1/" + std::to_string(1 << std::min(g_level, 3));
+  const std::string path = Photo().Path;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    const char* argv[] = {"djpeg", "-scale", scale.c_str(), "-outfile", "/dev/null", path.c_str(), nullptr};
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, "djpeg", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
+      state.SkipWithError("djpeg not found (package libjpeg-turbo-progs)");
+      return;
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+      state.SkipWithError("djpeg failed");
+      return;
+    }
+    state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  }
+  state.SetLabel("scale " + scale);
+}
+
+} // namespace
+
+BENCHMARK(BM_PrepareJpegSlide)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(8);
+BENCHMARK(BM_DecodeChosenLevel)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(8);
+BENCHMARK(BM_DjpegSameScale)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(8);
+
+BENCHMARK_MAIN();
