@@ -98,6 +98,10 @@ TEST_F(DrawerTransition, CrossFadeOfACentredSlideKeepsTheDesignCoordinates) {
   EXPECT_TRUE(NearRgb(frame.GetPixel(290, 190), TBgra{128, 0, 128, 255}, 2));
   EXPECT_TRUE(NearRgb(frame.GetPixel(105, 105), TBgra{0, 255, 0, 255}, 0));
   EXPECT_TRUE(NearRgb(frame.GetPixel(125, 105), TBgra{128, 0, 128, 255}, 2));
+  // Around the slide neither slide draws: the letterbox stays black through
+  // the fade instead of taking the colour the effecter's target was cleared to.
+  EXPECT_TRUE(NearRgb(frame.GetPixel(50, 50), TBgra{0, 0, 0, 255}, 1));
+  EXPECT_TRUE(NearRgb(frame.GetPixel(350, 250), TBgra{0, 0, 0, 255}, 1));
 }
 
 TEST_F(DrawerTransition, SlidesRenderedIntoTheEffecterAreFlaggedAsTransitionSlides) {
