@@ -60,7 +60,13 @@ int Run(int argc, char** argv) {
   }
   T3DEngineGL::Instance().SetForceHeadless(true);
   TDrawDevice device({0, 0, options.Width, options.Height});
-  TVmoDrawController controller(device, [] { return std::make_unique<T3DDrawer>(T3DEngineGL::Instance()); });
+  // The drawer reads custom transitions from the show's package.
+  const TFileAccessor* accessor = &show->Accessor();
+  TVmoDrawController controller(device, [accessor] {
+    auto drawer = std::make_unique<T3DDrawer>(T3DEngineGL::Instance());
+    drawer->SetFileAccessor(accessor);
+    return drawer;
+  });
   // A project whose time line or geometry is unusable cannot be shown.
   std::unique_ptr<TVmoRenderer> renderer;
   try {

@@ -3,9 +3,12 @@
 #include "QxLib/Graphics/qxBitmapStore.h"
 #include "QxLib/qxExceptions.h"
 #include "QxLib/qxLog.h"
+#include "VmoLib2/3DEngine/qx3DYUV.h"
 #include "VmoLib2/3DEngine/qxBoxAntialiaser.h"
 #include "VmoLib2/3DEngine/qxD3DBuffer.h"
+#include "VmoLib2/3DEngine/qxD3DEffecter.h"
 #include "VmoLib2/3DEngine/qxDrawItem.h"
+#include "VmoLib2/3DEngine/qxDrawTwoSlides.h"
 #include "VmoLib2/3DEngine/qxRenderTargetTexture.h"
 #include "VmoLib2/3DEngine/qxTextureManager6.h"
 #include "VmoLib2/3DEngine/qxVertexBuffer.h"
@@ -87,7 +90,63 @@ bool IsEmpty(const TFloatRect& r) { return r.right <= r.left || r.bottom <= r.to
 
 int RoundHalfEven(double value) { return static_cast<int>(std::nearbyint(value)); }
 
+double Length(const T3DPoint& p) { return std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z); }
+
+// Sets a flag for the lifetime of the scope, restoring its old value.
+class TFlagScope {
+public:
+  explicit TFlagScope(bool& flag) : m_flag(flag), m_old(flag) { m_flag = true; }
+  TFlagScope(const TFlagScope&) = delete;
+  TFlagScope& operator=(const TFlagScope&) = delete;
+  ~TFlagScope() { m_flag = m_old; }
+
+private:
+  bool& m_flag;
+  bool m_old;
+};
+
 } // namespace
+
+// The drawer's effecter as the transition dispatch sees it: slides
+// rendered into a target are drawn with the drawer's slide projection for
+// that target and with the transition-slide flag set; once back on the
+// screen the drawer's projection is restored.
+class T3DDrawer::TSlideEffecter final : public TCustomD3DEffecter {
+public:
+  TSlideEffecter(T3DDrawer& drawer, TRenderTargetD3DEffecter& effecter) : m_drawer(drawer), m_effecter(effecter) {
+    SetArea(effecter.Area());
+    SetInited(effecter.Inited());
+  }
+
+  void Init(const T3DRect& area) override {
+    m_effecter.Init(area);
+    SetArea(area);
+    SetInited(m_effecter.Inited());
+  }
+  void Release() override {
+    m_effecter.Release();
+    SetInited(false);
+  }
+  void SetClipRect(const T3DRect& rect) override {
+    TCustomD3DEffecter::SetClipRect(rect);
+    m_effecter.SetClipRect(rect);
+  }
+  TEffController& RenderSlide(bool padEdges, const TDrawSlide& draw) override {
+    TEffController& controller = m_effecter.RenderSlide(padEdges, [&] { m_drawer.DrawTransitionSlide(draw); });
+    m_drawer.ApplyProjection();
+    return controller;
+  }
+  TEffController& RenderRealSlide(const TDrawSlide& draw) override {
+    TEffController& controller = m_effecter.RenderRealSlide([&] { m_drawer.DrawTransitionSlide(draw); });
+    m_drawer.ApplyProjection();
+    return controller;
+  }
+  TEffController& Controller() override { return m_effecter.Controller(); }
+
+private:
+  T3DDrawer& m_drawer;
+  TRenderTargetD3DEffecter& m_effecter;
+};
 
 T3DDrawer::T3DDrawer(T3DEngine& engine) : m_engine(engine) {
   m_screen = std::make_unique<T3DScreen>(
@@ -101,6 +160,8 @@ T3DDrawer::T3DDrawer(T3DEngine& engine) : m_engine(engine) {
 
 T3DDrawer::~T3DDrawer() {
   const std::lock_guard lock(m_lock);
+  // Video sources may still hold images: they refuse locks from now on.
+  DropVideoImages(true);
   m_pendingPreloads.clear();
   m_antialiaser.reset();
   // The cached pictures give their tiles back before the manager goes.
@@ -109,6 +170,7 @@ T3DDrawer::~T3DDrawer() {
   m_opaqueBuffer.reset();
   m_alphaBuffer.reset();
   m_sharpenTarget.reset();
+  m_effecter.reset();
   m_screen.reset();
 }
 
@@ -146,8 +208,16 @@ void T3DDrawer::RendererReadyEvent() {
   }
   m_opaqueBuffer->Cover(DeviceRect());
   m_alphaBuffer->Cover(DeviceRect());
+  if (!m_effecter) {
+    m_effecter = std::make_unique<TRenderTargetD3DEffecter>(*m_screen);
+  }
+  m_effecter->Resize(DeviceRect());
   m_shaderLevel = m_engine.ShaderLevel(m_screen->Adapter());
+  m_luminanceTextures = renderer->SupportsLuminanceTextures();
   CompileShaders(*renderer);
+  for (const TRefPtr<T3DYUV>& image : VideoImages()) {
+    image->Resume();
+  }
   Log().WriteLine("T3DDrawer.RendererReadyEvent");
   m_ready = true;
   RunReady();
@@ -180,6 +250,14 @@ void T3DDrawer::CompileShaders(T3DRenderer& renderer) {
 }
 
 void T3DDrawer::RendererLostEvent() {
+  // Between two windowed states the planes in memory stay valid and the
+  // video goes on writing them.
+  if (!m_screen->WindowedChange()) {
+    // Without the drawer's lock: suspending waits for writers.
+    for (const TRefPtr<T3DYUV>& image : VideoImages()) {
+      image->Suspend();
+    }
+  }
   Log().WriteLine("T3DDrawer.RendererLostEvent");
   m_ready = false;
   m_frameOpen = false;
@@ -195,9 +273,15 @@ void T3DDrawer::BeginFrame(TDrawItem& item) {
   m_composing = false;
   m_hiding = false;
   m_inMaskedGroup = false;
+  m_transitionSlide = false;
   m_frameOpen = m_screen->BeginScene();
   if (m_frameOpen) {
+    if (m_effecter) {
+      // Rebuilds the targets only when the size changed.
+      m_effecter->Resize(ClipRect());
+    }
     const std::lock_guard lock(m_lock);
+    DropVideoImages(false);
     m_textureCache.Purge();
     RunPendingPreloads();
     if (m_hasSlideRect) {
@@ -480,6 +564,31 @@ bool T3DDrawer::Minified(const TPlacement& placement, double width, double heigh
 void T3DDrawer::DrawPicture(const TPictureSource& picture, const TPlacement& placement,
                             const TPictureDrawParams& params) {
   DrawPictureWith(picture, placement, params, nullptr);
+  DrawBorder(placement, params);
+}
+
+void T3DDrawer::DrawBorder(const TPlacement& placement, const TPictureDrawParams& params) {
+  const double width = params.BorderWidth;
+  const double uLength = Length(placement.u);
+  const double vLength = Length(placement.v);
+  if (!(width > 0) || uLength <= 0 || vLength <= 0) {
+    return;
+  }
+  // A frame of the border's width just outside the picture, in the
+  // picture's own plane.
+  const T3DPoint du = placement.u * (width / uLength);
+  const T3DPoint dv = placement.v * (width / vLength);
+  TPlacement outer = placement;
+  outer.origin = placement.origin - du - dv;
+  outer.u = placement.u + du * 2;
+  outer.v = placement.v + dv * 2;
+  const double side = width / (uLength + 2 * width);
+  const double band = width / (vLength + 2 * width);
+  TBoxDrawParams box;
+  box.Color1 = params.BorderColor;
+  box.Opacity = params.Opacity;
+  DrawFrame(outer, static_cast<float>(side), static_cast<float>(band), static_cast<float>(side),
+            static_cast<float>(band), box);
 }
 
 void T3DDrawer::DrawPictureWith(const TPictureSource& picture, const TPlacement& placement,
@@ -606,11 +715,56 @@ void T3DDrawer::DrawLine(const T3DPoint& from, const T3DPoint& to, T3DColor colo
 
 // --- Video ----------------------------------------------------------------
 
-TRefPtr<TYUVImage> T3DDrawer::MakeYUVImage(int, int) {
-  return {};
+TRefPtr<TYUVImage> T3DDrawer::MakeYUVImage(int width, int height) {
+  if (width <= 0 || height <= 0) {
+    return {};
+  }
+  const std::lock_guard lock(m_lock);
+  if (const T3DRenderer* renderer = m_screen->Renderer()) {
+    m_luminanceTextures = renderer->SupportsLuminanceTextures();
+  }
+  auto image = MakeRef<T3DYUV>(*m_screen, width, height, YUVModeFor(ShaderLevel(), m_luminanceTextures));
+  if (!m_ready) {
+    // Made while the renderer is away: it waits for the ready event.
+    image->Suspend();
+  }
+  m_videoImages.push_back(image);
+  return TRefPtr<TYUVImage>(image.Get());
 }
 
-void T3DDrawer::DrawVideo(TYUVImage&, const TPlacement&, const TVideoDrawParams&) {}
+void T3DDrawer::DropVideoImages(bool all) {
+  std::erase_if(m_videoImages, [all](const TRefPtr<T3DYUV>& image) {
+    if (all) {
+      // Waits for a writer still inside a plane, so ending cannot fail.
+      image->Suspend();
+    } else if (image->RefCount() > 1 || image->LockedPlanes() > 0) {
+      return false;
+    }
+    image->End();
+    return true;
+  });
+}
+
+std::vector<TRefPtr<T3DYUV>> T3DDrawer::VideoImages() const {
+  const std::lock_guard lock(m_lock);
+  return m_videoImages;
+}
+
+int T3DDrawer::VideoImageCount() const {
+  const std::lock_guard lock(m_lock);
+  return static_cast<int>(m_videoImages.size());
+}
+
+void T3DDrawer::DrawVideo(TYUVImage& image, const TPlacement& placement, const TVideoDrawParams& params) {
+  auto* yuv = dynamic_cast<T3DYUV*>(&image);
+  QX_ASSERT(yuv != nullptr, "Video image of another drawer's class");
+  if (!m_screen->Renderer() || Length(placement.u) <= 0 || Length(placement.v) <= 0) {
+    return;
+  }
+  const TYUVShaders shaders{m_shaders[static_cast<size_t>(TPixelShaderKind::Yuv)],
+                            m_shaders[static_cast<size_t>(TPixelShaderKind::YuvField)]};
+  DrawYUVImage(*m_screen, *yuv, Shifted(placement), params, shaders);
+}
 
 // --- Composition ----------------------------------------------------------
 
@@ -625,8 +779,28 @@ void T3DDrawer::CopyToTarget(TCustomTexture& texture, const T3DRect& texels, con
   ApplyProjection();
 }
 
-void T3DDrawer::DrawTwoSlides(TDrawItem& first, TDrawItem&, bool, TVmoFilter*) {
-  DrawItem(first);
+void T3DDrawer::DrawTwoSlides(TDrawItem& first, TDrawItem& second, bool skipEffect, TVmoFilter* filter) {
+  if (!m_effecter || !m_effecter->Inited() || !m_screen->Renderer()) {
+    // Nothing to render a transition into: the outgoing slide stays.
+    DrawItem(first);
+    return;
+  }
+  TSlideEffecter effecter(*this, *m_effecter);
+  const T3DRect slideRect = m_hasSlideRect ? m_slideRect : ClipRect();
+  try {
+    qx::DrawTwoSlides(*this, effecter, slideRect, first, second, skipEffect, filter, m_accessor);
+  } catch (...) {
+    ApplyProjection();
+    throw;
+  }
+  // The effects draw in target pixels.
+  ApplyProjection();
+}
+
+void T3DDrawer::DrawTransitionSlide(const std::function<void()>& draw) {
+  const TFlagScope flag(m_transitionSlide);
+  ApplyProjection();
+  draw();
 }
 
 void T3DDrawer::DrawPattern(const TRepeatPattern& pattern, const T3DRect& tile) {
@@ -675,6 +849,12 @@ void T3DDrawer::DrawMaskedTile(TDrawItem& content, std::span<const TMaskDraw> ma
   m_screen->Clear(MakeColor(0, 0, 0), false);
   if (pattern) {
     DrawPattern(*pattern, tile);
+  } else if (m_transitionSlide && m_effecter && m_effecter->Inited()) {
+    // What the transition slide shows so far lies in the effecter's target
+    // being drawn, whose top-left is the effect area's origin.
+    const T3DRect& area = m_effecter->Area();
+    const T3DRect drawn{tile.left - area.left, tile.top - area.top, tile.right - area.left, tile.bottom - area.top};
+    CopyToTarget(m_effecter->CurrentTarget(), drawn, texels);
   } else if (m_sharpening && m_sharpenTarget) {
     CopyToTarget(*m_sharpenTarget, tile, texels);
   }

@@ -1,6 +1,7 @@
 // The player's drawer on the abstract device layer: a T3DScreen, the
 // tiled-texture cache of pictures, the box antialiaser, the off-screen
-// buffers of masked groups, the sharpening target and the pixel shaders.
+// buffers of masked groups, the sharpening target, the pixel shaders, the
+// video images and the render-target effecter of transitions.
 // Each frame it opens the screen, maps the slide's design size onto the
 // output, lets the item tree draw itself and presents the result.
 #pragma once
@@ -10,6 +11,7 @@
 #include "VmoLib2/3DEngine/qxTextureStore2.h"
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -17,8 +19,11 @@
 
 namespace qx {
 
+class T3DYUV;
 class TBoxAntialiaser;
 class TD3DBuffer;
+class TFileAccessor;
+class TRenderTargetD3DEffecter;
 class TRenderTargetTexture;
 class TTextureManager6;
 
@@ -67,6 +72,18 @@ public:
   bool ReadBack(TBitmap& into) override;
   std::unique_ptr<TBitmap> Capture() override;
 
+  // The effecter transitions render slides into; made when the renderer
+  // is first ready, else null.
+  TRenderTargetD3DEffecter* Effecter() const { return m_effecter.get(); }
+  // True while a slide of a transition is drawn into the effecter.
+  bool DrawingTransitionSlide() const { return m_transitionSlide; }
+  // The package custom transitions read their pictures from; may be null.
+  // It must outlive the drawer or be reset first.
+  void SetFileAccessor(const TFileAccessor* accessor) { m_accessor = accessor; }
+  // Video images the drawer keeps (ended and dropped once nobody else
+  // holds them, at the next frame).
+  int VideoImageCount() const;
+
   // The tiled textures cached for pictures (guarded by the drawer's lock).
   TTextureStore2& TextureCache() { return m_textureCache; }
   // Preloads asked for by other threads, waiting for the next frame.
@@ -94,6 +111,8 @@ private:
     double coordHeight = 1;
   };
 
+  class TSlideEffecter;
+
   void RendererReadyEvent();
   void RendererLostEvent();
   void CompileShaders(T3DRenderer& renderer);
@@ -117,6 +136,13 @@ private:
   // Whether `placement` shows width x height texels smaller than 1:1.
   bool Minified(const TPlacement& placement, double width, double height) const;
   void RunPendingPreloads();
+  void DrawBorder(const TPlacement& placement, const TPictureDrawParams& params);
+  std::vector<TRefPtr<T3DYUV>> VideoImages() const;
+  // Ends and forgets the video images nobody else holds (all with `all`).
+  void DropVideoImages(bool all);
+  // Draws a slide into the effecter's pushed target with the slide
+  // projection of that target.
+  void DrawTransitionSlide(const std::function<void()>& draw);
   void DrawColorQuad(const TPlacement& placement, const std::array<T3DColor, 4>& corners);
   // Draws `texels` of `texture` onto the target pixels `dest`.
   void CopyToTarget(TCustomTexture& texture, const T3DRect& texels, const T3DRect& dest);
@@ -132,6 +158,10 @@ private:
   std::unique_ptr<TD3DBuffer> m_opaqueBuffer;
   std::unique_ptr<TD3DBuffer> m_alphaBuffer;
   std::unique_ptr<TRenderTargetTexture> m_sharpenTarget;
+  std::unique_ptr<TRenderTargetD3DEffecter> m_effecter;
+  std::vector<TRefPtr<T3DYUV>> m_videoImages;
+  bool m_luminanceTextures = true;
+  const TFileAccessor* m_accessor = nullptr;
   std::array<int, kPixelShaderKinds> m_shaders{-1, -1, -1};
   int m_shaderLevel = -1;
 
@@ -150,6 +180,7 @@ private:
   bool m_composing = false;
   bool m_hiding = false;
   bool m_inMaskedGroup = false;
+  bool m_transitionSlide = false;
   std::thread::id m_drawThread;
   mutable std::recursive_mutex m_lock;
   std::vector<TPreload> m_pendingPreloads;

@@ -13,17 +13,15 @@ namespace {
 // Copies the last column and row of the width x height picture at the
 // top-left of `rows` into the column and row after it, where they exist.
 void RepeatEdges(TBitmap& rows, int width, int height) {
-  if (rows.Format() != TPixelFormat::Bgra32) {
-    return;
-  }
+  const size_t pixel = static_cast<size_t>(rows.PixelBytes());
   if (width < rows.Width()) {
     for (int y = 0; y < height; ++y) {
-      uint32_t* row = reinterpret_cast<uint32_t*>(rows.Scanline(y));
-      row[width] = row[width - 1];
+      uint8_t* row = rows.Scanline(y);
+      std::memcpy(row + width * pixel, row + (width - 1) * pixel, pixel);
     }
   }
   if (height < rows.Height()) {
-    std::memcpy(rows.Scanline(height), rows.Scanline(height - 1), static_cast<size_t>(rows.Width()) * 4);
+    std::memcpy(rows.Scanline(height), rows.Scanline(height - 1), static_cast<size_t>(rows.Width()) * pixel);
   }
 }
 

@@ -12,9 +12,11 @@ namespace qx {
 
 namespace {
 
-// The clear colours: grey under a slide an effect draws, green and blue
-// under the two slides of a real-slide effect; all with alpha 0.
-constexpr T3DColor kSlideClear = MakeColor(128, 128, 128, 0);
+// The clear colours: black under a slide an effect draws (the colour of the
+// screen around a slide, so a letterbox stays black while an effect blends
+// the whole target), green and blue under the two slides of a real-slide
+// effect; all with alpha 0.
+constexpr T3DColor kSlideClear = MakeColor(0, 0, 0, 0);
 constexpr std::array<T3DColor, 2> kRealSlideClear = {MakeColor(0, 255, 0, 0), MakeColor(0, 0, 255, 0)};
 
 T3DRect Intersect(const T3DRect& a, const T3DRect& b) {

@@ -30,7 +30,8 @@ struct TPictureDrawParams {
   int32_t Columns = 1;
   int32_t Rows = 1;
   int32_t Frame = 0;
-  float BorderWidth = 0; // 0 without a border
+  float BorderWidth = 0; // 0 without a border; logical pixels outside the picture
+  TRgba BorderColor{255, 255, 255, 255};
   // Multiplied into every texel (colour and alpha); white leaves the
   // picture as it is.
   TRgba Modulation{255, 255, 255, 255};

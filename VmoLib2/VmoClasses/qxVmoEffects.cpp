@@ -1,5 +1,7 @@
 #include "VmoLib2/VmoClasses/qxVmoEffects.h"
 
+#include "VmoLib2/3DEngine/qxD3DEffecter.h"
+#include "VmoLib2/3DEngine/qxEffController.h"
 #include "VmoLib2/VmoClasses/VmoSlideEffect.h"
 
 #include <algorithm>
@@ -128,6 +130,40 @@ void TDrawFilter::SetProgress(double progress) {
 void TDrawFilter::Draw(TEffController&) {}
 
 void TDrawFilter::ComputeGeometry() {}
+
+void TAlphaFilter::Draw(TEffController& controller) {
+  const TPixelRect& target = TargetRect();
+  if (target.Width() <= 0 || target.Height() <= 0) {
+    return;
+  }
+  const double alpha = std::clamp(Phase() * 255.0, 0.0, 255.0);
+  // The alpha is the same everywhere, so cutting the rectangle along the
+  // grid is intersecting it with each cell.
+  for (int row = 0; row < controller.Rows(); ++row) {
+    for (int column = 0; column < controller.Columns(); ++column) {
+      const TFloatRect cell = controller.CellRect(column, row);
+      const double left = std::max<double>(cell.left, target.Left);
+      const double top = std::max<double>(cell.top, target.Top);
+      const double right = std::min<double>(cell.right, target.Right);
+      const double bottom = std::min<double>(cell.bottom, target.Bottom);
+      if (right <= left || bottom <= top) {
+        continue;
+      }
+      auto* tile = dynamic_cast<TD3DTriTile*>(&controller.Tile(column, row));
+      if (tile == nullptr) {
+        continue;
+      }
+      const TEffVertex topLeft{left, top, alpha};
+      const TEffVertex topRight{right, top, alpha};
+      const TEffVertex bottomLeft{left, bottom, alpha};
+      const TEffVertex bottomRight{right, bottom, alpha};
+      tile->Begin(true, true);
+      tile->AddAlphaTriangle(topLeft, topRight, bottomLeft);
+      tile->AddAlphaTriangle(topRight, bottomRight, bottomLeft);
+      tile->End();
+    }
+  }
+}
 
 TCommonFilter::TCommonFilter(int effectClass, int variant, const TEffectParams& params,
                              double centerX, double centerY, bool inverted)

@@ -1,7 +1,7 @@
 // The effect objects that draw a running slide transition, and the factory
 // that makes the effect of a transition class. Each effect keeps the
-// settings it was made with; the drawing itself is added with the drawer's
-// tile controller, until then Draw emits nothing.
+// settings it was made with and draws through the drawer's tile controller;
+// effects without drawing of their own yet emit nothing.
 #pragma once
 
 #include "VmoLib2/VmoClasses/qxVmoEffectParams.h"
@@ -44,8 +44,7 @@ public:
   void SetProgress(double progress);
 
   // Emits this frame's geometry into the drawer's tile controller. Called on
-  // the engine thread inside the frame lock. Effects draw nothing yet: the
-  // base emits no geometry, and no effect overrides it.
+  // the engine thread inside the frame lock. The base emits no geometry.
   virtual void Draw(TEffController& controller);
 
   int EffectClass() const { return m_class; }
@@ -91,6 +90,8 @@ class TAlphaFilter : public TDrawFilter {
 public:
   using TDrawFilter::TDrawFilter;
   std::string_view ClassName() const override { return "TAlphaFilter"; }
+  // The whole target rectangle with alpha = phase x 255, no soft edge.
+  void Draw(TEffController& controller) override;
 };
 
 // Shapes grown from a centre given as fractions of the slide.

@@ -157,6 +157,7 @@ TPictureDrawParams TVmoImage::DrawParams() const {
   params.Rows = m_animation.Rows;
   params.Frame = m_frame.Frame;
   params.BorderWidth = m_border.BorderOn ? m_border.BorderWidth : 0;
+  params.BorderColor = m_border.BorderColor;
   return params;
 }
 

@@ -77,7 +77,7 @@ TEST_F(Drawer, DrawingWithoutCallbackIsAnAssertion) {
   EXPECT_THROW(m_drawer->DrawItem(item), EAssertionFailed);
 }
 
-TEST_F(Drawer, TwoSlidesDrawTheFirstSlideForNow) {
+TEST_F(Drawer, TwoSlidesWithoutATransitionDrawTheFirstSlide) {
   int firstDrawn = 0;
   int secondDrawn = 0;
   TFunctionItem first([&](TDeviceDrawer&) { ++firstDrawn; });
@@ -557,6 +557,26 @@ TEST_F(Drawer, OffScreenCompositionGivesTheSameFrame) {
   ASSERT_TRUE(m_drawer->ReadBack(second));
   EXPECT_EQ(MaxDifference(first, second, {0, 0, kWidth, kHeight}).value, 0);
   EXPECT_TRUE(Near(second.GetPixel(30, 20), {0, 128, 255, 255}, 0));
+}
+
+TEST_F(Drawer, PictureBorderFramesThePictureInItsColour) {
+  const TRefPtr<TBitmapStore> store = MemoryStore(*SolidPicture(100, 50, TBgra{0, 0, 255, 255}));
+  TPictureSource picture;
+  picture.Store = store.Get();
+  TPictureDrawParams params;
+  params.Feathered = false;
+  params.BorderWidth = 4;
+  params.BorderColor = {0, 255, 0, 255};
+  const TBitmap frame =
+      DrawFrame([&](TDeviceDrawer& drawer) { drawer.DrawPicture(picture, FlatRect(100, 100, 200, 150), params); });
+  EXPECT_TRUE(NearRgb(frame.GetPixel(150, 125), TBgra{0, 0, 255, 255}, 0));
+  EXPECT_TRUE(NearRgb(frame.GetPixel(102, 125), TBgra{0, 0, 255, 255}, 0));
+  for (const auto& [x, y] : {std::pair{97, 125}, {202, 125}, {150, 97}, {150, 152}, {97, 97}, {202, 152}}) {
+    EXPECT_TRUE(NearRgb(frame.GetPixel(x, y), TBgra{0, 255, 0, 255}, 0)) << x << "," << y;
+  }
+  for (const auto& [x, y] : {std::pair{94, 125}, {205, 125}, {150, 94}, {150, 155}}) {
+    EXPECT_TRUE(NearRgb(frame.GetPixel(x, y), TBgra{0, 0, 0, 255}, 0)) << x << "," << y;
+  }
 }
 
 } // namespace

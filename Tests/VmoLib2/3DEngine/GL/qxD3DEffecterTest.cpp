@@ -8,7 +8,7 @@
 namespace qx::test {
 namespace {
 
-constexpr TBgra kClearGrey{128, 128, 128, 255};
+constexpr TBgra kClear{0, 0, 0, 255};
 
 
 class EffecterTest : public ScreenTest {
@@ -90,8 +90,8 @@ TEST_F(EffecterTest, PaddingRepeatsTheLastDrawnColumnAndRow) {
   }
   // The picture itself is untouched and the rest keeps the clear colour.
   EXPECT_TRUE(Near(target.GetPixel(599, 299), picture->GetPixel(599, 299), 0));
-  EXPECT_TRUE(Near(target.GetPixel(601, 10), kClearGrey, 0));
-  EXPECT_TRUE(Near(target.GetPixel(10, 301), kClearGrey, 0));
+  EXPECT_TRUE(Near(target.GetPixel(601, 10), kClear, 0));
+  EXPECT_TRUE(Near(target.GetPixel(10, 301), kClear, 0));
 }
 
 TEST_F(EffecterTest, WithoutPaddingTheClearColourFollowsTheSlide) {
@@ -102,8 +102,8 @@ TEST_F(EffecterTest, WithoutPaddingTheClearColourFollowsTheSlide) {
   effecter.RenderSlide(false, [&] { DrawPicture(*picture); });
   const TBitmap target = ReadTarget(effecter, 0);
   Finish();
-  EXPECT_TRUE(Near(target.GetPixel(300, 50), kClearGrey, 0));
-  EXPECT_TRUE(Near(target.GetPixel(50, 200), kClearGrey, 0));
+  EXPECT_TRUE(Near(target.GetPixel(300, 50), kClear, 0));
+  EXPECT_TRUE(Near(target.GetPixel(50, 200), kClear, 0));
 }
 
 TEST_F(EffecterTest, PaddingFollowsTheClipRectangle) {
