@@ -32,6 +32,23 @@ T3DColor ScaleAlpha(T3DColor color, uint8_t alpha) {
 
 T3DColor ToColor(const TRgba& c) { return MakeColor(c.r, c.g, c.b, c.a); }
 
+// Tells a mask's texture apart from the same picture drawn as colour.
+constexpr const char* kGreyAsAlphaKey = " GreyAsAlpha";
+
+// A one-channel mask as white whose alpha is the grey level.
+std::shared_ptr<const TBitmap> WhiteWithAlpha(const TBitmap& grey) {
+  auto result = std::make_shared<TBitmap>(grey.Width(), grey.Height(), TPixelFormat::Bgra32);
+  for (int y = 0; y < grey.Height(); ++y) {
+    const uint8_t* source = grey.Scanline(y);
+    uint8_t* dest = result->Scanline(y);
+    for (int x = 0; x < grey.Width(); ++x) {
+      dest[4 * x] = dest[4 * x + 1] = dest[4 * x + 2] = 255;
+      dest[4 * x + 3] = source[x];
+    }
+  }
+  return result;
+}
+
 T3DColor Mix(T3DColor a, T3DColor b) {
   T3DColor out = 0;
   for (int shift = 0; shift < 32; shift += 8) {
@@ -464,7 +481,8 @@ TTextureManager6& T3DDrawer::TextureManager() {
   return *m_textureManager;
 }
 
-TMultiTexture6* T3DDrawer::AcquireTexture(const TPictureSource& picture, const TPictureDrawParams& params) {
+TMultiTexture6* T3DDrawer::AcquireTexture(const TPictureSource& picture, const TPictureDrawParams& params,
+                                          bool greyAsAlpha) {
   const int columns = std::max(1, params.Columns);
   const int rows = std::max(1, params.Rows);
   const bool grid = columns > 1 || rows > 1;
@@ -472,19 +490,25 @@ TMultiTexture6* T3DDrawer::AcquireTexture(const TPictureSource& picture, const T
   std::string key;
   if (picture.Store) {
     const int level = PictureLevel(picture, params);
-    key = TTextureStore2::MultiTexKey(picture.Store->Id(), level, columns, rows);
+    const bool grey = greyAsAlpha && picture.Store->PixelFormat() == TPixelFormat::Gray8;
+    key = TTextureStore2::MultiTexKey(picture.Store->Id(), level, columns, rows) + (grey ? kGreyAsAlphaKey : "");
     if (TMultiTexture6* cached = m_textureCache.Find(*picture.Store, key)) {
       return cached;
     }
-    bitmap = picture.Store->GetMipLevel(level, TPixelFormat::Bgra32);
+    bitmap = grey ? WhiteWithAlpha(*picture.Store->GetMipLevel(level, TPixelFormat::Gray8))
+                  : picture.Store->GetMipLevel(level, TPixelFormat::Bgra32);
   } else if (picture.Bitmap) {
-    key = TTextureStore2::MultiTexKey(TTextureStore2::BitmapId(*picture.Bitmap), 0, columns, rows);
+    const bool grey = greyAsAlpha && picture.Bitmap->Format() == TPixelFormat::Gray8;
+    key = TTextureStore2::MultiTexKey(TTextureStore2::BitmapId(*picture.Bitmap), 0, columns, rows) +
+          (grey ? kGreyAsAlphaKey : "");
     if (TMultiTexture6* cached = m_textureCache.Find(picture.Bitmap, key)) {
       return cached;
     }
     // Not owned: the entry must not keep the bitmap alive, and is purged
-    // before any further use once the bitmap has gone.
-    bitmap = std::shared_ptr<const TBitmap>(std::shared_ptr<const TBitmap>(), picture.Bitmap.get());
+    // before any further use once the bitmap has gone. A converted mask is
+    // a copy of its own.
+    bitmap = grey ? WhiteWithAlpha(*picture.Bitmap)
+                  : std::shared_ptr<const TBitmap>(std::shared_ptr<const TBitmap>(), picture.Bitmap.get());
   }
   if (!bitmap || bitmap->Width() < columns || bitmap->Height() < rows) {
     return nullptr;
@@ -605,7 +629,9 @@ void T3DDrawer::DrawPictureWith(const TPictureSource& picture, const TPlacement&
     return;
   }
   const std::lock_guard lock(m_lock);
-  TMultiTexture6* texture = AcquireTexture(picture, params);
+  // Only a mask (drawn with the content as second texture) reads a
+  // one-channel picture as its alpha.
+  TMultiTexture6* texture = AcquireTexture(picture, params, second != nullptr);
   if (!texture) {
     return;
   }

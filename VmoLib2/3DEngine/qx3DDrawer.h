@@ -130,7 +130,11 @@ private:
   TTextureManager6& TextureManager();
   // The tiled texture of a picture at the parameters' level and grid,
   // made and cached on first use; null for a picture without pixels.
-  TMultiTexture6* AcquireTexture(const TPictureSource& picture, const TPictureDrawParams& params);
+  // The tiled texture of a picture, from the cache or made now. With
+  // `greyAsAlpha` a one-channel picture becomes white with its grey as
+  // alpha (a mask), cached apart from the same picture drawn as colour.
+  TMultiTexture6* AcquireTexture(const TPictureSource& picture, const TPictureDrawParams& params,
+                                 bool greyAsAlpha = false);
   void DrawPictureWith(const TPictureSource& picture, const TPlacement& placement, const TPictureDrawParams& params,
                        TCustomTexture* second);
   // Whether `placement` shows width x height texels smaller than 1:1.

@@ -476,6 +476,39 @@ TEST_F(Drawer, MaskedGroupIsMaskTimesContentAcrossOffScreenTiles) {
   EXPECT_TRUE(Near(frame.GetPixel(1000, 99), {255, 0, 0, 255}, 0));
 }
 
+TEST_F(Drawer, OneChannelMaskIsAlphaOverTheScreenAndStaysGreyAsAPicture) {
+  // Left half 255, right half 0.
+  TBitmap grey(200, 100, TPixelFormat::Gray8);
+  for (int y = 0; y < 100; ++y) {
+    for (int x = 0; x < 200; ++x) {
+      grey.Scanline(y)[x] = x < 100 ? 255 : 0;
+    }
+  }
+  const TRefPtr<TBitmapStore> store = MakeRef<TWrapperBitmapStore>("mask", std::make_unique<TBitmap>(grey.Clone()));
+  ASSERT_EQ(store->PixelFormat(), TPixelFormat::Gray8);
+  TFunctionItem content([](TDeviceDrawer& drawer) {
+    drawer.DrawBox(FlatRect(0, 0, 640, 480), SolidBox({200, 100, 50, 255}));
+  });
+  TMaskDraw draw;
+  draw.Picture.Store = store.Get();
+  draw.Placement = FlatRect(100, 100, 300, 200);
+  draw.Params = Plain();
+  TPictureSource picture;
+  picture.Store = store.Get();
+  const TBitmap frame = DrawFrame(
+      [&](TDeviceDrawer& drawer) {
+        drawer.DrawMaskedGroup(content, {&draw, 1}, nullptr);
+        // The same picture drawn plainly is its grey, opaque.
+        drawer.DrawPicture(picture, FlatRect(100, 10, 300, 90), Plain());
+      },
+      MakeColor(0, 0, 255));
+  EXPECT_TRUE(Near(frame.GetPixel(150, 150), {50, 100, 200, 255}, 1)) << "content where the mask is 255";
+  EXPECT_TRUE(Near(frame.GetPixel(250, 150), {255, 0, 0, 255}, 0)) << "screen where the mask is 0";
+  EXPECT_TRUE(Near(frame.GetPixel(90, 150), {255, 0, 0, 255}, 0)) << "screen outside the mask";
+  EXPECT_TRUE(Near(frame.GetPixel(150, 50), {255, 255, 255, 255}, 1));
+  EXPECT_TRUE(Near(frame.GetPixel(250, 50), {0, 0, 0, 255}, 1));
+}
+
 TEST_F(Drawer, NestedMaskedGroupShowsItsContentUnmasked) {
   TFunctionItem inner([](TDeviceDrawer& drawer) {
     drawer.DrawBox(FlatRect(0, 0, 400, 300), SolidBox({255, 0, 0, 255}));
