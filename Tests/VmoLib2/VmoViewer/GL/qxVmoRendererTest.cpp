@@ -155,9 +155,7 @@ TEST_F(RendererTest, TheHalfPointOfAnOpacityFadeBlendsThePictureHalfway) {
   EXPECT_TRUE(Near(At(1500, 100, 50), 0, 0, 255));
 }
 
-// Transition effects are not drawn yet (the drawer shows the outgoing slide
-// for the whole transition); enable this when the cross-fade is drawn.
-TEST_F(RendererTest, DISABLED_TheHalfPointOfACrossFadeMixesBothSlides) {
+TEST_F(RendererTest, TheHalfPointOfACrossFadeMixesBothSlides) {
   Open("");
   // Slide 1 alone, then the fade from 2000 to 3000 ms, then slide 2 alone.
   EXPECT_TRUE(Near(At(1000, 10, 10), 255, 0, 0));
