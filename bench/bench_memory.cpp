@@ -17,6 +17,7 @@
 #include "VmoLib2/VmoViewer/qxVmoRendererOptions.h"
 #include "VmoLib2/VmoViewer/qxVmoRendererShow.h"
 #include "VmoLib2/VmoViewer/qxVmoShowLocator.h"
+#include "bench/qxBenchPhoto.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -27,8 +28,6 @@
 #include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
-
-#include <jpeglib.h>
 
 namespace {
 
@@ -41,41 +40,6 @@ constexpr int kHeight = 1080;
 constexpr int kFps = 2;
 constexpr int kSlideMs = 1000;
 constexpr int kDefaultSlides = 300;
-
-std::string EncodePhoto() {
-  jpeg_compress_struct info{};
-  jpeg_error_mgr error{};
-  info.err = jpeg_std_error(&error);
-  jpeg_create_compress(&info);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&info, &buffer, &size);
-  info.image_width = kPhotoWidth;
-  info.image_height = kPhotoHeight;
-  info.input_components = 3;
-  info.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&info);
-  jpeg_set_quality(&info, 80, TRUE);
-  jpeg_start_compress(&info, TRUE);
-  std::vector<uint8_t> row(static_cast<size_t>(kPhotoWidth) * 3);
-  std::mt19937 random(11);
-  while (info.next_scanline < info.image_height) {
-    const int y = static_cast<int>(info.next_scanline);
-    for (int x = 0; x < kPhotoWidth; ++x) {
-      const int noise = static_cast<int>(random() % 16) - 8;
-      row[x * 3] = static_cast<uint8_t>(std::clamp(x * 255 / kPhotoWidth + noise, 0, 255));
-      row[x * 3 + 1] = static_cast<uint8_t>(std::clamp(y * 255 / kPhotoHeight + noise, 0, 255));
-      row[x * 3 + 2] = static_cast<uint8_t>(std::clamp(((x ^ y) / 64) % 256 + noise, 0, 255));
-    }
-    JSAMPROW pointer = row.data();
-    jpeg_write_scanlines(&info, &pointer, 1);
-  }
-  jpeg_finish_compress(&info);
-  std::string result(reinterpret_cast<const char*>(buffer), size);
-  jpeg_destroy_compress(&info);
-  std::free(buffer);
-  return result;
-}
 
 std::string PhotoName(int slide) { return "C:\\Shows\\Long\\photo" + std::to_string(slide) + ".jpg"; }
 
@@ -93,7 +57,7 @@ std::string Project(int slides) {
 
 // The package: one copy of the JPEG, listed under every slide's name.
 void WriteShow(const std::string& path, int slides) {
-  const std::string photo = EncodePhoto();
+  const std::string photo = bench::EncodePhoto(kPhotoWidth, kPhotoHeight, 80, 11);
   TFileStream file(path, TFileMode::Create);
   TVmoPackWriter writer(file);
   writer.AddEntry("Project.vmo", 1, Project(slides));

@@ -10,6 +10,7 @@
 #include "VmoLib2/3DBasics/qxDrawDevice.h"
 #include "VmoLib2/3DEngine/qxMultiTexture6.h"
 #include "VmoLib2/VmoClasses/qxVmoImage.h"
+#include "bench/qxBenchPhoto.h"
 
 #include <benchmark/benchmark.h>
 
@@ -23,8 +24,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <jpeglib.h>
-
 extern char** environ;
 
 namespace {
@@ -36,47 +35,10 @@ constexpr int kPhotoHeight = 4000;
 constexpr int kOutputWidth = 1920;
 constexpr int kOutputHeight = 1080;
 
-// A photo-like picture: gradients with fine noise, so the entropy coder has
-// real work.
-std::string EncodePhoto() {
-  jpeg_compress_struct info{};
-  jpeg_error_mgr error{};
-  info.err = jpeg_std_error(&error);
-  jpeg_create_compress(&info);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&info, &buffer, &size);
-  info.image_width = kPhotoWidth;
-  info.image_height = kPhotoHeight;
-  info.input_components = 3;
-  info.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&info);
-  jpeg_set_quality(&info, 90, TRUE);
-  jpeg_start_compress(&info, TRUE);
-  std::vector<uint8_t> row(static_cast<size_t>(kPhotoWidth) * 3);
-  std::mt19937 random(7);
-  while (info.next_scanline < info.image_height) {
-    const int y = static_cast<int>(info.next_scanline);
-    for (int x = 0; x < kPhotoWidth; ++x) {
-      const int noise = static_cast<int>(random() % 24) - 12;
-      row[x * 3] = static_cast<uint8_t>(std::clamp(x * 255 / kPhotoWidth + noise, 0, 255));
-      row[x * 3 + 1] = static_cast<uint8_t>(std::clamp(y * 255 / kPhotoHeight + noise, 0, 255));
-      row[x * 3 + 2] = static_cast<uint8_t>(std::clamp(((x + y) / 40) % 256 + noise, 0, 255));
-    }
-    JSAMPROW pointer = row.data();
-    jpeg_write_scanlines(&info, &pointer, 1);
-  }
-  jpeg_finish_compress(&info);
-  std::string result(reinterpret_cast<const char*>(buffer), size);
-  jpeg_destroy_compress(&info);
-  std::free(buffer);
-  return result;
-}
-
 struct TPhotoFile {
   std::string Path;
   TPhotoFile() : Path("/tmp/bench_slideprep_" + std::to_string(getpid()) + ".jpg") {
-    const std::string jpeg = EncodePhoto();
+    const std::string jpeg = bench::EncodePhoto(kPhotoWidth, kPhotoHeight, 90, 7);
     std::ofstream(Path, std::ios::binary).write(jpeg.data(), static_cast<std::streamsize>(jpeg.size()));
   }
   ~TPhotoFile() { std::remove(Path.c_str()); }
