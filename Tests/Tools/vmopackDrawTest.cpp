@@ -1,37 +1,19 @@
 // "vmopack draw": a picture of a package drawn through the drawer onto a
 // headless screen and written as PNG.
+#include "Tests/TestSupport/qxProgramRun.h"
 #include "Tests/TestSupport/qxVmoPackageTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
 
-#include <cstdio>
-#include <sys/wait.h>
 
 namespace qx {
 namespace {
 
 using test::TScratchFolder;
+using test::TProgramRun;
 
-struct TRun {
-  int exitCode = -1;
-  std::string out;
-};
-
-TRun Vmopack(const std::vector<std::string>& args) {
-  std::string command = std::string("'") + VMOPACK_PATH + "'";
-  for (const std::string& arg : args)
-    command += " '" + arg + "'";
-  command += " 2>&1";
-  TRun run;
-  FILE* pipe = popen(command.c_str(), "r");
-  char buffer[4096];
-  for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-    run.out.append(buffer, got);
-  const int status = pclose(pipe);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
+TProgramRun Vmopack(const std::vector<std::string>& args) { return test::RunJoined(VMOPACK_PATH, args); }
 
 // A 64 x 32 opaque PNG: left half red, right half blue.
 std::string HalvesPng() {
@@ -82,12 +64,12 @@ TEST(VmopackDraw, PictureIsCentredScaledAndTurnedOnTheScreen) {
   folder.Write("Project.vmo", "[Main]\r\nVmoVersion=5.6\r\n\r\n[FileMap]\r\n\r\n");
   folder.Write("halves.png", HalvesPng());
   folder.Write("show.manifest", "stored | Project.vmo | Project.vmo\nqxgfx | halves.png | halves.png\n");
-  ASSERT_EQ(Vmopack({"pack", folder.Path() + "show.manifest", "-o", folder.Path() + "show.exe"}).exitCode, 0);
+  ASSERT_EQ(Vmopack({"pack", folder.Path() + "show.manifest", "-o", folder.Path() + "show.exe"}).ExitCode, 0);
   const std::string show = folder.Path() + "show.exe";
   const std::string out = folder.Path() + "frame.png";
 
-  const TRun plain = Vmopack({"draw", show, "halves.png", "--size", "200x100", "-o", out});
-  ASSERT_EQ(plain.exitCode, 0) << plain.out;
+  const TProgramRun plain = Vmopack({"draw", show, "halves.png", "--size", "200x100", "-o", out});
+  ASSERT_EQ(plain.ExitCode, 0) << plain.Out;
   TFrame frame = ReadFrame(out);
   ASSERT_EQ(frame.width, 200);
   ASSERT_EQ(frame.height, 100);
@@ -96,25 +78,25 @@ TEST(VmopackDraw, PictureIsCentredScaledAndTurnedOnTheScreen) {
   EXPECT_EQ(frame.At(67, 50), 0u);
   EXPECT_EQ(frame.At(100, 33), 0u);
 
-  const TRun turned =
+  const TProgramRun turned =
       Vmopack({"draw", show, "halves.png", "--size", "200x100", "--angle-z", "180", "--scale", "50", "-o", out});
-  ASSERT_EQ(turned.exitCode, 0) << turned.out;
+  ASSERT_EQ(turned.ExitCode, 0) << turned.Out;
   frame = ReadFrame(out);
   EXPECT_EQ(frame.At(86, 50), 0x0000FFu) << "blue comes left when turned";
   EXPECT_EQ(frame.At(114, 50), 0xFF0000u);
   EXPECT_EQ(frame.At(70, 50), 0u) << "half the size";
 
-  const TRun faded = Vmopack(
+  const TProgramRun faded = Vmopack(
       {"draw", show, "halves.png", "--size", "200x100", "--mip", "1", "--opacity", "50", "--feather", "-o", out});
-  ASSERT_EQ(faded.exitCode, 0) << faded.out;
-  EXPECT_NE(faded.out.find("level 1"), std::string::npos) << faded.out;
+  ASSERT_EQ(faded.ExitCode, 0) << faded.Out;
+  EXPECT_NE(faded.Out.find("level 1"), std::string::npos) << faded.Out;
   frame = ReadFrame(out);
   EXPECT_EQ(frame.At(75, 50), 0x800000u) << "half the red over black";
   EXPECT_EQ(frame.At(125, 50), 0x000080u);
 
-  const TRun bad = Vmopack({"draw", show, "halves.png", "--size", "0x5", "-o", out});
-  EXPECT_EQ(bad.exitCode, 1);
-  EXPECT_NE(bad.out.find("--size"), std::string::npos) << bad.out;
+  const TProgramRun bad = Vmopack({"draw", show, "halves.png", "--size", "0x5", "-o", out});
+  EXPECT_EQ(bad.ExitCode, 1);
+  EXPECT_NE(bad.Out.find("--size"), std::string::npos) << bad.Out;
 }
 
 } // namespace

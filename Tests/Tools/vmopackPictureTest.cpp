@@ -1,41 +1,22 @@
 // The picture side of vmopack: converting pictures into containers while
 // packing, and decoding packed or disk pictures with "vmopack picture".
 #include "Tests/QxLib/Graphics/GifBuilder.h"
+#include "Tests/TestSupport/qxProgramRun.h"
 #include "Tests/TestSupport/qxVmoPackageTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
 
-#include <cstdio>
 #include <fstream>
 #include <sstream>
-#include <sys/wait.h>
 
 namespace qx {
 namespace {
 
 using test::TScratchFolder;
+using test::TProgramRun;
 
-struct TRun {
-  int exitCode = -1;
-  std::string out;
-};
-
-// Runs vmopack with its standard error joined to its output.
-TRun Vmopack(const std::vector<std::string>& args) {
-  std::string command = std::string("'") + VMOPACK_PATH + "'";
-  for (const std::string& arg : args)
-    command += " '" + arg + "'";
-  command += " 2>&1";
-  TRun run;
-  FILE* pipe = popen(command.c_str(), "r");
-  char buffer[4096];
-  for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-    run.out.append(buffer, got);
-  const int status = pclose(pipe);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
+TProgramRun Vmopack(const std::vector<std::string>& args) { return test::RunJoined(VMOPACK_PATH, args); }
 
 // A PNG of width x height RGBA pixels (r = x * 40, g = y * 40, b = 7, a = 200).
 std::string MakePng(int width, int height) {
@@ -97,8 +78,8 @@ protected:
     m_folder.Write("show.manifest", "stored | Project.vmo | Project.vmo\n"
                                     "qxgfx | button.png | pictures/button.png\n"
                                     "stored | anim.gif | anim.gif\n");
-    const TRun pack = Vmopack({"pack", Path("show.manifest"), "-o", Path("show.exe")});
-    ASSERT_EQ(pack.exitCode, 0) << pack.out;
+    const TProgramRun pack = Vmopack({"pack", Path("show.manifest"), "-o", Path("show.exe")});
+    ASSERT_EQ(pack.ExitCode, 0) << pack.Out;
   }
 
   std::string Path(const std::string& name) const { return m_folder.Path() + name; }
@@ -107,17 +88,17 @@ protected:
 };
 
 TEST_F(PackedPictures, ConvertedPngIsMappedToItsContainerAndDecodesExactly) {
-  const TRun project = Vmopack({"cat", Path("show.exe"), "Project.vmo"});
-  ASSERT_EQ(project.exitCode, 0);
-  EXPECT_NE(project.out.find(";\"old.png\"=\"old.bmp\"\r\n;\"button.png\"=\"button.png.qxgfx\"\r\n"), std::string::npos)
-      << project.out;
-  const TRun list = Vmopack({"list", Path("show.exe")});
-  EXPECT_NE(list.out.find("button.png.qxgfx"), std::string::npos);
-  EXPECT_EQ(list.out.find("\tbutton.png\n"), std::string::npos) << "only the container is packed";
+  const TProgramRun project = Vmopack({"cat", Path("show.exe"), "Project.vmo"});
+  ASSERT_EQ(project.ExitCode, 0);
+  EXPECT_NE(project.Out.find(";\"old.png\"=\"old.bmp\"\r\n;\"button.png\"=\"button.png.qxgfx\"\r\n"), std::string::npos)
+      << project.Out;
+  const TProgramRun list = Vmopack({"list", Path("show.exe")});
+  EXPECT_NE(list.Out.find("button.png.qxgfx"), std::string::npos);
+  EXPECT_EQ(list.Out.find("\tbutton.png\n"), std::string::npos) << "only the container is packed";
 
-  const TRun picture = Vmopack({"picture", Path("show.exe"), "button.png", "-o", Path("button-out.png")});
-  ASSERT_EQ(picture.exitCode, 0) << picture.out;
-  EXPECT_NE(picture.out.find("TGfxBitmapStore"), std::string::npos) << picture.out;
+  const TProgramRun picture = Vmopack({"picture", Path("show.exe"), "button.png", "-o", Path("button-out.png")});
+  ASSERT_EQ(picture.ExitCode, 0) << picture.Out;
+  EXPECT_NE(picture.Out.find("TGfxBitmapStore"), std::string::npos) << picture.Out;
   int width = 0, height = 0;
   const std::vector<uint8_t> pixels = ReadPng(Path("button-out.png"), width, height);
   ASSERT_EQ(width, 6);
@@ -130,46 +111,46 @@ TEST_F(PackedPictures, ConvertedPngIsMappedToItsContainerAndDecodesExactly) {
 }
 
 TEST_F(PackedPictures, AnimatedGifGivesItsStripAndTag) {
-  const TRun run = Vmopack({"picture", Path("show.exe"), "anim.gif", "-o", Path("strip.png")});
-  ASSERT_EQ(run.exitCode, 0) << run.out;
-  EXPECT_NE(run.out.find("tiles: 5 x 3\n"), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("frames: 3\n"), std::string::npos);
-  EXPECT_NE(run.out.find("delays: 100,50,300\n"), std::string::npos);
-  EXPECT_NE(run.out.find("loop count: 2\n"), std::string::npos);
+  const TProgramRun run = Vmopack({"picture", Path("show.exe"), "anim.gif", "-o", Path("strip.png")});
+  ASSERT_EQ(run.ExitCode, 0) << run.Out;
+  EXPECT_NE(run.Out.find("tiles: 5 x 3\n"), std::string::npos) << run.Out;
+  EXPECT_NE(run.Out.find("frames: 3\n"), std::string::npos);
+  EXPECT_NE(run.Out.find("delays: 100,50,300\n"), std::string::npos);
+  EXPECT_NE(run.Out.find("loop count: 2\n"), std::string::npos);
   int width = 0, height = 0;
   const std::vector<uint8_t> pixels = ReadPng(Path("strip.png"), width, height);
   EXPECT_EQ(width, 15);
   ASSERT_EQ(height, 3);
   EXPECT_EQ(pixels[(5 + 1) * 4 + 1], 255) << "the second frame is green";
 
-  const TRun level = Vmopack({"picture", Path("show.exe"), "anim.gif", "--level", "1", "-o", Path("half.png")});
-  ASSERT_EQ(level.exitCode, 0) << level.out;
+  const TProgramRun level = Vmopack({"picture", Path("show.exe"), "anim.gif", "--level", "1", "-o", Path("half.png")});
+  ASSERT_EQ(level.ExitCode, 0) << level.Out;
   ReadPng(Path("half.png"), width, height);
   EXPECT_EQ(width, 8);
   EXPECT_EQ(height, 2);
 }
 
 TEST_F(PackedPictures, DiskPicturesAndFailures) {
-  const TRun disk = Vmopack({"picture", Path("show.exe"), "LoadFromDisk:" + Path("anim.gif"), "-o", Path("d.png")});
-  EXPECT_EQ(disk.exitCode, 0) << disk.out;
+  const TProgramRun disk = Vmopack({"picture", Path("show.exe"), "LoadFromDisk:" + Path("anim.gif"), "-o", Path("d.png")});
+  EXPECT_EQ(disk.ExitCode, 0) << disk.Out;
 
-  const TRun missing = Vmopack({"picture", Path("show.exe"), "nothing.png", "-o", Path("n.png")});
-  EXPECT_EQ(missing.exitCode, 1);
-  EXPECT_NE(missing.out.find("not found"), std::string::npos) << missing.out;
+  const TProgramRun missing = Vmopack({"picture", Path("show.exe"), "nothing.png", "-o", Path("n.png")});
+  EXPECT_EQ(missing.ExitCode, 1);
+  EXPECT_NE(missing.Out.find("not found"), std::string::npos) << missing.Out;
 
-  const TRun badLevel = Vmopack({"picture", Path("show.exe"), "anim.gif", "--level", "x", "-o", Path("n.png")});
-  EXPECT_EQ(badLevel.exitCode, 1);
-  EXPECT_NE(badLevel.out.find("usage"), std::string::npos);
+  const TProgramRun badLevel = Vmopack({"picture", Path("show.exe"), "anim.gif", "--level", "x", "-o", Path("n.png")});
+  EXPECT_EQ(badLevel.ExitCode, 1);
+  EXPECT_NE(badLevel.Out.find("usage"), std::string::npos);
 
   m_folder.Write("bad.manifest", "stored | Project.vmo | Project.vmo\nqxgfx | notes.png | show.manifest\n");
-  const TRun notPicture = Vmopack({"pack", Path("bad.manifest"), "-o", Path("bad.exe")});
-  EXPECT_EQ(notPicture.exitCode, 1);
-  EXPECT_NE(notPicture.out.find("manifest line 2: cannot decode picture"), std::string::npos) << notPicture.out;
+  const TProgramRun notPicture = Vmopack({"pack", Path("bad.manifest"), "-o", Path("bad.exe")});
+  EXPECT_EQ(notPicture.ExitCode, 1);
+  EXPECT_NE(notPicture.Out.find("manifest line 2: cannot decode picture"), std::string::npos) << notPicture.Out;
 
   m_folder.Write("noproject.manifest", "qxgfx | button.png | pictures/button.png\n");
-  const TRun noProject = Vmopack({"pack", Path("noproject.manifest"), "-o", Path("np.exe")});
-  EXPECT_EQ(noProject.exitCode, 1);
-  EXPECT_NE(noProject.out.find("FileMap"), std::string::npos) << noProject.out;
+  const TProgramRun noProject = Vmopack({"pack", Path("noproject.manifest"), "-o", Path("np.exe")});
+  EXPECT_EQ(noProject.ExitCode, 1);
+  EXPECT_NE(noProject.Out.find("FileMap"), std::string::npos) << noProject.Out;
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 // Runs "vmopack shadow" on the sample project and reads the PNG it writes.
+#include "Tests/TestSupport/qxProgramRun.h"
 #include "Tests/TestSupport/qxVmoPackageTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -7,35 +8,19 @@
 
 #include <fstream>
 #include <sstream>
-#include <sys/wait.h>
 #include <vector>
 
 namespace qx {
 namespace {
 
 using test::TScratchFolder;
-
-struct TShadowRun {
-  int ExitCode = -1;
-  std::string Out;
-  std::string Err;
-};
-
-std::string ReadText(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
+using test::TProgramRun;
+using test::ReadText;
 
 const std::string kSampleProject = std::string(VMO_SOURCE_DIR) + "/samples/sample/Project.vmo";
 
-TShadowRun Shadow(const TScratchFolder& folder, const std::string& args) {
-  const std::string out = folder.Path() + "out.txt";
-  const std::string err = folder.Path() + "err.txt";
-  const std::string command = std::string("'") + VMOPACK_PATH + "' shadow " + args + " >'" + out + "' 2>'" + err + "'";
-  const int status = std::system(command.c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
+TProgramRun Shadow(const TScratchFolder& folder, const std::string& args) {
+  return test::RunProgram(VMOPACK_PATH, "shadow " + args, folder.Path());
 }
 
 // Width, height and RGBA bytes of a PNG file; empty when unreadable.
@@ -65,7 +50,7 @@ TEST(VmopackShadow, WritesTheShadowOfAPictureOfTheShow) {
   TScratchFolder folder;
   const std::string png = folder.Path() + "shadow.png";
   // sunrise.bmp is 64 x 48; border 10, blur 2 (sigma 3, 8 more pixels a side).
-  const TShadowRun run = Shadow(folder, "'" + kSampleProject +
+  const TProgramRun run = Shadow(folder, "'" + kSampleProject +
                                             "' 'Shadow: 0:0:64:48:10:10:0:2:0:8:0:0:0:0:255:80.00:0:sunrise.bmp' -o '" +
                                             png + "'");
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
@@ -81,7 +66,7 @@ TEST(VmopackShadow, WritesTheShadowOfAPictureOfTheShow) {
 TEST(VmopackShadow, ShapeShadowsNeedNoPicture) {
   TScratchFolder folder;
   const std::string png = folder.Path() + "shape.png";
-  const TShadowRun run = Shadow(
+  const TProgramRun run = Shadow(
       folder, "'" + kSampleProject + "' 'Shadow: 0:0:40:30:5:5:0:0:7:8:255:255:0:0:0:100.00:0:N\\A' -o '" + png + "'");
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
   EXPECT_EQ(ReadPng(png).Width, 56);
@@ -104,7 +89,7 @@ TEST(VmopackShadow, BadRequestsFailWithAMessage) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args);
-    const TShadowRun run = Shadow(folder, c.args);
+    const TProgramRun run = Shadow(folder, c.args);
     EXPECT_EQ(run.ExitCode, 1);
     EXPECT_NE(run.Err.find(c.message), std::string::npos) << run.Err;
     EXPECT_FALSE(std::filesystem::exists(png));

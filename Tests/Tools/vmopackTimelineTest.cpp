@@ -1,37 +1,21 @@
 // Runs "vmopack timeline" on loose project files and checks its lines.
+#include "Tests/TestSupport/qxProgramRun.h"
 #include "Tests/TestSupport/qxVmoPackageTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <sstream>
-#include <sys/wait.h>
 
 namespace qx {
 namespace {
 
 using test::TScratchFolder;
+using test::TProgramRun;
+using test::ReadText;
 
-struct TTimelineRun {
-  int ExitCode = -1;
-  std::string Out;
-  std::string Err;
-};
-
-std::string ReadText(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
-TTimelineRun Timeline(const TScratchFolder& folder, const std::string& args) {
-  const std::string out = folder.Path() + "out.txt";
-  const std::string err = folder.Path() + "err.txt";
-  const std::string command =
-      std::string("'") + VMOPACK_PATH + "' timeline " + args + " >'" + out + "' 2>'" + err + "'";
-  const int status = std::system(command.c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
+TProgramRun Timeline(const TScratchFolder& folder, const std::string& args) {
+  return test::RunProgram(VMOPACK_PATH, "timeline " + args, folder.Path());
 }
 
 constexpr std::string_view kProject = "[Main]\r\n"
@@ -65,7 +49,7 @@ constexpr std::string_view kProject = "[Main]\r\n"
 TEST(VmopackTimeline, PrintsOneLinePerSlideAndTheTotal) {
   const TScratchFolder folder;
   const std::string project = folder.Write("show.vmo", std::string(kProject));
-  const TTimelineRun run = Timeline(folder, "'" + project + "'");
+  const TProgramRun run = Timeline(folder, "'" + project + "'");
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
   EXPECT_EQ(run.Out, "0\tSlide1\tIntro\t0\t2500\t1000\t0\t2500\tloop\t1500\t-\t2\t1\t1000\n"
                      "1\tSlide2\tBeach\t2500\t2500\t0\t1500\t4000\tnone\t0\t"
@@ -81,8 +65,8 @@ TEST(VmopackTimeline, DeterministicRunsPrintTheSameChoices) {
   for (int i = 1; i <= 12; ++i)
     text += "opt_synchpos" + std::to_string(i) + "=" + std::to_string(i * 1000) + "\n";
   const std::string project = folder.Write("mix.vmo", text);
-  const TTimelineRun first = Timeline(folder, "--deterministic '" + project + "'");
-  const TTimelineRun second = Timeline(folder, "'" + project + "' --deterministic");
+  const TProgramRun first = Timeline(folder, "--deterministic '" + project + "'");
+  const TProgramRun second = Timeline(folder, "'" + project + "' --deterministic");
   ASSERT_EQ(first.ExitCode, 0) << first.Err;
   EXPECT_EQ(first.Out, second.Out);
   EXPECT_NE(first.Out.find("total\t12000\trepeat\n"), std::string::npos) << first.Out;
@@ -92,11 +76,11 @@ TEST(VmopackTimeline, ReportsBadProjectsAndUsage) {
   const TScratchFolder folder;
   const std::string project =
       folder.Write("bad.vmo", "[Main]\nopt_slidescount=2\nopt_synchpos1=5\nopt_synchpos2=1\n");
-  const TTimelineRun bad = Timeline(folder, "'" + project + "'");
+  const TProgramRun bad = Timeline(folder, "'" + project + "'");
   EXPECT_EQ(bad.ExitCode, 1);
   EXPECT_NE(bad.Err.find("Incorrect time"), std::string::npos) << bad.Err;
 
-  const TTimelineRun usage = Timeline(folder, "");
+  const TProgramRun usage = Timeline(folder, "");
   EXPECT_EQ(usage.ExitCode, 1);
   EXPECT_NE(usage.Err.find("timeline SHOW [--deterministic]"), std::string::npos) << usage.Err;
 }

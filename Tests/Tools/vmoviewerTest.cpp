@@ -1,5 +1,6 @@
 // Runs the vmoviewer program headless on small shows made here and checks
 // its exit codes, its error text and which frame files it writes.
+#include "Tests/TestSupport/qxProgramRun.h"
 #include "Tests/TestSupport/qxVmoPackageTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -8,33 +9,17 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <sys/wait.h>
 #include <vector>
 
 namespace qx {
 namespace {
 
 using test::TScratchFolder;
+using test::TProgramRun;
+using test::ReadText;
 
-struct TRun {
-  int ExitCode = -1;
-  std::string Out;
-  std::string Err;
-};
-
-std::string ReadText(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
-TRun Viewer(const TScratchFolder& folder, const std::string& args) {
-  const std::string out = folder.Path() + "out.txt";
-  const std::string err = folder.Path() + "err.txt";
-  const std::string command = std::string("'") + VMOVIEWER_PATH + "' " + args + " >'" + out + "' 2>'" + err + "'";
-  const int status = std::system(command.c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
+TProgramRun Viewer(const TScratchFolder& folder, const std::string& args) {
+  return test::RunProgram(VMOVIEWER_PATH, args, folder.Path());
 }
 
 std::vector<std::string> FilesIn(const std::string& folder) {
@@ -70,7 +55,7 @@ constexpr std::string_view kProject = "[Main]\r\n"
 TEST(Vmoviewer, AShowThatCannotBeOpenedGivesTheMessageAndExitCode1) {
   TScratchFolder folder;
   const std::string show = folder.Path() + "missing.exe";
-  const TRun run = Viewer(folder, "-exename '" + show + "' -render '" + folder.Path() + "frames'");
+  const TProgramRun run = Viewer(folder, "-exename '" + show + "' -render '" + folder.Path() + "frames'");
   EXPECT_EQ(run.ExitCode, 1);
   EXPECT_EQ(run.Err, "Slideshow Error\nSlideshow File not Found\n\"" + show + "\" or \"" + folder.Path() +
                          "missing.VmShow\"\n");
@@ -80,7 +65,7 @@ TEST(Vmoviewer, AShowThatCannotBeOpenedGivesTheMessageAndExitCode1) {
 TEST(Vmoviewer, AFileThatIsNeitherShowNorProjectCannotBeOpened) {
   TScratchFolder folder;
   const std::string show = folder.Write("notes.txt", "no package, no project\r\n\x01\x02");
-  const TRun run = Viewer(folder, "-exename '" + show + "' -render '" + folder.Path() + "frames'");
+  const TProgramRun run = Viewer(folder, "-exename '" + show + "' -render '" + folder.Path() + "frames'");
   EXPECT_EQ(run.ExitCode, 1);
   // Read as a project it has no size.
   EXPECT_NE(run.Err.find("Slideshow Error\nAsseertion with message: 'ZeroSize of Presentation!'"), std::string::npos)
@@ -89,7 +74,7 @@ TEST(Vmoviewer, AFileThatIsNeitherShowNorProjectCannotBeOpened) {
 
 TEST(Vmoviewer, WrongOptionsGiveTheUsage) {
   TScratchFolder folder;
-  const TRun run = Viewer(folder, "-exename x -render out -fps 0");
+  const TProgramRun run = Viewer(folder, "-exename x -render out -fps 0");
   EXPECT_EQ(run.ExitCode, 2);
   EXPECT_NE(run.Err.find("-fps"), std::string::npos) << run.Err;
   EXPECT_NE(run.Err.find("usage:"), std::string::npos) << run.Err;
@@ -99,7 +84,7 @@ TEST(Vmoviewer, ASequenceNumbersFramesFromZeroUpToTheExclusiveEnd) {
   TScratchFolder folder;
   const std::string project = folder.Write("Project.vmo", std::string(kProject));
   const std::string frames = folder.Path() + "frames";
-  const TRun run = Viewer(folder, "-exename '" + project + "' -render '" + frames +
+  const TProgramRun run = Viewer(folder, "-exename '" + project + "' -render '" + frames +
                                       "' -fps 10 -from 1000 -to 2000 -size 64x36");
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
   std::vector<std::string> expected;
@@ -118,7 +103,7 @@ TEST(Vmoviewer, WithoutAnEndTheSequenceRunsToTheEndOfTheShow) {
   TScratchFolder folder;
   const std::string project = folder.Write("Project.vmo", std::string(kProject));
   const std::string frames = folder.Path() + "frames";
-  const TRun run = Viewer(folder, "-exename '" + project + "' -render '" + frames + "' -fps 2 -from 1000 -size 32x18");
+  const TProgramRun run = Viewer(folder, "-exename '" + project + "' -render '" + frames + "' -fps 2 -from 1000 -size 32x18");
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
   // 1000, 1500, ..., 3500: the show ends at 4000.
   const std::vector<std::string> files = FilesIn(frames);
@@ -131,7 +116,7 @@ TEST(Vmoviewer, AnOutputFolderThatCannotBeMadeFailsWithoutFrames) {
   TScratchFolder folder;
   const std::string project = folder.Write("Project.vmo", std::string(kProject));
   const std::string blocker = folder.Write("taken", "a file where the folder should go");
-  const TRun run = Viewer(folder, "-exename '" + project + "' -render '" + blocker + "' -size 32x18");
+  const TProgramRun run = Viewer(folder, "-exename '" + project + "' -render '" + blocker + "' -size 32x18");
   EXPECT_EQ(run.ExitCode, 1);
   EXPECT_NE(run.Err.find("cannot create the folder " + blocker), std::string::npos) << run.Err;
 }
@@ -140,7 +125,7 @@ TEST(Vmoviewer, SingleTimesAreNamedByTheirTime) {
   TScratchFolder folder;
   const std::string project = folder.Write("Project.vmo", std::string(kProject));
   const std::string shots = folder.Path() + "shots";
-  const TRun run = Viewer(folder, "-filename '" + project + "' -render-at 0,2500,3999 '" + shots + "' -size 32x18");
+  const TProgramRun run = Viewer(folder, "-filename '" + project + "' -render-at 0,2500,3999 '" + shots + "' -size 32x18");
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
   EXPECT_EQ(FilesIn(shots), (std::vector<std::string>{"t0.png", "t2500.png", "t3999.png"}));
   // Not a terminal: no progress line.
