@@ -34,6 +34,8 @@ oggenc -Q -q 4 -o tone.ogg source.wav
 mpg123 -q -s cbr.mp3 > cbr.mp3.raw
 mpg123 -q -s vbr.mp3 > vbr.mp3.raw
 mpg123 -q -s layer2.mp2 > layer2.mp2.raw
+"${ff[@]}" -i source.wav -f s16le source.wav.raw
+"${ff[@]}" -i mono8.wav -f u8 mono8.wav.raw
 for f in adpcm.wav adpcm_mono.wav tone.ogg tone.wma tone1.wma; do
   "${ff[@]}" -i "$f" -f s16le -c:a pcm_s16le "$f.raw"
 done
