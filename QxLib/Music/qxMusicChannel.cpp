@@ -167,11 +167,11 @@ void TMusicChannel::ProcessGain(uint8_t* data, int32_t count, bool queued) {
     for (int32_t c = 0; c < channels; ++c) {
       if (eightBit) {
         const float s = static_cast<float>(frame[c]) - 128.0f;
-        frame[c] = static_cast<uint8_t>(std::clamp(std::lround(m_gain * s) + 128, 0L, 255L));
+        frame[c] = static_cast<uint8_t>(std::clamp(std::lrint(m_gain * s) + 128, 0L, 255L));
       } else {
         int16_t s;
         std::memcpy(&s, frame + 2 * c, 2);
-        const int16_t scaled = static_cast<int16_t>(std::clamp(std::lround(m_gain * s), -32768L, 32767L));
+        const int16_t scaled = static_cast<int16_t>(std::clamp(std::lrint(m_gain * s), -32768L, 32767L));
         std::memcpy(frame + 2 * c, &scaled, 2);
       }
     }

@@ -14,7 +14,9 @@ constexpr int kCallbackFrames = 1024;
 } // namespace
 
 TSdlWaveOutDevice::TSdlWaveOutDevice(const std::string& driver) : TSoftWaveOutDevice(true) {
-  if (!driver.empty())
+  if (driver.empty())
+    SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+  else
     SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, driver.c_str(), SDL_HINT_OVERRIDE);
   Log().WriteLine("TSdlWaveOutDevice: SDL_InitSubSystem(SDL_INIT_AUDIO)");
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
