@@ -102,9 +102,11 @@ bool TWavConverter::Convert(TLocalBuffer& input) {
 }
 
 bool TWavConverter::Read(int32_t count) {
+  m_padded = 0;
   while (m_output.Used() < count) {
     if (!FillInput() || !Convert(m_input)) {
-      m_output.AppendSilence(count - m_output.Used());
+      m_padded = count - m_output.Used();
+      m_output.AppendSilence(m_padded);
       return false;
     }
   }
