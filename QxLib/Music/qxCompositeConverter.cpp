@@ -26,6 +26,16 @@ double MsOfBytes(int64_t bytes) {
   return static_cast<double>(bytes) * 1000.0 / kMixBytesPerSecond;
 }
 
+// Scaled values are limited so that the sum of every open item, and the
+// master envelope's scaling of it, stays within 32 bits whatever the
+// envelopes' levels.
+constexpr double kItemLimit = 1 << 24;
+constexpr double kMixLimit = 1 << 30;
+
+int32_t Scaled(double gain, int32_t value, double limit) {
+  return static_cast<int32_t>(std::lrint(std::clamp(gain * value, -limit, limit)));
+}
+
 int16_t Sample(const uint8_t* data, int32_t index) {
   int16_t s;
   std::memcpy(&s, data + 2 * index, 2);
@@ -255,7 +265,7 @@ bool TCompositeConverter::MixItem(TCompositeItem2& item) {
         acc[i] += Sample(data, i);
     } else if (g > kItemSilence) {
       for (int32_t i = begin; i < end; ++i)
-        acc[i] += static_cast<int32_t>(std::lrint(g * Sample(data, i)));
+        acc[i] += Scaled(g, Sample(data, i), kItemLimit);
     }
     f += run;
   }
@@ -282,7 +292,7 @@ void TCompositeConverter::ApplyMaster() {
       continue;
     if (m >= kUnityHigh || (m > kMasterSilence && m < kUnityLow)) {
       for (int32_t i = 0; i < 2 * run; ++i)
-        acc[i] = static_cast<int32_t>(std::lrint(m * acc[i]));
+        acc[i] = Scaled(m, acc[i], kMixLimit);
     } else if (m < kMasterSilence) {
       std::fill(acc, acc + 2 * run, 0);
     }

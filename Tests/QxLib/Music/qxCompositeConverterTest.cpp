@@ -268,6 +268,16 @@ TEST(CompositeConverter, HostileDescriptionsFailOrStaySilent) {
                              files, 100 * 176400);
   EXPECT_TRUE(endless.ended);
 
+  // Levels of two million times the original, on many items and in the
+  // master envelope: clipped, never wrapped.
+  std::string loud = "[Main]\nDuration=300\n";
+  for (int i = 0; i < 40; ++i)
+    loud += Item(i, "a.wav", 0, 100) + "FadeCount=1\n" +
+            Envelope(std::to_string(i), 0, 0, 2000000000, 100, 2000000000);
+  loud += "[MainVolume]\nFadeCount=1\n" + Envelope("MainVolume", 0, 0, 2000000000, 300, 2000000000);
+  const TMixed clipped = Mix(Description(loud), files, 176400);
+  EXPECT_EQ(clipped.samples[static_cast<size_t>(2 * FrameOf(50))], 32767);
+
   // More items at one time than may be open: the first ones sound.
   std::string crowded = "[Main]\nDuration=200\n";
   for (int i = 0; i < 100; ++i)
