@@ -10,7 +10,8 @@ packages=(
   zlib1g-dev libjpeg62-turbo-dev libjpeg-turbo-progs libpng-dev libmpg123-dev libvorbis-dev
   libsdl2-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
-  libfreetype-dev libfontconfig-dev fonts-dejavu-core
+  libfreetype-dev libfontconfig-dev libharfbuzz-dev libfribidi-dev libexiv2-dev
+  fonts-dejavu-core fonts-lohit-deva fonts-droid-fallback fonts-symbola
   libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
 )
 
