@@ -36,9 +36,10 @@ using TPointTransform = std::function<TFloatPoint(float x, float y)>;
 // Sub-samples per pixel along each axis.
 inline constexpr int32_t kRasterSubSamples = 16;
 
-// The largest distance, in pixels, between a curve and the lines that stand
-// for it.
-inline constexpr double kFlatnessTolerance = 0.1;
+// The largest distance, in pixels, between a curve's control points and the
+// line that stands for the curve piece; with the rounding of the edges to
+// sixteenths of a pixel the lines stay within a tenth of a pixel of the curve.
+inline constexpr double kFlatnessTolerance = 0.05;
 
 // One edge of an outline in sixteenths of a pixel.
 struct TEdge {
@@ -58,7 +59,7 @@ class TOutline {
 public:
   // More edges than this in one fill are refused (EQxError "Outline too
   // complex"), so a hostile path cannot take unbounded memory.
-  static constexpr size_t kMaxEdges = size_t{1} << 22;
+  static constexpr size_t kMaxEdges = size_t{1} << 20;
 
   TOutline();
 
