@@ -3,6 +3,9 @@
 #include "QxLib/qxExceptions.h"
 
 #include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include <fontconfig/fcfreetype.h>
 
 #include <optional>
 
@@ -71,10 +74,17 @@ TFontFile TFontMatcher::Match(const TFontRequest& request) {
   std::optional<TFontFile> file = match ? FileOf(match.get()) : std::nullopt;
   if (!file)
     throw EQxError("No installed font for \"" + request.Name + "\"");
+  // The match reports the requested style; the file's own style says
+  // whether the face has it.
   int weight = FC_WEIGHT_REGULAR;
   int slant = FC_SLANT_ROMAN;
-  FcPatternGetInteger(match.get(), FC_WEIGHT, 0, &weight);
-  FcPatternGetInteger(match.get(), FC_SLANT, 0, &slant);
+  int count = 0;
+  const TPattern own(FcFreeTypeQuery(reinterpret_cast<const FcChar8*>(file->Path.c_str()),
+                                     static_cast<unsigned>(file->Index), nullptr, &count));
+  if (own) {
+    FcPatternGetInteger(own.get(), FC_WEIGHT, 0, &weight);
+    FcPatternGetInteger(own.get(), FC_SLANT, 0, &slant);
+  }
   file->Embolden = request.Bold && weight < FC_WEIGHT_DEMIBOLD;
   file->Oblique = request.Italic && slant == FC_SLANT_ROMAN;
   return *file;
