@@ -192,11 +192,14 @@ void TVmoText::SizesMeasured() {
   TVmoImage::PrepareResources();
 }
 
+// Fitted into its parent, a text's size on screen follows only its aspect,
+// so its base size is its picture's, as for pictures (and its shadow is made
+// to match). Unfitted, the base size is the size on screen and must not
+// follow the picture, which is drawn at the size the text is shown at: it
+// is the design size.
 TSize TVmoText::PictureBaseSize(const TBitmapStore& picture) const {
-  if (m_designSize.Width > 0 && m_designSize.Height > 0)
+  if (FitMode() == TFitMode::None && m_designSize.Width > 0 && m_designSize.Height > 0)
     return m_designSize;
-  if (m_blackBox.Width > 0 && m_blackBox.Height > 0)
-    return m_blackBox;
   return {picture.Width(), picture.Height()};
 }
 

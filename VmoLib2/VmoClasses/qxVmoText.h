@@ -122,6 +122,8 @@ private:
   TIPTCData m_iptc;
   std::shared_ptr<const TVectorText> m_layout;
   std::string m_layoutKey;
+  // The size of the text at its design line height, or of its box: the
+  // base size of a text that is not fitted into its parent.
   TSize m_designSize;
   // Bitmap height at kTextDesignLineHeight.
   int32_t m_designHeight = 0;

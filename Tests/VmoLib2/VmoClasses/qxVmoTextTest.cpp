@@ -77,7 +77,7 @@ TEST_F(Texts, KeysAreRead) {
   auto slide = Slide(Show(TextBlock("t", "Text=\"One^&Two\"\nTextColor=255,0,0\nTextColorHover=0,255,0\n"
                                          "FontName=DejaVu Serif\nFontStyle=BiU\nTextAlign=Right\n"
                                          "LineSpacing=50\nBlackBoxSize=300,100\nShiftX=4\nShiftY=-2\n"
-                                         "Action=7,3,\n"),
+                                         "Action=7,3,\nFitMode=None\n"),
                           "", ""),
                      0);
   TVmoText& text = Text(*slide, "t");
@@ -91,7 +91,8 @@ TEST_F(Texts, KeysAreRead) {
   EXPECT_EQ(text.LineSpacing(), 50);
   EXPECT_EQ(text.BlackBoxSize(), (TSize{300, 100}));
   EXPECT_FLOAT_EQ(text.ShiftX(), 4);
-  // The box keeps its height; its width follows the laid-out text.
+  // Not fitted into the slide, the text takes its box's height; the width
+  // follows the laid-out text.
   EXPECT_EQ(text.Height(), 100);
   EXPECT_NEAR(text.Width(), 100 * text.LayoutRatio(), 1);
 
