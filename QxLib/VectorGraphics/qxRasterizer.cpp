@@ -48,7 +48,10 @@ TBgra BlendOver(TBgra pixel, TBgra color) {
 
 // --- TRasterizer ----------------------------------------------------------
 
-TRasterizer::TRasterizer() { m_active.reserve(16); }
+TRasterizer::TRasterizer() {
+  m_active.reserve(16);
+  m_lowPixel = std::numeric_limits<int32_t>::max();
+}
 
 void TRasterizer::EnterEdges(TOutline& outline, int32_t row, size_t& next) {
   const std::vector<uint32_t>& sorted = outline.SortedIndex();
@@ -133,7 +136,12 @@ void TRasterizer::Sweep(TOutline& outline, int width, int height, const TRowWrit
   const std::vector<uint32_t>& sorted = outline.SortedIndex();
   QX_ASSERT(sorted.size() == edges.size(), "TRasterizer.Sweep: outline not finished");
 
-  m_coverage.assign(static_cast<size_t>(width), 0);
+  // The row is kept clear between sweeps (each flush clears what it
+  // touched), so a sweep of a small glyph never walks the whole width.
+  if (m_highPixel >= m_lowPixel)
+    std::fill(m_coverage.begin() + m_lowPixel, m_coverage.begin() + m_highPixel + 1, uint16_t{0});
+  if (m_coverage.size() != static_cast<size_t>(width))
+    m_coverage.assign(static_cast<size_t>(width), 0);
   m_rightLimit = width * kRasterSubSamples;
   m_lowPixel = std::numeric_limits<int32_t>::max();
   m_highPixel = -1;

@@ -68,6 +68,15 @@ TFontMatcher::TFontMatcher() { FcInit(); }
 TFontMatcher::~TFontMatcher() = default;
 
 TFontFile TFontMatcher::Match(const TFontRequest& request) {
+  const std::string key = Key(request);
+  if (const auto found = m_matches.find(key); found != m_matches.end())
+    return found->second;
+  TFontFile file = FindMatch(request);
+  m_matches.emplace(key, file);
+  return file;
+}
+
+TFontFile TFontMatcher::FindMatch(const TFontRequest& request) {
   TPattern pattern = RequestPattern(request);
   FcResult result = FcResultNoMatch;
   TPattern match(FcFontMatch(nullptr, pattern.get(), &result));

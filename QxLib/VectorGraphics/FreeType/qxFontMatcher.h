@@ -38,7 +38,7 @@ public:
 
   // The installed outline face closest to the request (fontconfig's best
   // match: a missing family gives the default sans-serif face). Raises
-  // EQxError when fontconfig finds no font file at all.
+  // EQxError when fontconfig finds no font file at all. Answers are kept.
   TFontFile Match(const TFontRequest& request);
   // The first outline face in fontconfig's preference order for the request
   // that has a glyph for `c`, or none.
@@ -48,7 +48,10 @@ private:
   struct TSortedSet;
   TSortedSet& SortedFor(const TFontRequest& request);
 
+  TFontFile FindMatch(const TFontRequest& request);
+
   std::map<std::string, std::unique_ptr<TSortedSet>> m_sorted;
+  std::map<std::string, TFontFile> m_matches;
 };
 
 } // namespace qx
