@@ -7,6 +7,7 @@
 #include FT_FREETYPE_H
 #include <fontconfig/fcfreetype.h>
 
+#include <mutex>
 #include <optional>
 
 namespace qx {
@@ -63,9 +64,30 @@ struct TFontMatcher::TSortedSet {
   TFontSetPtr Fonts;
 };
 
-TFontMatcher::TFontMatcher() { FcInit(); }
+namespace {
 
-TFontMatcher::~TFontMatcher() = default;
+// fontconfig's configuration is loaded while any matcher lives and freed
+// with the last one, so that nothing of it is left at exit.
+std::mutex& ConfigLock() {
+  static std::mutex lock;
+  return lock;
+}
+int g_matchers = 0;
+
+} // namespace
+
+TFontMatcher::TFontMatcher() {
+  const std::lock_guard lock(ConfigLock());
+  if (g_matchers++ == 0)
+    FcInit();
+}
+
+TFontMatcher::~TFontMatcher() {
+  m_sorted.clear();
+  const std::lock_guard lock(ConfigLock());
+  if (--g_matchers == 0)
+    FcFini();
+}
 
 TFontFile TFontMatcher::Match(const TFontRequest& request) {
   const std::string key = Key(request);
