@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <memory>
 
 namespace qx {
@@ -47,7 +48,8 @@ double ParseDecimal(std::string_view text, double def) {
 }
 
 std::string FormatDecimal(double value, int decimals) {
-  char buffer[64];
+  // Room for any double in fixed notation: up to 309 digits before the point.
+  char buffer[std::numeric_limits<double>::max_exponent10 + 32];
   const auto result = decimals < 0 ? std::to_chars(buffer, buffer + sizeof(buffer), value)
                                    : std::to_chars(buffer, buffer + sizeof(buffer), value,
                                                    std::chars_format::fixed, decimals);

@@ -110,6 +110,19 @@ TEST(ShadowNames, ParsingRoundTripsAndKeepsColonsOfTheSource) {
   EXPECT_EQ(ParseShadowName("Shadow: 0:0:0:0:0:0:0:0:0:0:0:0:0:0:0:0:0:").Source, "");
 }
 
+TEST(ShadowNames, HugeValuesComposeInFullAndParseBack) {
+  // A name's values may be any finite double; fixed notation of 1e300 with
+  // two decimals is 303 characters long.
+  TShadowNameParams huge = SampleParams();
+  huge.Opacity = 1e300;
+  huge.BlurSize = -1.7976931348623157e308;
+  const std::string name = ComposeShadowName(huge);
+  const TShadowNameParams parsed = ParseShadowName(name);
+  EXPECT_EQ(parsed.Opacity, 1e300);
+  EXPECT_EQ(parsed.BlurSize, huge.BlurSize);
+  EXPECT_EQ(ComposeShadowName(parsed), name);
+}
+
 TEST(ShadowNames, UnparsableValuesTakeTheirDefaults) {
   const TShadowNameParams p =
       ParseShadowName("Shadow: a: 7 :x:1e3:-:9999999999:?:nan:q:z:y:x:w:v:u:inf:.:pic");
