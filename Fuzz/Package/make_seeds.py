@@ -4,7 +4,8 @@ writer: a small show behind a stub executable in the current trailer form,
 the same in the older form, the same with its tail moved (a displaced
 package, as when a signature is put in front of it), and the stub alone.
 The project maps names through FileMap and turns a picture through
-RotationState. Deterministic for a given vmopack.
+RotationState. vmopack gives each package a new "ExeGUID", so the seeds
+differ from run to run in those bytes only.
 
     make_seeds.py [VMOPACK]   (default: build/Tools/vmopack)"""
 import os
