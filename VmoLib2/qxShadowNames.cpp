@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <memory>
 
@@ -62,8 +63,11 @@ std::string FormatDecimal(double value, int decimals) {
 
 int ClampByteValue(int value) { return std::clamp(value, 0, 255); }
 
-int RoundedDivide(int value, int factor) {
-  return static_cast<int>(std::nearbyint(static_cast<double>(value) / factor));
+// Offsets are computed in 64 bits: a rectangle far to the left of its source
+// picture with a wide border passes the int range before it is divided.
+int RoundedDivide(int64_t value, int factor) {
+  const double quotient = std::nearbyint(static_cast<double>(value) / factor);
+  return static_cast<int>(std::clamp(quotient, double{INT32_MIN}, double{INT32_MAX}));
 }
 
 // Fills the whole picture with white and an alpha ramp from `start` to `end`
@@ -128,8 +132,8 @@ void DrawSource(TBitmap& picture, const TShadowNameParams& params, const TShadow
   for (int i = 0; i < reduction.Halvings; ++i)
     cut = HalveBitmap(cut, true);
   const int k = reduction.Factor;
-  picture.Draw(cut, RoundedDivide(params.BorderX + (left - params.Left), k),
-               RoundedDivide(params.BorderY + (top - params.Top), k));
+  picture.Draw(cut, RoundedDivide(int64_t{params.BorderX} + left - params.Left, k),
+               RoundedDivide(int64_t{params.BorderY} + top - params.Top, k));
 }
 
 void CheckRanges(std::string_view name, const TShadowNameParams& params) {

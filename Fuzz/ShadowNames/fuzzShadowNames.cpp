@@ -10,6 +10,7 @@
 #include "Fuzz/FuzzSupport/qxFuzzSupport.h"
 #include "VmoLib2/qxShadowNames.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -18,8 +19,7 @@ using namespace qx;
 
 // Larger shadows are not produced: the blur of a big picture would only slow
 // the search down. The name and its reduction are still checked.
-constexpr int64_t kShadowPixelBudget = 40000;
-constexpr double kBlurBudget = 64;
+constexpr double kShadowPixelBudget = 250000;
 
 TRefPtr<TBitmapStore> SourcePicture(const std::string& name) {
   if (name == "missing")
@@ -46,7 +46,10 @@ void CheckPicture(const std::string& name, const TShadowNameParams& params) {
   FUZZ_CHECK(reduction.Factor == 1 << reduction.Halvings);
   FUZZ_CHECK(static_cast<double>(reduction.Width) * static_cast<double>(reduction.Height) <= kMaxShadowArea);
   FUZZ_CHECK(reduction.Width <= kMaxShadowSide && reduction.Height <= kMaxShadowSide);
-  if (reduction.Width * reduction.Height > kShadowPixelBudget || !(params.BlurSize <= kBlurBudget))
+  // The blurred picture has a border of 2.5 sigma on each side.
+  const double border = std::ceil(2.5 * std::max(params.BlurSize + 1, 1.0) / reduction.Factor);
+  if ((static_cast<double>(reduction.Width) + 2 * border) * (static_cast<double>(reduction.Height) + 2 * border) >
+      kShadowPixelBudget)
     return;
 
   TBitmap picture;

@@ -324,6 +324,25 @@ TEST(ShadowPictures, MangledNamesNeverCrash) {
   }
 }
 
+TEST(ShadowPictures, HugeRectanglesFarOutsideTheSourceStayWithinRange) {
+  // A rectangle of 2^31 - 1 pixels starting far to the left of its source:
+  // the source's offset inside the borders passes the int range before it
+  // is reduced (k = 2^18), and sigma 1 / k makes the blur's small mask size
+  // pass it too. The picture is made all the same.
+  TPictureShelf shelf;
+  shelf.Add("pic", OpaqueBitmap(37, 23));
+  TShadowNameParams p;
+  p.Left = -2147483598;
+  p.Width = 2147483647;
+  p.Height = 262144;
+  p.BorderX = 50;
+  p.Opacity = 50;
+  p.Source = "pic";
+  const TBitmap picture = ProduceShadowPicture(ComposeShadowName(p), shelf.Getter());
+  EXPECT_GE(picture.Width(), 8192);
+  EXPECT_GE(picture.Height(), 1);
+}
+
 TEST(ShadowPictures, CancelRaisesEAbort) {
   const TShadowNameParams p = ShapeParams(60, 40, 10);
   EXPECT_THROW(ProduceShadowPicture(ComposeShadowName(p), {}, [] { return true; }), EAbort);
