@@ -4,9 +4,12 @@ kind the reader takes (palettes of 1, 4 and 8 bits, RLE8, RLE4, 16 bits plain
 and with 5-5-5 or 5-6-5 bit fields, 24 and 32 bits, top-down rows) and one of
 each kind it refuses. Deterministic."""
 import os
+import sys
 import struct
 
-OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "FuzzSupport"))
+from fuzz_seeds import write_corpus  # noqa: E402
+
 W, H = 5, 3
 
 
@@ -62,10 +65,7 @@ def seeds():
 
 
 def main():
-    os.makedirs(OUT, exist_ok=True)
-    for name, data in seeds():
-        with open(os.path.join(OUT, name), "wb") as f:
-            f.write(data)
+    write_corpus(__file__, dict(seeds()))
 
 
 if __name__ == "__main__":

@@ -3,8 +3,11 @@
 player is started with (executable mode, preview, start-up window, screen
 saver, logging) and quoting cases. Deterministic."""
 import os
+import sys
 
-OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "FuzzSupport"))
+from fuzz_seeds import write_corpus  # noqa: E402
+
 
 LINES = {
     "exename": '"C:\\Program Files\\Show\\Player.exe" -exename "C:\\My Shows\\Trip.exe" -slide 3 -time $1F4',
@@ -16,10 +19,7 @@ LINES = {
 
 
 def main():
-    os.makedirs(OUT, exist_ok=True)
-    for name, line in LINES.items():
-        with open(os.path.join(OUT, name), "wb") as f:
-            f.write(line.encode("latin-1"))
+    write_corpus(__file__, {name: line.encode("latin-1") for name, line in LINES.items()})
 
 
 if __name__ == "__main__":

@@ -4,9 +4,12 @@ in their serialised preset form, bare serialised curves, and rejected data
 (a count of 1, a coordinate of 256, data cut short, a negative name length).
 Deterministic."""
 import os
+import sys
 import struct
 
-OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "FuzzSupport"))
+from fuzz_seeds import write_corpus  # noqa: E402
+
 
 PRESETS = [
     ("Linear", [(0, 0), (255, 255)]),
@@ -27,7 +30,6 @@ def preset(name, points):
 
 
 def main():
-    os.makedirs(OUT, exist_ok=True)
     seeds = {}
     for name, points in PRESETS:
         seeds["preset-" + name.replace(" ", "")] = preset(name, points)
@@ -36,9 +38,7 @@ def main():
     seeds["curve-coordinate-256"] = curve([(0, 0), (256, 1)])
     seeds["curve-cut"] = curve([(0, 0), (100, 50), (255, 255)])[:-3]
     seeds["preset-negative-name"] = struct.pack("<i", -4) + curve([(0, 0), (255, 255)])
-    for key, data in seeds.items():
-        with open(os.path.join(OUT, key), "wb") as f:
-            f.write(data)
+    write_corpus(__file__, seeds)
 
 
 if __name__ == "__main__":

@@ -6,11 +6,14 @@ reader target, plus one with a damaged payload and one with a missing field.
 Deterministic."""
 import importlib.util
 import os
+import sys
 import struct
 import zlib
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "FuzzSupport"))
+from fuzz_seeds import write_corpus  # noqa: E402
+
 HERE = os.path.dirname(os.path.abspath(__file__))
-OUT = os.path.join(HERE, "corpus")
 
 spec = importlib.util.spec_from_file_location("bmp_seeds", os.path.join(HERE, "..", "BmpReader", "make_seeds.py"))
 bmp_seeds = importlib.util.module_from_spec(spec)
@@ -35,7 +38,6 @@ def fields(width, height, size, source="C:\\Shows\\Buttons\\play.png"):
 
 
 def main():
-    os.makedirs(OUT, exist_ok=True)
     seeds = {}
     for name, bmp in bmp_seeds.seeds():
         if name in ("bgra32-topdown", "pal8-short-palette", "rle4", "r5g6b5"):
@@ -46,9 +48,7 @@ def main():
     seeds["damaged-payload"] = bytes(damaged)
     seeds["missing-height"] = container([f for f in fields(5, 3, 1) if f[0] != "Height"] + [("Extra", "x")], good)
     seeds["size-differs"] = container(fields(7, 3, 1), good)
-    for name, data in seeds.items():
-        with open(os.path.join(OUT, name), "wb") as f:
-            f.write(data)
+    write_corpus(__file__, seeds)
 
 
 if __name__ == "__main__":

@@ -4,9 +4,12 @@ animation with every disposal, transparency, frame offsets, a local palette,
 an interlaced frame, a zero delay and a loop count, and a cut-off file.
 Deterministic."""
 import os
+import sys
 import struct
 
-OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "FuzzSupport"))
+from fuzz_seeds import write_corpus  # noqa: E402
+
 
 
 def lzw(indices, min_size=8):
@@ -77,11 +80,7 @@ def animation():
 
 
 def main():
-    os.makedirs(OUT, exist_ok=True)
-    seeds = {"still87a": still(), "animation": animation(), "animation-cut": animation()[:-30]}
-    for name, data in seeds.items():
-        with open(os.path.join(OUT, name), "wb") as f:
-            f.write(data)
+    write_corpus(__file__, {"still87a": still(), "animation": animation(), "animation-cut": animation()[:-30]})
 
 
 if __name__ == "__main__":

@@ -4,10 +4,13 @@ small texts that reach every line kind, every encoding and the malformed
 lines the parser reports. Deterministic: running it again rewrites the same
 files."""
 import os
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "FuzzSupport"))
+from fuzz_seeds import write_corpus  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
-OUT = os.path.join(HERE, "corpus")
 
 BLOCKS = """[Main]
 VmoVersion=5.6.1
@@ -42,24 +45,20 @@ object Open
 """
 
 
-def write(name, data):
-    with open(os.path.join(OUT, name), "wb") as f:
-        f.write(data)
-
-
 def main():
-    os.makedirs(OUT, exist_ok=True)
+    seeds = {}
     with open(os.path.join(ROOT, "samples", "sample", "Project.vmo"), "rb") as f:
-        write("sample-project", f.read())
+        seeds["sample-project"] = f.read()
     text = BLOCKS.replace("\n", "\r\n")
-    write("blocks-ansi", text.encode("latin-1"))
-    write("blocks-utf8", b"\xef\xbb\xbf" + (text + "name=\u00e9\U0001F600\r\n").encode("utf-8"))
-    write("blocks-utf16le", b"\xff\xfe" + (text + "name=\u00e9\U0001F600\n").encode("utf-16-le"))
-    write("blocks-utf16be", b"\xfe\xff" + "[a]\rk=v\n\rx=y".encode("utf-16-be"))
+    seeds["blocks-ansi"] = text.encode("latin-1")
+    seeds["blocks-utf8"] = b"\xef\xbb\xbf" + (text + "name=\u00e9\U0001F600\r\n").encode("utf-8")
+    seeds["blocks-utf16le"] = b"\xff\xfe" + (text + "name=\u00e9\U0001F600\n").encode("utf-16-le")
+    seeds["blocks-utf16be"] = b"\xfe\xff" + "[a]\rk=v\n\rx=y".encode("utf-16-be")
     # Mixed line ends, a stray continuation byte after a byte-order mark.
-    write("line-ends", b"[s]\r\n\n\r\rk=1\n\ra=2")
-    write("bad-utf8", b"\xef\xbb\xbf[s]\r\nk=\x80\r\n")
-    write("deep-objects", ("".join("object O%d:box\n" % i for i in range(40)) + "end\n" * 20).encode())
+    seeds["line-ends"] = b"[s]\r\n\n\r\rk=1\n\ra=2"
+    seeds["bad-utf8"] = b"\xef\xbb\xbf[s]\r\nk=\x80\r\n"
+    seeds["deep-objects"] = ("".join("object O%d:box\n" % i for i in range(40)) + "end\n" * 20).encode()
+    write_corpus(__file__, seeds)
 
 
 if __name__ == "__main__":

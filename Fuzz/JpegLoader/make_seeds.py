@@ -8,7 +8,9 @@ import shutil
 import subprocess
 import sys
 
-OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "FuzzSupport"))
+from fuzz_seeds import write_corpus  # noqa: E402
+
 W, H = 19, 13  # not a multiple of the block size, so every scale rounds
 
 
@@ -37,15 +39,12 @@ def main():
     cjpeg = shutil.which("cjpeg")
     if cjpeg is None:
         sys.exit("cjpeg not found (package libjpeg-turbo-progs)")
-    os.makedirs(OUT, exist_ok=True)
+    seeds = {}
     for name, (args, grey) in VARIANTS.items():
-        data = subprocess.run([cjpeg, "-quality", "60"] + args, input=ppm(grey), stdout=subprocess.PIPE,
-                              check=True).stdout
-        with open(os.path.join(OUT, name), "wb") as f:
-            f.write(data)
-        if name == "progressive":
-            with open(os.path.join(OUT, "progressive-cut"), "wb") as f:
-                f.write(data[: len(data) * 2 // 3])
+        seeds[name] = subprocess.run([cjpeg, "-quality", "60"] + args, input=ppm(grey), stdout=subprocess.PIPE,
+                                     check=True).stdout
+    seeds["progressive-cut"] = seeds["progressive"][: len(seeds["progressive"]) * 2 // 3]
+    write_corpus(__file__, seeds)
 
 
 if __name__ == "__main__":

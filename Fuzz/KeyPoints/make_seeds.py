@@ -4,8 +4,11 @@ project keeps them, with key points of every origin, speed keys that smooth
 pan, zoom and rotation, perspective correction, and damaged values.
 Deterministic."""
 import os
+import sys
 
-OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "FuzzSupport"))
+from fuzz_seeds import write_corpus  # noqa: E402
+
 
 
 def block(keys, points):
@@ -40,10 +43,7 @@ SEEDS = {
 
 
 def main():
-    os.makedirs(OUT, exist_ok=True)
-    for name, data in SEEDS.items():
-        with open(os.path.join(OUT, name), "wb") as f:
-            f.write(data)
+    write_corpus(__file__, SEEDS)
 
 
 if __name__ == "__main__":

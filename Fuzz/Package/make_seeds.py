@@ -14,9 +14,11 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "FuzzSupport"))
+from fuzz_seeds import write_corpus  # noqa: E402
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
-OUT = os.path.join(HERE, "corpus")
 
 PROJECT = """\ufeff[Main]
 VmoVersion=5.6.1
@@ -48,7 +50,6 @@ def tiny_bmp():
 
 def main():
     vmopack = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build", "Tools", "vmopack")
-    os.makedirs(OUT, exist_ok=True)
     with tempfile.TemporaryDirectory() as work:
         files = {"Project.vmo": PROJECT.encode("utf-8"), "pic.bmp": tiny_bmp(), "note.txt": b"stored entry\r\n",
                  "stub": b"MZ" + bytes(range(62))}
@@ -68,9 +69,7 @@ def main():
                 seeds[name] = f.read()
         seeds["displaced"] = b"\0" * 24 + seeds["current"]
         seeds["no-package"] = files["stub"]
-    for name, data in seeds.items():
-        with open(os.path.join(OUT, name), "wb") as f:
-            f.write(data)
+    write_corpus(__file__, seeds)
 
 
 if __name__ == "__main__":

@@ -5,10 +5,13 @@ of each colour type and depth the library turns into 24- or 32-bit rows
 alpha, RGB and RGBA of 8 and 16 bits, an interlaced one) and a cut-off
 file. Deterministic."""
 import os
+import sys
 import struct
 import zlib
 
-OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "FuzzSupport"))
+from fuzz_seeds import write_corpus  # noqa: E402
+
 W, H = 7, 5
 ADAM7 = [(0, 0, 8, 8), (4, 0, 8, 8), (0, 4, 4, 8), (2, 0, 4, 4), (0, 2, 2, 4), (1, 0, 2, 2), (0, 1, 1, 2)]
 CHANNELS = {0: 1, 2: 3, 3: 1, 4: 2, 6: 4}
@@ -57,7 +60,6 @@ def png(color_type, depth, pixel, extra=b"", interlaced=False):
 
 
 def main():
-    os.makedirs(OUT, exist_ok=True)
     top = lambda depth: (1 << depth) - 1
     plte = chunk(b"PLTE", bytes(v for i in range(4) for v in (i * 60, 255 - i * 50, i * 20)))
     seeds = {
@@ -71,9 +73,7 @@ def main():
         "rgba8-interlaced": png(6, 8, lambda x, y: (x * 30, y * 50, 99, (x * y * 20) % 256), interlaced=True),
     }
     seeds["rgb8-cut"] = seeds["rgb8"][:-30]
-    for name, data in seeds.items():
-        with open(os.path.join(OUT, name), "wb") as f:
-            f.write(data)
+    write_corpus(__file__, seeds)
 
 
 if __name__ == "__main__":

@@ -3,8 +3,11 @@
 them for pictures, texts, buttons and shapes (boxes, frames, video), with
 gradients and contours, and names with odd values. Deterministic."""
 import os
+import sys
 
-OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "FuzzSupport"))
+from fuzz_seeds import write_corpus  # noqa: E402
+
 
 
 def name(values, source):
@@ -23,10 +26,7 @@ SEEDS = {
 
 
 def main():
-    os.makedirs(OUT, exist_ok=True)
-    for key, text in SEEDS.items():
-        with open(os.path.join(OUT, key), "wb") as f:
-            f.write(text.encode("utf-8"))
+    write_corpus(__file__, {key: text.encode("utf-8") for key, text in SEEDS.items()})
 
 
 if __name__ == "__main__":

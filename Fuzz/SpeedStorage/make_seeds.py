@@ -4,8 +4,11 @@ keeps them (linear, eased at one end, eased at both, with and without the
 defaults) and refused ones (a count beyond 10000, a missing ";", an
 exponent). Deterministic."""
 import os
+import sys
 
-OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "FuzzSupport"))
+from fuzz_seeds import write_corpus  # noqa: E402
+
 
 SEEDS = {
     "linear-defaults": "7;0;1;2000;2100;19842;19889;21000;1;0;6;0;1;0;1;",
@@ -21,10 +24,7 @@ SEEDS = {
 
 
 def main():
-    os.makedirs(OUT, exist_ok=True)
-    for name, text in SEEDS.items():
-        with open(os.path.join(OUT, name), "wb") as f:
-            f.write(text.encode("ascii"))
+    write_corpus(__file__, {name: text.encode("ascii") for name, text in SEEDS.items()})
 
 
 if __name__ == "__main__":
