@@ -16,7 +16,7 @@ namespace qx::fuzz {
 // Levels larger than this many pixels are not decoded: a few bytes may
 // declare a picture of hundreds of megabytes, which the loaders accept (up to
 // kMaxPictureBytes) and which would only slow the search down.
-constexpr int64_t kPixelBudget = int64_t{1} << 22;
+constexpr int64_t kPixelBudget = int64_t{1} << 20;
 
 inline bool WithinLimits(int64_t width, int64_t height) {
   return width > 0 && height > 0 && width <= kMaxPictureSide && height <= kMaxPictureSide &&
