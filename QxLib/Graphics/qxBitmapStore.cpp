@@ -87,7 +87,7 @@ std::shared_ptr<const TBitmap> TBitmapStore::LevelLocked(int level, TPixelFormat
     return cached;
 
   if (m_levels[static_cast<size_t>(level)].Bitmaps.empty()) {
-    std::unique_ptr<TBitmap> produced = DecodeLevel(level);
+    std::unique_ptr<TBitmap> produced = DecodeLevelAs(level, format);
     bool direct = produced != nullptr;
     if (!produced) {
       if (level == 0)
@@ -112,6 +112,8 @@ std::shared_ptr<const TBitmap> TBitmapStore::LevelLocked(int level, TPixelFormat
   cache.Bitmaps.push_back(converted);
   return converted;
 }
+
+std::unique_ptr<TBitmap> TBitmapStore::DecodeLevelAs(int level, TPixelFormat) { return DecodeLevel(level); }
 
 TWrapperBitmapStore::TWrapperBitmapStore(std::string fileName, std::unique_ptr<TBitmap> bitmap)
     : TSysBitmapStore(std::move(fileName), bitmap->Width(), bitmap->Height(), bitmap->Format()),

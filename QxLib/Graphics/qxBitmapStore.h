@@ -85,6 +85,11 @@ protected:
   // directly; for level 0 nullptr is a failure. May raise. Called with the
   // store's lock held, so implementations need no locking of their own.
   virtual std::unique_ptr<TBitmap> DecodeLevel(int level) = 0;
+  // DecodeLevel for a caller that asked for `wanted` (None: any format). A
+  // decoder that can write that format directly may return it instead of
+  // its own; the level then keeps it as its first bitmap. By default the
+  // level is decoded as stored and converted afterwards.
+  virtual std::unique_ptr<TBitmap> DecodeLevelAs(int level, TPixelFormat wanted);
 
   // Reports decode progress to the store's progress callback, if any.
   void ReportProgress(double fraction) const;

@@ -56,6 +56,7 @@ void ProgressMonitor(j_common_ptr cinfo) {
 struct TJpegJob {
   const std::string* Bytes = nullptr;
   int Level = 0;
+  TPixelFormat Format = TPixelFormat::Bgr24; // Bgr24 or Bgra32
   bool HeaderOnly = false;
   const TProgressCallback* Progress = nullptr;
   jpeg_decompress_struct Info{};
@@ -65,7 +66,7 @@ struct TJpegJob {
   bool Cmyk = false;
   bool InvertedCmyk = false; // Adobe writers store CMYK inverted
   TJpegInfo Header;
-  TBitmap Pixels; // Bgr24, or Gray8 for a grey-scale picture
+  TBitmap Pixels; // Format, or Gray8 for a grey-scale picture
 
   TJpegJob() {
     Info.err = jpeg_std_error(&Error.Manager);
@@ -101,11 +102,12 @@ void RunJob(TJpegJob& job) {
 
   info.scale_num = 1;
   info.scale_denom = 1u << job.Level;
-  info.out_color_space = job.Header.Grey ? JCS_GRAYSCALE : job.Cmyk ? JCS_CMYK : JCS_EXT_BGR;
+  const bool bgra = job.Format == TPixelFormat::Bgra32;
+  // JCS_EXT_BGRA fills the fourth byte with 255: opaque pixels.
+  info.out_color_space = job.Header.Grey ? JCS_GRAYSCALE : job.Cmyk ? JCS_CMYK : bgra ? JCS_EXT_BGRA : JCS_EXT_BGR;
   jpeg_calc_output_dimensions(&info);
   // CMYK rows are decoded into 4-byte pixels and turned into BGR afterwards.
-  const TPixelFormat format =
-      job.Header.Grey ? TPixelFormat::Gray8 : job.Cmyk ? TPixelFormat::Bgra32 : TPixelFormat::Bgr24;
+  const TPixelFormat format = job.Header.Grey ? TPixelFormat::Gray8 : job.Cmyk ? TPixelFormat::Bgra32 : job.Format;
   CheckPictureSize(info.output_width, info.output_height, format);
   job.Pixels = TBitmap::Uninitialized(static_cast<int>(info.output_width), static_cast<int>(info.output_height), format);
   if (job.Progress && *job.Progress) {
@@ -134,25 +136,30 @@ bool RunGuarded(TJpegJob& job) {
   return true;
 }
 
-TBitmap ExpandGrey(const TBitmap& grey, const TProgressCallback& progress) {
-  TBitmap result = TBitmap::Uninitialized(grey.Width(), grey.Height(), TPixelFormat::Bgr24);
+TBitmap ExpandGrey(const TBitmap& grey, TPixelFormat format, const TProgressCallback& progress) {
+  TBitmap result = TBitmap::Uninitialized(grey.Width(), grey.Height(), format);
+  const int step = result.PixelBytes();
   for (int y = 0; y < grey.Height(); ++y) {
     const uint8_t* s = grey.Scanline(y);
     uint8_t* d = result.Scanline(y);
-    for (int x = 0; x < grey.Width(); ++x, d += 3)
+    for (int x = 0; x < grey.Width(); ++x, d += step) {
       d[0] = d[1] = d[2] = s[x];
+      if (step == 4)
+        d[3] = 255;
+    }
     if (progress)
       progress(0.5 + 0.5 * y / grey.Height());
   }
   return result;
 }
 
-TBitmap CmykToBgr(const TBitmap& cmyk, bool inverted) {
-  TBitmap result = TBitmap::Uninitialized(cmyk.Width(), cmyk.Height(), TPixelFormat::Bgr24);
+TBitmap CmykToBgr(const TBitmap& cmyk, bool inverted, TPixelFormat format) {
+  TBitmap result = TBitmap::Uninitialized(cmyk.Width(), cmyk.Height(), format);
+  const int step = result.PixelBytes();
   for (int y = 0; y < cmyk.Height(); ++y) {
     const uint8_t* s = cmyk.Scanline(y);
     uint8_t* d = result.Scanline(y);
-    for (int x = 0; x < cmyk.Width(); ++x, s += 4, d += 3) {
+    for (int x = 0; x < cmyk.Width(); ++x, s += 4, d += step) {
       const unsigned c = inverted ? s[0] : 255u - s[0];
       const unsigned m = inverted ? s[1] : 255u - s[1];
       const unsigned ye = inverted ? s[2] : 255u - s[2];
@@ -160,6 +167,8 @@ TBitmap CmykToBgr(const TBitmap& cmyk, bool inverted) {
       d[0] = static_cast<uint8_t>(ye * k / 255);
       d[1] = static_cast<uint8_t>(m * k / 255);
       d[2] = static_cast<uint8_t>(c * k / 255);
+      if (step == 4)
+        d[3] = 255;
     }
   }
   return result;
@@ -177,16 +186,18 @@ bool ReadJpegInfo(const std::string& bytes, TJpegInfo& info) {
   return true;
 }
 
-TBitmap DecodeJpeg(const std::string& bytes, int level, const TProgressCallback& progress) {
+TBitmap DecodeJpeg(const std::string& bytes, int level, const TProgressCallback& progress, TPixelFormat format) {
   QX_ASSERT(level >= 0 && level <= kMaxJpegLevel, "JPEG level out of range");
+  QX_ASSERT(format == TPixelFormat::Bgr24 || format == TPixelFormat::Bgra32, "JPEG decoding into an unknown format");
   TJpegJob job;
   job.Bytes = &bytes;
   job.Level = level;
+  job.Format = format;
   job.Progress = &progress;
   if (!RunGuarded(job))
     throw EQxError(std::string("JPEG decoding failed: ") + job.Error.Message);
-  TBitmap result = job.Header.Grey ? ExpandGrey(job.Pixels, progress)
-                   : job.Cmyk      ? CmykToBgr(job.Pixels, job.InvertedCmyk)
+  TBitmap result = job.Header.Grey ? ExpandGrey(job.Pixels, format, progress)
+                   : job.Cmyk      ? CmykToBgr(job.Pixels, job.InvertedCmyk, format)
                                    : std::move(job.Pixels);
   if (progress)
     progress(1.0);
@@ -198,9 +209,14 @@ TJpegBitmapStore::TJpegBitmapStore(std::string fileName, std::string bytes, cons
       m_info(info) {}
 
 std::unique_ptr<TBitmap> TJpegBitmapStore::DecodeLevel(int level) {
+  return DecodeLevelAs(level, TPixelFormat::Bgr24);
+}
+
+std::unique_ptr<TBitmap> TJpegBitmapStore::DecodeLevelAs(int level, TPixelFormat wanted) {
   if (level > kMaxJpegLevel)
     return nullptr;
-  return std::make_unique<TBitmap>(DecodeJpeg(m_bytes, level, [this](double f) { ReportProgress(f); }));
+  const TPixelFormat format = wanted == TPixelFormat::Bgra32 ? TPixelFormat::Bgra32 : TPixelFormat::Bgr24;
+  return std::make_unique<TBitmap>(DecodeJpeg(m_bytes, level, [this](double f) { ReportProgress(f); }, format));
 }
 
 TRefPtr<TBitmapStore> LoadJpegPicture(TStream& stream, const std::string& fileName, std::unique_ptr<TStream>&,

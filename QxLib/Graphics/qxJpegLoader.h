@@ -22,10 +22,12 @@ struct TJpegInfo {
 // zero width or height.
 bool ReadJpegInfo(const std::string& bytes, TJpegInfo& info);
 
-// Decodes JPEG bytes at scale 1 / 2^level (level 0 .. 3) into Bgr24;
-// grey-scale pictures are expanded, CMYK pictures converted. Raises EQxError with libjpeg's message
-// on damaged data. `progress` receives fractions as described for the store.
-TBitmap DecodeJpeg(const std::string& bytes, int level, const TProgressCallback& progress = {});
+// Decodes JPEG bytes at scale 1 / 2^level (level 0 .. 3) into `format`,
+// Bgr24 or Bgra32 (opaque); grey-scale pictures are expanded, CMYK pictures
+// converted. Raises EQxError with libjpeg's message on damaged data.
+// `progress` receives fractions as described for the store.
+TBitmap DecodeJpeg(const std::string& bytes, int level, const TProgressCallback& progress = {},
+                   TPixelFormat format = TPixelFormat::Bgr24);
 
 class TJpegBitmapStore : public TSysBitmapStore {
 public:
@@ -37,6 +39,9 @@ protected:
   // Levels 0 to 3; the halving rule of the base gives the same sizes as
   // the decoder's scaling (rounded up).
   std::unique_ptr<TBitmap> DecodeLevel(int level) override;
+  // Textures are 32-bit: libjpeg writes those pixels directly, which saves
+  // a conversion pass over the whole level.
+  std::unique_ptr<TBitmap> DecodeLevelAs(int level, TPixelFormat wanted) override;
 
 private:
   std::string m_bytes;
