@@ -3,6 +3,7 @@
 #include "QxLib/qxExceptions.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -69,6 +70,17 @@ void WriteToStdout(TStream& stream) {
   }
   if (std::fflush(stdout) != 0)
     throw EQxError("cannot write to standard output");
+}
+
+void WriteToStdout(std::string_view text) {
+  if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
+    throw EQxError("cannot write to standard output");
+}
+
+std::string FormatTime(double value) {
+  char buffer[64];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
 }
 
 } // namespace qx::vmopack

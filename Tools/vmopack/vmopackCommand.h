@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qx::vmopack {
@@ -42,5 +43,10 @@ std::unique_ptr<TVmoShowLocator> OpenShowOrFail(const std::string& show);
 
 // Writes a stream from its position to the end on standard output.
 void WriteToStdout(TStream& stream);
+// Writes a text on standard output.
+void WriteToStdout(std::string_view text);
+
+// The shortest text that reads back to the same double (times in ms).
+std::string FormatTime(double value);
 
 } // namespace qx::vmopack
