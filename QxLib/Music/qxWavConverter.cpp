@@ -22,7 +22,10 @@ bool TWavConverter::Open(const TMediaInfo& info) {
   m_output.SetFormat(source);
   m_resampler.reset();
   m_readSize = source.BitsPerSample == 24 ? k24BitReadSize : kDefaultReadSize;
-  if (info.Kind == TMediaKind::WaveFloat || source.BitsPerSample == 24 || source.BitsPerSample == 32) {
+  // More than two channels (six-channel 16-bit files, multi-channel plug-in
+  // output) are folded to stereo on the way, since a channel plays at most two.
+  if (info.Kind == TMediaKind::WaveFloat || source.BitsPerSample == 24 || source.BitsPerSample == 32 ||
+      source.Channels > 2) {
     try {
       UseResampler(source, MixingFormat());
     } catch (const std::exception&) {
