@@ -21,6 +21,8 @@ int RunPicture(const TCommandArgs& args);
 int RunKeypoints(const TCommandArgs& args);
 int RunShadow(const TCommandArgs& args);
 int RunDraw(const TCommandArgs& args);
+int RunSoundInfo(const TCommandArgs& args);
+int RunDecode(const TCommandArgs& args);
 
 namespace {
 
@@ -43,6 +45,8 @@ constexpr TCommand kCommands[] = {
     {"draw",
      "draw SHOW NAME -o OUT.png [--size WxH] [--angle-x/y/z DEG] [--scale PCT] [--opacity PCT] [--feather] [--mip N]",
      RunDraw},
+    {"soundinfo", "soundinfo SHOW NAME", RunSoundInfo},
+    {"decode", "decode SHOW NAME -o OUT.wav [--from MS] [--ms N]", RunDecode},
 };
 
 void PrintUsage() {
