@@ -73,7 +73,7 @@ public:
 
   // The time (ms) of the first frame from `fromMs` on for which the left
   // sample passes the test; -1 when none does.
-  double FirstTime(double fromMs, const std::function<bool(int16_t)> &test) const {
+  double FirstTime(double fromMs, const std::function<bool(int16_t)>& test) const {
     for (int64_t frame = static_cast<int64_t>(fromMs * kFramesPerMs); frame < Frames(); ++frame) {
       if (test(Left(frame)))
         return static_cast<double>(frame) / kFramesPerMs;
@@ -98,7 +98,7 @@ protected:
     m_project = m_folder.Write("show.vmo", std::string(kProject));
   }
 
-  TProgramRun Music(const std::string &options) {
+  TProgramRun Music(const std::string& options) {
     return test::RunProgram(VMOPACK_PATH, "music '" + m_project + "' -o '" + Output() + "' " + options,
                             m_folder.Path());
   }
@@ -161,7 +161,7 @@ TEST_F(VmopackMusic, APausedCommentContinuesWithoutAGapOrARepeat) {
     }
     previous = position;
   }
-  std::erase_if(runs, [](const TRun &r) { return r.Last - r.First < 4410; });
+  std::erase_if(runs, [](const TRun& r) { return r.Last - r.First < 4410; });
   ASSERT_EQ(runs.size(), 2u) << "the comment before and after the pause";
   // Before the pause the file plays in full up to where its fade-out
   // begins; after it, the fade-in covers the same part of the file.

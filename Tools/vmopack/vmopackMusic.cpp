@@ -45,7 +45,7 @@ struct TPause {
   int32_t Length = 0;
 };
 
-std::vector<TPause> ParsePauses(const std::string &text) {
+std::vector<TPause> ParsePauses(const std::string& text) {
   std::vector<TPause> pauses;
   for (const std::string_view item : SplitValueList(text, -1)) {
     const size_t colon = item.find(':');
@@ -54,12 +54,12 @@ std::vector<TPause> ParsePauses(const std::string &text) {
     pauses.push_back({ParseMs(std::string(item.substr(0, colon)), "--pause"),
                       ParseMs(std::string(item.substr(colon + 1)), "--pause")});
   }
-  std::sort(pauses.begin(), pauses.end(), [](const TPause &a, const TPause &b) { return a.Time < b.Time; });
+  std::sort(pauses.begin(), pauses.end(), [](const TPause& a, const TPause& b) { return a.Time < b.Time; });
   return pauses;
 }
 
 // Advances the device by `ms` in steps of 10 ms, one player step after each.
-void Play(TVirtualWaveOutDevice &device, TVmoMusicPlayer &player, int32_t ms) {
+void Play(TVirtualWaveOutDevice& device, TVmoMusicPlayer& player, int32_t ms) {
   for (int32_t done = 0; done < ms; done += kStepMs) {
     device.Advance(kStepMs);
     player.Pump();
@@ -67,7 +67,7 @@ void Play(TVirtualWaveOutDevice &device, TVmoMusicPlayer &player, int32_t ms) {
 }
 
 // Writes the WAV file `from` without its first `skipFrames` frames to `to`.
-void CopyWithoutLeadIn(const std::string &from, const std::string &to, int64_t skipFrames) {
+void CopyWithoutLeadIn(const std::string& from, const std::string& to, int64_t skipFrames) {
   TFileStream in(from, TFileMode::OpenRead);
   const int64_t skip = kWaveHeaderSize + skipFrames * kMixFrameBytes;
   const int64_t data = std::max<int64_t>(0, in.GetSize() - skip);
@@ -94,7 +94,7 @@ struct TPartFile {
 
 } // namespace
 
-int RunMusic(const TCommandArgs &args) {
+int RunMusic(const TCommandArgs& args) {
   TCommandArgs rest = args;
   const std::optional<std::string> output = TakeOption(rest, "-o");
   const int32_t from = std::max(0, ParseMs(TakeOption(rest, "--from"), "--from"));
@@ -119,7 +119,7 @@ int RunMusic(const TCommandArgs &args) {
   int64_t leadIn = 0;
   {
     std::unique_ptr<TVirtualWaveOutDevice> device = TVirtualWaveOutDevice::CreateForFile(part.Path);
-    TVirtualWaveOutDevice &clock = *device;
+    TVirtualWaveOutDevice& clock = *device;
     std::unique_ptr<TMusicPlayerClass> mixer = CreateMusicPlayer(std::move(device));
     if (!mixer)
       throw EQxError("the virtual sound device has no clock");
@@ -135,7 +135,7 @@ int RunMusic(const TCommandArgs &args) {
     player.SetPlaying(true);
 
     int64_t expected = static_cast<int64_t>(to - from) + kOverrunMs;
-    for (const TPause &pause : pauses)
+    for (const TPause& pause : pauses)
       expected += pause.Length;
     size_t nextPause = 0;
     for (int64_t played = 0; played < expected; played += kStepMs) {

@@ -22,7 +22,7 @@ constexpr int32_t kStep = 10;
 
 // Slides ending at 21 s, 50 s and 60 s; a comment of 20584 ms on the
 // second slide; one track of one minute.
-std::string ShowText(const std::string &mainLines = "", const std::string &music = "") {
+std::string ShowText(const std::string& mainLines = "", const std::string& music = "") {
   return "[Main]\nopt_slidescount=3\nopt_synchpos1=21000\nopt_synchpos2=50000\nopt_synchpos3=60000\n"
          "opt_fullyplaysound=1\n" +
          mainLines +
@@ -36,7 +36,7 @@ std::string ShowText(const std::string &mainLines = "", const std::string &music
 // A show played headless on the virtual device.
 class VirtualShow {
 public:
-  explicit VirtualShow(const std::string &project) {
+  explicit VirtualShow(const std::string& project) {
     auto files = MakeRef<TTestFileSource>();
     files->Add("song.wav", test::ConstantWave(1000, 4000));
     files->Add("voice.wav", test::PositionWave(3000));
@@ -52,7 +52,7 @@ public:
                                                  TVmoMusicPlayer::TDriving::Manual, 1);
   }
 
-  TVmoMusicPlayer &Player() { return *m_player; }
+  TVmoMusicPlayer& Player() { return *m_player; }
 
   // Repositions and pumps until the music is ready.
   void SetTime(double limit, double position) {
@@ -71,14 +71,13 @@ public:
   }
   std::vector<int16_t> Samples() {
     const int64_t size = m_output->GetSize();
-    return test::WaveSamples(
-        std::string(reinterpret_cast<const char *>(m_output->Memory()), static_cast<size_t>(size)));
+    return test::WaveSamples(std::string(reinterpret_cast<const char*>(m_output->Memory()), static_cast<size_t>(size)));
   }
 
-  template <class T> std::vector<T *> Live() {
-    std::vector<T *> items;
-    for (const auto &item : m_player->Items()) {
-      if (auto *typed = dynamic_cast<T *>(item.get()); typed && !typed->Disposed())
+  template <class T> std::vector<T*> Live() {
+    std::vector<T*> items;
+    for (const auto& item : m_player->Items()) {
+      if (auto* typed = dynamic_cast<T*>(item.get()); typed && !typed->Disposed())
         items.push_back(typed);
     }
     return items;
@@ -86,8 +85,8 @@ public:
 
 private:
   std::unique_ptr<TVmoSource> m_source;
-  TMemoryStream *m_output = nullptr;
-  TVirtualWaveOutDevice *m_device = nullptr;
+  TMemoryStream* m_output = nullptr;
+  TVirtualWaveOutDevice* m_device = nullptr;
   std::unique_ptr<TVmoMusicPlayer> m_player;
 };
 
@@ -108,7 +107,7 @@ TEST_F(MusicPlayer, ACommentOpensAtTheSkippedPartOfItself) {
   show.SetTime(TVmoMusicPlayer::kNoLimit, 30000);
   const auto comments = show.Live<TPlayComment>();
   ASSERT_EQ(comments.size(), 1u);
-  const TVmoChannel &channel = *comments[0]->Channel();
+  const TVmoChannel& channel = *comments[0]->Channel();
   EXPECT_EQ(channel.FileOffset, 9000);
   EXPECT_EQ(channel.StartTime, 30000);
   EXPECT_EQ(channel.EndTime.load(), 41584);
@@ -149,7 +148,7 @@ TEST_F(MusicPlayer, PausingStopsTheCommentAndResumingContinuesIt) {
   show.SetTime(TVmoMusicPlayer::kNoLimit, 21000);
   show.Player().SetPlaying(true);
   show.Play(1000);
-  TPlayComment *comment = show.Live<TPlayComment>().at(0);
+  TPlayComment* comment = show.Live<TPlayComment>().at(0);
   ASSERT_TRUE(comment->Channel()->Playing);
   show.Player().SetPlaying(false);
   show.Play(500);
@@ -169,7 +168,7 @@ TEST_F(MusicPlayer, AChannelThatCannotOpenLeavesItsItemReadyAndSilent) {
                    "opt_music1=missing.mp3\nopt_lengthlist1=2000\nopt_music2=short.wav\nopt_lengthlist2=3000\n"
                    "[Slide1]\n");
   show.SetTime(5000, 0);
-  TPlaySequence *sequence = show.Player().CurrentSequence();
+  TPlaySequence* sequence = show.Player().CurrentSequence();
   ASSERT_NE(sequence, nullptr);
   ASSERT_EQ(sequence->Channels().size(), 2u);
   EXPECT_TRUE(sequence->Ready());
@@ -209,7 +208,7 @@ TEST_F(MusicPlayer, FreeRunningMusicIsNotRepositionedAndAPersonalListReplacesIt)
   project = project.substr(0, project.find("[Slide1]")) + slides;
   VirtualShow show(project);
   show.SetTime(TVmoMusicPlayer::kNoLimit, 0);
-  TPlaySequence *main = show.Player().CurrentSequence();
+  TPlaySequence* main = show.Player().CurrentSequence();
   show.Player().SetPlaying(true);
   show.Play(500);
   ASSERT_TRUE(main->Started());
@@ -218,12 +217,12 @@ TEST_F(MusicPlayer, FreeRunningMusicIsNotRepositionedAndAPersonalListReplacesIt)
   EXPECT_FALSE(main->Disposed());
   show.Player().SetPlaying(true);
   show.Play(1200);
-  TPlaySequence *personal = show.Player().CurrentSequence();
+  TPlaySequence* personal = show.Player().CurrentSequence();
   ASSERT_NE(personal, nullptr);
   EXPECT_NE(personal, main);
   EXPECT_TRUE(personal->Started());
   EXPECT_EQ(personal->StartTime, 21000);
-  for (TPlaySequence *sequence : show.Live<TPlaySequence>())
+  for (TPlaySequence* sequence : show.Live<TPlaySequence>())
     EXPECT_NE(sequence, main) << "the music before the personal list has ended";
 }
 
@@ -248,7 +247,7 @@ TEST_F(MusicPlayer, MissingSourcesAndBadProjectsEndTheConstruction) {
   try {
     TVmoMusicPlayer player(nullptr, false, nullptr);
     FAIL() << "no assertion";
-  } catch (const EAssertionFailed &e) {
+  } catch (const EAssertionFailed& e) {
     EXPECT_NE(std::string(e.what()).find("'No VmoSource for VmoMusicPlayer'"), std::string::npos) << e.what();
   }
   // The owned source goes with the failed construction (the sanitiser

@@ -45,7 +45,7 @@ inline std::string ConstantWave(int32_t ms, int16_t value) {
 }
 
 // The samples (interleaved stereo) of a WAV file the virtual device wrote.
-inline std::vector<int16_t> WaveSamples(const std::string &file) {
+inline std::vector<int16_t> WaveSamples(const std::string& file) {
   constexpr size_t kHeader = 44;
   if (file.size() < kHeader)
     return {};
