@@ -303,7 +303,7 @@ void TVmoMusicPlayer::Schedule(bool first, double upTo, double from) {
   // A show that does not repeat has no slides after its last one.
   if (!repeats)
     end = std::min<int64_t>(end, count - 1);
-  for (int64_t j = start; j <= end; ++j) {
+  for (int64_t j = start; j <= end && m_items.size() < kMaxItems; ++j) {
     const TSlideMusicInfo &info = m_music->Slide(static_cast<int32_t>(j % count));
     const double slideStart = static_cast<double>(j / count) * total + info.Times.SlideStart;
     if (!info.Comment.empty()) {

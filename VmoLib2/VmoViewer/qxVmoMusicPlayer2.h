@@ -63,6 +63,9 @@ public:
   static constexpr double kNoPosition = -2147483647.0;
   // Items are created this far ahead of the music time.
   static constexpr double kLookAheadMs = TPlayItem::kLookAheadMs;
+  // The most items alive at once: a show of very short slides with long
+  // comments would otherwise open a channel per slide of the look-ahead.
+  static constexpr size_t kMaxItems = 64;
 
   // Events of the player's queue.
   static constexpr int32_t kRunEvent = 10;

@@ -226,6 +226,16 @@ TEST_F(MusicPlayer, FreeRunningMusicIsNotRepositionedAndAPersonalListReplacesIt)
     EXPECT_NE(sequence, main) << "the music before the personal list has ended";
 }
 
+TEST_F(MusicPlayer, AShowOfTinySlidesWithLongCommentsOpensABoundedNumberOfChannels) {
+  VirtualShow show("[Main]\nopt_slidescount=1\nopt_synchpos1=1\nopt_usemusic=1\nopt_fullyplaysound=1\n"
+                   "[Slide1]\nSound=voice.wav\nSoundLength=10000\n");
+  show.SetTime(TVmoMusicPlayer::kNoLimit, 0);
+  EXPECT_LE(show.Player().Items().size(), TVmoMusicPlayer::kMaxItems);
+  show.Player().SetPlaying(true);
+  show.Play(100);
+  EXPECT_LE(show.Player().Items().size(), TVmoMusicPlayer::kMaxItems);
+}
+
 TEST_F(MusicPlayer, RunsOnItsThreadsAndTheSystemClockWithoutADevice) {
   auto source = std::make_unique<TVmoSource>(test::TestAccessor(), Project(ShowText()), true);
   TVmoMusicPlayer player(source.release(), true, nullptr);
