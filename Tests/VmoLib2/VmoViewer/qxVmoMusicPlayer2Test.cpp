@@ -7,8 +7,10 @@
 #include "QxLib/qxExceptions.h"
 #include "QxLib/qxMemoryStream.h"
 #include "Tests/QxLib/Music/qxWaveOutTestSupport.h"
+#include "Tests/TestSupport/qxVmoPackageTestSupport.h"
 #include "Tests/VmoLib2/VmoClasses/qxVmoShowFixture.h"
 #include "Tests/VmoLib2/VmoViewer/qxVmoMusicTestSupport.h"
+#include "VmoLib2/VmoViewer/qxVmoMusicLoader2.h"
 
 #include <gtest/gtest.h>
 
@@ -251,6 +253,24 @@ TEST_F(MusicPlayer, RunsOnItsThreadsAndTheSystemClockWithoutADevice) {
   EXPECT_EQ(player.GetTime(), stopped);
   EXPECT_EQ(player.GetVolume(), 0.0f);
   player.Stop();
+}
+
+TEST_F(MusicPlayer, TheStreamOpenerReadsPackedFilesAndDiskFiles) {
+  const test::TScratchFolder folder;
+  folder.Write("beside.wav", "disk bytes");
+  auto files = MakeRef<TTestFileSource>();
+  files->Add("music\\packed.wav", "packed bytes");
+  TFileAccessor accessor(files);
+  accessor.SetBaseFolder(folder.Path());
+  const auto read = [&accessor](const std::string& name) {
+    std::unique_ptr<TStream> stream = OpenShowSound(accessor, name);
+    return stream ? stream->ReadAll() : std::string("none");
+  };
+  EXPECT_EQ(read("music\\packed.wav"), "packed bytes");
+  EXPECT_EQ(read("LoadFromDisk:" + folder.Path() + "beside.wav"), "disk bytes");
+  EXPECT_EQ(read("LoadFromDisk:D:\\authoring\\beside.wav"), "disk bytes") << "found by its name in the show's folder";
+  EXPECT_EQ(read("LoadFromDisk:D:\\authoring\\missing.wav"), "none");
+  EXPECT_EQ(read("beside.wav"), "none") << "a name without the prefix is a packed file";
 }
 
 TEST_F(MusicPlayer, MissingSourcesAndBadProjectsEndTheConstruction) {
