@@ -92,17 +92,7 @@ private:
   std::unique_ptr<TVmoMusicPlayer> m_player;
 };
 
-class MusicPlayer : public testing::Test {
-protected:
-  void SetUp() override {
-    m_wasMuted = SetDebugOutputMuted(true);
-    SetProgramPath("/opt/player/player");
-  }
-  void TearDown() override { SetDebugOutputMuted(m_wasMuted); }
-
-private:
-  bool m_wasMuted = false;
-};
+using MusicPlayer = test::TShowSourceTest;
 
 TEST_F(MusicPlayer, ACommentOpensAtTheSkippedPartOfItself) {
   VirtualShow show(ShowText());

@@ -13,13 +13,8 @@ namespace {
 
 using test::MakeSource;
 
-class MusicSource : public testing::Test {
+class MusicSource : public test::TShowSourceTest {
 protected:
-  void SetUp() override {
-    m_wasMuted = SetDebugOutputMuted(true);
-    SetProgramPath("/opt/player/player");
-  }
-  void TearDown() override { SetDebugOutputMuted(m_wasMuted); }
 
   const TVmoMusicSource& Build(const std::string& project) {
     m_source = MakeSource(project);
@@ -36,7 +31,6 @@ protected:
   }
 
 private:
-  bool m_wasMuted = false;
   std::unique_ptr<TVmoSource> m_source;
   std::unique_ptr<TVmoMusicSource> m_music;
 };
