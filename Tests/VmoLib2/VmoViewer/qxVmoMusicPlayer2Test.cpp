@@ -245,6 +245,25 @@ TEST_F(MusicPlayer, RunsOnItsThreadsAndTheSystemClockWithoutADevice) {
   player.Stop();
 }
 
+TEST_F(MusicPlayer, ItsThreadsOpenTheChannelsOfAVirtualDevice) {
+  auto files = MakeRef<TTestFileSource>();
+  files->Add("song.wav", test::ConstantWave(1000, 4000));
+  files->Add("voice.wav", test::PositionWave(1000));
+  TVmoSource source(TFileAccessor(files), Project(ShowText()), true);
+  TVmoMusicPlayer player(&source, false, CreateMusicPlayer(std::make_unique<TVirtualWaveOutDevice>()));
+  EXPECT_TRUE(player.HasDevice());
+  player.Start();
+  player.SetTime(TVmoMusicPlayer::kNoLimit, 30000); // the comment and the music open
+  EXPECT_TRUE(test::WaitUntil([&] { return player.IsReady(); }));
+  player.SetVolume(0.5f);
+  EXPECT_EQ(player.GetVolume(), 0.5f);
+  player.SetPlaying(true);
+  EXPECT_TRUE(test::WaitUntil([&] { return player.Running(); }));
+  player.SetTime(TVmoMusicPlayer::kNoLimit, 0);
+  EXPECT_FALSE(player.Running()) << "a reposition stops the clock";
+  EXPECT_TRUE(test::WaitUntil([&] { return player.IsReady(); }));
+}
+
 TEST_F(MusicPlayer, TheStreamOpenerReadsPackedFilesAndDiskFiles) {
   const test::TScratchFolder folder;
   folder.Write("beside.wav", "disk bytes");
