@@ -16,6 +16,8 @@ int RunList(const TCommandArgs& args);
 int RunCat(const TCommandArgs& args);
 int RunProject(const TCommandArgs& args);
 int RunTimeline(const TCommandArgs& args);
+int RunPlaylist(const TCommandArgs& args);
+int RunMusic(const TCommandArgs& args);
 int RunPicture(const TCommandArgs& args);
 int RunKeypoints(const TCommandArgs& args);
 int RunShadow(const TCommandArgs& args);
@@ -38,6 +40,8 @@ constexpr TCommand kCommands[] = {
     {"cat", "cat SHOW NAME", RunCat},
     {"project", "project SHOW", RunProject},
     {"timeline", "timeline SHOW [--deterministic]", RunTimeline},
+    {"playlist", "playlist SHOW [--full]", RunPlaylist},
+    {"music", "music SHOW -o OUT.wav [--from MS] [--to MS] [--pause MS:LEN,...]", RunMusic},
     {"picture", "picture SHOW NAME [--level N] -o OUT.png", RunPicture},
     {"keypoints", "keypoints SHOW SLIDE OBJECT --at T1,T2,...", RunKeypoints},
     {"shadow", "shadow SHOW \"Shadow: ...\" -o OUT.png", RunShadow},

@@ -22,12 +22,6 @@ namespace {
 
 constexpr double kRadiansToDegrees = 180 / std::numbers::pi;
 
-std::string FormatTime(double value) {
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
-
 // Animated values are single precision: seven significant digits, which
 // also hides the rounding of degrees turned into radians and back.
 std::string FormatValue(double value) {
@@ -140,8 +134,7 @@ int RunKeypoints(const TCommandArgs& args) {
     keyPoints.Evaluate(time);
     out += ValuesLine(time, keyPoints.Current());
   }
-  if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0)
-    throw EQxError("cannot write to standard output");
+  WriteToStdout(out);
   return 0;
 }
 

@@ -7,20 +7,12 @@
 #include "VmoLib2/VmoClasses/qxVmoSource2.h"
 #include "VmoLib2/VmoViewer/qxVmoShowLocator.h"
 
-#include <charconv>
 #include <cstdio>
 #include <string>
 
 namespace qx::vmopack {
 
 namespace {
-
-// The shortest text that reads back to the same double.
-std::string FormatTime(double value) {
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
 
 std::string_view ActionWord(TSlideEndAction action) {
   switch (action) {
@@ -79,8 +71,7 @@ int RunTimeline(const TCommandArgs& args) {
     out += SlideLine(source, index) + '\n';
   out += "total\t" + FormatTime(source.TotalDuration()) + '\t' +
          std::string(EndModeWord(source.EndMode())) + '\n';
-  if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0)
-    throw EQxError("cannot write to standard output");
+  WriteToStdout(out);
   return 0;
 }
 
