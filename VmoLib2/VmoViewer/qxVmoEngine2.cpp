@@ -567,9 +567,12 @@ void TVmoEngine::AdvanceClock() {
       position = requested - loops * m_barrier.LoopLength;
     } else {
       // A "pause" end action, or a loop without length, holds the picture.
+      // The held position is reported even when it is close to the last
+      // report: the main window continues from exactly there.
       m_atBarrier = true;
       position = m_barrier.Time;
       ComputeBarrier(position);
+      m_lastReported = kForceReport;
     }
     m_loader->Timing()->SetPosition(position);
     m_clockOffset = position;

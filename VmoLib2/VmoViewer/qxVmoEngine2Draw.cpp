@@ -81,7 +81,9 @@ void TVmoEngine::Draw(bool force) {
     m_root.SetForceDraw(force);
     if (!m_root.NeedsRedraw())
       return;
-    HitTest({mkMove, m_lastMouse[1], m_lastMouse[2], m_lastMouse[3], m_lastMouse[4]}, nullptr);
+    // The object under a mouse that is over the window may have moved.
+    if (m_lastMouse[1] != kMouseFarAway)
+      HitTest({mkMove, m_lastMouse[1], m_lastMouse[2], m_lastMouse[3], m_lastMouse[4]}, nullptr);
     const TPixelRect frame = m_loader->SlideRect();
     drawer->SetSlideSize(frame.Width(), frame.Height());
     m_drawController->Draw(m_root);
@@ -124,7 +126,15 @@ void TVmoEngine::HitTest(const std::array<int32_t, 5>& mouse, TVmoActionInfo* fo
   for (auto entry = m_slides.rbegin(); entry != m_slides.rend(); ++entry) {
     if (!entry->Slide || !(entry->Times.SlideStart < time && time <= entry->Times.VisibleEnd))
       continue;
-    const TMouseResult result = entry->Slide->MouseEvent(kind, mouse[1], mouse[2], mouse[3], mouse[4]);
+    TMouseResult result;
+    try {
+      result = entry->Slide->MouseEvent(kind, mouse[1], mouse[2], mouse[3], mouse[4]);
+    } catch (const std::exception& error) {
+      // An object seen edge-on (or a mouse far outside, which ends hover
+      // states) meets no ray: nothing is under the mouse on this slide.
+      Log().WriteLine(std::string("TVmoEngine.HitTest: ") + error.what());
+      continue;
+    }
     if (!result.Object)
       continue;
     object = result.Object;

@@ -109,7 +109,7 @@ const TBitmap& TRenderSession::Screen() const { return m_pacer->Screen(); }
 
 void TRenderSession::RunToFrame(TRenderedWindow& window, int64_t time) {
   m_pacer->Want(time);
-  m_driver.RunUntil(time);
+  m_driver.RunDue();
   if (m_pacer->Asked())
     return;
   // The engine had no step of its own at this instant: it gets one now.
@@ -172,6 +172,8 @@ TRenderSession::TResult TRenderSession::Run(TRenderedWindow& window, TRenderInpu
       result.End = TRenderEnd::ReachedDuration;
       break;
     }
+    // The input of this instant goes in before any step at it runs.
+    m_driver.AdvanceTo(time);
     if (input)
       input->DeliverDue(time);
     RunToFrame(window, time);

@@ -86,8 +86,8 @@ public:
 private:
   class TPacer;
 
-  // Runs everything up to `time`, giving the engine a step at `time` in
-  // which it may draw the frame.
+  // Runs the steps due at `time` (the clock stands there), giving the
+  // engine a step in which it may draw the frame.
   void RunToFrame(TRenderedWindow& window, int64_t time);
   bool Finished(TRenderedWindow& window, TRenderInput* input, int64_t time, TRenderEnd& end) const;
   int64_t EstimatedFrames(TRenderedWindow& window) const;

@@ -78,18 +78,24 @@ void TStepDriver::MoveClockTo(int64_t time) {
   }
 }
 
-void TStepDriver::RunUntil(int64_t time) {
+void TStepDriver::AdvanceTo(int64_t time) {
+  if (time <= m_now)
+    return;
   RunDue();
   for (;;) {
     int64_t next = kNever;
     for (const TEntry& entry : m_entries)
       next = std::min(next, entry.Due);
-    if (next > time)
+    if (next >= time)
       break;
     MoveClockTo(next);
     RunDue();
   }
   MoveClockTo(time);
+}
+
+void TStepDriver::RunUntil(int64_t time) {
+  AdvanceTo(time);
   RunDue();
 }
 

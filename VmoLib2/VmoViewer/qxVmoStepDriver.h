@@ -66,6 +66,9 @@ public:
   // Runs the steps due up to `time` in time order, moving the clock to each
   // step's time and finally to `time` (the clock never goes back).
   void RunUntil(int64_t time);
+  // Runs the steps due before `time` and moves the clock to it; the steps
+  // due at `time` wait for RunDue (so that input can go in first).
+  void AdvanceTo(int64_t time);
 
   // The driver installed on the calling thread, or null.
   static TStepDriver* Current();
