@@ -229,9 +229,10 @@ bool TCompositeConverter::MixItem(TCompositeItem2& item) {
   TVolumeParamsList& fades = item.Fades;
   fades.SeekAll(first);
   bool ended = false;
-  int32_t* acc = m_accumulator.data() + skip / 2;
+  int32_t* const acc = m_accumulator.data() + skip / 2;
   const int32_t frames = cover / 4;
-  for (int32_t f = 0; f < frames; ++f) {
+  int32_t f = 0;
+  while (f < frames) {
     const int64_t position = first + 4 * int64_t{f};
     if (fades.StepAll(position)) {
       ended = true;
@@ -244,15 +245,19 @@ bool TCompositeConverter::MixItem(TCompositeItem2& item) {
       fades.StepAll(position);
       g = fades.Gain(allUnity);
     }
-    const int32_t left = Sample(data, 2 * f);
-    const int32_t right = Sample(data, 2 * f + 1);
+    // The frames up to the next change of any envelope share this gain.
+    const int64_t until = fades.ConstantUntil();
+    const int32_t run = static_cast<int32_t>(std::clamp<int64_t>((until - position) / 4, 1, frames - f));
+    const int32_t begin = 2 * f;
+    const int32_t end = 2 * (f + run);
     if (allUnity || (g >= kUnityLow && g < kUnityHigh)) {
-      acc[2 * f] += left;
-      acc[2 * f + 1] += right;
+      for (int32_t i = begin; i < end; ++i)
+        acc[i] += Sample(data, i);
     } else if (g > kItemSilence) {
-      acc[2 * f] += static_cast<int32_t>(std::lround(g * left));
-      acc[2 * f + 1] += static_cast<int32_t>(std::lround(g * right));
+      for (int32_t i = begin; i < end; ++i)
+        acc[i] += static_cast<int32_t>(std::lrint(g * Sample(data, i)));
     }
+    f += run;
   }
   item.Mixed.Consume(cover);
   return more && !ended;
@@ -263,18 +268,23 @@ void TCompositeConverter::ApplyMaster() {
   if (!master)
     return;
   master->SeekAll(m_current);
-  for (int32_t f = 0; f < kBlockFrames; ++f) {
-    master->StepAll(m_current + 4 * int64_t{f});
+  int32_t f = 0;
+  while (f < kBlockFrames) {
+    const int64_t position = m_current + 4 * int64_t{f};
+    master->StepAll(position);
     bool allUnity;
     const double m = master->Gain(allUnity);
+    const int32_t run =
+        static_cast<int32_t>(std::clamp<int64_t>((master->ConstantUntil() - position) / 4, 1, kBlockFrames - f));
+    int32_t* const acc = m_accumulator.data() + 2 * f;
+    f += run;
     if (allUnity)
       continue;
-    int32_t* const acc = m_accumulator.data() + 2 * f;
     if (m >= kUnityHigh || (m > kMasterSilence && m < kUnityLow)) {
-      acc[0] = static_cast<int32_t>(std::lround(m * acc[0]));
-      acc[1] = static_cast<int32_t>(std::lround(m * acc[1]));
+      for (int32_t i = 0; i < 2 * run; ++i)
+        acc[i] = static_cast<int32_t>(std::lrint(m * acc[i]));
     } else if (m < kMasterSilence) {
-      acc[0] = acc[1] = 0;
+      std::fill(acc, acc + 2 * run, 0);
     }
   }
 }

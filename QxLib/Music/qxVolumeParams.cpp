@@ -3,6 +3,7 @@
 #include "QxLib/qxIniStorage.h"
 
 #include <algorithm>
+#include <climits>
 #include <string>
 
 namespace qx {
@@ -107,6 +108,14 @@ TVolumeStep TVolumeParams::Step(int64_t position) {
   return {segment.Slope, false};
 }
 
+int64_t TVolumeParams::ConstantUntil() const {
+  const size_t cursor = static_cast<size_t>(m_cursor);
+  if (m_segments.empty() || cursor >= m_segments.size())
+    return INT64_MAX;
+  const TVolumeSegment& segment = m_segments[cursor];
+  return segment.Flat ? segment.Position : m_position + kMixFrameBytes;
+}
+
 // TVolumeParamsList
 
 TVolumeParams& TVolumeParamsList::Add(bool isAuto) {
@@ -185,6 +194,13 @@ double TVolumeParamsList::Gain(bool& allUnity) const {
 void TVolumeParamsList::SeekAll(int64_t position) {
   for (TVolumeParams& envelope : m_list)
     envelope.Seek(position);
+}
+
+int64_t TVolumeParamsList::ConstantUntil() const {
+  int64_t until = INT64_MAX;
+  for (const TVolumeParams& envelope : m_list)
+    until = std::min(until, envelope.ConstantUntil());
+  return until;
 }
 
 bool TVolumeParamsList::StepAll(int64_t position) {

@@ -88,6 +88,10 @@ public:
   bool PastEnd() const { return m_pastEnd; }
   // Index of the segment last used.
   int32_t Cursor() const { return m_cursor; }
+  // The first byte position after the one last sought or stepped at which
+  // the gain may change: the end of a flat segment, the next frame in a
+  // sloped one; never for an envelope without points or past its end.
+  int64_t ConstantUntil() const;
 
 private:
   double GainAt(size_t segment, int64_t position) const;
@@ -143,6 +147,9 @@ public:
   // Steps every envelope to the frame at byte position x; true when the
   // list has envelopes and all of them are past their end.
   bool StepAll(int64_t position);
+  // The first byte position at which the combined gain may change (see
+  // TVolumeParams::ConstantUntil): the mixer scales whole runs up to it.
+  int64_t ConstantUntil() const;
 
 private:
   std::vector<TVolumeParams> m_list;

@@ -10,7 +10,7 @@ namespace {
 using test::TProgramRun;
 using test::TScratchFolder;
 
-TProgramRun Playlist(const TScratchFolder &folder, const std::string &args) {
+TProgramRun Playlist(const TScratchFolder& folder, const std::string& args) {
   return test::RunProgram(VMOPACK_PATH, "playlist " + args, folder.Path());
 }
 

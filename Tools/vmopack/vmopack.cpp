@@ -17,10 +17,13 @@ int RunCat(const TCommandArgs& args);
 int RunProject(const TCommandArgs& args);
 int RunTimeline(const TCommandArgs& args);
 int RunPlaylist(const TCommandArgs& args);
+int RunMusic(const TCommandArgs& args);
 int RunPicture(const TCommandArgs& args);
 int RunKeypoints(const TCommandArgs& args);
 int RunShadow(const TCommandArgs& args);
 int RunDraw(const TCommandArgs& args);
+int RunSoundInfo(const TCommandArgs& args);
+int RunDecode(const TCommandArgs& args);
 
 namespace {
 
@@ -37,12 +40,15 @@ constexpr TCommand kCommands[] = {
     {"project", "project SHOW", RunProject},
     {"timeline", "timeline SHOW [--deterministic]", RunTimeline},
     {"playlist", "playlist SHOW [--full]", RunPlaylist},
+    {"music", "music SHOW -o OUT.wav [--from MS] [--to MS] [--pause MS:LEN,...]", RunMusic},
     {"picture", "picture SHOW NAME [--level N] -o OUT.png", RunPicture},
     {"keypoints", "keypoints SHOW SLIDE OBJECT --at T1,T2,...", RunKeypoints},
     {"shadow", "shadow SHOW \"Shadow: ...\" -o OUT.png", RunShadow},
     {"draw",
      "draw SHOW NAME -o OUT.png [--size WxH] [--angle-x/y/z DEG] [--scale PCT] [--opacity PCT] [--feather] [--mip N]",
      RunDraw},
+    {"soundinfo", "soundinfo SHOW NAME", RunSoundInfo},
+    {"decode", "decode SHOW NAME -o OUT.wav [--from MS] [--ms N]", RunDecode},
 };
 
 void PrintUsage() {

@@ -83,4 +83,32 @@ std::string FormatTime(double value) {
   return std::string(buffer, result.ptr);
 }
 
+int32_t ParseMs(const std::optional<std::string>& text, const char* option) {
+  if (!text)
+    return -1;
+  try {
+    size_t used = 0;
+    const long value = std::stol(*text, &used);
+    if (used == text->size() && value >= 0 && value <= INT32_MAX)
+      return static_cast<int32_t>(value);
+  } catch (const std::exception&) {
+  }
+  throw EUsageError(std::string(option) + " takes a number of milliseconds");
+}
+
+void WriteWaveHeader(TStream& out, const TPcmFormat& format, uint32_t dataSize) {
+  out.WriteString("RIFF");
+  out.WriteUInt32(36 + dataSize);
+  out.WriteString("WAVEfmt ");
+  out.WriteUInt32(16);
+  out.WriteUInt16(format.FormatTag);
+  out.WriteUInt16(format.Channels);
+  out.WriteUInt32(format.SamplesPerSec);
+  out.WriteUInt32(format.AvgBytesPerSec);
+  out.WriteUInt16(format.BlockAlign);
+  out.WriteUInt16(format.BitsPerSample);
+  out.WriteString("data");
+  out.WriteUInt32(dataSize);
+}
+
 } // namespace qx::vmopack

@@ -2,6 +2,7 @@
 // opening a show through the player's reader.
 #pragma once
 
+#include "QxLib/Music/qxMediaInfo.h"
 #include "QxLib/qxExceptions.h"
 #include "VmoLib2/VmoViewer/qxVmoLoader2.h"
 
@@ -48,5 +49,12 @@ void WriteToStdout(std::string_view text);
 
 // The shortest text that reads back to the same double (times in ms).
 std::string FormatTime(double value);
+
+// The milliseconds of an option's value (0 ... 2147483647); -1 when the
+// option is absent. Raises EUsageError naming the option otherwise.
+int32_t ParseMs(const std::optional<std::string>& text, const char* option);
+
+// The 44-byte header of a PCM WAV file whose data chunk holds dataSize bytes.
+void WriteWaveHeader(TStream& out, const TPcmFormat& format, uint32_t dataSize);
 
 } // namespace qx::vmopack

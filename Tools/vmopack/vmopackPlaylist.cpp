@@ -19,12 +19,12 @@ constexpr uint32_t kToolRandomSeed = 1;
 
 std::string_view Flag(bool value) { return value ? "1" : "0"; }
 
-std::string EntryName(const std::string &fileName) {
+std::string EntryName(const std::string& fileName) {
   return IsCompositeDescription(fileName) ? std::string("composite") : fileName;
 }
 
 // The description's lines (CR LF or LF ended), each indented by a tab.
-void AppendDescription(std::string &out, std::string_view text) {
+void AppendDescription(std::string& out, std::string_view text) {
   while (!text.empty()) {
     size_t end = text.find('\n');
     std::string_view line = text.substr(0, end);
@@ -39,9 +39,9 @@ void AppendDescription(std::string &out, std::string_view text) {
   }
 }
 
-void AppendList(std::string &out, const TPlayList &list, bool full, std::string_view kind) {
+void AppendList(std::string& out, const TPlayList& list, bool full, std::string_view kind) {
   for (int32_t i = 0; i < list.Count(); ++i) {
-    const TMusicItemInfo &entry = list.Items()[static_cast<size_t>(i)];
+    const TMusicItemInfo& entry = list.Items()[static_cast<size_t>(i)];
     out += std::string(kind) + '\t' + std::to_string(i) + '\t' + FormatTime(entry.Start) + '\t' +
            FormatTime(entry.Duration) + '\t' + EntryName(entry.FileName) + '\n';
     if (full && IsCompositeDescription(entry.FileName))
@@ -51,7 +51,7 @@ void AppendList(std::string &out, const TPlayList &list, bool full, std::string_
 
 } // namespace
 
-int RunPlaylist(const TCommandArgs &args) {
+int RunPlaylist(const TCommandArgs& args) {
   TCommandArgs rest = args;
   const bool full = TakeFlag(rest, "--full");
   ExpectPositional(rest, 1);
@@ -71,7 +71,7 @@ int RunPlaylist(const TCommandArgs &args) {
   out += '\n';
   AppendList(out, music.MainList(), full, "main");
   for (int32_t i = 0; i < music.SlideCount(); ++i) {
-    const TSlideMusicInfo &slide = music.Slide(i);
+    const TSlideMusicInfo& slide = music.Slide(i);
     out += "slide\t" + std::to_string(i) + '\t' + std::to_string(slide.SlideNo) + '\t' +
            FormatTime(slide.CommentLength) + '\t' +
            (slide.PlayList ? std::to_string(slide.PlayList->Count()) : std::string("-")) + '\n';

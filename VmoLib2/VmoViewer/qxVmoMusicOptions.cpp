@@ -27,16 +27,16 @@ int32_t RoundInt32(double value) {
 
 // A time or level key: integers as written, fractions rounded, so that a
 // project that stores "1500.0" reads like one that stores "1500".
-int32_t ReadNumber(const TIniIdentList &object, std::string_view key, int32_t def) {
+int32_t ReadNumber(const TIniIdentList& object, std::string_view key, int32_t def) {
   return RoundInt32(object.ReadFloat(key, def));
 }
 
 // The level envelope of an item of `duration` ms: fades in and out at `volume`,
 // or a flat level when there is no fade and the volume is not unchanged.
-void AddLevelEnvelope(TCompositeItem &item, int32_t fadeIn, int32_t fadeOut, int32_t volume, int32_t duration) {
+void AddLevelEnvelope(TCompositeItem& item, int32_t fadeIn, int32_t fadeOut, int32_t volume, int32_t duration) {
   if (fadeIn <= 0 && fadeOut <= 0 && volume == kUnchanged)
     return;
-  TVolumeParams &level = item.Fades.Add();
+  TVolumeParams& level = item.Fades.Add();
   if (fadeIn > 0) {
     level.AddPoint(0, 0);
     level.AddPoint(fadeIn, volume);
@@ -55,8 +55,8 @@ void AddLevelEnvelope(TCompositeItem &item, int32_t fadeIn, int32_t fadeOut, int
 // samples at 44100 Hz from the start of the file, the level a 16.16 factor.
 // Pairs that do not read as two numbers are left out; a negative level (which
 // would end the envelope when read back) counts as silence.
-void AddVolumeCurve(TCompositeItem &item, std::string_view text, int32_t startTime) {
-  TVolumeParams *curve = nullptr;
+void AddVolumeCurve(TCompositeItem& item, std::string_view text, int32_t startTime) {
+  TVolumeParams* curve = nullptr;
   for (const std::string_view pair : SplitValueList(text, -1)) {
     const size_t colon = pair.find(':');
     double position = 0;
@@ -74,7 +74,7 @@ void AddVolumeCurve(TCompositeItem &item, std::string_view text, int32_t startTi
 }
 
 // The cross-fade envelope of an item, made on first use.
-TVolumeParams &CrossEnvelope(TCompositeItem &item, int &crossIndex) {
+TVolumeParams& CrossEnvelope(TCompositeItem& item, int& crossIndex) {
   if (crossIndex < 0) {
     item.Fades.Add();
     crossIndex = item.Fades.Count() - 1;
@@ -88,14 +88,14 @@ struct TTrackPosition {
   int64_t Longest = 0;
 };
 
-bool IsCrossFadeIn(const TIniObject &item) {
+bool IsCrossFadeIn(const TIniObject& item) {
   return ReadNumber(item, "CrossMode", 0) == 0 && ReadNumber(item, "Cross", 0) > 0;
 }
 
 // Adds one "tmusicitem" to the description; `next` is the object of the
 // following list entry when that entry is an item.
-void AddTrackItem(TCompositeParams &params, const TIniObject &object, const TIniObject *next, bool firstOfTrack,
-                  TTrackPosition &track) {
+void AddTrackItem(TCompositeParams& params, const TIniObject& object, const TIniObject* next, bool firstOfTrack,
+                  TTrackPosition& track) {
   const int32_t startTime = ReadNumber(object, "StartTime", 0);
   const int32_t duration = ReadNumber(object, "Duration", 0);
   const int32_t crossMode = ReadNumber(object, "CrossMode", 0);
@@ -107,7 +107,7 @@ void AddTrackItem(TCompositeParams &params, const TIniObject &object, const TIni
     track.Pos += pause;
     track.Len += pause;
   }
-  TCompositeItem &item = params.AddItem();
+  TCompositeItem& item = params.AddItem();
   item.FileName = object.ReadString("FileName", "");
   item.TimeLine = ClampInt32(track.Pos);
   item.BeginTime = startTime;
@@ -116,7 +116,7 @@ void AddTrackItem(TCompositeParams &params, const TIniObject &object, const TIni
 
   int crossIndex = -1;
   if (crossMode == 0 && cross > 0) {
-    TVolumeParams &in = CrossEnvelope(item, crossIndex);
+    TVolumeParams& in = CrossEnvelope(item, crossIndex);
     in.AddPoint(0, 0);
     in.AddPoint(cross, kUnchanged);
     if (!firstOfTrack) {
@@ -126,7 +126,7 @@ void AddTrackItem(TCompositeParams &params, const TIniObject &object, const TIni
     }
   }
   if (next && IsCrossFadeIn(*next)) {
-    TVolumeParams &out = CrossEnvelope(item, crossIndex);
+    TVolumeParams& out = CrossEnvelope(item, crossIndex);
     out.AddPoint(ClampInt32(int64_t{duration} - ReadNumber(*next, "Cross", 0)), kUnchanged);
     out.AddPoint(duration, 0);
   }
@@ -142,25 +142,25 @@ void AddTrackItem(TCompositeParams &params, const TIniObject &object, const TIni
 
 } // namespace
 
-std::string ObjectClass(const TIniObject &object) { return LowerCase(Trim(object.ClassName())); }
+std::string ObjectClass(const TIniObject& object) { return LowerCase(Trim(object.ClassName())); }
 
-TIniObject *FindChildOfClass(const TIniIdentList &parent, std::string_view lowerClass) {
-  for (TIniObject *child = parent.FirstObject(); child; child = parent.NextObject(child)) {
+TIniObject* FindChildOfClass(const TIniIdentList& parent, std::string_view lowerClass) {
+  for (TIniObject* child = parent.FirstObject(); child; child = parent.NextObject(child)) {
     if (ObjectClass(*child) == lowerClass)
       return child;
   }
   return nullptr;
 }
 
-std::string CommentFileName(const TIniObject &comment) {
+std::string CommentFileName(const TIniObject& comment) {
   std::string name = comment.ReadString("FileName", "");
   return name == "error" ? std::string() : name;
 }
 
 TMusicOptionsReader::TMusicOptionsReader(uint32_t seed) : m_random(seed) {}
 
-void TMusicOptionsReader::Flatten(const TIniObject &parent, std::vector<TEntry> &list, const TIniObject *&comment) {
-  for (const TIniObject *child = parent.FirstObject(); child; child = parent.NextObject(child)) {
+void TMusicOptionsReader::Flatten(const TIniObject& parent, std::vector<TEntry>& list, const TIniObject*& comment) {
+  for (const TIniObject* child = parent.FirstObject(); child; child = parent.NextObject(child)) {
     const std::string kind = ObjectClass(*child);
     if (kind == kMusicTrackClass) {
       if (Trim(child->ReadString("IsMute", "")) == "1")
@@ -178,14 +178,14 @@ void TMusicOptionsReader::Flatten(const TIniObject &parent, std::vector<TEntry> 
 }
 
 int32_t TMusicOptionsReader::NextSortKey() {
-  int32_t &slot = m_keys[static_cast<size_t>(m_keyIndex % kKeySlots)];
+  int32_t& slot = m_keys[static_cast<size_t>(m_keyIndex % kKeySlots)];
   ++m_keyIndex;
   if (slot == 0)
     slot = std::uniform_int_distribution<int32_t>(1, kMaxSortKey)(m_random);
   return slot;
 }
 
-void TMusicOptionsReader::Shuffle(std::vector<TEntry> &list) {
+void TMusicOptionsReader::Shuffle(std::vector<TEntry>& list) {
   for (size_t marker = 0; marker < list.size(); ++marker) {
     if (!list[marker].Marker || !(ReadNumber(*list[marker].Object, "IsRandom", 0) > 0))
       continue;
@@ -196,11 +196,11 @@ void TMusicOptionsReader::Shuffle(std::vector<TEntry> &list) {
       list[i].SortKey = NextSortKey();
     std::stable_sort(list.begin() + static_cast<std::ptrdiff_t>(marker) + 1,
                      list.begin() + static_cast<std::ptrdiff_t>(end),
-                     [](const TEntry &a, const TEntry &b) { return a.SortKey < b.SortKey; });
+                     [](const TEntry& a, const TEntry& b) { return a.SortKey < b.SortKey; });
   }
 }
 
-void TMusicOptionsReader::Read(const TIniObject *music, const TExtraMusicItems &extra, bool disableShuffle) {
+void TMusicOptionsReader::Read(const TIniObject* music, const TExtraMusicItems& extra, bool disableShuffle) {
   m_music.clear();
   m_musicLength = 0;
   m_isRepeat = false;
@@ -208,10 +208,10 @@ void TMusicOptionsReader::Read(const TIniObject *music, const TExtraMusicItems &
   m_keyIndex = 0;
 
   std::vector<TEntry> list;
-  const TIniObject *comment = nullptr;
+  const TIniObject* comment = nullptr;
   if (music)
     Flatten(*music, list, comment);
-  for (const TEntry &entry : list) {
+  for (const TEntry& entry : list) {
     if (entry.Marker)
       m_isRandom = ReadNumber(*entry.Object, "IsRandom", 0) > 0;
   }
@@ -226,7 +226,7 @@ void TMusicOptionsReader::Read(const TIniObject *music, const TExtraMusicItems &
       track.Pos = track.Len = 0;
       continue;
     }
-    const TIniObject *next = i + 1 < list.size() && !list[i + 1].Marker ? list[i + 1].Object : nullptr;
+    const TIniObject* next = i + 1 < list.size() && !list[i + 1].Marker ? list[i + 1].Object : nullptr;
     AddTrackItem(params, *list[i].Object, next, track.Len == 0, track);
   }
   track.Longest = std::max(track.Longest, track.Len);
@@ -240,7 +240,7 @@ void TMusicOptionsReader::Read(const TIniObject *music, const TExtraMusicItems &
 // The comment: its own sound after its pause, cut to the comment limit, and
 // the extra items. The sound plays from the end of the pause to the end of
 // the comment, so that its fade-out ends where the comment ends.
-void TMusicOptionsReader::ReadComment(const TIniObject *comment, const TExtraMusicItems &extra) {
+void TMusicOptionsReader::ReadComment(const TIniObject* comment, const TExtraMusicItems& extra) {
   TCompositeParams params;
   int64_t length = 0;
   if (comment) {
@@ -253,7 +253,7 @@ void TMusicOptionsReader::ReadComment(const TIniObject *comment, const TExtraMus
     const int32_t sound = ClampInt32(length - pause);
     const std::string fileName = CommentFileName(*comment);
     if (!fileName.empty() && sound > 0) {
-      TCompositeItem &item = params.AddItem();
+      TCompositeItem& item = params.AddItem();
       item.FileName = fileName;
       item.TimeLine = pause;
       item.BeginTime = startTime;
@@ -262,17 +262,17 @@ void TMusicOptionsReader::ReadComment(const TIniObject *comment, const TExtraMus
       AddVolumeCurve(item, comment->ReadString("VolumeParams", ""), startTime);
     }
   }
-  for (const TExtraMusicItem &extraItem : extra) {
+  for (const TExtraMusicItem& extraItem : extra) {
     if (extraItem.FileName.empty() || extraItem.Duration <= 0)
       continue;
-    TCompositeItem &item = params.AddItem();
+    TCompositeItem& item = params.AddItem();
     item.FileName = extraItem.FileName;
     item.TimeLine = extraItem.TimeLine;
     item.BeginTime = extraItem.BeginTime;
     item.Duration = extraItem.Duration;
     if (extraItem.Volume != 1.0f) {
       const int32_t level = std::max(0, RoundInt32(extraItem.Volume * 1000.0));
-      TVolumeParams &envelope = item.Fades.Add();
+      TVolumeParams& envelope = item.Fades.Add();
       envelope.AddPoint(0, level);
       envelope.AddPoint(extraItem.Duration, level);
     }

@@ -34,12 +34,12 @@ inline constexpr std::string_view kMusicItemClass = "tmusicitem";
 inline constexpr std::string_view kSoundCommentClass = "tsoundcomment";
 
 // The object's class name, trimmed and lower-cased.
-std::string ObjectClass(const TIniObject &object);
+std::string ObjectClass(const TIniObject& object);
 // The first child object of that (lower-case) class, or none.
-TIniObject *FindChildOfClass(const TIniIdentList &parent, std::string_view lowerClass);
+TIniObject* FindChildOfClass(const TIniIdentList& parent, std::string_view lowerClass);
 // A comment object's "FileName" when it names a sound: empty, and the text
 // "error" that the authoring tool writes for a lost file, name none.
-std::string CommentFileName(const TIniObject &comment);
+std::string CommentFileName(const TIniObject& comment);
 
 class TMusicOptionsReader {
 public:
@@ -57,28 +57,28 @@ public:
   // A random track is shuffled with the reader's own key table unless
   // shuffling is disabled, so reading the same object again repeats the
   // order.
-  void Read(const TIniObject *music, const TExtraMusicItems &extra, bool disableShuffle);
+  void Read(const TIniObject* music, const TExtraMusicItems& extra, bool disableShuffle);
 
   // Results of the last read.
-  const std::string &MusicDescription() const { return m_music; }
+  const std::string& MusicDescription() const { return m_music; }
   int32_t MusicLength() const { return m_musicLength; }
   bool IsRepeat() const { return m_isRepeat; }
   bool IsRandom() const { return m_isRandom; }
-  const std::string &CommentDescription() const { return m_comment; }
+  const std::string& CommentDescription() const { return m_comment; }
   int32_t CommentLength() const { return m_commentLength; }
 
 private:
   // One entry of the flat list: a track marker or an item.
   struct TEntry {
-    const TIniObject *Object = nullptr;
+    const TIniObject* Object = nullptr;
     bool Marker = false;
     int32_t SortKey = 0;
   };
 
-  void Flatten(const TIniObject &parent, std::vector<TEntry> &list, const TIniObject *&comment);
-  void Shuffle(std::vector<TEntry> &list);
+  void Flatten(const TIniObject& parent, std::vector<TEntry>& list, const TIniObject*& comment);
+  void Shuffle(std::vector<TEntry>& list);
   int32_t NextSortKey();
-  void ReadComment(const TIniObject *comment, const TExtraMusicItems &extra);
+  void ReadComment(const TIniObject* comment, const TExtraMusicItems& extra);
 
   std::array<int32_t, kKeySlots> m_keys{};
   int32_t m_keyIndex = 0;

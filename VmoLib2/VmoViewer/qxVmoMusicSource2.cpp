@@ -16,20 +16,20 @@ namespace {
 // "opt_music_count" is taken as damaged and read up to this many.
 constexpr int32_t kMaxKeyListEntries = 65536;
 
-const TVmoSource &CheckedSource(const TVmoSource *source) {
+const TVmoSource& CheckedSource(const TVmoSource* source) {
   QX_ASSERT(source != nullptr, "No VmoSource for VmoMusicSource");
   return *source;
 }
 
-bool TextIs(const TIniSection &section, std::string_view key, std::string_view value) {
+bool TextIs(const TIniSection& section, std::string_view key, std::string_view value) {
   return Trim(section.ReadString(key, "")) == value;
 }
 
 // Whether the music object has a comment that names a sound.
-bool HasSoundComment(const TIniObject *music) {
+bool HasSoundComment(const TIniObject* music) {
   if (!music)
     return false;
-  for (const TIniObject *child = music->FirstObject(); child; child = music->NextObject(child)) {
+  for (const TIniObject* child = music->FirstObject(); child; child = music->NextObject(child)) {
     if (ObjectClass(*child) == kSoundCommentClass && !CommentFileName(*child).empty())
       return true;
   }
@@ -38,9 +38,9 @@ bool HasSoundComment(const TIniObject *music) {
 
 } // namespace
 
-TVmoMusicSource::TVmoMusicSource(const TVmoSource *source, uint32_t seed)
+TVmoMusicSource::TVmoMusicSource(const TVmoSource* source, uint32_t seed)
     : m_source(CheckedSource(source)), m_main(m_source.MainSection()), m_reader(seed) {
-  if (const TIniObject *music = FindChildOfClass(m_main, kMusicClass))
+  if (const TIniObject* music = FindChildOfClass(m_main, kMusicClass))
     ReadObjectFormat(*music);
   else
     ReadKeyFormat();
@@ -48,12 +48,12 @@ TVmoMusicSource::TVmoMusicSource(const TVmoSource *source, uint32_t seed)
 
 TVmoMusicSource::~TVmoMusicSource() = default;
 
-const TSlideMusicInfo &TVmoMusicSource::Slide(int32_t index) const {
+const TSlideMusicInfo& TVmoMusicSource::Slide(int32_t index) const {
   QX_ASSERT(index >= 0 && index < SlideCount(), "Slide music index out of range");
   return m_slides[static_cast<size_t>(index)];
 }
 
-void TVmoMusicSource::ReadObjectFormat(const TIniObject &music) {
+void TVmoMusicSource::ReadObjectFormat(const TIniObject& music) {
   m_objectFormat = true;
   m_useMusic = true;
   m_randomMusic = false;
@@ -77,7 +77,7 @@ void TVmoMusicSource::ReadKeyFormat() {
   if (!m_useMusic) {
     // Nothing of the project is read: the slides keep their times only.
     for (int i = 0; i < m_source.SlideCount(); ++i) {
-      TSlideMusicInfo &info = m_slides.emplace_back();
+      TSlideMusicInfo& info = m_slides.emplace_back();
       info.Times = m_source.Slides()[static_cast<size_t>(i)];
       info.SlideNo = i + 1 == m_source.SlideCount() ? 0 : i + 1;
     }
@@ -104,23 +104,23 @@ void TVmoMusicSource::ApplySyncRepeatRule() {
     m_repeatMusic = false;
 }
 
-TSlideMusicInfo &TVmoMusicSource::AddSlide(int index, TIniSection *&section) {
+TSlideMusicInfo& TVmoMusicSource::AddSlide(int index, TIniSection*& section) {
   section = m_source.SlideSection(index);
   QX_ASSERT(section != nullptr, kSlideNotFound);
-  TSlideMusicInfo &info = m_slides.emplace_back();
+  TSlideMusicInfo& info = m_slides.emplace_back();
   info.Times = m_source.Slides()[static_cast<size_t>(index)];
   info.SlideNo = index + 1 == m_source.SlideCount() ? 0 : index + 1;
   return info;
 }
 
-bool TVmoMusicSource::WantsPersonalList(const TIniSection &section) const {
+bool TVmoMusicSource::WantsPersonalList(const TIniSection& section) const {
   return !m_syncMode && TextIs(section, "UsePersonal", "1") && TextIs(section, "MusicAction", "2");
 }
 
 void TVmoMusicSource::ReadObjectSlides() {
   const int count = m_source.SlideCount();
-  std::vector<TIniSection *> sections(static_cast<size_t>(count));
-  std::vector<const TIniObject *> music(static_cast<size_t>(count));
+  std::vector<TIniSection*> sections(static_cast<size_t>(count));
+  std::vector<const TIniObject*> music(static_cast<size_t>(count));
   for (int i = 0; i < count; ++i) {
     AddSlide(i, sections[static_cast<size_t>(i)]);
     music[static_cast<size_t>(i)] = FindChildOfClass(*sections[static_cast<size_t>(i)], kMusicClass);
@@ -139,7 +139,7 @@ void TVmoMusicSource::ReadObjectSlides() {
   const TVideoSoundCollector videos(m_source.Storage(), m_main);
   for (int i = 0; i < count; ++i) {
     const size_t k = static_cast<size_t>(i);
-    TSlideMusicInfo &info = m_slides[k];
+    TSlideMusicInfo& info = m_slides[k];
     const TExtraMusicItems extra = videos.Collect(*sections[k], info.Times.SlideStart);
     const bool personal = WantsPersonalList(*sections[k]);
     if (!music[k] && extra.empty() && !personal)
@@ -169,8 +169,8 @@ void TVmoMusicSource::ReadObjectSlides() {
 
 void TVmoMusicSource::ReadKeySlides() {
   for (int i = 0; i < m_source.SlideCount(); ++i) {
-    TIniSection *section = nullptr;
-    TSlideMusicInfo &info = AddSlide(i, section);
+    TIniSection* section = nullptr;
+    TSlideMusicInfo& info = AddSlide(i, section);
     std::string sound = section->ReadString("Sound", "");
     if (sound == "@")
       sound.clear();

@@ -30,10 +30,10 @@ struct TSlideMusicInfo {
 };
 
 // Messages of the checks made while reading.
-inline constexpr const char *kSlideNotFound = "Slide not Found";
-inline constexpr const char *kIncorrectCommentTime = "Incorrect music time";
-inline constexpr const char *kIncorrectMusicTime = "incorrect music time";
-inline constexpr const char *kUnknownMusicName = "unknown name";
+inline constexpr const char* kSlideNotFound = "Slide not Found";
+inline constexpr const char* kIncorrectCommentTime = "Incorrect music time";
+inline constexpr const char* kIncorrectMusicTime = "incorrect music time";
+inline constexpr const char* kUnknownMusicName = "unknown name";
 
 class TVmoMusicSource {
 public:
@@ -45,18 +45,18 @@ public:
   // missing source, a missing slide section and negative lengths raise the
   // assertions of the messages above. `seed` drives the random order of
   // shuffled tracks.
-  explicit TVmoMusicSource(const TVmoSource *source, uint32_t seed = std::random_device{}());
-  TVmoMusicSource(const TVmoMusicSource &) = delete;
-  TVmoMusicSource &operator=(const TVmoMusicSource &) = delete;
+  explicit TVmoMusicSource(const TVmoSource* source, uint32_t seed = std::random_device{}());
+  TVmoMusicSource(const TVmoMusicSource&) = delete;
+  TVmoMusicSource& operator=(const TVmoMusicSource&) = delete;
   ~TVmoMusicSource();
 
-  const TVmoSource &Source() const { return m_source; }
+  const TVmoSource& Source() const { return m_source; }
   int32_t SlideCount() const { return static_cast<int32_t>(m_slides.size()); }
   // 0-based, in play order.
-  const TSlideMusicInfo &Slide(int32_t index) const;
+  const TSlideMusicInfo& Slide(int32_t index) const;
   double TotalDuration() const { return m_source.TotalDuration(); }
 
-  const TPlayList &MainList() const { return m_mainList; }
+  const TPlayList& MainList() const { return m_mainList; }
   bool UseMusic() const { return m_useMusic; }
   bool SyncMode() const { return m_syncMode; }
   bool RepeatMusic() const { return m_repeatMusic; }
@@ -67,16 +67,16 @@ public:
   bool ObjectFormat() const { return m_objectFormat; }
 
 private:
-  void ReadObjectFormat(const TIniObject &music);
+  void ReadObjectFormat(const TIniObject& music);
   void ReadKeyFormat();
   void ApplySyncRepeatRule();
-  TSlideMusicInfo &AddSlide(int index, TIniSection *&section);
+  TSlideMusicInfo& AddSlide(int index, TIniSection*& section);
   void ReadObjectSlides();
   void ReadKeySlides();
-  bool WantsPersonalList(const TIniSection &section) const;
+  bool WantsPersonalList(const TIniSection& section) const;
 
-  const TVmoSource &m_source;
-  TIniSection &m_main;
+  const TVmoSource& m_source;
+  TIniSection& m_main;
   TMusicOptionsReader m_reader;
   std::vector<TSlideMusicInfo> m_slides;
   TPlayList m_mainList;

@@ -15,7 +15,7 @@ void TPlayList::Add(TMusicItemInfo item) {
   m_items.push_back(std::move(item));
 }
 
-void TPlayList::Append(const std::string &fileName, double duration) { Add({fileName, m_totalLength, 0, duration}); }
+void TPlayList::Append(const std::string& fileName, double duration) { Add({fileName, m_totalLength, 0, duration}); }
 
 TMusicItemInfo TPlayList::Entry(int32_t n) const {
   QX_ASSERT(n >= 0, "Negative play list index");
@@ -27,7 +27,7 @@ TMusicItemInfo TPlayList::Entry(int32_t n) const {
   return entry;
 }
 
-TPlayList TPlayList::ShuffledCopy(const TPlayList &source, int32_t passes, std::mt19937 &random) {
+TPlayList TPlayList::ShuffledCopy(const TPlayList& source, int32_t passes, std::mt19937& random) {
   TPlayList copy;
   copy.m_isRepeat = source.m_isRepeat;
   std::uniform_int_distribution<int32_t> keys(0, kShuffleKeyMax);
@@ -35,7 +35,7 @@ TPlayList TPlayList::ShuffledCopy(const TPlayList &source, int32_t passes, std::
   std::vector<int32_t> key(order.size());
   for (int32_t pass = 0; pass < std::max(1, passes); ++pass) {
     std::iota(order.begin(), order.end(), size_t{0});
-    for (int32_t &k : key)
+    for (int32_t& k : key)
       k = keys(random);
     std::stable_sort(order.begin(), order.end(), [&key](size_t a, size_t b) { return key[a] < key[b]; });
     for (const size_t index : order)

@@ -23,7 +23,7 @@ public:
   // Random keys of a shuffled pass are drawn from 0 ... kShuffleKeyMax.
   static constexpr int32_t kShuffleKeyMax = 999999;
 
-  const std::vector<TMusicItemInfo> &Items() const { return m_items; }
+  const std::vector<TMusicItemInfo>& Items() const { return m_items; }
   int32_t Count() const { return static_cast<int32_t>(m_items.size()); }
   bool IsEmpty() const { return m_items.empty(); }
   // The largest Start + Duration.
@@ -32,7 +32,7 @@ public:
   void SetRepeat(bool repeat) { m_isRepeat = repeat; }
 
   // Appends an entry that starts at the current TotalLength.
-  void Append(const std::string &fileName, double duration);
+  void Append(const std::string& fileName, double duration);
 
   // Entry n >= 0 with repetition: past Count the entries come round again,
   // each round shifted by TotalLength. An empty list gives an empty entry;
@@ -42,7 +42,7 @@ public:
   // A list of `passes` (at least 1) passes over `source`, each in a new
   // random order, appended one after another; the copy repeats when the
   // source does.
-  static TPlayList ShuffledCopy(const TPlayList &source, int32_t passes, std::mt19937 &random);
+  static TPlayList ShuffledCopy(const TPlayList& source, int32_t passes, std::mt19937& random);
 
 private:
   void Add(TMusicItemInfo item);

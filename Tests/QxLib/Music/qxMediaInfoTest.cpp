@@ -84,6 +84,7 @@ TEST(MediaInfo, AdpcmKeepsTheExtraFormatBytes) {
   const int samplesPerBlock = info->AdpcmExtra[0] | (info->AdpcmExtra[1] << 8);
   EXPECT_EQ(samplesPerBlock, (info->Format.BlockAlign - 7 * info->Format.Channels) * 2 / info->Format.Channels + 2);
   EXPECT_EQ(info->AdpcmExtra[2], 7);
+  EXPECT_NEAR(info->Length, 4016, 1);
 }
 
 TEST(MediaInfo, MpegAfterId3v2AndBeforeId3v1) {

@@ -16,40 +16,40 @@ using TPoints = std::vector<std::pair<int32_t, int32_t>>;
 // A "music" object in the main section of a project text.
 class MusicObject {
 public:
-  explicit MusicObject(const std::string &body) {
+  explicit MusicObject(const std::string& body) {
     m_ini.LoadFromString("[Main]\nobject Music:Music\n" + body + "end\n");
     m_music = FindChildOfClass(*m_ini.FindSection("Main"), kMusicClass);
   }
-  const TIniObject *Get() const { return m_music; }
+  const TIniObject* Get() const { return m_music; }
 
 private:
   TIniStorage m_ini;
-  const TIniObject *m_music = nullptr;
+  const TIniObject* m_music = nullptr;
 };
 
-std::string Item(const std::string &file, const std::string &keys) {
+std::string Item(const std::string& file, const std::string& keys) {
   return "object " + file + ":TMusicItem\nFileName=" + file + "\n" + keys + "end\n";
 }
 
-std::string Track(const std::string &keys, const std::string &items) {
+std::string Track(const std::string& keys, const std::string& items) {
   return "object T:TMusicTrack\n" + keys + items + "end\n";
 }
 
 // Parsed again as the mixer reads it.
-std::unique_ptr<TCompositeParams> Parse(const std::string &description) {
+std::unique_ptr<TCompositeParams> Parse(const std::string& description) {
   auto params = std::make_unique<TCompositeParams>();
   EXPECT_TRUE(params->Read(description)) << params->ErrorText() << "\n" << description;
   return params;
 }
 
-TPoints Points(const TCompositeItem &item, int envelope) {
+TPoints Points(const TCompositeItem& item, int envelope) {
   TPoints points;
-  for (const TVolumeItem &p : item.Fades[envelope].Points())
+  for (const TVolumeItem& p : item.Fades[envelope].Points())
     points.emplace_back(p.Time, p.Volume);
   return points;
 }
 
-TMusicOptionsReader ReadMusic(const std::string &body, int32_t limit = 0) {
+TMusicOptionsReader ReadMusic(const std::string& body, int32_t limit = 0) {
   MusicObject music(body);
   TMusicOptionsReader reader(1);
   reader.SetCommentLimit(limit);
@@ -62,10 +62,10 @@ TEST(MusicOptions, CrossFadeOverlapsTheNextItemButDoesNotMoveTheFirst) {
       ReadMusic(Track("", Item("a.mp3", "Duration=8000\nCross=1500\n") + Item("b.mp3", "Duration=6000\nCross=2000\n") +
                               Item("c.mp3", "Duration=1000\n")));
   const auto musicParsed = Parse(reader.MusicDescription());
-  const TCompositeParams &music = *musicParsed;
+  const TCompositeParams& music = *musicParsed;
   ASSERT_EQ(music.ItemCount(), 3);
-  const TCompositeItem &a = music.Item(0);
-  const TCompositeItem &b = music.Item(1);
+  const TCompositeItem& a = music.Item(0);
+  const TCompositeItem& b = music.Item(1);
   EXPECT_EQ(a.TimeLine, 0); // first of its track: faded in, not moved
   ASSERT_EQ(a.Fades.Count(), 1);
   EXPECT_EQ(Points(a, 0), (TPoints{{0, 0}, {1500, 1000}, {6000, 1000}, {8000, 0}}));
@@ -83,12 +83,12 @@ TEST(MusicOptions, PausesFadesVolumesAndCurvesMakeTheirEnvelopes) {
                     Item("c.mp3", "Duration=2000\nVolume=0\n") +
                     Item("d.mp3", "Duration=5000\nStartTime=1000\nVolumeParams=88200:65536, 132300:32768,bad\n")));
   const auto musicParsed = Parse(reader.MusicDescription());
-  const TCompositeParams &music = *musicParsed;
+  const TCompositeParams& music = *musicParsed;
   ASSERT_EQ(music.ItemCount(), 3) << "the silent item is left out";
   EXPECT_EQ(Points(music.Item(0), 0), (TPoints{{0, 0}, {500, 800}, {3000, 800}, {4000, 0}}));
   EXPECT_EQ(music.Item(1).TimeLine, 7000) << "3000 ms of silence before b";
   EXPECT_EQ(Points(music.Item(1), 0), (TPoints{{0, 750}, {3000, 750}}));
-  const TCompositeItem &d = music.Item(2);
+  const TCompositeItem& d = music.Item(2);
   EXPECT_EQ(d.TimeLine, 12000) << "the silent item's time still counts";
   EXPECT_EQ(d.BeginTime, 1000);
   EXPECT_EQ(Points(d, 0), (TPoints{{1000, 1000}, {2000, 500}})); // from the start of the file
@@ -101,7 +101,7 @@ TEST(MusicOptions, TracksPlayFromZeroAndMuteTracksCountForNothing) {
                 Track("", Item("b.mp3", "Duration=3000\n") + Item("c.mp3", "Duration=3000\n")) +
                 "object O:TMusicOptions\nIsRepeat=1\nend\n");
   const auto musicParsed = Parse(reader.MusicDescription());
-  const TCompositeParams &music = *musicParsed;
+  const TCompositeParams& music = *musicParsed;
   ASSERT_EQ(music.ItemCount(), 3);
   EXPECT_EQ(music.Item(0).TimeLine, 0);
   EXPECT_EQ(music.Item(1).FileName, "b.mp3");
@@ -116,10 +116,10 @@ TEST(MusicOptions, ARandomTrackKeepsItsOrderForTheSameReader) {
   for (int i = 0; i < 12; ++i)
     items += Item("s" + std::to_string(i) + ".mp3", "Duration=1000\n");
   const MusicObject music(Track("IsRandom=1\n", items));
-  const auto order = [&music](TMusicOptionsReader &reader, bool disable) {
+  const auto order = [&music](TMusicOptionsReader& reader, bool disable) {
     reader.Read(music.Get(), {}, disable);
     const auto paramsParsed = Parse(reader.MusicDescription());
-    const TCompositeParams &params = *paramsParsed;
+    const TCompositeParams& params = *paramsParsed;
     std::vector<std::string> names;
     for (int i = 0; i < params.ItemCount(); ++i) {
       names.push_back(params.Item(i).FileName);
@@ -148,7 +148,7 @@ TEST(MusicOptions, ACommentIsCutToItsLimitAndFadesOutAtItsEnd) {
   const TMusicOptionsReader full = ReadMusic(comment);
   EXPECT_EQ(full.CommentLength(), 21000);
   const auto wholeParsed = Parse(full.CommentDescription());
-  const TCompositeParams &whole = *wholeParsed;
+  const TCompositeParams& whole = *wholeParsed;
   ASSERT_EQ(whole.ItemCount(), 1);
   EXPECT_EQ(whole.Item(0).TimeLine, 1000);
   EXPECT_EQ(whole.Item(0).Duration, 20000);
@@ -157,7 +157,7 @@ TEST(MusicOptions, ACommentIsCutToItsLimitAndFadesOutAtItsEnd) {
   const TMusicOptionsReader cut = ReadMusic(comment, 8000);
   EXPECT_EQ(cut.CommentLength(), 8000);
   const auto paramsParsed = Parse(cut.CommentDescription());
-  const TCompositeParams &params = *paramsParsed;
+  const TCompositeParams& params = *paramsParsed;
   EXPECT_EQ(params.Duration(), 8000);
   EXPECT_EQ(params.Item(0).TimeLine + params.Item(0).Duration, 8000) << "the sound ends with the comment";
   EXPECT_EQ(Points(params.Item(0), 0), (TPoints{{6500, 750}, {7000, 0}}));
@@ -175,7 +175,7 @@ TEST(MusicOptions, VideoSoundsJoinTheCommentWithTheirVolumes) {
   reader.Read(music.Get(), extra, false);
   EXPECT_EQ(reader.CommentLength(), 4500);
   const auto paramsParsed = Parse(reader.CommentDescription());
-  const TCompositeParams &params = *paramsParsed;
+  const TCompositeParams& params = *paramsParsed;
   ASSERT_EQ(params.ItemCount(), 3) << "an item of no duration is left out";
   EXPECT_EQ(params.Item(1).FileName, "clip.mp4");
   EXPECT_EQ(params.Item(1).BeginTime, 250);

@@ -21,15 +21,15 @@ protected:
   }
   void TearDown() override { SetDebugOutputMuted(m_wasMuted); }
 
-  const TVmoMusicSource &Build(const std::string &project) {
+  const TVmoMusicSource& Build(const std::string& project) {
     m_source = MakeSource(project);
     m_music = std::make_unique<TVmoMusicSource>(m_source.get(), 5);
     return *m_music;
   }
-  std::string Failure(const std::string &project) {
+  std::string Failure(const std::string& project) {
     try {
       Build(project);
-    } catch (const EAssertionFailed &e) {
+    } catch (const EAssertionFailed& e) {
       return e.what();
     }
     return "no failure";
@@ -42,25 +42,25 @@ private:
 };
 
 // Three slides ending at 10 s, 20 s and 30 s.
-std::string Main(const std::string &lines) {
+std::string Main(const std::string& lines) {
   return "[Main]\nopt_slidescount=3\nopt_synchpos1=10000\nopt_synchpos2=20000\nopt_synchpos3=30000\n" + lines;
 }
 
-std::string MusicObject(const std::string &body) { return "object M:music\n" + body + "end\n"; }
+std::string MusicObject(const std::string& body) { return "object M:music\n" + body + "end\n"; }
 
-std::string Song(int duration, const std::string &options = "") {
+std::string Song(int duration, const std::string& options = "") {
   return MusicObject("object O:TMusicOptions\n" + options +
                      "end\nobject T:TMusicTrack\nobject A:TMusicItem\n"
                      "FileName=song.mp3\nDuration=" +
                      std::to_string(duration) + "\nend\nend\n");
 }
 
-std::string Comment(const std::string &file, int duration) {
+std::string Comment(const std::string& file, int duration) {
   return MusicObject("object C:TSoundComment\nFileName=" + file + "\nDuration=" + std::to_string(duration) + "\nend\n");
 }
 
 TEST_F(MusicSource, ObjectFormatCompilesTheMainListAndTheFlags) {
-  const TVmoMusicSource &music =
+  const TVmoMusicSource& music =
       Build(Main("opt_syncmode=0\n" + Song(25000, "IsRepeat=1\n")) + "[Slide1]\n[Slide2]\n[Slide3]\n");
   EXPECT_TRUE(music.ObjectFormat());
   EXPECT_TRUE(music.UseMusic());
@@ -94,21 +94,21 @@ TEST_F(MusicSource, SynchronisedMusicRepeatsOnlyWhenClearlyShorterThanTheShow) {
 TEST_F(MusicSource, CommentsSoundUntilTheNextCommentOrAreCutAtTheirSlide) {
   const std::string slides =
       "[Slide1]\n" + Comment("one.wav", 60000) + "[Slide2]\n[Slide3]\n" + Comment("three.wav", 60000);
-  const TVmoMusicSource &full = Build(Main("opt_fullyplaysound=1\n" + Song(1000)) + slides);
+  const TVmoMusicSource& full = Build(Main("opt_fullyplaysound=1\n" + Song(1000)) + slides);
   EXPECT_EQ(full.Slide(0).CommentLength, 20000) << "up to the end of the slide before the next comment";
   EXPECT_EQ(full.Slide(2).CommentLength, 10000);
   TCompositeParams params;
   ASSERT_TRUE(params.Read(full.Slide(0).Comment));
   EXPECT_EQ(params.Item(0).FileName, "one.wav");
 
-  const TVmoMusicSource &cut = Build(Main(Song(1000)) + slides);
+  const TVmoMusicSource& cut = Build(Main(Song(1000)) + slides);
   EXPECT_EQ(cut.Slide(0).CommentLength, 10000);
   EXPECT_EQ(cut.Slide(1).CommentLength, 0);
   EXPECT_TRUE(cut.Slide(1).Comment.empty());
 }
 
 TEST_F(MusicSource, SlidesOfNoLengthGetNoComment) {
-  const TVmoMusicSource &music = Build("[Main]\nopt_slidescount=2\nopt_synchpos1=5000\nopt_synchpos2=5000\n" +
+  const TVmoMusicSource& music = Build("[Main]\nopt_slidescount=2\nopt_synchpos1=5000\nopt_synchpos2=5000\n" +
                                        Song(1000) + "[Slide1]\n" + "[Slide2]\n" + Comment("two.wav", 4000));
   EXPECT_TRUE(music.Slide(1).Comment.empty());
 }
@@ -116,13 +116,13 @@ TEST_F(MusicSource, SlidesOfNoLengthGetNoComment) {
 TEST_F(MusicSource, PersonalListsOnlyWithoutSynchronisation) {
   const std::string slide2 = "[Slide2]\nUsePersonal=1\nMusicAction=2\n" + Song(7000, "IsRepeat=1\n");
   const std::string project = "[Slide1]\n" + slide2 + "[Slide3]\nUsePersonal=1\nMusicAction=1\n" + Song(7000);
-  const TVmoMusicSource &free = Build(Main(Song(1000)) + project);
+  const TVmoMusicSource& free = Build(Main(Song(1000)) + project);
   ASSERT_NE(free.Slide(1).PlayList, nullptr);
   EXPECT_TRUE(free.Slide(1).PlayList->IsRepeat());
   EXPECT_EQ(free.Slide(1).PlayList->TotalLength(), 7000);
   EXPECT_EQ(free.Slide(2).PlayList, nullptr);
   EXPECT_EQ(Build(Main("opt_syncmode=1\n" + Song(1000)) + project).Slide(1).PlayList, nullptr);
-  const TVmoMusicSource &empty =
+  const TVmoMusicSource& empty =
       Build(Main(Song(1000)) + "[Slide1]\n[Slide2]\nUsePersonal=1\nMusicAction=2\n[Slide3]\n");
   ASSERT_NE(empty.Slide(1).PlayList, nullptr);
   EXPECT_TRUE(empty.Slide(1).PlayList->IsEmpty());
@@ -132,7 +132,7 @@ TEST_F(MusicSource, KeyFormatReadsListsCommentsAndPersonalMusic) {
   const std::string keys = "opt_usemusic=1\nopt_repeatmusic=0\nopt_rndmusic=1\nopt_music_count=2\n"
                            "opt_music1=a.mp3\nopt_lengthlist1=4000\nopt_music2=LoadFromDisk:C:\\b.mp3\n"
                            "opt_lengthlist2=5000\n";
-  const TVmoMusicSource &music =
+  const TVmoMusicSource& music =
       Build(Main(keys) + "[Slide1]\nSound=voice.wav\nSoundLength=15000\n[Slide2]\nSound=@\nSoundLength=100\n"
                          "[Slide3]\nUsePersonal=1\nMusicAction=2\nMusicCount=2\nSubMusic1=x.mp3\nSubMusicLength1=100\n"
                          "SubMusic2=y.mp3\nSubMusicLength2=200\n");
@@ -151,7 +151,7 @@ TEST_F(MusicSource, KeyFormatReadsListsCommentsAndPersonalMusic) {
 }
 
 TEST_F(MusicSource, KeyFormatWithoutUseMusicReadsNothingMore) {
-  const TVmoMusicSource &music =
+  const TVmoMusicSource& music =
       Build(Main("opt_usemusic=0\nopt_music_count=1\nopt_music1=a.mp3\nopt_lengthlist1=1000\n") +
             "[Slide1]\nSound=voice.wav\nSoundLength=5000\n[Slide2]\nUsePersonal=1\nMusicAction=2\nMusicCount=1\n"
             "SubMusic1=x.mp3\nSubMusicLength1=1\n");
@@ -183,7 +183,7 @@ TEST_F(MusicSource, VideoSoundsComeFromTheFirstSlideThatShowsASharedClip) {
   const std::string video = "object V:video\nClipGUID={A}\nend\n";
   const std::string own = "object W:mainvideo\nFileName=own.mp4\nDuration=60000\nStartVMOTime=2500.4\n"
                           "object K:keypoint\nobject X:video\nFileName=hidden.mp4\nDuration=100\nend\nend\nend\n";
-  const TVmoMusicSource &music =
+  const TVmoMusicSource& music =
       Build(Main("opt_fx_enable=1\nopt_fx_eff1=1\nopt_fx_time=1500\n" + boss + Song(1000)) + "[Slide1]\n[Slide2]\n" +
             video + video + "object Q:video\nClipGUID={M}\nend\n" + own + "[Slide3]\n" + video);
   TCompositeParams comment;

@@ -51,7 +51,7 @@ TEST(PlayList, AShuffledCopyPlaysEveryEntryOncePerPass) {
   }
   EXPECT_GT(orders.size(), 1u) << "every pass drew the same order";
   for (int i = 1; i < copy.Count(); ++i) {
-    const TMusicItemInfo &before = copy.Items()[static_cast<size_t>(i - 1)];
+    const TMusicItemInfo& before = copy.Items()[static_cast<size_t>(i - 1)];
     EXPECT_EQ(copy.Items()[static_cast<size_t>(i)].Start, before.Start + before.Duration);
   }
   EXPECT_EQ(TPlayList::ShuffledCopy(source, 0, random).Count(), 3); // at least one pass
