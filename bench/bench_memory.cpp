@@ -8,9 +8,9 @@
 // bench_memory [SLIDES] (default 300)
 #include "QxLib/qxFileStream.h"
 #include "Tools/PackWriter/qxVmoPackWriter.h"
-#include "VmoLib2/3DBasics/GL/qx3DEngineGL.h"
 #include "VmoLib2/3DBasics/qxDrawDevice.h"
 #include "VmoLib2/3DEngine/qx3DDrawer.h"
+#include "VmoLib2/Backends/qx3DEngines.h"
 #include "VmoLib2/VmoClasses/qxVmoImage.h"
 #include "VmoLib2/VmoClasses/qxVmoSource2.h"
 #include "VmoLib2/VmoViewer/qxVmoRenderer.h"
@@ -84,9 +84,14 @@ int Run(int slides) {
     return 1;
   }
   TVmoSource& source = show->Source();
-  T3DEngineGL::Instance().SetForceHeadless(true);
+  std::string error;
+  const std::unique_ptr<T3DEngine> engine = CreateDrawingEngine("", nullptr, error);
+  if (!engine) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
   TDrawDevice device({0, 0, kWidth, kHeight});
-  TVmoDrawController controller(device, [] { return std::make_unique<T3DDrawer>(T3DEngineGL::Instance()); });
+  TVmoDrawController controller(device, [&engine] { return std::make_unique<T3DDrawer>(*engine); });
 
   // One prepared slide: the picture decoded at the level a full-screen
   // picture gets (Bgra32), and its tiles uploaded once more.

@@ -4,9 +4,9 @@
 // figure includes it for the first 50 frames). Run from the build folder,
 // or pass the show: bench_render [SHOW]
 #include "QxLib/Graphics/qxPngWriter.h"
-#include "VmoLib2/3DBasics/GL/qx3DEngineGL.h"
 #include "VmoLib2/3DBasics/qxDrawDevice.h"
 #include "VmoLib2/3DEngine/qx3DDrawer.h"
+#include "VmoLib2/Backends/qx3DEngines.h"
 #include "VmoLib2/VmoClasses/qxVmoSource2.h"
 #include "VmoLib2/VmoViewer/qxVmoRenderer.h"
 #include "VmoLib2/VmoViewer/qxVmoRendererOptions.h"
@@ -38,9 +38,14 @@ int Run(const std::string& showPath) {
     return 1;
   }
   TVmoSource& source = show->Source();
-  T3DEngineGL::Instance().SetForceHeadless(true);
+  std::string error;
+  const std::unique_ptr<T3DEngine> engine = CreateDrawingEngine("", nullptr, error);
+  if (!engine) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
   TDrawDevice device({0, 0, kWidth, kHeight});
-  TVmoDrawController controller(device, [] { return std::make_unique<T3DDrawer>(T3DEngineGL::Instance()); });
+  TVmoDrawController controller(device, [&engine] { return std::make_unique<T3DDrawer>(*engine); });
   TVmoRenderer renderer(source, controller, false);
 
   const int64_t count = FrameCount(0, static_cast<int32_t>(DefaultRenderEnd(source)), kFps);

@@ -6,9 +6,9 @@
 // figures come from the same machine state.
 #include "QxLib/Graphics/qxBitmapStore.h"
 #include "QxLib/Graphics/qxImage.h"
-#include "VmoLib2/3DBasics/GL/qx3DEngineGL.h"
 #include "VmoLib2/3DBasics/qxDrawDevice.h"
 #include "VmoLib2/3DEngine/qxMultiTexture6.h"
+#include "VmoLib2/Backends/qx3DEngines.h"
 #include "VmoLib2/VmoClasses/qxVmoImage.h"
 #include "bench/qxBenchPhoto.h"
 
@@ -60,9 +60,14 @@ int SlideMipLevel(int width, int height) {
 int g_level = -1;
 
 void BM_PrepareJpegSlide(benchmark::State& state) {
-  T3DEngineGL::Instance().SetForceHeadless(true);
+  std::string error;
+  const std::unique_ptr<T3DEngine> engine = CreateDrawingEngine("", nullptr, error);
+  if (!engine) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
   TDrawDevice device({0, 0, kOutputWidth, kOutputHeight});
-  T3DScreen screen(T3DEngineGL::Instance(), nullptr, nullptr);
+  T3DScreen screen(*engine, nullptr, nullptr);
   screen.AssignDevice(&device);
   if (!screen.BeginScene()) {
     state.SkipWithError("no headless GL ES 3 screen");

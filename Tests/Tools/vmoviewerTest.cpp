@@ -132,5 +132,24 @@ TEST(Vmoviewer, SingleTimesAreNamedByTheirTime) {
   EXPECT_EQ(run.Err.find("\rframe"), std::string::npos);
 }
 
+TEST(Vmoviewer, TheNullEngineRendersEveryFrameBlack) {
+  TScratchFolder folder;
+  const std::string project = folder.Write("Project.vmo", std::string(kProject));
+  const std::string frames = folder.Path() + "frames";
+  const TProgramRun run =
+      Viewer(folder, "-engine null -exename '" + project + "' -render '" + frames + "' -fps 2 -from 1000 -size 32x18");
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  EXPECT_EQ(FilesIn(frames).size(), 6u);
+}
+
+TEST(Vmoviewer, AnUnknownEngineGivesTheChoicesAndTheUsage) {
+  TScratchFolder folder;
+  const TProgramRun run = Viewer(folder, "-engine d3d9 -exename x -render out");
+  EXPECT_EQ(run.ExitCode, 2);
+  EXPECT_NE(run.Err.find("unknown engine \"d3d9\" (choose "), std::string::npos) << run.Err;
+  EXPECT_NE(run.Err.find("null)"), std::string::npos) << run.Err;
+  EXPECT_NE(run.Err.find("usage:"), std::string::npos) << run.Err;
+}
+
 } // namespace
 } // namespace qx
