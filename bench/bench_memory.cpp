@@ -7,6 +7,7 @@
 // prepared slide, and the growth counted in slides.
 // bench_memory [SLIDES] (default 300)
 #include "QxLib/qxFileStream.h"
+#include "QxLib/qxProcess.h"
 #include "Tools/PackWriter/qxVmoPackWriter.h"
 #include "VmoLib2/3DBasics/qxDrawDevice.h"
 #include "VmoLib2/3DEngine/qx3DDrawer.h"
@@ -25,8 +26,6 @@
 #include <exception>
 #include <random>
 #include <string>
-#include <sys/resource.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -69,13 +68,11 @@ void WriteShow(const std::string& path, int slides) {
 }
 
 double PeakMiB() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss / 1024.0;
+  return static_cast<double>(PeakResidentBytes()) / (1024 * 1024);
 }
 
 int Run(int slides) {
-  const std::string path = "/tmp/bench_memory_" + std::to_string(getpid()) + ".VmShow";
+  const std::string path = "/tmp/bench_memory_" + std::to_string(CurrentProcessId()) + ".VmShow";
   WriteShow(path, slides);
   std::string message;
   auto show = OpenShowToRender(path, false, message);

@@ -4,6 +4,7 @@
 // figure includes it for the first 50 frames). Run from the build folder,
 // or pass the show: bench_render [SHOW]
 #include "QxLib/Graphics/qxPngWriter.h"
+#include "QxLib/qxProcess.h"
 #include "VmoLib2/3DBasics/qxDrawDevice.h"
 #include "VmoLib2/3DEngine/qx3DDrawer.h"
 #include "VmoLib2/Backends/qx3DEngines.h"
@@ -17,7 +18,6 @@
 #include <cstdio>
 #include <exception>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -56,7 +56,7 @@ int Run(const std::string& showPath) {
     renderer.Render(FrameTime(0, kFps, k), frame);
   const double drawSeconds = Seconds(std::chrono::steady_clock::now() - start);
 
-  const std::string png = "/tmp/bench_render_" + std::to_string(getpid()) + ".png";
+  const std::string png = "/tmp/bench_render_" + std::to_string(CurrentProcessId()) + ".png";
   const auto pngStart = std::chrono::steady_clock::now();
   for (int64_t k = 0; k < kPngFrames; ++k) {
     renderer.Render(FrameTime(0, kFps, k), frame);

@@ -4,6 +4,7 @@
 #include "QxLib/qxBackendChoice.h"
 #include "QxLib/qxCommandLine.h"
 #include "QxLib/qxExceptions.h"
+#include "QxLib/qxProcess.h"
 #include "VmoLib2/3DBasics/qxDrawDevice.h"
 #include "VmoLib2/3DEngine/qx3DDrawer.h"
 #include "VmoLib2/Backends/qx3DEngines.h"
@@ -18,7 +19,6 @@
 #include <memory>
 #include <exception>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -67,7 +67,7 @@ int Run(int argc, char** argv) {
     std::fprintf(stderr, "vmoviewer: %s\n%s", engineError.c_str(), Usage().c_str());
     return kExitUsage;
   }
-  options.Progress = isatty(STDERR_FILENO) != 0;
+  options.Progress = StandardErrorIsTerminal();
 
   std::string message;
   std::unique_ptr<TVmoShowLocator> show = OpenShowToRender(options.ShowPath, options.ProjectMode, message);
