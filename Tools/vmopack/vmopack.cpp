@@ -45,7 +45,8 @@ constexpr TCommand kCommands[] = {
     {"keypoints", "keypoints SHOW SLIDE OBJECT --at T1,T2,...", RunKeypoints},
     {"shadow", "shadow SHOW \"Shadow: ...\" -o OUT.png", RunShadow},
     {"draw",
-     "draw SHOW NAME -o OUT.png [--size WxH] [--angle-x/y/z DEG] [--scale PCT] [--opacity PCT] [--feather] [--mip N]",
+     "draw SHOW NAME -o OUT.png [--size WxH] [--angle-x/y/z DEG] [--scale PCT] [--opacity PCT] [--feather] [--mip N]"
+     " [--engine NAME]",
      RunDraw},
     {"soundinfo", "soundinfo SHOW NAME", RunSoundInfo},
     {"decode", "decode SHOW NAME -o OUT.wav [--from MS] [--ms N]", RunDecode},

@@ -4,9 +4,9 @@
 #include "VmoLib2/VmoViewer/qxVmoRenderSession.h"
 
 #include "Tests/TestSupport/qxPngTestSupport.h"
+#include "Tests/TestSupport/qxTestEngines.h"
 #include "Tests/TestSupport/qxVmoPackageTestSupport.h"
 #include "Tests/VmoLib2/VmoViewer/qxVmoEngineTestSupport.h"
-#include "VmoLib2/3DBasics/GL/qx3DEngineGL.h"
 #include "VmoLib2/3DEngine/qx3DDrawer.h"
 #include "VmoLib2/VmoViewer/qxVmoRendererShow.h"
 #include "VmoLib2/VmoViewer/qxVmoShowLocator.h"
@@ -70,7 +70,10 @@ struct TRun {
 
 class RenderSession : public testing::Test {
 protected:
-  void SetUp() override { T3DEngineGL::Instance().SetForceHeadless(true); }
+  void SetUp() override {
+    m_engine = test::SharedGLEngine();
+    ASSERT_NE(m_engine, nullptr);
+  }
 
   TRun Render(const std::string& project, const std::string& name, std::vector<std::pair<int64_t, TScript::TCall>> calls = {},
               std::optional<int32_t> duration = std::nullopt) {
@@ -82,8 +85,8 @@ protected:
     options.Duration = duration;
     TVmoViewerSetup output;
     output.MakeDrawDevice = [] { return std::make_unique<TDrawDevice>(T3DRect{0, 0, kWidth, kHeight}); };
-    output.MakeDrawer = [] {
-      auto drawer = std::make_unique<T3DDrawer>(T3DEngineGL::Instance());
+    output.MakeDrawer = [engine = m_engine] {
+      auto drawer = std::make_unique<T3DDrawer>(*engine);
       drawer->SetNoPresent(true);
       return drawer;
     };
@@ -110,6 +113,7 @@ protected:
 
   static std::string Bytes(const std::string& path) { return test::FileBytes(path); }
 
+  T3DEngine* m_engine = nullptr;
   TScratchFolder m_folder;
 };
 
