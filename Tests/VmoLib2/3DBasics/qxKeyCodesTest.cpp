@@ -30,8 +30,9 @@ TEST(KeyCodes, EachCodeHasTheFirstOfItsNames) {
   EXPECT_EQ(KeyNameOfCode(255), "");
   for (int32_t code = 0; code < kKeyCodeCount; ++code) {
     const std::string_view name = KeyNameOfCode(code);
-    if (!name.empty())
+    if (!name.empty()) {
       EXPECT_EQ(KeyCodeFromName(name), code) << name;
+    }
   }
 }
 

@@ -109,7 +109,7 @@ TEST(InputMapping, KeysThatContinueFromAPauseBarrierOnlyWithoutPermitControl) {
 
 TEST(InputMapping, ScreenSaverExitsOnAnyKeyOnAnyButtonAndOnAMoveOfSixPixels) {
   auto mapping = Mapping("opt_ssaver=1\nopt_leftmouse=Next slide\n");
-  for (int32_t key : {vkA, vkLeft, 300, 0})
+  for (int32_t key : {int32_t(vkA), int32_t(vkLeft), 300, 0})
     EXPECT_EQ(KeyKind(*mapping, key, ssShift), akExit) << key;
   EXPECT_EQ(mapping->MouseAction(true, 0, mkButtonDown, mbLeft, 0).Kind, akExit);
   EXPECT_TRUE(mapping->HasMoveDetector());
