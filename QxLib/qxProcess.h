@@ -47,4 +47,45 @@ struct TProgramResult {
 TProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                           TProgramOutput output = TProgramOutput::Separate);
 
+enum class TStartResult {
+  Started,
+  NotFound, // no such program or file
+  Failed,   // it exists but could not be started
+};
+
+// Starts `program` (a path, or a name looked up on the search path) with
+// `args` and does not wait for it; `error` says why it did not start.
+// Programs started this way are reaped when they end.
+TStartResult StartProgram(const std::string& program, const std::vector<std::string>& args, std::string& error);
+
+// Opens a web or mail address, or a document, with the desktop's opener
+// (the program the desktop associates with it), without waiting.
+TStartResult OpenWithDesktop(const std::string& target, std::string& error);
+
+// Whether `path` names a file that may be run as a program.
+bool IsExecutableFile(const std::string& path);
+
+// A program started to be waited for (the startup window of a show).
+class TChildProcess {
+public:
+  TChildProcess() = default;
+  TChildProcess(const TChildProcess&) = delete;
+  TChildProcess& operator=(const TChildProcess&) = delete;
+  // A child still running is left running (and reaped when it ends).
+  ~TChildProcess();
+
+  // False with `error` set when it could not start.
+  bool Start(const std::string& program, const std::vector<std::string>& args, std::string& error);
+  // Waits up to `ms` for the child to end; true once it has ended.
+  bool Wait(int ms);
+  bool Running() const { return m_id > 0 && !m_ended; }
+  // The exit code once ended; -1 for a child ended by a signal.
+  int ExitCode() const { return m_exitCode; }
+
+private:
+  int64_t m_id = 0;
+  bool m_ended = false;
+  int m_exitCode = -1;
+};
+
 } // namespace qx

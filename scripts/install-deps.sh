@@ -13,6 +13,7 @@ packages=(
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
   libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
+  xvfb xauth libgtk-3-dev xdg-utils
 )
 
 missing=()

@@ -11,7 +11,9 @@
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <mutex>
 #include <utility>
+#include <vector>
 
 namespace qx {
 
@@ -82,6 +84,59 @@ void ReadUntilEnd(int outFd, int errFd, std::string& out, std::string& err) {
       }
     }
   }
+}
+
+// Programs started without waiting, reaped when they have ended.
+std::mutex g_startedLock;
+std::vector<pid_t> g_started;
+
+void ReapStarted() {
+  const std::lock_guard lock(g_startedLock);
+  std::erase_if(g_started, [](pid_t pid) {
+    int status = 0;
+    return waitpid(pid, &status, WNOHANG) != 0;
+  });
+}
+
+void RememberStarted(pid_t pid) {
+  const std::lock_guard lock(g_startedLock);
+  g_started.push_back(pid);
+}
+
+std::vector<char*> ArgumentVector(const std::string& program, const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(program.c_str()));
+  for (const std::string& arg : args) {
+    argv.push_back(const_cast<char*>(arg.c_str()));
+  }
+  argv.push_back(nullptr);
+  return argv;
+}
+
+// Starts the program with its standard input from /dev/null, in a process
+// group of its own so that a terminal's signals to the player leave it
+// alone.
+int Spawn(const std::string& program, const std::vector<std::string>& args, pid_t& pid) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attributes, 0);
+  std::vector<char*> argv = ArgumentVector(program, args);
+  const int started = posix_spawnp(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
+  posix_spawn_file_actions_destroy(&actions);
+  return started;
+}
+
+TStartResult StartResultOf(int started, std::string& error) {
+  if (started == 0) {
+    return TStartResult::Started;
+  }
+  error = std::strerror(started);
+  return started == ENOENT || started == ENOTDIR ? TStartResult::NotFound : TStartResult::Failed;
 }
 
 } // namespace
@@ -166,12 +221,7 @@ TProgramResult RunProgram(const std::string& program, const std::vector<std::str
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, outPipe[1], STDOUT_FILENO);
   posix_spawn_file_actions_adddup2(&actions, joined ? outPipe[1] : errPipe[1], STDERR_FILENO);
-  std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(program.c_str()));
-  for (const std::string& arg : args) {
-    argv.push_back(const_cast<char*>(arg.c_str()));
-  }
-  argv.push_back(nullptr);
+  std::vector<char*> argv = ArgumentVector(program, args);
   pid_t pid = 0;
   const int started = posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
@@ -198,6 +248,74 @@ TProgramResult RunProgram(const std::string& program, const std::vector<std::str
     result.Signalled = WIFSIGNALED(status);
   }
   return result;
+}
+
+TStartResult StartProgram(const std::string& program, const std::vector<std::string>& args, std::string& error) {
+  ReapStarted();
+  pid_t pid = 0;
+  const TStartResult result = StartResultOf(Spawn(program, args, pid), error);
+  if (result == TStartResult::Started) {
+    RememberStarted(pid);
+  }
+  return result;
+}
+
+TStartResult OpenWithDesktop(const std::string& target, std::string& error) {
+  // The freedesktop.org opener hands the address or file to the program
+  // the desktop associates with it.
+  const TStartResult result = StartProgram("xdg-open", {target}, error);
+  if (result == TStartResult::NotFound) {
+    error = "xdg-open: " + error;
+    return TStartResult::Failed;
+  }
+  return result;
+}
+
+bool IsExecutableFile(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::is_regular_file(path, error) && access(path.c_str(), X_OK) == 0;
+}
+
+TChildProcess::~TChildProcess() {
+  if (Running()) {
+    RememberStarted(static_cast<pid_t>(m_id));
+  }
+}
+
+bool TChildProcess::Start(const std::string& program, const std::vector<std::string>& args, std::string& error) {
+  pid_t pid = 0;
+  if (StartResultOf(Spawn(program, args, pid), error) != TStartResult::Started) {
+    return false;
+  }
+  m_id = pid;
+  m_ended = false;
+  m_exitCode = -1;
+  return true;
+}
+
+bool TChildProcess::Wait(int ms) {
+  if (m_id <= 0 || m_ended) {
+    return m_ended;
+  }
+  // A child is polled in small steps: waitpid has no time-out.
+  constexpr int kStepMs = 2;
+  for (int waited = 0;; waited += kStepMs) {
+    int status = 0;
+    const pid_t done = waitpid(static_cast<pid_t>(m_id), &status, WNOHANG);
+    if (done == static_cast<pid_t>(m_id)) {
+      m_ended = true;
+      m_exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      return true;
+    }
+    if (done < 0 && errno != EINTR) {
+      m_ended = true;
+      return true;
+    }
+    if (waited >= ms) {
+      return false;
+    }
+    usleep(kStepMs * 1000);
+  }
 }
 
 } // namespace qx
