@@ -3,17 +3,21 @@
 // clock and writes each output frame as a PNG and the sound as audio.wav;
 // "-render-at T1,T2,... DIR" draws single show times straight through the
 // slide loader and the drawer.
+#include "QxLib/Application2/qxFormUtils.h"
 #include "QxLib/qxBackendChoice.h"
 #include "QxLib/qxCommandLine.h"
 #include "QxLib/qxExceptions.h"
+#include "QxLib/qxLog.h"
 #include "QxLib/qxProcess.h"
 #include "VmoLib2/3DBasics/qxDrawDevice.h"
 #include "VmoLib2/3DEngine/qx3DDrawer.h"
+#include "Vmo/VmoViewer/MainUnit.h"
+#include "Vmo/VmoViewer/qxVmoHeadlessHost.h"
+#include "Vmo/VmoViewer/qxVmoInputScript.h"
 #include "VmoLib2/Backends/qx3DEngines.h"
 #include "VmoLib2/VmoViewer/Virtual/qxVmoRenderSound.h"
 #include "VmoLib2/VmoViewer/qxVmoEngineMusic.h"
 #include "VmoLib2/VmoViewer/qxVmoRenderSession.h"
-#include "VmoLib2/VmoViewer/qxVmoRenderedWindow.h"
 #include "VmoLib2/VmoViewer/qxVmoRenderer.h"
 #include "VmoLib2/VmoViewer/qxVmoRendererOptions.h"
 #include "VmoLib2/VmoViewer/qxVmoRendererProgress.h"
@@ -26,6 +30,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -42,7 +47,7 @@ constexpr const char* kAudioFileName = "audio.wav";
 
 std::string Usage() {
   return "usage: vmoviewer -exename SHOW -render DIR [-fps 25] [-size 1920x1080]\n"
-         "                 [-time MS | -from MS] [-to MS] [-duration MS] [-cover]\n"
+         "                 [-time MS | -from MS] [-to MS] [-duration MS] [-input SCRIPT] [-cover]\n"
          "       vmoviewer -exename SHOW -render-at T1,T2,... DIR [-size 1920x1080] [-cover]\n"
          "                 [-engine " +
          EngineNames() +
@@ -87,11 +92,52 @@ int RenderTimes(const TRenderOptions& options, T3DEngine& engine, TVmoShowLocato
   return kExitOk;
 }
 
-// The show played through the engine on the virtual wall clock.
-int RenderSession(const TRenderOptions& options, T3DEngine& engine, std::unique_ptr<TVmoShowLocator> show) {
+// The main window's poll (cursor hiding) every 20 ms of the wall clock, as
+// a window's timer would call it.
+class TFormPoll final : public TStepDriver::TParticipant {
+public:
+  TFormPoll(TStepDriver& driver, TMainForm& form) : m_driver(driver), m_form(form) {
+    m_driver.Attach(*this, m_driver.Now() + TMouseMonitor::kPollIntervalMs);
+  }
+  ~TFormPoll() override { m_driver.Detach(*this); }
+  bool HasEvents() const override { return false; }
+  void RunStep() override {
+    m_form.Poll();
+    m_driver.SetDue(*this, m_driver.Now() + TMouseMonitor::kPollIntervalMs);
+  }
+
+private:
+  TStepDriver& m_driver;
+  TMainForm& m_form;
+};
+
+// The command line as the main window reads it when rendering: a render is
+// started from a shell, so a relative show path is the shell's, not one in
+// the player's folder (as a show started from the desktop has).
+void ParseWithAbsoluteShowPath(int argc, char** argv, TCommandsStorage& commands) {
+  std::vector<std::string> arguments(argv, argv + argc);
+  for (size_t i = 1; i + 1 < arguments.size(); ++i) {
+    if (arguments[i] != "-exename" && arguments[i] != "-filename")
+      continue;
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(arguments[i + 1], error);
+    if (!error)
+      arguments[i + 1] = absolute.string();
+  }
+  commands.Parse(JoinCommandLine(arguments));
+}
+
+// The show played by the main window, headless, through the engine on the
+// virtual wall clock; `-input` replays user input.
+int RenderSession(const TRenderOptions& options, T3DEngine& engine, int argc, char** argv) {
+  std::unique_ptr<TInputScript> script;
   if (!options.InputScript.empty()) {
-    std::fprintf(stderr, "vmoviewer: -input needs the main window, which this build does not have\n");
-    return kExitUsage;
+    try {
+      script = std::make_unique<TInputScript>(ReadInputScript(options.InputScript));
+    } catch (const EQxError& error) {
+      std::fprintf(stderr, "vmoviewer: %s\n", error.what());
+      return kExitUsage;
+    }
   }
   // Frames are drawn off-screen and stay in the back buffer to be read.
   TVmoViewerSetup output;
@@ -107,19 +153,36 @@ int RenderSession(const TRenderOptions& options, T3DEngine& engine, std::unique_
   auto sound = std::make_unique<TVmoRenderSound>((std::filesystem::path(options.OutputFolder) / kAudioFileName).string());
   TWaveOutDevice& device = sound->Device();
   session.SetSound(std::move(sound), MakeMusicFactory(&device, kRenderMusicSeed));
-  TVmoPlainWindow window(session.ViewerSetup(), std::move(show), options.From);
-  if (window.Closed()) {
-    ReportShowError(window.Message());
+
+  TStepDriver& driver = session.Driver();
+  TVmoHeadlessHost host(session.ViewerSetup(), [&driver] { return driver.Now(); }, options.Width, options.Height,
+                        stderr);
+  host.SetPrintFolder(options.OutputFolder);
+  if (script)
+    host.SetPasswordSource([&script] { return script->TakePassword(); });
+  TCommandsStorage commands;
+  ParseWithAbsoluteShowPath(argc, argv, commands);
+  TMainFormOptions formOptions;
+  formOptions.Commands = &commands;
+  formOptions.ProgramPath = ProgramPath();
+  TMainForm form(host, formOptions);
+  if (script)
+    script->SetForm(&form);
+  if (!form.Create())
     return kExitShowError;
-  }
-  const TRenderSession::TResult result = session.Run(window, nullptr, stderr);
+  // "-from" starts the show where "-time" would, without its 1-based count.
+  if (options.From > 0 && !commands.HasCommand("time") && !commands.HasCommand("slide"))
+    form.Viewer()->Seek(options.From);
+  const TFormPoll poll(driver, form);
+  const TRenderSession::TResult result = session.Run(form, script.get(), stderr);
   std::printf("%lld frame(s) and %s written to %s: %s\n", static_cast<long long>(result.Frames), kAudioFileName,
               options.OutputFolder.c_str(), std::string(RenderEndText(result.End)).c_str());
-  return kExitOk;
+  return form.ExitCode();
 }
 
 int Run(int argc, char** argv) {
   InitCommandLine(argc, argv);
+  InstallLogFromCommandLine();
   TRenderOptions options;
   try {
     options = ReadRenderOptions(CommandLine());
@@ -139,14 +202,14 @@ int Run(int argc, char** argv) {
   }
   options.Progress = StandardErrorIsTerminal();
 
+  if (options.Times.empty())
+    return RenderSession(options, *engine, argc, argv);
   std::string message;
   std::unique_ptr<TVmoShowLocator> show = OpenShowToRender(options.ShowPath, options.ProjectMode, message);
   if (!show) {
     ReportShowError(message);
     return kExitShowError;
   }
-  if (options.Times.empty())
-    return RenderSession(options, *engine, std::move(show));
   return RenderTimes(options, *engine, *show);
 }
 
