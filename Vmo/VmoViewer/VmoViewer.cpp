@@ -149,6 +149,7 @@ int RenderSession(const TRenderOptions& options, T3DEngine& engine, int argc, ch
     drawer->SetNoPresent(true);
     return drawer;
   };
+  const bool folderExisted = std::filesystem::exists(options.OutputFolder);
   TRenderSession session(options, output);
   auto sound = std::make_unique<TVmoRenderSound>((std::filesystem::path(options.OutputFolder) / kAudioFileName).string());
   TWaveOutDevice& device = sound->Device();
@@ -168,8 +169,15 @@ int RenderSession(const TRenderOptions& options, T3DEngine& engine, int argc, ch
   TMainForm form(host, formOptions);
   if (script)
     script->SetForm(&form);
-  if (!form.Create())
+  if (!form.Create()) {
+    // A show that does not open leaves no output behind.
+    session.SetSound(nullptr, {});
+    std::error_code ignored;
+    std::filesystem::remove(std::filesystem::path(options.OutputFolder) / kAudioFileName, ignored);
+    if (!folderExisted)
+      std::filesystem::remove(options.OutputFolder, ignored);
     return kExitShowError;
+  }
   // "-from" starts the show where "-time" would, without its 1-based count.
   if (options.From > 0 && !commands.HasCommand("time") && !commands.HasCommand("slide"))
     form.Viewer()->Seek(options.From);
