@@ -18,6 +18,7 @@ packages=(
   libfreetype-dev libfontconfig-dev libharfbuzz-dev libfribidi-dev libexiv2-dev
   fonts-dejavu-core fonts-lohit-deva fonts-droid-fallback fonts-symbola
   libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
+  xvfb xauth libgtk-3-dev xdg-utils
 )
 if [[ "${1:-}" == "--fuzz" ]]; then
   packages+=(clang libclang-rt-14-dev llvm-14)

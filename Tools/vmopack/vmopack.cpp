@@ -47,7 +47,8 @@ constexpr TCommand kCommands[] = {
     {"shadow", "shadow SHOW \"Shadow: ...\" -o OUT.png", RunShadow},
     {"macros", "macros SHOW SLIDE \"TEXT\"", RunMacros},
     {"draw",
-     "draw SHOW NAME -o OUT.png [--size WxH] [--angle-x/y/z DEG] [--scale PCT] [--opacity PCT] [--feather] [--mip N]",
+     "draw SHOW NAME -o OUT.png [--size WxH] [--angle-x/y/z DEG] [--scale PCT] [--opacity PCT] [--feather] [--mip N]"
+     " [--engine NAME]",
      RunDraw},
     {"soundinfo", "soundinfo SHOW NAME", RunSoundInfo},
     {"decode", "decode SHOW NAME -o OUT.wav [--from MS] [--ms N]", RunDecode},

@@ -92,8 +92,14 @@ TRenderOptions ReadRenderOptions(const TCommandsStorage& commands) {
 
   options.Fps = ReadInteger(commands, "fps", options.Fps, 1, kMaxRenderFps);
   options.From = ReadInteger(commands, "from", 0, 0, INT32_MAX);
+  if (commands.HasCommand("time"))
+    options.From = ReadInteger(commands, "time", 1, 1, INT32_MAX) - 1;
   if (commands.HasCommand("to"))
     options.To = ReadInteger(commands, "to", 0, 0, INT32_MAX);
+  if (commands.HasCommand("duration"))
+    options.Duration = ReadInteger(commands, "duration", 0, 0, INT32_MAX);
+  if (commands.HasCommand("input"))
+    options.InputScript = RequiredItem(commands, "input", 0, "a script file");
   if (commands.HasCommand("size")) {
     const std::optional<std::string> size = commands.CommandItem("size", 0);
     if (!size || !ParseFrameSize(*size, options.Width, options.Height))

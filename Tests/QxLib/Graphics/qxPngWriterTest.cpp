@@ -2,28 +2,16 @@
 
 #include "QxLib/Graphics/qxBitmapConvert.h"
 #include "QxLib/qxMemoryStream.h"
+#include "Tests/TestSupport/qxPngTestSupport.h"
 
 #include <gtest/gtest.h>
-
-#include <png.h>
 
 #include <vector>
 
 namespace qx {
 namespace {
 
-// Decodes PNG bytes into BGRA through libpng's simplified reader.
-TBitmap DecodePng(const std::string& bytes) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size()))
-    return {};
-  image.format = PNG_FORMAT_BGRA;
-  TBitmap bitmap(static_cast<int>(image.width), static_cast<int>(image.height), TPixelFormat::Bgra32);
-  if (!png_image_finish_read(&image, nullptr, bitmap.Bits(), static_cast<png_int_32>(bitmap.Stride()), nullptr))
-    return {};
-  return bitmap;
-}
+using test::DecodePng;
 
 TBitmap Pattern(int width, int height, TPixelFormat format) {
   TBitmap bitmap(width, height, format);

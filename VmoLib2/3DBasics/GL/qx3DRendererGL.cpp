@@ -1,6 +1,7 @@
 #include "VmoLib2/3DBasics/GL/qx3DRendererGL.h"
 
 #include "QxLib/qxLog.h"
+#include "VmoLib2/3DBasics/GL/qxGLDeviceCall.h"
 #include "VmoLib2/3DBasics/GL/qxGLMagnification.h"
 
 #include <algorithm>
@@ -187,8 +188,8 @@ void T3DRendererGL::BindTarget() {
 }
 
 bool T3DRendererGL::BeginScene() {
-  const std::lock_guard lock(DeviceLock());
-  if (!Enter()) {
+  const TGLDeviceCall call(*this);
+  if (!call) {
     return false;
   }
   BindTarget();
@@ -201,8 +202,8 @@ bool T3DRendererGL::BeginScene() {
 }
 
 bool T3DRendererGL::EndScene() {
-  const std::lock_guard lock(DeviceLock());
-  if (!Enter()) {
+  const TGLDeviceCall call(*this);
+  if (!call) {
     return false;
   }
   glFlush();
@@ -218,8 +219,8 @@ bool T3DRendererGL::Present(const T3DRect* source, const T3DRect* dest) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(PresentSleepMs(m_refreshRate, last, NowMs())));
   }
-  const std::lock_guard lock(DeviceLock());
-  if (!Enter()) {
+  const TGLDeviceCall call(*this);
+  if (!call) {
     return false;
   }
   TGLContext& context = GLStore(*this)->Context();
@@ -242,8 +243,8 @@ bool T3DRendererGL::Present(const T3DRect* source, const T3DRect* dest) {
 }
 
 bool T3DRendererGL::Clear(std::span<const T3DRect> rects, uint32_t flags, T3DColor color, float) {
-  const std::lock_guard lock(DeviceLock());
-  if (!Enter()) {
+  const TGLDeviceCall call(*this);
+  if (!call) {
     return false;
   }
   if (!(flags & kClearTarget)) {
@@ -270,8 +271,8 @@ bool T3DRendererGL::Clear(std::span<const T3DRect> rects, uint32_t flags, T3DCol
 }
 
 bool T3DRendererGL::SetRenderTarget(T3DSurface* surface) {
-  const std::lock_guard lock(DeviceLock());
-  if (!Enter()) {
+  const TGLDeviceCall call(*this);
+  if (!call) {
     return false;
   }
   auto* target = surface ? dynamic_cast<T3DSurfaceGL*>(surface) : m_backBuffer.get();
@@ -285,8 +286,8 @@ bool T3DRendererGL::SetRenderTarget(T3DSurface* surface) {
 }
 
 bool T3DRendererGL::SetViewport(const T3DRect& rect, float minZ, float maxZ) {
-  const std::lock_guard lock(DeviceLock());
-  if (!Enter()) {
+  const TGLDeviceCall call(*this);
+  if (!call) {
     return false;
   }
   if (rect.IsEmpty()) {
@@ -300,8 +301,8 @@ bool T3DRendererGL::SetViewport(const T3DRect& rect, float minZ, float maxZ) {
 }
 
 bool T3DRendererGL::DrawVertexList(std::span<T3DTexture* const> textures, uint32_t flags, T3DVertexList& list) {
-  const std::lock_guard lock(DeviceLock());
-  if (!Enter()) {
+  const TGLDeviceCall call(*this);
+  if (!call) {
     return false;
   }
   auto* vertices = dynamic_cast<T3DVertexListGL*>(&list);
@@ -410,8 +411,8 @@ bool T3DRendererGL::LevelZeroOnly(const T3DTextureGL& texture, int stage, float 
 
 std::unique_ptr<T3DTexture> T3DRendererGL::CreateTexture(T3DTextureKind kind, int width, int height, bool mipMaps) {
   QX_ASSERT(static_cast<int>(kind) <= kMaxTextureKind, "Texture kind out of range");
-  const std::lock_guard lock(DeviceLock());
-  if (!Enter()) {
+  const TGLDeviceCall call(*this);
+  if (!call) {
     return nullptr;
   }
   GLint maxSize = 0;
@@ -432,8 +433,8 @@ std::unique_ptr<T3DTexture> T3DRendererGL::CreateTexture(T3DTextureKind kind, in
 }
 
 std::unique_ptr<T3DVertexList> T3DRendererGL::CreateVertexList(int count, uint32_t parts, int texPairs) {
-  const std::lock_guard lock(DeviceLock());
-  if (!Enter()) {
+  const TGLDeviceCall call(*this);
+  if (!call) {
     return nullptr;
   }
   if (count <= 0 || texPairs < 0 || texPairs > kMaxTexCoordPairs) {
@@ -452,8 +453,8 @@ std::unique_ptr<T3DVertexList> T3DRendererGL::CreateVertexList(int count, uint32
 
 bool T3DRendererGL::StretchRect(T3DSurface& source, const T3DRect& sourceRect, T3DSurface& dest,
                                 const T3DRect& destRect) {
-  const std::lock_guard lock(DeviceLock());
-  if (!Enter()) {
+  const TGLDeviceCall call(*this);
+  if (!call) {
     return false;
   }
   auto* from = dynamic_cast<T3DSurfaceGL*>(&source);
@@ -482,8 +483,8 @@ bool T3DRendererGL::StretchRect(T3DSurface& source, const T3DRect& sourceRect, T
 
 bool T3DRendererGL::SetTransform(T3DTransformKind kind, const T3DMatrix& matrix) {
   QX_ASSERT(static_cast<int>(kind) <= 2, "Transform kind out of range");
-  const std::lock_guard lock(DeviceLock());
-  if (!Enter()) {
+  const TGLDeviceCall call(*this);
+  if (!call) {
     return false;
   }
   m_transforms[static_cast<size_t>(kind)] = matrix;
@@ -491,8 +492,8 @@ bool T3DRendererGL::SetTransform(T3DTransformKind kind, const T3DMatrix& matrix)
 }
 
 bool T3DRendererGL::SetCulling(bool on) {
-  const std::lock_guard lock(DeviceLock());
-  if (!Enter()) {
+  const TGLDeviceCall call(*this);
+  if (!call) {
     return false;
   }
   m_culling = on;
@@ -500,8 +501,8 @@ bool T3DRendererGL::SetCulling(bool on) {
 }
 
 int T3DRendererGL::CreatePixelShader(const TPixelShaderDesc& desc) {
-  const std::lock_guard lock(DeviceLock());
-  if (!Enter()) {
+  const TGLDeviceCall call(*this);
+  if (!call) {
     return -1;
   }
   if (static_cast<int>(desc.kind) >= kPixelShaderKinds) {
@@ -518,8 +519,8 @@ int T3DRendererGL::CreatePixelShader(const TPixelShaderDesc& desc) {
 }
 
 bool T3DRendererGL::SetPixelShader(int index) {
-  const std::lock_guard lock(DeviceLock());
-  if (!Enter()) {
+  const TGLDeviceCall call(*this);
+  if (!call) {
     return false;
   }
   if (index < 0 || index >= static_cast<int>(m_shaders.size())) {
@@ -530,8 +531,8 @@ bool T3DRendererGL::SetPixelShader(int index) {
 }
 
 bool T3DRendererGL::ClearPixelShader() {
-  const std::lock_guard lock(DeviceLock());
-  if (!Enter()) {
+  const TGLDeviceCall call(*this);
+  if (!call) {
     return false;
   }
   m_currentShader = -1;
@@ -539,8 +540,8 @@ bool T3DRendererGL::ClearPixelShader() {
 }
 
 bool T3DRendererGL::SetPixelShaderConstants(int first, const float* data, int count) {
-  const std::lock_guard lock(DeviceLock());
-  if (!Enter()) {
+  const TGLDeviceCall call(*this);
+  if (!call) {
     return false;
   }
   if (!data || first < 0 || count < 0 || first + count > kPixelShaderRegisters) {
