@@ -99,8 +99,7 @@ protected:
   }
 
   TProgramRun Music(const std::string& options) {
-    return test::RunProgram(VMOPACK_PATH, "music '" + m_project + "' -o '" + Output() + "' " + options,
-                            m_folder.Path());
+    return test::RunProgram(VMOPACK_PATH, "music '" + m_project + "' -o '" + Output() + "' " + options);
   }
   std::string Output() const { return m_folder.Path() + "out.wav"; }
   Track Read() const { return Track(test::WaveSamples(test::ReadText(Output()))); }
@@ -196,7 +195,7 @@ TEST_F(VmopackMusic, FreeRunningMusicPlaysOnThroughAPauseWithoutClicks) {
 TEST_F(VmopackMusic, ReportsUsageErrors) {
   EXPECT_NE(Music("--pause 1000").Err.find("--pause takes MS:LEN pairs"), std::string::npos);
   EXPECT_NE(Music("--from 20000").Err.find("nothing to play"), std::string::npos);
-  const TProgramRun noOutput = test::RunProgram(VMOPACK_PATH, "music x.vmo", "/tmp/");
+  const TProgramRun noOutput = test::RunProgram(VMOPACK_PATH, "music x.vmo");
   EXPECT_EQ(noOutput.ExitCode, 1);
   EXPECT_NE(noOutput.Err.find("music SHOW -o OUT.wav"), std::string::npos) << noOutput.Err;
 }

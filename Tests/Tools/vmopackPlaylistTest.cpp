@@ -10,8 +10,8 @@ namespace {
 using test::TProgramRun;
 using test::TScratchFolder;
 
-TProgramRun Playlist(const TScratchFolder& folder, const std::string& args) {
-  return test::RunProgram(VMOPACK_PATH, "playlist " + args, folder.Path());
+TProgramRun Playlist(const std::string& args) {
+  return test::RunProgram(VMOPACK_PATH, "playlist " + args);
 }
 
 constexpr std::string_view kObjectProject = "[Main]\n"
@@ -50,7 +50,7 @@ constexpr std::string_view kObjectProject = "[Main]\n"
 TEST(VmopackPlaylist, PrintsFlagsMainEntriesAndSlides) {
   const TScratchFolder folder;
   const std::string project = folder.Write("show.vmo", std::string(kObjectProject));
-  const TProgramRun run = Playlist(folder, "'" + project + "'");
+  const TProgramRun run = Playlist("'" + project + "'");
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
   EXPECT_EQ(run.Out, "flags\t1\t0\t1\t0\t0\n"
                      "main\t0\t0\t12000\tcomposite\n"
@@ -61,7 +61,7 @@ TEST(VmopackPlaylist, PrintsFlagsMainEntriesAndSlides) {
 TEST(VmopackPlaylist, FullListingIndentsEveryDescriptionUnderItsLine) {
   const TScratchFolder folder;
   const std::string project = folder.Write("show.vmo", std::string(kObjectProject));
-  const TProgramRun run = Playlist(folder, "--full '" + project + "'");
+  const TProgramRun run = Playlist("--full '" + project + "'");
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
   const std::string marker = "\t9213AB40-17BB-458F-9C4C-1806F44BEB65\n\t[Main]\n";
   const size_t main = run.Out.find("main\t0\t0\t12000\tcomposite\n" + marker + "\tDuration=12000\n");
@@ -78,7 +78,7 @@ TEST(VmopackPlaylist, KeyFormatAndErrors) {
                                                     "opt_syncmode=1\nopt_music_count=2\nopt_music1=a.mp3\n"
                                                     "opt_lengthlist1=3000\nopt_music2=b.mp3\nopt_lengthlist2=1900\n"
                                                     "[Slide1]\nSound=voice.wav\nSoundLength=9000\n");
-  const TProgramRun run = Playlist(folder, "'" + keys + "'");
+  const TProgramRun run = Playlist("'" + keys + "'");
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
   EXPECT_EQ(run.Out, "flags\t1\t1\t0\t0\t1\n"
                      "main\t0\t0\t3000\ta.mp3\n"
@@ -86,11 +86,11 @@ TEST(VmopackPlaylist, KeyFormatAndErrors) {
                      "slide\t0\t0\t5000\t-\n");
 
   const std::string bad = folder.Write("bad.vmo", "[Main]\nopt_slidescount=1\nopt_usemusic=1\n[Slide1]\nSound=a.wav\n");
-  const TProgramRun failed = Playlist(folder, "'" + bad + "'");
+  const TProgramRun failed = Playlist("'" + bad + "'");
   EXPECT_EQ(failed.ExitCode, 1);
   EXPECT_NE(failed.Err.find("Incorrect music time"), std::string::npos) << failed.Err;
 
-  const TProgramRun usage = Playlist(folder, "--fast '" + keys + "'");
+  const TProgramRun usage = Playlist("--fast '" + keys + "'");
   EXPECT_EQ(usage.ExitCode, 1);
   EXPECT_NE(usage.Err.find("playlist SHOW [--full]"), std::string::npos) << usage.Err;
 }

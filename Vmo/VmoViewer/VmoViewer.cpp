@@ -1,6 +1,8 @@
-// The player executable. Until the engine and the music are built it runs
-// shows headless: "-render DIR" writes a frame sequence, "-render-at
-// T1,T2,... DIR" single frames, each a PNG of the drawn show.
+// The player executable, headless: "-render DIR" plays the show through the
+// engine, the music player and the virtual sound device on a virtual wall
+// clock and writes each output frame as a PNG and the sound as audio.wav;
+// "-render-at T1,T2,... DIR" draws single show times straight through the
+// slide loader and the drawer.
 #include "QxLib/qxBackendChoice.h"
 #include "QxLib/qxCommandLine.h"
 #include "QxLib/qxExceptions.h"
@@ -8,6 +10,10 @@
 #include "VmoLib2/3DBasics/qxDrawDevice.h"
 #include "VmoLib2/3DEngine/qx3DDrawer.h"
 #include "VmoLib2/Backends/qx3DEngines.h"
+#include "VmoLib2/VmoViewer/Virtual/qxVmoRenderSound.h"
+#include "VmoLib2/VmoViewer/qxVmoEngineMusic.h"
+#include "VmoLib2/VmoViewer/qxVmoRenderSession.h"
+#include "VmoLib2/VmoViewer/qxVmoRenderedWindow.h"
 #include "VmoLib2/VmoViewer/qxVmoRenderer.h"
 #include "VmoLib2/VmoViewer/qxVmoRendererOptions.h"
 #include "VmoLib2/VmoViewer/qxVmoRendererProgress.h"
@@ -16,8 +22,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <memory>
 #include <exception>
+#include <filesystem>
+#include <memory>
 #include <string>
 
 namespace {
@@ -28,16 +35,25 @@ constexpr int kExitOk = 0;
 constexpr int kExitShowError = 1;
 constexpr int kExitUsage = 2;
 
+// Shuffled play lists of a rendered show follow this seed, so that every run
+// gives the same sound.
+constexpr uint32_t kRenderMusicSeed = 1;
+constexpr const char* kAudioFileName = "audio.wav";
+
 std::string Usage() {
-  return "usage: vmoviewer -exename SHOW (-render DIR | -render-at T1,T2,... DIR)\n"
-         "                 [-fps 25] [-from MS] [-to MS] [-size 1920x1080] [-cover]\n"
+  return "usage: vmoviewer -exename SHOW -render DIR [-fps 25] [-size 1920x1080]\n"
+         "                 [-time MS | -from MS] [-to MS] [-duration MS] [-cover]\n"
+         "       vmoviewer -exename SHOW -render-at T1,T2,... DIR [-size 1920x1080] [-cover]\n"
          "                 [-engine " +
          EngineNames() +
          "]\n"
          "       SHOW is a show executable, a .VmShow package or a project file\n"
-         "       (-filename PROJECT opens a project file). Without -engine the\n"
-         "       environment variable VMO_ENGINE names the engine, else the first\n"
-         "       available one draws.\n";
+         "       (-filename PROJECT opens a project file). -render plays the show\n"
+         "       on a virtual clock: frame k is the screen at k x 1000 / fps ms,\n"
+         "       DIR/audio.wav the sound of the frames; it ends when the show\n"
+         "       ends, at -to (show time) or -duration (wall time), or when the\n"
+         "       show waits for input. Without -engine the environment variable\n"
+         "       VMO_ENGINE names the engine, else the first available one draws.\n";
 }
 
 // The player shows its error texts in a box; here they go to standard
@@ -46,6 +62,60 @@ void ReportShowError(const std::string& message) {
   std::string text = message;
   std::replace(text.begin(), text.end(), '\r', '\n');
   std::fprintf(stderr, "%s\n%s\n", kSlideshowErrorCaption, text.c_str());
+}
+
+// Single show times, drawn straight through the slide loader and the drawer.
+int RenderTimes(const TRenderOptions& options, T3DEngine& engine, TVmoShowLocator& show) {
+  TDrawDevice device({0, 0, options.Width, options.Height});
+  // The drawer reads custom transitions from the show's package.
+  const TFileAccessor* accessor = &show.Accessor();
+  TVmoDrawController controller(device, [accessor, &engine] {
+    auto drawer = std::make_unique<T3DDrawer>(engine);
+    drawer->SetFileAccessor(accessor);
+    return drawer;
+  });
+  // A project whose time line or geometry is unusable cannot be shown.
+  std::unique_ptr<TVmoRenderer> renderer;
+  try {
+    renderer = std::make_unique<TVmoRenderer>(show.Source(), controller, options.Cover);
+  } catch (const std::exception& error) {
+    ReportShowError(error.what());
+    return kExitShowError;
+  }
+  const int64_t written = RenderFrames(options, *renderer, stderr);
+  std::printf("%lld frame(s) written to %s\n", static_cast<long long>(written), options.OutputFolder.c_str());
+  return kExitOk;
+}
+
+// The show played through the engine on the virtual wall clock.
+int RenderSession(const TRenderOptions& options, T3DEngine& engine, std::unique_ptr<TVmoShowLocator> show) {
+  if (!options.InputScript.empty()) {
+    std::fprintf(stderr, "vmoviewer: -input needs the main window, which this build does not have\n");
+    return kExitUsage;
+  }
+  // Frames are drawn off-screen and stay in the back buffer to be read.
+  TVmoViewerSetup output;
+  output.MakeDrawDevice = [&options] {
+    return std::make_unique<TDrawDevice>(T3DRect{0, 0, options.Width, options.Height});
+  };
+  output.MakeDrawer = [&engine] {
+    auto drawer = std::make_unique<T3DDrawer>(engine);
+    drawer->SetNoPresent(true);
+    return drawer;
+  };
+  TRenderSession session(options, output);
+  auto sound = std::make_unique<TVmoRenderSound>((std::filesystem::path(options.OutputFolder) / kAudioFileName).string());
+  TWaveOutDevice& device = sound->Device();
+  session.SetSound(std::move(sound), MakeMusicFactory(&device, kRenderMusicSeed));
+  TVmoPlainWindow window(session.ViewerSetup(), std::move(show), options.From);
+  if (window.Closed()) {
+    ReportShowError(window.Message());
+    return kExitShowError;
+  }
+  const TRenderSession::TResult result = session.Run(window, nullptr, stderr);
+  std::printf("%lld frame(s) and %s written to %s: %s\n", static_cast<long long>(result.Frames), kAudioFileName,
+              options.OutputFolder.c_str(), std::string(RenderEndText(result.End)).c_str());
+  return kExitOk;
 }
 
 int Run(int argc, char** argv) {
@@ -75,25 +145,9 @@ int Run(int argc, char** argv) {
     ReportShowError(message);
     return kExitShowError;
   }
-  TDrawDevice device({0, 0, options.Width, options.Height});
-  // The drawer reads custom transitions from the show's package.
-  const TFileAccessor* accessor = &show->Accessor();
-  TVmoDrawController controller(device, [accessor, &engine = *engine] {
-    auto drawer = std::make_unique<T3DDrawer>(engine);
-    drawer->SetFileAccessor(accessor);
-    return drawer;
-  });
-  // A project whose time line or geometry is unusable cannot be shown.
-  std::unique_ptr<TVmoRenderer> renderer;
-  try {
-    renderer = std::make_unique<TVmoRenderer>(show->Source(), controller, options.Cover);
-  } catch (const std::exception& error) {
-    ReportShowError(error.what());
-    return kExitShowError;
-  }
-  const int64_t written = RenderFrames(options, *renderer, stderr);
-  std::printf("%lld frame(s) written to %s\n", static_cast<long long>(written), options.OutputFolder.c_str());
-  return kExitOk;
+  if (options.Times.empty())
+    return RenderSession(options, *engine, std::move(show));
+  return RenderTimes(options, *engine, *show);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "QxLib/qxLoadCallback.h"
 #include "QxLib/qxLog.h"
 #include "VmoLib2/3DBasics/qxDrawDevice.h"
+#include "VmoLib2/3DEngine/qx3DDrawer.h"
 #include "VmoLib2/3DEngine/qxDeviceDrawer.h"
 #include "VmoLib2/VmoClasses/qxVmoSlide.h"
 #include "VmoLib2/VmoClasses/qxVmoSource2.h"
@@ -59,8 +60,8 @@ TVmoEngine::~TVmoEngine() {
   m_music.reset();
   m_previousShow.reset();
   m_root.BuildDrawList({}, nullptr, 0);
-  m_show.reset();
   m_drawController.reset();
+  m_show.reset();
 }
 
 TVmoSource* TVmoEngine::Source() const { return m_show ? m_show->Source.get() : nullptr; }
@@ -193,10 +194,12 @@ void TVmoEngine::OpenShow(std::unique_ptr<TFileAccessor> accessor, std::unique_p
   // A project that cannot be a show leaves the open show as it was.
   auto show = std::make_unique<TShow>();
   show->Accessor = std::move(accessor);
-  show->Source = std::make_unique<TVmoSource>(*show->Accessor, std::move(storage));
+  show->Source = std::make_unique<TVmoSource>(*show->Accessor, std::move(storage), m_deterministic);
 
   // The loader and (when paused) the music player of the old show go first.
   StopLoader();
+  if (auto* drawer = dynamic_cast<T3DDrawer*>(m_drawController->Drawer()))
+    drawer->SetFileAccessor(nullptr);
   if (m_paused || !m_music) {
     m_show.reset();
   } else {
@@ -264,6 +267,9 @@ void TVmoEngine::Reinitialise(double position, bool reopen) {
     PostToMain(kFrameSizeKind,
                {m_loader->FrameWidth(), m_loader->FrameHeight(), m_loader->ScreenModeForWindow()});
     m_drawController->InitDrawer();
+    // Custom transitions read their pictures from the open show.
+    if (auto* drawer = dynamic_cast<T3DDrawer*>(m_drawController->Drawer()))
+      drawer->SetFileAccessor(m_show->Accessor.get());
   }
   m_loader->SetFrameSize(std::max(deviceWidth, kMinFrameSide), std::max(deviceHeight, kMinFrameSide));
   m_loader->SetGeometry(m_cover);

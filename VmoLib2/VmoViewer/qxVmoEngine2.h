@@ -178,6 +178,10 @@ public:
   void SetActionsEnabled(bool enabled) { m_actionsEnabled = enabled; }
   // Slides cover the output (cropped) instead of fitting inside it.
   void SetCover(bool cover) { m_cover = cover; }
+  // Random choices of the show (transitions) follow fixed orders, so that
+  // every run shows the same; from the next open on. The player leaves it
+  // false; the headless renderer sets it.
+  void SetDeterministic(bool deterministic) { m_deterministic = deterministic; }
 
   // The first open, made on the calling thread before the thread starts:
   // the engine owns the accessor and the project.
@@ -268,6 +272,7 @@ private:
   TVmoMusicFactory m_musicFactory;
   TVmoFramePacer* m_pacer = nullptr;
   bool m_cover = false;
+  bool m_deterministic = false;
 
   std::unique_ptr<TShow> m_show;
   // A show replaced while the music still played it; freed with that player.

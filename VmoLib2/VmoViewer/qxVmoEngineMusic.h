@@ -6,12 +6,16 @@
 // renderer on the virtual device.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace qx {
 
+class TVmoMusicPlayer;
 class TVmoSource;
+class TWaveOutDevice;
 
 class TVmoEngineMusic {
 public:
@@ -42,5 +46,33 @@ public:
 // Makes a music player for the show (borrowed: the engine keeps it alive
 // while the player lives).
 using TVmoMusicFactory = std::function<std::unique_ptr<TVmoEngineMusic>(TVmoSource& source)>;
+
+// The show's music timeline player as the engine's music.
+class TVmoEngineMusicPlayer final : public TVmoEngineMusic {
+public:
+  explicit TVmoEngineMusicPlayer(std::unique_ptr<TVmoMusicPlayer> player);
+  // Stops the player's threads.
+  ~TVmoEngineMusicPlayer() override;
+
+  void Start() override;
+  void SetPlaying(bool playing) override;
+  void SetTime(double limit, double position) override;
+  double GetTime() override;
+  bool IsReady() override;
+  double LastLimit() override;
+  float GetVolume() override;
+  void SetVolume(float volume) override;
+
+  TVmoMusicPlayer& Player() const { return *m_player; }
+
+private:
+  std::unique_ptr<TVmoMusicPlayer> m_player;
+};
+
+// Music players that play on `device`, which the program opened once and
+// which outlives them; null plays without sound on the system clock.
+// Shuffled play lists follow `seed` when one is given (the headless
+// renderer gives the same sound every run), else a random one.
+TVmoMusicFactory MakeMusicFactory(TWaveOutDevice* device, std::optional<uint32_t> seed = std::nullopt);
 
 } // namespace qx

@@ -92,10 +92,15 @@ TRenderSession::TRenderSession(const TRenderOptions& options, TVmoViewerSetup ou
       }),
       m_scope(m_driver), m_applicationSteps(std::make_unique<TApplicationSteps>(m_application)),
       m_pacer(std::make_unique<TPacer>(m_driver, options.Width, options.Height)), m_setup(std::move(output)) {
+  std::error_code error;
+  std::filesystem::create_directories(m_options.OutputFolder, error);
+  if (!std::filesystem::is_directory(m_options.OutputFolder))
+    throw EQxError("cannot create the folder " + m_options.OutputFolder);
   m_driver.Attach(*m_applicationSteps, TStepDriver::kNever);
   m_setup.Application = &m_application;
   m_setup.Pacer = m_pacer.get();
   m_setup.Cover = options.Cover;
+  m_setup.Deterministic = true;
 }
 
 TRenderSession::~TRenderSession() { m_driver.Detach(*m_applicationSteps); }
@@ -104,8 +109,6 @@ void TRenderSession::SetSound(std::unique_ptr<TSound> sound, TVmoMusicFactory mu
   m_sound = std::move(sound);
   m_setup.MakeMusic = std::move(music);
 }
-
-const TBitmap& TRenderSession::Screen() const { return m_pacer->Screen(); }
 
 void TRenderSession::RunToFrame(TRenderedWindow& window, int64_t time) {
   m_pacer->Want(time);
@@ -157,12 +160,7 @@ int64_t TRenderSession::EstimatedFrames(TRenderedWindow& window) const {
 }
 
 TRenderSession::TResult TRenderSession::Run(TRenderedWindow& window, TRenderInput* input, std::FILE* progressOut) {
-  std::error_code error;
-  std::filesystem::create_directories(m_options.OutputFolder, error);
-  if (!std::filesystem::is_directory(m_options.OutputFolder))
-    throw EQxError("cannot create the folder " + m_options.OutputFolder);
   const std::filesystem::path folder(m_options.OutputFolder);
-
   TResult result;
   TFrameWriter writer;
   TRenderProgress progress(progressOut, m_options.Progress, EstimatedFrames(window));

@@ -58,7 +58,8 @@ public:
 
   // `output` gives the draw device (off-screen, of the options' size) and
   // the drawer; the session adds its application queue, its frame pacer
-  // and its music. Installs the session's step driver on this thread for
+  // and its music. Makes the output folder (raises EQxError when it
+  // cannot). Installs the session's step driver on this thread for
   // the session's life: the window must be made after the session and
   // freed before it.
   TRenderSession(const TRenderOptions& options, TVmoViewerSetup output);
@@ -76,12 +77,9 @@ public:
   void SetSound(std::unique_ptr<TSound> sound, TVmoMusicFactory music);
 
   // Renders until one of the ends; `input` may be null. Frames go to the
-  // options' folder (made when missing); raises EQxError when a frame
-  // cannot be written.
+  // options' folder; raises EQxError when a frame cannot be written.
   TResult Run(TRenderedWindow& window, TRenderInput* input, std::FILE* progressOut);
 
-  // The frame the screen shows now (for tests).
-  const TBitmap& Screen() const;
 
 private:
   class TPacer;

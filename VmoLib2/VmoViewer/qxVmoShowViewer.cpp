@@ -42,6 +42,7 @@ void TVmoShowViewer::MakeEngine() {
   m_engine = std::make_unique<TVmoEngine>(m_setup.Application, std::move(controller), m_setup.MakeMusic);
   m_engine->SetFramePacer(m_setup.Pacer);
   m_engine->SetCover(m_setup.Cover);
+  m_engine->SetDeterministic(m_setup.Deterministic);
   m_engine->SetActionsEnabled(m_actionsEnabled);
   m_engine->SetFirstFrameCallback([this](const TVmoEngineEvent&) {
     if (m_callbacks.FirstFrame)

@@ -38,6 +38,8 @@ struct TVmoViewerSetup {
   TVmoFramePacer* Pacer = nullptr;
   // "-cover": slides cover the output instead of fitting inside it.
   bool Cover = false;
+  // The show's random choices follow fixed orders (the headless renderer).
+  bool Deterministic = false;
 };
 
 class TVmoShowViewer {
