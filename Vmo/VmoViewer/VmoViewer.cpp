@@ -1,15 +1,20 @@
-// The player executable, headless: "-render DIR" plays the show through the
-// engine, the music player and the virtual sound device on a virtual wall
-// clock and writes each output frame as a PNG and the sound as audio.wav;
-// "-render-at T1,T2,... DIR" draws single show times straight through the
-// slide loader and the drawer.
+// The player executable. "vmoviewer SHOW" (or "-exename SHOW", "-filename
+// PROJECT") plays the show in a window with its music on the sound card
+// (VmoViewerWindow.cpp). Headless, "-render DIR" plays the show through the
+// main window, the engine, the music player and the virtual sound device on
+// a virtual wall clock, with scripted input ("-input SCRIPT"), and writes
+// each output frame as a PNG and the sound as audio.wav; "-render-at
+// T1,T2,... DIR" draws single show times straight through the slide loader
+// and the drawer.
 #include "QxLib/qxBackendChoice.h"
 #include "QxLib/qxCommandLine.h"
 #include "QxLib/qxExceptions.h"
 #include "QxLib/qxProcess.h"
 #include "VmoLib2/3DBasics/qxDrawDevice.h"
 #include "VmoLib2/3DEngine/qx3DDrawer.h"
+#include "QxLib/Music/Backends/qxSoundDevices.h"
 #include "VmoLib2/Backends/qx3DEngines.h"
+#include "VmoLib2/Backends/qxWindowSystems.h"
 #include "VmoLib2/VmoViewer/Virtual/qxVmoRenderSound.h"
 #include "VmoLib2/VmoViewer/qxVmoEngineMusic.h"
 #include "VmoLib2/VmoViewer/qxVmoRenderSession.h"
@@ -19,6 +24,10 @@
 #include "VmoLib2/VmoViewer/qxVmoRendererProgress.h"
 #include "VmoLib2/VmoViewer/qxVmoRendererShow.h"
 #include "VmoLib2/VmoViewer/qxVmoShowLocator.h"
+#include "Vmo/VmoViewer/MainUnit.h"
+#include "Vmo/VmoViewer/VmoViewerWindow.h"
+#include "Vmo/VmoViewer/qxVmoHeadlessHost.h"
+#include "Vmo/VmoViewer/qxVmoInputScript.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -41,13 +50,19 @@ constexpr uint32_t kRenderMusicSeed = 1;
 constexpr const char* kAudioFileName = "audio.wav";
 
 std::string Usage() {
-  return "usage: vmoviewer -exename SHOW -render DIR [-fps 25] [-size 1920x1080]\n"
-         "                 [-time MS | -from MS] [-to MS] [-duration MS] [-cover]\n"
+  return "usage: vmoviewer SHOW | -exename SHOW | -filename PROJECT\n"
+         "                 [-slide N | -time MS] [-display N] [-resize] [-desktopalign] [-cover]\n"
+         "                 [-filelog [FILE] | -log] [-audio " +
+         SoundDeviceNames() + "] [-windows " + WindowSystemNames() +
+         "]\n"
+         "       vmoviewer -exename SHOW -render DIR [-fps 25] [-size 1920x1080]\n"
+         "                 [-time MS | -from MS] [-to MS] [-duration MS] [-input SCRIPT] [-cover]\n"
          "       vmoviewer -exename SHOW -render-at T1,T2,... DIR [-size 1920x1080] [-cover]\n"
          "                 [-engine " +
          EngineNames() +
          "]\n"
          "       SHOW is a show executable, a .VmShow package or a project file\n"
+         "       Without -render the show plays in a window with its music.\n"
          "       (-filename PROJECT opens a project file). -render plays the show\n"
          "       on a virtual clock: frame k is the screen at k x 1000 / fps ms,\n"
          "       DIR/audio.wav the sound of the frames; it ends when the show\n"
@@ -87,11 +102,17 @@ int RenderTimes(const TRenderOptions& options, T3DEngine& engine, TVmoShowLocato
   return kExitOk;
 }
 
-// The show played through the engine on the virtual wall clock.
-int RenderSession(const TRenderOptions& options, T3DEngine& engine, std::unique_ptr<TVmoShowLocator> show) {
+// The show played through the main window, the engine and the music on the
+// virtual wall clock, with the script's input.
+int RenderSession(const TRenderOptions& options, T3DEngine& engine) {
+  std::vector<TScriptEvent> events;
   if (!options.InputScript.empty()) {
-    std::fprintf(stderr, "vmoviewer: -input needs the main window, which this build does not have\n");
-    return kExitUsage;
+    try {
+      events = ReadInputScript(options.InputScript);
+    } catch (const EQxError& error) {
+      std::fprintf(stderr, "vmoviewer: %s\n", error.what());
+      return kExitUsage;
+    }
   }
   // Frames are drawn off-screen and stay in the back buffer to be read.
   TVmoViewerSetup output;
@@ -107,12 +128,25 @@ int RenderSession(const TRenderOptions& options, T3DEngine& engine, std::unique_
   auto sound = std::make_unique<TVmoRenderSound>((std::filesystem::path(options.OutputFolder) / kAudioFileName).string());
   TWaveOutDevice& device = sound->Device();
   session.SetSound(std::move(sound), MakeMusicFactory(&device, kRenderMusicSeed));
-  TVmoPlainWindow window(session.ViewerSetup(), std::move(show), options.From);
-  if (window.Closed()) {
-    ReportShowError(window.Message());
+
+  // The main window runs headless: its messages go to standard error, the
+  // script answers its password dialog, its print dialog saves into DIR.
+  TInputScript script(std::move(events));
+  TVmoHeadlessHost host(session.ViewerSetup(), [&session] { return session.Driver().Now(); }, options.Width,
+                        options.Height, stderr);
+  host.SetPasswordSource([&script] { return script.TakePassword(); });
+  host.SetPrintFolder(options.OutputFolder);
+  TMainFormOptions formOptions;
+  formOptions.Commands = &CommandLine();
+  formOptions.ProgramPath = ProgramPath();
+  TMainForm window(host, formOptions);
+  script.SetForm(&window);
+  if (!window.Create())
     return kExitShowError;
-  }
-  const TRenderSession::TResult result = session.Run(window, nullptr, stderr);
+  // "-from" starts where "-time" and "-slide" do not say.
+  if (options.From > 0 && !CommandLine().HasCommand("time") && !CommandLine().HasCommand("slide"))
+    window.Viewer()->Seek(options.From);
+  const TRenderSession::TResult result = session.Run(window, &script, stderr);
   std::printf("%lld frame(s) and %s written to %s: %s\n", static_cast<long long>(result.Frames), kAudioFileName,
               options.OutputFolder.c_str(), std::string(RenderEndText(result.End)).c_str());
   return kExitOk;
@@ -120,6 +154,9 @@ int RenderSession(const TRenderOptions& options, T3DEngine& engine, std::unique_
 
 int Run(int argc, char** argv) {
   InitCommandLine(argc, argv);
+  // Without an output folder the show plays in a window.
+  if (!CommandLine().HasCommand("render") && !CommandLine().HasCommand("render-at"))
+    return PlayInWindow();
   TRenderOptions options;
   try {
     options = ReadRenderOptions(CommandLine());
@@ -139,14 +176,14 @@ int Run(int argc, char** argv) {
   }
   options.Progress = StandardErrorIsTerminal();
 
+  if (options.Times.empty())
+    return RenderSession(options, *engine);
   std::string message;
   std::unique_ptr<TVmoShowLocator> show = OpenShowToRender(options.ShowPath, options.ProjectMode, message);
   if (!show) {
     ReportShowError(message);
     return kExitShowError;
   }
-  if (options.Times.empty())
-    return RenderSession(options, *engine, std::move(show));
   return RenderTimes(options, *engine, *show);
 }
 

@@ -1,6 +1,7 @@
 #include "VmoLib2/3DBasics/Sdl/qxSdlWindowSystem.h"
 
 #include "VmoLib2/3DBasics/Sdl/qxSdlDrawDevice.h"
+#include "QxLib/qxLog.h"
 #include "VmoLib2/3DBasics/qxKeyCodes.h"
 
 #include <SDL2/SDL.h>
@@ -272,7 +273,11 @@ bool TSdlWindowSystem::ShowMessage(const std::string& caption, const std::string
   std::string lines = text;
   std::replace(lines.begin(), lines.end(), '\r', '\n');
   SDL_Window* handle = parent ? static_cast<SDL_Window*>(parent->WindowHandle()) : nullptr;
-  return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, caption.c_str(), lines.c_str(), handle) == 0;
+  if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, caption.c_str(), lines.c_str(), handle) == 0) {
+    return true;
+  }
+  Log().WriteLine(std::string("TSdlWindowSystem.ShowMessage: ") + SDL_GetError());
+  return false;
 }
 
 } // namespace qx
