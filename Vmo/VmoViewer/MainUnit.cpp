@@ -143,7 +143,7 @@ bool TMainForm::Create() {
   }
 
   m_createdAt = m_host.NowMs();
-  if (!LoadShow(path, !m_projectMode, start, startIsTime, true)) {
+  if (!LoadShow(path, !m_projectMode, start, startIsTime, true, m_options.FirstPosition)) {
     Close();
     return false;
   }
@@ -153,7 +153,7 @@ bool TMainForm::Create() {
 }
 
 bool TMainForm::LoadShow(const std::string& path, bool executable, int32_t startValue, bool startIsTime,
-                         bool checks) {
+                         bool checks, int32_t openAt) {
   const TBusy busy(*this);
   const bool wasPaused = m_viewer->Paused();
   m_viewer->SetPaused(true);
@@ -175,7 +175,7 @@ bool TMainForm::LoadShow(const std::string& path, bool executable, int32_t start
   try {
     show->Source();
   } catch (const std::exception& error) {
-    m_host.ShowMessage(kSlideshowErrorCaption, std::string(kErrCannotLoadShow) + "\r" + error.what());
+    m_host.ShowMessage(kSlideshowErrorCaption, error.what());
     return fail();
   }
   const TIniSection* main = show->ProjectStorage()->FindSection("main");
@@ -202,9 +202,9 @@ bool TMainForm::LoadShow(const std::string& path, bool executable, int32_t start
   }
 
   try {
-    m_viewer->Open(m_show->Accessor(), *m_show->ProjectStorage(), 0);
+    m_viewer->Open(m_show->Accessor(), *m_show->ProjectStorage(), std::max(openAt, 0));
   } catch (const std::exception& error) {
-    m_host.ShowMessage(kSlideshowErrorCaption, std::string(kErrCannotLoadShow) + "\r" + error.what());
+    m_host.ShowMessage(kSlideshowErrorCaption, error.what());
     return fail();
   }
   if (startValue >= 0 && (startIsTime || startValue > 0))

@@ -124,6 +124,14 @@ int RenderSession(const TRenderOptions& options, T3DEngine& engine) {
     drawer->SetNoPresent(true);
     return drawer;
   };
+  // A show that cannot be opened leaves no output behind.
+  {
+    std::string message;
+    if (!OpenShowToRender(options.ShowPath, options.ProjectMode, message)) {
+      ReportShowError(message);
+      return kExitShowError;
+    }
+  }
   TRenderSession session(options, output);
   auto sound = std::make_unique<TVmoRenderSound>((std::filesystem::path(options.OutputFolder) / kAudioFileName).string());
   TWaveOutDevice& device = sound->Device();
@@ -139,13 +147,11 @@ int RenderSession(const TRenderOptions& options, T3DEngine& engine) {
   TMainFormOptions formOptions;
   formOptions.Commands = &CommandLine();
   formOptions.ProgramPath = ProgramPath();
+  formOptions.FirstPosition = options.From;
   TMainForm window(host, formOptions);
   script.SetForm(&window);
   if (!window.Create())
     return kExitShowError;
-  // "-from" starts where "-time" and "-slide" do not say.
-  if (options.From > 0 && !CommandLine().HasCommand("time") && !CommandLine().HasCommand("slide"))
-    window.Viewer()->Seek(options.From);
   const TRenderSession::TResult result = session.Run(window, &script, stderr);
   std::printf("%lld frame(s) and %s written to %s: %s\n", static_cast<long long>(result.Frames), kAudioFileName,
               options.OutputFolder.c_str(), std::string(RenderEndText(result.End)).c_str());
