@@ -29,10 +29,15 @@ bool FileExists(const std::string& path) {
   return !path.empty() && fs::exists(path, error);
 }
 
-// A path relative to the player's folder becomes absolute.
+// A relative path is taken from the player's folder. On Linux shows are
+// named on a command line too, so a path that exists relative to the
+// current folder is taken from there first.
 std::string FromProgramFolder(const std::string& path, const std::string& programPath) {
   if (path.empty() || fs::path(path).is_absolute())
     return path;
+  std::error_code error;
+  if (fs::exists(path, error))
+    return fs::absolute(path, error).lexically_normal().string();
   return (fs::path(programPath).parent_path() / path).lexically_normal().string();
 }
 
@@ -43,6 +48,20 @@ std::string ResolveApplicationBundle(const std::string& path) {
     return path;
   const std::string inside = (fs::path(path) / "Contents" / "Resources" / "slideshow.dat").string();
   return FileExists(inside) ? inside : path;
+}
+
+// On Linux the player is not part of the show file, so the show may also
+// be named as the first word after the program ("vmoviewer SHOW").
+std::optional<std::string> PositionalShow(const TCommandsStorage& commands) {
+  const TCommand* unnamed = commands.Command("");
+  if (!unnamed)
+    return std::nullopt;
+  for (int i = 1; i < unnamed->Count(); ++i) {
+    const std::string& text = unnamed->Item(i)->Text();
+    if (text != "/s" && text != "/S")
+      return text;
+  }
+  return std::nullopt;
 }
 
 } // namespace
@@ -111,7 +130,7 @@ bool TMainForm::Create() {
   if (m_projectMode)
     path = commands.CommandItem("filename", 0).value_or("");
   else
-    path = commands.CommandItem("exename", 0).value_or(m_options.ProgramPath);
+    path = commands.CommandItem("exename", 0).value_or(PositionalShow(commands).value_or(m_options.ProgramPath));
   path = FromProgramFolder(path, m_options.ProgramPath);
 
   int32_t start = kNoStart;
@@ -124,7 +143,7 @@ bool TMainForm::Create() {
   }
 
   m_createdAt = m_host.NowMs();
-  if (!LoadShow(path, !m_projectMode, start, startIsTime, true)) {
+  if (!LoadShow(path, !m_projectMode, start, startIsTime, true, m_options.FirstPosition)) {
     Close();
     return false;
   }
@@ -134,7 +153,7 @@ bool TMainForm::Create() {
 }
 
 bool TMainForm::LoadShow(const std::string& path, bool executable, int32_t startValue, bool startIsTime,
-                         bool checks) {
+                         bool checks, int32_t openAt) {
   const TBusy busy(*this);
   const bool wasPaused = m_viewer->Paused();
   m_viewer->SetPaused(true);
@@ -156,7 +175,7 @@ bool TMainForm::LoadShow(const std::string& path, bool executable, int32_t start
   try {
     show->Source();
   } catch (const std::exception& error) {
-    m_host.ShowMessage(kSlideshowErrorCaption, std::string(kErrCannotLoadShow) + "\r" + error.what());
+    m_host.ShowMessage(kSlideshowErrorCaption, error.what());
     return fail();
   }
   const TIniSection* main = show->ProjectStorage()->FindSection("main");
@@ -183,9 +202,9 @@ bool TMainForm::LoadShow(const std::string& path, bool executable, int32_t start
   }
 
   try {
-    m_viewer->Open(m_show->Accessor(), *m_show->ProjectStorage(), 0);
+    m_viewer->Open(m_show->Accessor(), *m_show->ProjectStorage(), std::max(openAt, 0));
   } catch (const std::exception& error) {
-    m_host.ShowMessage(kSlideshowErrorCaption, std::string(kErrCannotLoadShow) + "\r" + error.what());
+    m_host.ShowMessage(kSlideshowErrorCaption, error.what());
     return fail();
   }
   if (startValue >= 0 && (startIsTime || startValue > 0))

@@ -105,6 +105,9 @@ struct TMainFormOptions {
   // The player's own file: the default show, the folder relative paths are
   // taken from, the program the startup window runs.
   std::string ProgramPath;
+  // Where the first show opens when the command line gives no "-slide" or
+  // "-time" (the renderer's "-from"); 0 otherwise.
+  int32_t FirstPosition = 0;
   // The locator of the video-decoding library, called with each show made
   // current (it does nothing once the library is found).
   std::function<void(TFileAccessor& accessor)> LocateVideoLibrary;
@@ -172,7 +175,8 @@ public:
 private:
   struct TBusy;
 
-  bool LoadShow(const std::string& path, bool executable, int32_t startValue, bool startIsTime, bool checks);
+  bool LoadShow(const std::string& path, bool executable, int32_t startValue, bool startIsTime, bool checks,
+                int32_t openAt = 0);
   bool RunStartupWindow(bool projectMode);
   void ApplyCursorOptions();
   void Place(int32_t width, int32_t height, int mode);

@@ -1,8 +1,11 @@
-// The player executable, headless: "-render DIR" plays the show through the
-// engine, the music player and the virtual sound device on a virtual wall
-// clock and writes each output frame as a PNG and the sound as audio.wav;
-// "-render-at T1,T2,... DIR" draws single show times straight through the
-// slide loader and the drawer.
+// The player executable. "vmoviewer SHOW" (or "-exename SHOW", "-filename
+// PROJECT") plays the show in a window with its music on the sound card
+// (VmoViewerWindow.cpp). Headless, "-render DIR" plays the show through the
+// main window, the engine, the music player and the virtual sound device on
+// a virtual wall clock, with scripted input ("-input SCRIPT"), and writes
+// each output frame as a PNG and the sound as audio.wav; "-render-at
+// T1,T2,... DIR" draws single show times straight through the slide loader
+// and the drawer.
 #include "QxLib/Application2/qxFormUtils.h"
 #include "QxLib/qxBackendChoice.h"
 #include "QxLib/qxCommandLine.h"
@@ -11,18 +14,22 @@
 #include "QxLib/qxProcess.h"
 #include "VmoLib2/3DBasics/qxDrawDevice.h"
 #include "VmoLib2/3DEngine/qx3DDrawer.h"
-#include "Vmo/VmoViewer/MainUnit.h"
-#include "Vmo/VmoViewer/qxVmoHeadlessHost.h"
-#include "Vmo/VmoViewer/qxVmoInputScript.h"
+#include "QxLib/Music/Backends/qxSoundDevices.h"
 #include "VmoLib2/Backends/qx3DEngines.h"
+#include "VmoLib2/Backends/qxWindowSystems.h"
 #include "VmoLib2/VmoViewer/Virtual/qxVmoRenderSound.h"
 #include "VmoLib2/VmoViewer/qxVmoEngineMusic.h"
 #include "VmoLib2/VmoViewer/qxVmoRenderSession.h"
+#include "VmoLib2/VmoViewer/qxVmoRenderedWindow.h"
 #include "VmoLib2/VmoViewer/qxVmoRenderer.h"
 #include "VmoLib2/VmoViewer/qxVmoRendererOptions.h"
 #include "VmoLib2/VmoViewer/qxVmoRendererProgress.h"
 #include "VmoLib2/VmoViewer/qxVmoRendererShow.h"
 #include "VmoLib2/VmoViewer/qxVmoShowLocator.h"
+#include "Vmo/VmoViewer/MainUnit.h"
+#include "Vmo/VmoViewer/VmoViewerWindow.h"
+#include "Vmo/VmoViewer/qxVmoHeadlessHost.h"
+#include "Vmo/VmoViewer/qxVmoInputScript.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -46,13 +53,19 @@ constexpr uint32_t kRenderMusicSeed = 1;
 constexpr const char* kAudioFileName = "audio.wav";
 
 std::string Usage() {
-  return "usage: vmoviewer -exename SHOW -render DIR [-fps 25] [-size 1920x1080]\n"
+  return "usage: vmoviewer SHOW | -exename SHOW | -filename PROJECT\n"
+         "                 [-slide N | -time MS] [-display N] [-resize] [-desktopalign] [-cover]\n"
+         "                 [-filelog [FILE] | -log] [-audio " +
+         SoundDeviceNames() + "] [-windows " + WindowSystemNames() +
+         "]\n"
+         "       vmoviewer -exename SHOW -render DIR [-fps 25] [-size 1920x1080]\n"
          "                 [-time MS | -from MS] [-to MS] [-duration MS] [-input SCRIPT] [-cover]\n"
          "       vmoviewer -exename SHOW -render-at T1,T2,... DIR [-size 1920x1080] [-cover]\n"
          "                 [-engine " +
          EngineNames() +
          "]\n"
          "       SHOW is a show executable, a .VmShow package or a project file\n"
+         "       Without -render the show plays in a window with its music.\n"
          "       (-filename PROJECT opens a project file). -render plays the show\n"
          "       on a virtual clock: frame k is the screen at k x 1000 / fps ms,\n"
          "       DIR/audio.wav the sound of the frames; it ends when the show\n"
@@ -190,6 +203,9 @@ int RenderSession(const TRenderOptions& options, T3DEngine& engine, int argc, ch
 
 int Run(int argc, char** argv) {
   InitCommandLine(argc, argv);
+  // Without an output folder the show plays in a window.
+  if (!CommandLine().HasCommand("render") && !CommandLine().HasCommand("render-at"))
+    return PlayInWindow();
   InstallLogFromCommandLine();
   TRenderOptions options;
   try {

@@ -134,6 +134,12 @@ TPagePlacement PlaceOnPage(int32_t pictureWidth, int32_t pictureHeight, int32_t 
   return placement;
 }
 
+std::string SavePath(const TSaveProposal& proposal, const std::string& chosen) {
+  if (!FileExtension(chosen).empty() || proposal.Extensions.empty() || proposal.Extensions.front().empty())
+    return chosen;
+  return chosen + "." + proposal.Extensions.front();
+}
+
 TSaveFormat SaveFormatOf(const std::string& fileName) {
   const std::string extension = LowerExtension(fileName);
   if (extension == ".png")

@@ -91,6 +91,10 @@ struct TSaveProposal {
   std::optional<std::string> Data;
 };
 
+// The file a save goes to: the chosen path, with the proposal's first
+// extension added when the path has none.
+std::string SavePath(const TSaveProposal& proposal, const std::string& chosen);
+
 // The picture formats the frame can be saved in, by extension.
 enum class TSaveFormat { Bmp, Png, Jpeg };
 // ".png" → PNG, ".jpg"/".jpeg"/".jpe"/".jfif" → JPEG, anything else BMP.

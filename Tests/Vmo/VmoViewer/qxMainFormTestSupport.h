@@ -54,7 +54,7 @@ public:
 
   // Makes the window with the command line `arguments` and opens its show.
   bool Create(const std::string& arguments, const std::string& programPath = "/opt/vmo/vmoviewer") {
-    Commands.Parse(arguments);
+    Commands.Parse("\"" + programPath + "\" " + arguments);
     TMainFormOptions options;
     options.Commands = &Commands;
     options.ProgramPath = programPath;

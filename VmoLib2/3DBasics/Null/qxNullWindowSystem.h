@@ -5,6 +5,9 @@
 
 #include "VmoLib2/3DBasics/qxWindowSystem.h"
 
+#include <condition_variable>
+#include <mutex>
+
 namespace qx {
 
 class TNullWindowSystem final : public TWindowSystem {
@@ -13,6 +16,22 @@ public:
   std::unique_ptr<TDrawDevice> OpenWindow(const std::string& title, const T3DRect& bounds, bool fullScreen,
                                           std::string& error) override;
   bool PumpEvents() override { return true; }
+  // Waits for a Wake or the time-out.
+  bool WaitEvents(int timeoutMs) override;
+  void Wake() override;
+  int BitsPerPixel(int) const override { return 32; }
+  void SetWindowStyle(TDrawDevice& window, bool fullScreen, bool, bool) override { window.SetFullScreen(fullScreen); }
+  T3DRect WindowBorders(TDrawDevice&) override { return {}; }
+  void SetWindowTitle(TDrawDevice&, const std::string&) override {}
+  void RaiseWindow(TDrawDevice&) override {}
+  void SetCursor(TCursorShape) override {}
+  // There is nothing to show a message on.
+  bool ShowMessage(const std::string&, const std::string&, TDrawDevice*) override { return false; }
+
+private:
+  std::mutex m_lock;
+  std::condition_variable m_woken;
+  bool m_wake = false;
 };
 
 // The table's record of this back end ("null", always available).

@@ -109,6 +109,16 @@ void TSdlDrawDevice::SetBounds(const T3DRect& bounds) {
   SDL_SetWindowSize(m_window, std::max(1, bounds.Width()), std::max(1, bounds.Height()));
 }
 
+void TSdlDrawDevice::SetStyle(bool fullScreen, bool bordered, bool resizable) {
+  SetFullScreen(fullScreen);
+  if (!m_window) {
+    return;
+  }
+  SDL_SetWindowBordered(m_window, bordered ? SDL_TRUE : SDL_FALSE);
+  SDL_SetWindowResizable(m_window, resizable ? SDL_TRUE : SDL_FALSE);
+  SDL_SetWindowFullscreen(m_window, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+}
+
 std::unique_ptr<TGLContext> TSdlDrawDevice::CreateGLContext(std::string& error) {
   if (!m_window) {
     error = "no window";

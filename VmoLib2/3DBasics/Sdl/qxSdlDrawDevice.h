@@ -22,6 +22,9 @@ public:
 
   void* WindowHandle() const override { return m_window; }
   void SetBounds(const T3DRect& bounds) override;
+  // Full screen on the window's display (the desktop's mode), or a window
+  // with or without a frame, resizable or not.
+  void SetStyle(bool fullScreen, bool bordered, bool resizable);
   std::unique_ptr<TGLContext> CreateGLContext(std::string& error) override;
   // Makes a new window in place of the old one. The devices made for the
   // old window are dropped (their owners are called back) before it goes.
