@@ -3,14 +3,16 @@
 #include "VmoLib2/3DEngine/qxD3DEffecter.h"
 #include "VmoLib2/3DEngine/qxDeviceDrawer.h"
 #include "VmoLib2/3DEngine/qxDrawItem.h"
+#include "VmoLib2/3DEngine/qxOverturnEffect.h"
+#include "VmoLib2/3DEngine/qxRollEffect2.h"
+#include "VmoLib2/3DEngine/qxSlideEffFilter.h"
+#include "VmoLib2/3DEngine/qxSlideFilter.h"
+#include "VmoLib2/3DEngine/qxTwoSlidesEffect.h"
 #include "VmoLib2/VmoClasses/VmoSlideEffect.h"
 
 namespace qx {
 
 namespace {
-
-// Push variants: the side the incoming slide comes from.
-enum TPushSide : int { kFromLeft = 1, kFromRight = 2, kFromTop = 3, kFromBottom = 4 };
 
 constexpr double kHalfWay = 0.5;
 constexpr T3DColor kOpaqueBlack = MakeColor(0, 0, 0, 255);
@@ -51,19 +53,12 @@ void Plainly(TDeviceDrawer& drawer, TDrawItem& slide, const std::array<float, 2>
 } // namespace
 
 std::array<float, 2> PushOffset(const TDrawFilter& effect) {
-  if (dynamic_cast<const TPushFilter*>(&effect) == nullptr) {
+  const auto* push = dynamic_cast<const TPushFilter*>(&effect);
+  if (push == nullptr) {
     return {0, 0};
   }
-  const double phase = effect.Phase();
-  const double width = effect.SlideRect().Width();
-  const double height = effect.SlideRect().Height();
-  switch (effect.Variant()) {
-  case kFromLeft: return {static_cast<float>(phase * width), 0};
-  case kFromRight: return {static_cast<float>(-phase * width), 0};
-  case kFromTop: return {0, static_cast<float>(phase * height)};
-  case kFromBottom: return {0, static_cast<float>(-phase * height)};
-  default: return {0, 0};
-  }
+  const TFloatPoint shift = push->PushShift();
+  return {static_cast<float>(shift.x), static_cast<float>(shift.y)};
 }
 
 void DrawTwoSlides(TDeviceDrawer& drawer, TCustomD3DEffecter& effecter, const T3DRect& slideRect, TDrawItem& first,
@@ -81,11 +76,20 @@ void DrawTwoSlides(TDeviceDrawer& drawer, TCustomD3DEffecter& effecter, const T3
   effect->SetTargetRect(ToPixelRect(drawer.ClipRect()));
   effect->SetProgress(progress);
 
-  if (dynamic_cast<TRealSlideFilter*>(effect) != nullptr) {
+  if (auto* real = dynamic_cast<TSlideEffFilter*>(effect)) {
     effecter.RenderRealSlide([&] { drawer.DrawItem(first); });
-    TEffController& controller = effecter.RenderRealSlide([&] { drawer.DrawItem(second); });
+    effecter.RenderRealSlide([&] { drawer.DrawItem(second); });
     drawer.ClearScreen(kOpaqueBlack, false);
-    effect->Draw(controller);
+    const T3DRect& area = effecter.Area();
+    TSlideBuffers buffers;
+    buffers.targets = {effecter.RealSlideTarget(0), effecter.RealSlideTarget(1)};
+    buffers.slide = {double(slideRect.left - area.left), double(slideRect.top - area.top),
+                     double(slideRect.right - area.left), double(slideRect.bottom - area.top)};
+    buffers.slideRect = slideRect;
+    buffers.deviceRect = drawer.DeviceRect();
+    if (!real->Compose(drawer, buffers)) {
+      drawer.DrawItem(second);
+    }
     return;
   }
 

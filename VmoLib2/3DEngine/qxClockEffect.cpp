@@ -1,0 +1,175 @@
+#include "VmoLib2/3DEngine/qxClockEffect.h"
+
+#include "QxLib/qxLog.h"
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <numbers>
+
+namespace qx {
+
+namespace {
+
+constexpr double kFull = 255;
+constexpr double kTurn = 2 * std::numbers::pi;
+
+// A line n . (p - centre) = offset.
+struct TLine {
+  TFloatPoint normal;
+  double offset = 0;
+};
+
+double Side(const TLine& line, const TFloatPoint& centre, const TLevelVertex& v) {
+  return line.normal.x * (v.x - centre.x) + line.normal.y * (v.y - centre.y) - line.offset;
+}
+
+// Splits a convex polygon by a line; a polygon wholly on one side stays
+// whole.
+void SplitByLine(const std::vector<TLevelVertex>& polygon, const TLine& line, const TFloatPoint& centre,
+                 std::vector<std::vector<TLevelVertex>>& out) {
+  bool below = false;
+  bool above = false;
+  for (const TLevelVertex& v : polygon) {
+    const double side = Side(line, centre, v);
+    below = below || side < 0;
+    above = above || side > 0;
+  }
+  if (!below || !above) {
+    out.push_back(polygon);
+    return;
+  }
+  std::vector<TLevelVertex> low;
+  std::vector<TLevelVertex> high;
+  const size_t n = polygon.size();
+  for (size_t i = 0; i < n; ++i) {
+    const TLevelVertex& p = polygon[i];
+    const TLevelVertex& q = polygon[(i + 1) % n];
+    const double dp = Side(line, centre, p);
+    const double dq = Side(line, centre, q);
+    if (dp <= 0) {
+      low.push_back(p);
+    }
+    if (dp >= 0) {
+      high.push_back(p);
+    }
+    if ((dp < 0 && dq > 0) || (dp > 0 && dq < 0)) {
+      const double t = dp / (dp - dq);
+      const TLevelVertex cut{p.x + (q.x - p.x) * t, p.y + (q.y - p.y) * t, 0};
+      low.push_back(cut);
+      high.push_back(cut);
+    }
+  }
+  if (low.size() >= 3) {
+    out.push_back(std::move(low));
+  }
+  if (high.size() >= 3) {
+    out.push_back(std::move(high));
+  }
+}
+
+} // namespace
+
+// ---- TArrow ----
+
+TArrow::TArrow(const TFloatRect& rect, double softWidth, TFloatPoint centre)
+    : m_rect(rect), m_soft(std::max(softWidth, TClockEffect::kHardEdge)), m_centre(centre) {}
+
+double TArrow::Level(double x, double y, double angle) const {
+  const double px = x - m_centre.x;
+  const double py = y - m_centre.y;
+  const auto ramp = [this](double distance) {
+    const double x = (distance + m_soft / 2) / m_soft * kFull;
+    return x <= 0 ? 0.0 : x >= kFull ? 1.0 : SoftRamp(x) / kFull;
+  };
+  // The fixed edge reveals right of the upward line, the hand behind the
+  // line at `angle` (its normal turned back against the sweep).
+  const double fixed = ramp(px);
+  const double hand = ramp(-std::cos(angle) * px - std::sin(angle) * py);
+  const double shown = angle <= std::numbers::pi ? std::min(fixed, hand) : std::max(fixed, hand);
+  return kFull - shown * kFull;
+}
+
+void TArrow::Emit(double angle, const TLevelSink& sink) {
+  const TFloatRect& r = m_rect;
+  if (angle <= 0 || r.right <= r.left || r.bottom <= r.top) {
+    return;
+  }
+  if (angle >= kTurn) {
+    sink({r.left, r.top, 0}, {r.right, r.top, 0}, {r.left, r.bottom, 0});
+    sink({r.right, r.top, 0}, {r.right, r.bottom, 0}, {r.left, r.bottom, 0});
+    return;
+  }
+  const TFloatPoint fixedNormal{1, 0};
+  const TFloatPoint handNormal{-std::cos(angle), -std::sin(angle)};
+  std::vector<TLine> lines;
+  for (int k = 0; k <= kRampSteps; ++k) {
+    const double offset = -m_soft / 2 + k * m_soft / kRampSteps;
+    lines.push_back({fixedNormal, offset});
+    lines.push_back({handNormal, offset});
+  }
+  // Where the two ramps are equal the nearer edge changes.
+  lines.push_back({{fixedNormal.x - handNormal.x, fixedNormal.y - handNormal.y}, 0});
+
+  m_pieces.assign(1, {{r.left, r.top, 0}, {r.right, r.top, 0}, {r.right, r.bottom, 0}, {r.left, r.bottom, 0}});
+  for (const TLine& line : lines) {
+    if (line.normal.x == 0 && line.normal.y == 0) {
+      continue;
+    }
+    m_next.clear();
+    for (const auto& piece : m_pieces) {
+      SplitByLine(piece, line, m_centre, m_next);
+    }
+    m_pieces.swap(m_next);
+  }
+  for (auto& piece : m_pieces) {
+    bool shows = false;
+    for (TLevelVertex& v : piece) {
+      v.level = Level(v.x, v.y, angle);
+      shows = shows || v.level < kFull;
+    }
+    if (!shows) {
+      continue;
+    }
+    for (size_t k = 1; k + 1 < piece.size(); ++k) {
+      sink(piece[0], piece[k], piece[k + 1]);
+    }
+  }
+}
+
+// ---- TClockEffect ----
+
+TClockEffect::TClockEffect(int effectClass, int variant, const TEffectParams& params)
+    : TDrawFilter(effectClass, variant, params), m_reversed(variant == 2) {}
+
+TClockEffect::~TClockEffect() = default;
+
+void TClockEffect::Draw(TEffController& controller) {
+  const TPixelRect& s = SlideRect();
+  if (s.Width() <= 0 || s.Height() <= 0 || TargetRect().Width() <= 0 || TargetRect().Height() <= 0) {
+    return;
+  }
+  if (!m_arrow) {
+    m_arrow = std::make_unique<TArrow>(TFloatRect{double(s.Left), double(s.Top), double(s.Right), double(s.Bottom)},
+                                       SoftEdge() > 0 ? SoftEdge() : kHardEdge,
+                                       TFloatPoint{s.Left + s.Width() * CenterX(), s.Top + s.Height() * CenterY()});
+  }
+  TMultiTile& area = controller.WholeArea();
+  area.Begin();
+  const double mirror = double(s.Left) + double(s.Right);
+  const auto mapped = [&](const TLevelVertex& v) {
+    const TFloatPoint p = ToTarget(m_reversed ? mirror - v.x : v.x, v.y);
+    return TEffVertex{p.x, p.y, kFull - v.level};
+  };
+  try {
+    m_arrow->Emit(Phase() * kTurn, [&](const TLevelVertex& a, const TLevelVertex& b, const TLevelVertex& c) {
+      area.AddTriangle(mapped(a), mapped(b), mapped(c));
+    });
+  } catch (const std::exception& error) {
+    // What was emitted is still drawn; the next frame tries again.
+    Log().WriteLine(std::string("TClockEffect.Draw: ") + error.what());
+  }
+  area.Flush();
+}
+
+} // namespace qx
