@@ -46,6 +46,10 @@ void TBroom::Init(const TFloatRect& slide, double offset, double softWidth) {
   const double toCentre = std::hypot(cx, cy);
   m_softAngle = softWidth > 0 && toCentre > 0 ? 2 * std::atan(softWidth / (2 * toCentre)) : 0.0;
   m_rayLength = (slide.right - slide.left) + (slide.bottom - slide.top) + offset;
+  // The fan starts where the slide does.
+  const double outsideX = std::max({slide.left - m_pivot.x, 0.0, m_pivot.x - slide.right});
+  const double outsideY = std::max({slide.top - m_pivot.y, 0.0, m_pivot.y - slide.bottom});
+  m_innerRadius = std::hypot(outsideX, outsideY);
   const double middle = std::atan2(cy, cx);
   m_first = middle;
   m_last = middle;
@@ -96,17 +100,24 @@ void TBroom::Emit(double sweep, const TLevelSink& sink) const {
     }
   }
   std::sort(rays.begin(), rays.end());
-  const auto at = [&](double angle) {
-    return TLevelVertex{m_pivot.x + m_rayLength * std::cos(angle), m_pivot.y + m_rayLength * std::sin(angle),
+  // Each ray keeps its level from where it enters the slide to its end, so
+  // the level is the same along a ray and changes only across the fan.
+  const auto at = [&](double angle, double radius) {
+    return TLevelVertex{m_pivot.x + radius * std::cos(angle), m_pivot.y + radius * std::sin(angle),
                         Level(angle, sweep)};
   };
   for (size_t i = 0; i + 1 < rays.size(); ++i) {
     if (rays[i + 1] - rays[i] <= 0) {
       continue;
     }
-    const TLevelVertex a = at(rays[i]);
-    const TLevelVertex b = at(rays[i + 1]);
-    sink({m_pivot.x, m_pivot.y, (a.level + b.level) / 2}, a, b);
+    const TLevelVertex inner0 = at(rays[i], m_innerRadius);
+    const TLevelVertex inner1 = at(rays[i + 1], m_innerRadius);
+    const TLevelVertex outer0 = at(rays[i], m_rayLength);
+    const TLevelVertex outer1 = at(rays[i + 1], m_rayLength);
+    sink(inner0, outer0, outer1);
+    if (m_innerRadius > 0) {
+      sink(inner0, outer1, inner1);
+    }
   }
 }
 

@@ -41,7 +41,8 @@ public:
   // 0 behind the sweep angle, 255 more than the soft angle ahead of it,
   // the ramp table in between.
   double Level(double angle, double sweep) const;
-  // Emits the fan of the part that shows at sweep angle `sweep`.
+  // Emits the fan of the part that shows at sweep angle `sweep`, from
+  // where the rays enter the slide to their ends.
   void Emit(double sweep, const TLevelSink& sink) const;
 
 protected:
@@ -54,6 +55,7 @@ private:
   double m_last = 0;
   double m_softAngle = 0;
   double m_rayLength = 0;
+  double m_innerRadius = 0;
 };
 
 // Pivots beyond a side: its middle, the offset away.

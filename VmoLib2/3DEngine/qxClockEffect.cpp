@@ -13,6 +13,9 @@ namespace {
 
 constexpr double kFull = 255;
 constexpr double kTurn = 2 * std::numbers::pi;
+// Lines whose normal is shorter than this are none (the two edges lie on
+// one line).
+constexpr double kParallel = 1e-12;
 
 // A line n . (p - centre) = offset.
 struct TLine {
@@ -78,16 +81,20 @@ TArrow::TArrow(const TFloatRect& rect, double softWidth, TFloatPoint centre)
 double TArrow::Level(double x, double y, double angle) const {
   const double px = x - m_centre.x;
   const double py = y - m_centre.y;
-  const auto ramp = [this](double distance) {
-    const double x = (distance + m_soft / 2) / m_soft * kFull;
-    return x <= 0 ? 0.0 : x >= kFull ? 1.0 : SoftRamp(x) / kFull;
+  // Distance to a ray from the centre along (ux, uy).
+  const auto toRay = [&](double ux, double uy) {
+    return px * ux + py * uy >= 0 ? std::abs(px * uy - py * ux) : std::hypot(px, py);
   };
-  // The fixed edge reveals right of the upward line, the hand behind the
-  // line at `angle` (its normal turned back against the sweep).
-  const double fixed = ramp(px);
-  const double hand = ramp(-std::cos(angle) * px - std::sin(angle) * py);
-  const double shown = angle <= std::numbers::pi ? std::min(fixed, hand) : std::max(fixed, hand);
-  return kFull - shown * kFull;
+  const double distance = std::min(toRay(0, -1), toRay(std::sin(angle), -std::cos(angle)));
+  // The point's own angle, clockwise from 12 o'clock.
+  double own = std::atan2(px, -py);
+  if (own < 0) {
+    own += kTurn;
+  }
+  const double signedDistance = own <= angle ? distance : -distance;
+  const double x255 = (signedDistance + m_soft / 2) / m_soft * kFull;
+  const double shown = x255 <= 0 ? 0.0 : x255 >= kFull ? kFull : SoftRamp(x255);
+  return kFull - shown;
 }
 
 void TArrow::Emit(double angle, const TLevelSink& sink) {
@@ -100,6 +107,11 @@ void TArrow::Emit(double angle, const TLevelSink& sink) {
     sink({r.right, r.top, 0}, {r.right, r.bottom, 0}, {r.left, r.bottom, 0});
     return;
   }
+  // The level is the ramp of the distance to the nearer edge ray: linear
+  // between the ramp's steps on either side of each edge, and changing its
+  // rule only across the edges, across the lines through the centre square
+  // to them (beyond which a ray's nearest point is the centre) and where
+  // the two edges are equally near.
   const TFloatPoint fixedNormal{1, 0};
   const TFloatPoint handNormal{-std::cos(angle), -std::sin(angle)};
   std::vector<TLine> lines;
@@ -108,12 +120,14 @@ void TArrow::Emit(double angle, const TLevelSink& sink) {
     lines.push_back({fixedNormal, offset});
     lines.push_back({handNormal, offset});
   }
-  // Where the two ramps are equal the nearer edge changes.
+  lines.push_back({{0, -1}, 0});
+  lines.push_back({{std::sin(angle), -std::cos(angle)}, 0});
   lines.push_back({{fixedNormal.x - handNormal.x, fixedNormal.y - handNormal.y}, 0});
+  lines.push_back({{fixedNormal.x + handNormal.x, fixedNormal.y + handNormal.y}, 0});
 
   m_pieces.assign(1, {{r.left, r.top, 0}, {r.right, r.top, 0}, {r.right, r.bottom, 0}, {r.left, r.bottom, 0}});
   for (const TLine& line : lines) {
-    if (line.normal.x == 0 && line.normal.y == 0) {
+    if (std::hypot(line.normal.x, line.normal.y) < kParallel) {
       continue;
     }
     m_next.clear();

@@ -22,11 +22,12 @@ struct TLevelVertex {
 using TLevelSink = std::function<void(const TLevelVertex&, const TLevelVertex&, const TLevelVertex&)>;
 
 // The sector generator of the clock. The fixed edge is a band of the soft
-// width centred on the upward line from the centre, revealing on its
-// right; the hand is a band of the same width centred on the line at the
-// sweep angle, revealing behind it. Across each band the level follows the
-// soft-edge S ramp. The rectangle is cut along the bands' ramp steps and
-// the line where the two ramps meet, so each piece is linear in level.
+// width centred on the upward ray from the centre, revealing on its right;
+// the hand is a band of the same width centred on the ray at the sweep
+// angle, revealing behind it. Across each band the level follows the
+// soft-edge S ramp of the distance to the nearer ray. The rectangle is cut
+// where that rule changes and along the ramp's steps, so that the level is
+// linear on each piece.
 class TArrow {
 public:
   // Steps of each soft band.

@@ -50,6 +50,43 @@ void Plainly(TDeviceDrawer& drawer, TDrawItem& slide, const std::array<float, 2>
   drawer.Set2DOffset(previous[0], previous[1]);
 }
 
+// The frame of `effect` at the progress it has, its target rectangle set.
+void DrawEffectFrame(TDeviceDrawer& drawer, TCustomD3DEffecter& effecter, const T3DRect& slideRect,
+                     TDrawFilter& effect, TDrawItem& first, TDrawItem& second) {
+  if (auto* real = dynamic_cast<TSlideEffFilter*>(&effect)) {
+    effecter.RenderRealSlide([&] { drawer.DrawItem(first); });
+    effecter.RenderRealSlide([&] { drawer.DrawItem(second); });
+    drawer.ClearScreen(kOpaqueBlack, false);
+    const T3DRect& area = effecter.Area();
+    TSlideBuffers buffers;
+    buffers.targets = {effecter.RealSlideTarget(0), effecter.RealSlideTarget(1)};
+    buffers.slide = {double(slideRect.left - area.left), double(slideRect.top - area.top),
+                     double(slideRect.right - area.left), double(slideRect.bottom - area.top)};
+    buffers.slideRect = slideRect;
+    buffers.deviceRect = drawer.DeviceRect();
+    if (!real->Compose(drawer, buffers)) {
+      drawer.DrawItem(second);
+    }
+    return;
+  }
+
+  const bool inverted = effect.Inverted();
+  TDrawItem& leading = inverted ? second : first;
+  TDrawItem& trailing = inverted ? first : second;
+  const bool firstHalf = effect.Phase() < kHalfWay;
+  if (dynamic_cast<TOverturnEffect*>(&effect) != nullptr) {
+    ThroughEffect(drawer, effecter, effect, firstHalf ? leading : trailing);
+    return;
+  }
+  if (dynamic_cast<TTwoSlidesEffect*>(&effect) != nullptr) {
+    ThroughEffect(drawer, effecter, effect, firstHalf ? trailing : leading);
+    ThroughEffect(drawer, effecter, effect, firstHalf ? leading : trailing);
+    return;
+  }
+  Plainly(drawer, leading, PushOffset(effect));
+  ThroughEffect(drawer, effecter, effect, trailing);
+}
+
 } // namespace
 
 std::array<float, 2> PushOffset(const TDrawFilter& effect) {
@@ -75,39 +112,7 @@ void DrawTwoSlides(TDeviceDrawer& drawer, TCustomD3DEffecter& effecter, const T3
   }
   effect->SetTargetRect(ToPixelRect(drawer.ClipRect()));
   effect->SetProgress(progress);
-
-  if (auto* real = dynamic_cast<TSlideEffFilter*>(effect)) {
-    effecter.RenderRealSlide([&] { drawer.DrawItem(first); });
-    effecter.RenderRealSlide([&] { drawer.DrawItem(second); });
-    drawer.ClearScreen(kOpaqueBlack, false);
-    const T3DRect& area = effecter.Area();
-    TSlideBuffers buffers;
-    buffers.targets = {effecter.RealSlideTarget(0), effecter.RealSlideTarget(1)};
-    buffers.slide = {double(slideRect.left - area.left), double(slideRect.top - area.top),
-                     double(slideRect.right - area.left), double(slideRect.bottom - area.top)};
-    buffers.slideRect = slideRect;
-    buffers.deviceRect = drawer.DeviceRect();
-    if (!real->Compose(drawer, buffers)) {
-      drawer.DrawItem(second);
-    }
-    return;
-  }
-
-  const bool inverted = effect->Inverted();
-  TDrawItem& leading = inverted ? second : first;
-  TDrawItem& trailing = inverted ? first : second;
-  const bool firstHalf = effect->Phase() < kHalfWay;
-  if (dynamic_cast<TOverturnEffect*>(effect) != nullptr) {
-    ThroughEffect(drawer, effecter, *effect, firstHalf ? leading : trailing);
-    return;
-  }
-  if (dynamic_cast<TTwoSlidesEffect*>(effect) != nullptr) {
-    ThroughEffect(drawer, effecter, *effect, firstHalf ? trailing : leading);
-    ThroughEffect(drawer, effecter, *effect, firstHalf ? leading : trailing);
-    return;
-  }
-  Plainly(drawer, leading, PushOffset(*effect));
-  ThroughEffect(drawer, effecter, *effect, trailing);
+  DrawEffectFrame(drawer, effecter, slideRect, *effect, first, second);
 }
 
 } // namespace qx

@@ -104,7 +104,14 @@ TRolledPoint TRoller3::Map(const TFloatPoint& point, double position) const {
 std::vector<double> TRoller3::StripBounds(double position) const {
   const double r = m_settings.radius;
   const double wrapEnd = position + m_settings.maxAngle * r;
+  // The page's corners are bounds as well, so every strip has its corners
+  // on its two sides and its mapping is the same on every part of it.
   std::vector<double> bounds{m_low, m_high, position, position + std::numbers::pi / 2 * r, wrapEnd};
+  for (const double x : {m_page.left, m_page.right}) {
+    for (const double y : {m_page.top, m_page.bottom}) {
+      bounds.push_back(Along({x, y}, m_direction));
+    }
+  }
   for (double b = m_low + kCoarseStrip; b < std::min(position, m_high); b += kCoarseStrip) {
     bounds.push_back(b);
   }
