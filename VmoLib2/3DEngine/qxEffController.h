@@ -82,6 +82,8 @@ public:
 
   // Forgets what was added (and takes up the controller's current grid).
   void Begin();
+  // The cell tile's Begin: an assertion here.
+  using TEffTile::Begin;
   void AddTriangle(const TEffVertex& a, const TEffVertex& b, const TEffVertex& c);
   void AddTexturedTriangle(const std::array<TEffTexVertex, 3>& vertices) override;
   // Draws the pieces and forgets them.

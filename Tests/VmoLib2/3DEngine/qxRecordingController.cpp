@@ -67,6 +67,17 @@ std::optional<std::array<double, 3>> Barycentric(const TFloatPoint& p, const TFl
   return std::array<double, 3>{l0, l1, l2};
 }
 
+::testing::AssertionResult Near(const std::optional<T3DPoint>& place, const T3DPoint& expected) {
+  if (!place) {
+    return ::testing::AssertionFailure() << "no triangle holds the point";
+  }
+  const T3DPoint d = *place - expected;
+  if (std::abs(d.x) < 1e-6 && std::abs(d.y) < 1e-6 && std::abs(d.z) < 1e-6) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure() << "at (" << place->x << ", " << place->y << ", " << place->z << ")";
+}
+
 TRecordingController::TRecordingController(const TFloatRect& area) {
   SetGrid({area.left, area.right}, {area.top, area.bottom});
 }

@@ -5,6 +5,8 @@
 
 #include "VmoLib2/3DEngine/qxEffController.h"
 
+#include <gtest/gtest.h>
+
 #include <array>
 #include <memory>
 #include <optional>
@@ -54,6 +56,9 @@ public:
 protected:
   std::unique_ptr<TEffTile> MakeTile(const TFloatRect& cell, int index) override;
 };
+
+// Whether a place was found and lies within 1e-6 of `expected`.
+::testing::AssertionResult Near(const std::optional<T3DPoint>& place, const T3DPoint& expected);
 
 // The barycentric weights of p in the triangle (a, b, c); none outside it
 // (or for a degenerate triangle).
