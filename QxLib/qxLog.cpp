@@ -3,13 +3,14 @@
 #include "QxLib/qxCommandLine.h"
 #include "QxLib/qxDebugOutput.h"
 #include "QxLib/qxFileStream.h"
+#include "QxLib/qxProcess.h"
 
 #include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
-#include <unistd.h>
+#include <mutex>
 #include <vector>
 
 namespace qx {
@@ -42,7 +43,12 @@ std::string DateTimeText() {
   const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
   std::tm local{};
-  localtime_r(&seconds, &local);
+  {
+    // std::localtime hands out one shared record.
+    static std::mutex lock;
+    const std::lock_guard guard(lock);
+    local = *std::localtime(&seconds);
+  }
   char buffer[64];
   const size_t length = std::strftime(buffer, sizeof(buffer), "%Y-%m-%d %H:%M:%S", &local);
   char millis[8];
@@ -135,7 +141,7 @@ void TLog::WriteText(std::string_view) {}
 void TLog::WriteFormatted(std::string_view text, bool withTime) {
   std::string line = m_prefix;
   if (ShowThreadId())
-    line += "#" + std::to_string(gettid()) + " ";
+    line += "#" + std::to_string(CurrentThreadId()) + " ";
   if (withTime && ShowTime())
     line += "[" + std::to_string(MillisecondsSinceStart()) + "] ";
   line += text;

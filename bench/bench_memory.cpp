@@ -7,10 +7,11 @@
 // prepared slide, and the growth counted in slides.
 // bench_memory [SLIDES] (default 300)
 #include "QxLib/qxFileStream.h"
+#include "QxLib/qxProcess.h"
 #include "Tools/PackWriter/qxVmoPackWriter.h"
-#include "VmoLib2/3DBasics/GL/qx3DEngineGL.h"
 #include "VmoLib2/3DBasics/qxDrawDevice.h"
 #include "VmoLib2/3DEngine/qx3DDrawer.h"
+#include "VmoLib2/Backends/qx3DEngines.h"
 #include "VmoLib2/VmoClasses/qxVmoImage.h"
 #include "VmoLib2/VmoClasses/qxVmoSource2.h"
 #include "VmoLib2/VmoViewer/qxVmoRenderer.h"
@@ -25,8 +26,6 @@
 #include <exception>
 #include <random>
 #include <string>
-#include <sys/resource.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -69,13 +68,11 @@ void WriteShow(const std::string& path, int slides) {
 }
 
 double PeakMiB() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss / 1024.0;
+  return static_cast<double>(PeakResidentBytes()) / (1024 * 1024);
 }
 
 int Run(int slides) {
-  const std::string path = "/tmp/bench_memory_" + std::to_string(getpid()) + ".VmShow";
+  const std::string path = "/tmp/bench_memory_" + std::to_string(CurrentProcessId()) + ".VmShow";
   WriteShow(path, slides);
   std::string message;
   auto show = OpenShowToRender(path, false, message);
@@ -84,9 +81,14 @@ int Run(int slides) {
     return 1;
   }
   TVmoSource& source = show->Source();
-  T3DEngineGL::Instance().SetForceHeadless(true);
+  std::string error;
+  const std::unique_ptr<T3DEngine> engine = CreateDrawingEngine("", nullptr, error);
+  if (!engine) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
   TDrawDevice device({0, 0, kWidth, kHeight});
-  TVmoDrawController controller(device, [] { return std::make_unique<T3DDrawer>(T3DEngineGL::Instance()); });
+  TVmoDrawController controller(device, [&engine] { return std::make_unique<T3DDrawer>(*engine); });
 
   // One prepared slide: the picture decoded at the level a full-screen
   // picture gets (Bgra32), and its tiles uploaded once more.

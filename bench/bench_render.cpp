@@ -4,9 +4,10 @@
 // figure includes it for the first 50 frames). Run from the build folder,
 // or pass the show: bench_render [SHOW]
 #include "QxLib/Graphics/qxPngWriter.h"
-#include "VmoLib2/3DBasics/GL/qx3DEngineGL.h"
+#include "QxLib/qxProcess.h"
 #include "VmoLib2/3DBasics/qxDrawDevice.h"
 #include "VmoLib2/3DEngine/qx3DDrawer.h"
+#include "VmoLib2/Backends/qx3DEngines.h"
 #include "VmoLib2/VmoClasses/qxVmoSource2.h"
 #include "VmoLib2/VmoViewer/qxVmoRenderer.h"
 #include "VmoLib2/VmoViewer/qxVmoRendererOptions.h"
@@ -17,7 +18,6 @@
 #include <cstdio>
 #include <exception>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -38,9 +38,14 @@ int Run(const std::string& showPath) {
     return 1;
   }
   TVmoSource& source = show->Source();
-  T3DEngineGL::Instance().SetForceHeadless(true);
+  std::string error;
+  const std::unique_ptr<T3DEngine> engine = CreateDrawingEngine("", nullptr, error);
+  if (!engine) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
   TDrawDevice device({0, 0, kWidth, kHeight});
-  TVmoDrawController controller(device, [] { return std::make_unique<T3DDrawer>(T3DEngineGL::Instance()); });
+  TVmoDrawController controller(device, [&engine] { return std::make_unique<T3DDrawer>(*engine); });
   TVmoRenderer renderer(source, controller, false);
 
   const int64_t count = FrameCount(0, static_cast<int32_t>(DefaultRenderEnd(source)), kFps);
@@ -51,7 +56,7 @@ int Run(const std::string& showPath) {
     renderer.Render(FrameTime(0, kFps, k), frame);
   const double drawSeconds = Seconds(std::chrono::steady_clock::now() - start);
 
-  const std::string png = "/tmp/bench_render_" + std::to_string(getpid()) + ".png";
+  const std::string png = "/tmp/bench_render_" + std::to_string(CurrentProcessId()) + ".png";
   const auto pngStart = std::chrono::steady_clock::now();
   for (int64_t k = 0; k < kPngFrames; ++k) {
     renderer.Render(FrameTime(0, kFps, k), frame);

@@ -7,11 +7,11 @@
 // at the end.
 #include "QxLib/qxFileStream.h"
 #include "QxLib/qxLoadCallback.h"
+#include "QxLib/qxProcess.h"
 #include "QxLib/qxStreamUtils.h"
+#include "QxLib/qxTempManager.h"
 
 #include <benchmark/benchmark.h>
-
-#include <sys/resource.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -56,9 +56,7 @@ int64_t ParseSize(const char* text) {
 }
 
 long PeakRssKiB() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
+  return static_cast<long>(PeakResidentBytes() / 1024);
 }
 
 // Byte i of the file; the entry is not all zeros, so a window that read the
@@ -149,13 +147,7 @@ public:
 // in it when the run ends.
 class TTempFolder {
 public:
-  TTempFolder() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/bench_streams.XXXXXX";
-    if (!mkdtemp(pattern.data()))
-      throw std::runtime_error("cannot create a temporary folder");
-    m_path = pattern;
-  }
+  TTempFolder() : m_path(NewTempFolder(false)) {}
   ~TTempFolder() {
     std::error_code ignored;
     std::filesystem::remove_all(m_path, ignored);

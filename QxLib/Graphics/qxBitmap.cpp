@@ -1,14 +1,12 @@
 #include "QxLib/Graphics/qxBitmap.h"
 
+#include "QxLib/qxMemoryAdvice.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <utility>
-
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
 
 namespace qx {
 
@@ -17,7 +15,6 @@ namespace {
 // Pixel memory of this size or more is placed on huge pages where the system
 // offers them: touching a freshly mapped 24-megapixel picture page by page
 // otherwise costs more than decoding it.
-constexpr size_t kHugePageSize = size_t{2} << 20;
 constexpr size_t kHugePageThreshold = 2 * kHugePageSize;
 
 std::shared_ptr<uint8_t[]> AllocatePixels(size_t bytes, bool zeroed) {
@@ -27,9 +24,7 @@ std::shared_ptr<uint8_t[]> AllocatePixels(size_t bytes, bool zeroed) {
   void* memory = std::aligned_alloc(kHugePageSize, rounded);
   if (!memory)
     throw std::bad_alloc();
-#if defined(__linux__)
-  madvise(memory, rounded, MADV_HUGEPAGE);
-#endif
+  AdviseHugePages(memory, rounded);
   std::shared_ptr<uint8_t[]> result(static_cast<uint8_t*>(memory), [](uint8_t* p) { std::free(p); });
   if (zeroed)
     std::memset(memory, 0, bytes);

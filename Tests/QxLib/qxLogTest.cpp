@@ -4,7 +4,7 @@
 #include "QxLib/qxFileStream.h"
 #include "QxLib/qxMemoryStream.h"
 #include "QxLib/qxTempManager.h"
-#include "Tests/TestSupport/qxChildProcess.h"
+#include "Tests/TestSupport/Posix/qxChildProcess.h"
 
 #include <gtest/gtest.h>
 

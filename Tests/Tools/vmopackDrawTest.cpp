@@ -97,6 +97,11 @@ TEST(VmopackDraw, PictureIsCentredScaledAndTurnedOnTheScreen) {
   const TProgramRun bad = Vmopack({"draw", show, "halves.png", "--size", "0x5", "-o", out});
   EXPECT_EQ(bad.ExitCode, 1);
   EXPECT_NE(bad.Out.find("--size"), std::string::npos) << bad.Out;
+
+  // The null engine would write a black picture: draw refuses it.
+  const TProgramRun blind = Vmopack({"draw", show, "halves.png", "--engine", "null", "-o", out});
+  EXPECT_EQ(blind.ExitCode, 1);
+  EXPECT_NE(blind.Out.find("Cannot draw: "), std::string::npos) << blind.Out;
 }
 
 } // namespace

@@ -1,13 +1,13 @@
 // vmopack keypoints run on a loose project file written by the test.
+#include "Tests/TestSupport/qxProgramRun.h"
+
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace {
@@ -18,18 +18,8 @@ struct TRunResult {
 };
 
 TRunResult RunVmopack(const std::string& arguments) {
-  const std::string command = std::string(VMOPACK_PATH) + " " + arguments + " 2>&1";
-  TRunResult result;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe)
-    return result;
-  std::array<char, 4096> buffer;
-  size_t got = 0;
-  while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-    result.out.append(buffer.data(), got);
-  const int status = pclose(pipe);
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
+  const qx::test::TProgramRun run = qx::test::RunProgram(VMOPACK_PATH, arguments + " 2>&1");
+  return {run.ExitCode, run.Out};
 }
 
 std::vector<std::vector<std::string>> Rows(const std::string& text) {

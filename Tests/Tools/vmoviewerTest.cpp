@@ -18,8 +18,8 @@ using test::TScratchFolder;
 using test::TProgramRun;
 using test::ReadText;
 
-TProgramRun Viewer(const TScratchFolder& folder, const std::string& args) {
-  return test::RunProgram(VMOVIEWER_PATH, args, folder.Path());
+TProgramRun Viewer(const std::string& args) {
+  return test::RunProgram(VMOVIEWER_PATH, args);
 }
 
 std::vector<std::string> FilesIn(const std::string& folder) {
@@ -55,7 +55,7 @@ constexpr std::string_view kProject = "[Main]\r\n"
 TEST(Vmoviewer, AShowThatCannotBeOpenedGivesTheMessageAndExitCode1) {
   TScratchFolder folder;
   const std::string show = folder.Path() + "missing.exe";
-  const TProgramRun run = Viewer(folder, "-exename '" + show + "' -render '" + folder.Path() + "frames'");
+  const TProgramRun run = Viewer("-exename '" + show + "' -render '" + folder.Path() + "frames'");
   EXPECT_EQ(run.ExitCode, 1);
   EXPECT_EQ(run.Err, "Slideshow Error\nSlideshow File not Found\n\"" + show + "\" or \"" + folder.Path() +
                          "missing.VmShow\"\n");
@@ -65,7 +65,7 @@ TEST(Vmoviewer, AShowThatCannotBeOpenedGivesTheMessageAndExitCode1) {
 TEST(Vmoviewer, AFileThatIsNeitherShowNorProjectCannotBeOpened) {
   TScratchFolder folder;
   const std::string show = folder.Write("notes.txt", "no package, no project\r\n\x01\x02");
-  const TProgramRun run = Viewer(folder, "-exename '" + show + "' -render '" + folder.Path() + "frames'");
+  const TProgramRun run = Viewer("-exename '" + show + "' -render '" + folder.Path() + "frames'");
   EXPECT_EQ(run.ExitCode, 1);
   // Read as a project it has no size.
   EXPECT_NE(run.Err.find("Slideshow Error\nAsseertion with message: 'ZeroSize of Presentation!'"), std::string::npos)
@@ -74,7 +74,7 @@ TEST(Vmoviewer, AFileThatIsNeitherShowNorProjectCannotBeOpened) {
 
 TEST(Vmoviewer, WrongOptionsGiveTheUsage) {
   TScratchFolder folder;
-  const TProgramRun run = Viewer(folder, "-exename x -render out -fps 0");
+  const TProgramRun run = Viewer("-exename x -render out -fps 0");
   EXPECT_EQ(run.ExitCode, 2);
   EXPECT_NE(run.Err.find("-fps"), std::string::npos) << run.Err;
   EXPECT_NE(run.Err.find("usage:"), std::string::npos) << run.Err;
@@ -84,7 +84,7 @@ TEST(Vmoviewer, ASequenceNumbersFramesFromZeroUpToTheExclusiveEnd) {
   TScratchFolder folder;
   const std::string project = folder.Write("Project.vmo", std::string(kProject));
   const std::string frames = folder.Path() + "frames";
-  const TProgramRun run = Viewer(folder, "-exename '" + project + "' -render '" + frames +
+  const TProgramRun run = Viewer("-exename '" + project + "' -render '" + frames +
                                       "' -fps 10 -from 1000 -to 2000 -size 64x36");
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
   std::vector<std::string> expected;
@@ -103,7 +103,7 @@ TEST(Vmoviewer, WithoutAnEndTheSequenceRunsToTheEndOfTheShow) {
   TScratchFolder folder;
   const std::string project = folder.Write("Project.vmo", std::string(kProject));
   const std::string frames = folder.Path() + "frames";
-  const TProgramRun run = Viewer(folder, "-exename '" + project + "' -render '" + frames + "' -fps 2 -from 1000 -size 32x18");
+  const TProgramRun run = Viewer("-exename '" + project + "' -render '" + frames + "' -fps 2 -from 1000 -size 32x18");
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
   // 1000, 1500, ..., 3500: the show ends at 4000.
   const std::vector<std::string> files = FilesIn(frames);
@@ -116,7 +116,7 @@ TEST(Vmoviewer, AnOutputFolderThatCannotBeMadeFailsWithoutFrames) {
   TScratchFolder folder;
   const std::string project = folder.Write("Project.vmo", std::string(kProject));
   const std::string blocker = folder.Write("taken", "a file where the folder should go");
-  const TProgramRun run = Viewer(folder, "-exename '" + project + "' -render '" + blocker + "' -size 32x18");
+  const TProgramRun run = Viewer("-exename '" + project + "' -render '" + blocker + "' -size 32x18");
   EXPECT_EQ(run.ExitCode, 1);
   EXPECT_NE(run.Err.find("cannot create the folder " + blocker), std::string::npos) << run.Err;
 }
@@ -125,11 +125,30 @@ TEST(Vmoviewer, SingleTimesAreNamedByTheirTime) {
   TScratchFolder folder;
   const std::string project = folder.Write("Project.vmo", std::string(kProject));
   const std::string shots = folder.Path() + "shots";
-  const TProgramRun run = Viewer(folder, "-filename '" + project + "' -render-at 0,2500,3999 '" + shots + "' -size 32x18");
+  const TProgramRun run = Viewer("-filename '" + project + "' -render-at 0,2500,3999 '" + shots + "' -size 32x18");
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
   EXPECT_EQ(FilesIn(shots), (std::vector<std::string>{"t0.png", "t2500.png", "t3999.png"}));
   // Not a terminal: no progress line.
   EXPECT_EQ(run.Err.find("\rframe"), std::string::npos);
+}
+
+TEST(Vmoviewer, TheNullEngineRendersEveryFrameBlack) {
+  TScratchFolder folder;
+  const std::string project = folder.Write("Project.vmo", std::string(kProject));
+  const std::string frames = folder.Path() + "frames";
+  const TProgramRun run =
+      Viewer("-engine null -exename '" + project + "' -render '" + frames + "' -fps 2 -from 1000 -size 32x18");
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  EXPECT_EQ(FilesIn(frames).size(), 6u);
+}
+
+TEST(Vmoviewer, AnUnknownEngineGivesTheChoicesAndTheUsage) {
+  TScratchFolder folder;
+  const TProgramRun run = Viewer("-engine d3d9 -exename x -render out");
+  EXPECT_EQ(run.ExitCode, 2);
+  EXPECT_NE(run.Err.find("unknown engine \"d3d9\" (choose "), std::string::npos) << run.Err;
+  EXPECT_NE(run.Err.find("null)"), std::string::npos) << run.Err;
+  EXPECT_NE(run.Err.find("usage:"), std::string::npos) << run.Err;
 }
 
 } // namespace

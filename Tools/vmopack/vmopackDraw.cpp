@@ -1,19 +1,21 @@
 // vmopack draw SHOW NAME -o OUT.png [--size WxH] [--angle-x/y/z DEG]
-// [--scale PCT] [--opacity PCT] [--feather] [--mip N]: places one picture
-// of a show centred on a headless screen through the player's drawer,
-// turned by the angles (degrees, about the picture's centre, x then y then
-// z) and scaled, and writes the frame as PNG, so that a person can look at
-// what the drawer makes.
+// [--scale PCT] [--opacity PCT] [--feather] [--mip N] [--engine NAME]:
+// places one picture of a show centred on a headless screen through the
+// player's drawer, turned by the angles (degrees, about the picture's
+// centre, x then y then z) and scaled, and writes the frame as PNG, so that
+// a person can look at what the drawer makes. The engine is the one named
+// (or by VMO_ENGINE), else the first available that draws.
 #include "Tools/vmopack/vmopackCommand.h"
 #include "Tools/vmopack/vmopackPictureLibrary.h"
 
 #include "QxLib/Graphics/qxBitmapConvert.h"
 #include "QxLib/Graphics/qxImage.h"
 #include "QxLib/Graphics/qxPngWriter.h"
-#include "VmoLib2/3DBasics/GL/qx3DEngineGL.h"
+#include "QxLib/qxBackendChoice.h"
 #include "VmoLib2/3DBasics/qxDrawDevice.h"
 #include "VmoLib2/3DEngine/qx3DDrawer.h"
 #include "VmoLib2/3DEngine/qxDrawItem.h"
+#include "VmoLib2/Backends/qx3DEngines.h"
 #include "VmoLib2/VmoViewer/qxVmoFileAccessor2.h"
 #include "VmoLib2/VmoViewer/qxVmoShowLocator.h"
 
@@ -107,6 +109,7 @@ int RunDraw(const TCommandArgs& arguments) {
   params.Opacity = static_cast<float>(ParseNumber(TakeOption(args, "--opacity"), "--opacity", 100, 0, 100));
   params.MipLevel = static_cast<int>(ParseNumber(TakeOption(args, "--mip"), "--mip", 0, 0, 31));
   params.Feathered = TakeFlag(args, "--feather");
+  const std::string engineName = RequestedBackend(TakeOption(args, "--engine"), kEngineVariable);
   if (!out)
     throw EUsageError("-o OUT.png is required");
   ExpectPositional(args, 2);
@@ -115,9 +118,12 @@ int RunDraw(const TCommandArgs& arguments) {
   TImage image = OpenPackagePicture(args[0], name);
   TBitmapStore& store = image.Store();
 
-  T3DEngineGL::Instance().SetForceHeadless(true);
+  std::string error;
+  const std::unique_ptr<T3DEngine> engine = CreateDrawingEngine(engineName, nullptr, error);
+  if (!engine)
+    throw EQxError("Cannot draw: " + error);
   TDrawDevice device({0, 0, width, height});
-  T3DDrawer drawer(T3DEngineGL::Instance());
+  T3DDrawer drawer(*engine);
   drawer.SetDrawCallback([](TDrawPhase, TDrawItem&) {});
   drawer.SetNoPresent(true);
   drawer.Init(device);

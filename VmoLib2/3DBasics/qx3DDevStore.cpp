@@ -33,14 +33,6 @@ bool T3DObject::CheckStore() {
   return Fail(T3DResult::DeviceLost);
 }
 
-bool T3DEngine::Fail(T3DResult result) {
-  m_result = result;
-  if (result != T3DResult::Ok) {
-    Log().WriteLine("Dx Error = " + std::to_string(static_cast<int>(result)));
-  }
-  return false;
-}
-
 T3DDevStore::~T3DDevStore() {
   Drop();
 }
@@ -82,6 +74,13 @@ void T3DDevStore::DropFromDevice(T3DDevStore& store) {
   const std::lock_guard lock(DeviceLock());
   auto owned = store.m_drawDevice.Detach(&store);
   owned.reset();
+}
+
+void SimulateDeviceLoss(TDrawDevice& device) {
+  const std::lock_guard lock(DeviceLock());
+  if (auto* store = device.FindAttached<T3DDevStore>()) {
+    store->MarkLost();
+  }
 }
 
 } // namespace qx

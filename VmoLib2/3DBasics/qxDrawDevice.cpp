@@ -1,5 +1,7 @@
 #include "VmoLib2/3DBasics/qxDrawDevice.h"
 
+#include "VmoLib2/3DBasics/qxGLContext.h"
+
 #include <algorithm>
 
 namespace qx {
@@ -17,6 +19,11 @@ void TDrawDevice::ReleaseAttached() {
     m_attached.pop_back();
     last.reset();
   }
+}
+
+std::unique_ptr<TGLContext> TDrawDevice::CreateGLContext(std::string& error) {
+  error = IsHeadless() ? "an off-screen device has no window" : "this window system makes no GL contexts";
+  return nullptr;
 }
 
 void TDrawDevice::Refresh() const {

@@ -1,5 +1,6 @@
 #include "QxLib/Graphics/qxImageLib.h"
 
+#include "QxLib/qxProcess.h"
 #include "QxLib/Graphics/qxBmpReader.h"
 #include "QxLib/Graphics/qxGfxWriter.h"
 #include "QxLib/Graphics/qxStandardLoaders.h"
@@ -7,7 +8,6 @@
 
 #include <gtest/gtest.h>
 #include <png.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <filesystem>
@@ -238,7 +238,7 @@ TEST(PictureLibrary, DamagedPicturesFailCleanly) {
 
 TEST(PictureLibrary, FoundInCommonAboveOrBesideTheProgram) {
   namespace fs = std::filesystem;
-  const fs::path root = fs::temp_directory_path() / ("qxPngLibFind" + std::to_string(::getpid()));
+  const fs::path root = fs::temp_directory_path() / ("qxPngLibFind" + std::to_string(CurrentProcessId()));
   fs::remove_all(root);
   fs::create_directories(root / "Player");
   fs::create_directories(root / "Common");

@@ -6,11 +6,12 @@
 namespace qx::test {
 
 void GLDeviceTest::SetUp() {
-  T3DEngineGL::Instance().SetForceHeadless(true);
+  T3DEngine* engine = SharedGLEngine();
+  ASSERT_NE(engine, nullptr);
   m_device = std::make_unique<TDrawDevice>(T3DRect{0, 0, kWidth, kHeight});
   T3DRendererParams params;
   params.bounds = m_device->Bounds();
-  m_renderer = T3DEngineGL::Instance().CreateRenderer(*m_device, params);
+  m_renderer = engine->CreateRenderer(*m_device, params);
   ASSERT_NE(m_renderer, nullptr) << "no headless GL ES 3 context";
   ASSERT_TRUE(m_renderer->BeginScene());
   ASSERT_TRUE(m_renderer->Clear({}, kClearTarget, MakeColor(0, 0, 0, 0), 1.0f));

@@ -2,7 +2,7 @@
 // draw pixel-aligned quads and read pixels back.
 #pragma once
 
-#include "VmoLib2/3DBasics/GL/qx3DEngineGL.h"
+#include "Tests/TestSupport/qxTestEngines.h"
 #include "VmoLib2/3DBasics/qxDrawDevice.h"
 
 #include <gtest/gtest.h>

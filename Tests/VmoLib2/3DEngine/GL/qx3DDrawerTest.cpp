@@ -2,6 +2,7 @@
 
 #include "QxLib/qxExceptions.h"
 #include "Tests/QxLib/Graphics/PictureTestSupport.h"
+#include "VmoLib2/3DBasics/qx3DDevStore.h"
 
 #include <stdexcept>
 #include <thread>
@@ -385,7 +386,7 @@ TEST_F(Drawer, LostDeviceIsRebuiltOnTheNextFrameWithThePictureCacheRestored) {
       *store, TTextureStore2::MultiTexKey(store->Id(), 0, 1, 1));
   ASSERT_NE(cached, nullptr);
 
-  T3DEngineGL::Instance().SimulateDeviceLoss(*m_device);
+  SimulateDeviceLoss(*m_device);
   TFunctionItem skipped([](TDeviceDrawer&) {});
   m_drawer->DrawItem(skipped);
   EXPECT_EQ(skipped.frameEnded, 1) << "the frame meeting the loss still ends";

@@ -49,6 +49,7 @@ protected:
   TBitmap DrawFrame(TDrawItem& item, T3DColor background = MakeColor(0, 0, 0));
   TBitmap DrawFrame(const TFunctionItem::TDraw& draw, T3DColor background = MakeColor(0, 0, 0));
 
+  std::unique_ptr<T3DEngine> m_engine;
   std::unique_ptr<TDrawDevice> m_device;
   std::unique_ptr<T3DDrawer> m_drawer;
   TCollectingLog* m_log = nullptr;

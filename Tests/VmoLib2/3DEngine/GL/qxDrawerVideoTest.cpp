@@ -2,6 +2,7 @@
 
 #include "QxLib/qxExceptions.h"
 #include "Tests/VmoLib2/3DEngine/GL/qxDrawerTestSupport.h"
+#include "VmoLib2/3DBasics/qx3DDevStore.h"
 #include "VmoLib2/3DEngine/qx3DYUV.h"
 #include "VmoLib2/3DEngine/qxD3DEffecter.h"
 
@@ -109,7 +110,7 @@ TEST_F(DrawerVideo, DeviceLossSuspendsImagesUntilTheRendererIsBack) {
     suspendedWhenLost = yuv.Suspended();
     lockRefusedWhenLost = image->LockPlane(TYUVImage::kPlaneY).Bits == nullptr;
   });
-  T3DEngineGL::Instance().SimulateDeviceLoss(*m_device);
+  SimulateDeviceLoss(*m_device);
   TFunctionItem lost([](TDeviceDrawer&) {});
   m_drawer->DrawItem(lost);
   DrawFrame([](TDeviceDrawer&) {});

@@ -15,7 +15,8 @@ void ScreenTest::SetUp() {
   auto log = std::make_unique<TCollectingLog>();
   m_log = log.get();
   InstallLog(std::move(log));
-  T3DEngineGL::Instance().SetForceHeadless(true);
+  m_engine = MakeGLEngine();
+  ASSERT_NE(m_engine, nullptr);
   MakeScreen(kWidth, kHeight);
 }
 
@@ -29,7 +30,7 @@ void ScreenTest::MakeScreen(int width, int height) {
   m_screen.reset();
   m_device = std::make_unique<TDrawDevice>(T3DRect{0, 0, width, height});
   m_screen = std::make_unique<T3DScreen>(
-      T3DEngineGL::Instance(), [this] { ++m_released; }, [this] { ++m_ready; });
+      *m_engine, [this] { ++m_released; }, [this] { ++m_ready; });
   m_screen->AssignDevice(m_device.get());
 }
 

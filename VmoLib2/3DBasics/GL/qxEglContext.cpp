@@ -1,9 +1,8 @@
-#include "VmoLib2/3DBasics/GL/qxGLContext.h"
+#include "VmoLib2/3DBasics/GL/qxEglContext.h"
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <GLES3/gl3.h>
-#include <SDL2/SDL.h>
 
 namespace qx {
 
@@ -80,35 +79,9 @@ EGLDisplay HeadlessDisplay() {
   return display;
 }
 
-class TSdlContext final : public TGLContext {
-public:
-  TSdlContext(SDL_Window* window, SDL_GLContext context) : m_window(window), m_context(context) {}
-  ~TSdlContext() override { SDL_GL_DeleteContext(m_context); }
-
-  bool MakeCurrent() override {
-    if (SDL_GL_GetCurrentContext() == m_context) {
-      return true;
-    }
-    return SDL_GL_MakeCurrent(m_window, m_context) == 0;
-  }
-  void Release() override {
-    if (SDL_GL_GetCurrentContext() == m_context) {
-      SDL_GL_MakeCurrent(m_window, nullptr);
-    }
-  }
-  void Swap() override { SDL_GL_SwapWindow(m_window); }
-  bool SetSwapInterval(int interval) override { return SDL_GL_SetSwapInterval(interval) == 0; }
-  bool IsHeadless() const override { return false; }
-  void DrawableSize(int& width, int& height) const override { SDL_GL_GetDrawableSize(m_window, &width, &height); }
-
-private:
-  SDL_Window* m_window;
-  SDL_GLContext m_context;
-};
-
 } // namespace
 
-bool TGLContext::IsReset() {
+bool CurrentContextReset() {
   const auto proc = ResetStatusProc();
   return proc && proc() != GL_NO_ERROR;
 }
@@ -149,26 +122,6 @@ std::unique_ptr<TGLContext> CreateHeadlessContext(std::string& error) {
     }
   }
   return std::make_unique<TEglContext>(display, context, surface);
-}
-
-std::unique_ptr<TGLContext> CreateWindowContext(void* sdlWindow, std::string& error) {
-  auto* window = static_cast<SDL_Window*>(sdlWindow);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
-  const SDL_GLContext context = SDL_GL_CreateContext(window);
-  if (!context) {
-    error = SDL_GetError();
-    return nullptr;
-  }
-  return std::make_unique<TSdlContext>(window, context);
-}
-
-bool WindowSystemAvailable() {
-  if (SDL_WasInit(SDL_INIT_VIDEO) != 0) {
-    return true;
-  }
-  return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
 }
 
 } // namespace qx

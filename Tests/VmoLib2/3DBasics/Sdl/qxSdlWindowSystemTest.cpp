@@ -1,5 +1,11 @@
-#include "VmoLib2/3DBasics/GL/qx3DEngineGL.h"
+// The SDL window system on SDL's off-screen video driver: real SDL windows
+// and GL contexts without a display, drawn by the GL engine from the table.
+// Skipped where that driver cannot make GL contexts.
+#include "VmoLib2/3DBasics/Sdl/qxSdlWindowSystem.h"
+
+#include "Tests/TestSupport/qxTestEngines.h"
 #include "VmoLib2/3DBasics/Sdl/qxSdlDrawDevice.h"
+#include "VmoLib2/Backends/qxWindowSystems.h"
 
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
@@ -21,37 +27,42 @@ struct TDriverAllocationsIgnored {
 #endif
 };
 
-// The window path, on SDL's off-screen video driver: a real SDL window and
-// GL context without a display. Skipped where that driver cannot make GL
-// contexts.
 class SdlWindowGL : public testing::Test {
 protected:
   void SetUp() override {
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
-    T3DEngineGL::Instance().SetForceHeadless(false);
     std::string error;
-    m_device = TSdlDrawDevice::Create("test", {0, 0, 40, 30}, false, error);
-    if (!m_device) {
+    m_windows = CreateWindowSystem("sdl", error);
+    if (!m_windows) {
+      GTEST_SKIP() << "no SDL video: " << error;
+    }
+    auto device = m_windows->OpenWindow("test", {0, 0, 40, 30}, false, error);
+    if (!device) {
       GTEST_SKIP() << "no SDL window: " << error;
     }
+    m_device.reset(static_cast<TSdlDrawDevice*>(device.release()));
+    m_engine = test::MakeGLEngine(&m_windows->Displays());
   }
   void TearDown() override {
     m_device.reset();
-    T3DEngineGL::Instance().SetForceHeadless(true);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    m_engine.reset();
+    m_windows.reset();
   }
 
   std::unique_ptr<T3DRenderer> MakeRenderer() {
     T3DRendererParams params;
     params.bounds = m_device->Bounds();
-    T3DEngineGL::Instance().DisplayMode(0, params.displayMode);
-    return T3DEngineGL::Instance().CreateRenderer(*m_device, params);
+    m_engine->DisplayMode(0, params.displayMode);
+    return m_engine->CreateRenderer(*m_device, params);
   }
 
+  std::unique_ptr<TWindowSystem> m_windows;
+  std::unique_ptr<T3DEngine> m_engine;
   std::unique_ptr<TSdlDrawDevice> m_device;
 };
 
 TEST_F(SdlWindowGL, DrawsAndPresentsIntoTheWindow) {
+  ASSERT_NE(m_engine, nullptr);
   auto renderer = MakeRenderer();
   if (!renderer) {
     GTEST_SKIP() << "no GL context on SDL's off-screen driver";
@@ -66,10 +77,11 @@ TEST_F(SdlWindowGL, DrawsAndPresentsIntoTheWindow) {
   TBitmap frame;
   ASSERT_TRUE(renderer->BackBuffer()->CopyToBitmap(frame));
   EXPECT_EQ(frame.GetPixel(20, 15), (TBgra{0, 255, 0, 255}));
-  EXPECT_TRUE(m_device->PumpEvents());
+  EXPECT_TRUE(m_windows->PumpEvents());
 }
 
 TEST_F(SdlWindowGL, ARecreatedWindowDropsTheDeviceAndCallsTheOwnerBack) {
+  ASSERT_NE(m_engine, nullptr);
   auto renderer = MakeRenderer();
   if (!renderer) {
     GTEST_SKIP() << "no GL context on SDL's off-screen driver";
@@ -86,12 +98,12 @@ TEST_F(SdlWindowGL, ARecreatedWindowDropsTheDeviceAndCallsTheOwnerBack) {
   EXPECT_TRUE(again->BeginScene());
 }
 
-TEST(DrawDeviceChoice, ForcedHeadlessGivesAnOffscreenDevice) {
-  auto device = CreateDrawDevice("test", {0, 0, 10, 10}, true, true);
-  ASSERT_NE(device, nullptr);
-  EXPECT_TRUE(device->IsHeadless());
-  EXPECT_TRUE(device->FullScreen());
-  EXPECT_EQ(device->Bounds(), (T3DRect{0, 0, 10, 10}));
+TEST_F(SdlWindowGL, TheDisplaysAreSdlsAndAWindowFindsItsDevice) {
+  ASSERT_GE(m_windows->Displays().Count(), 1);
+  T3DRect bounds;
+  ASSERT_TRUE(m_windows->Displays().Bounds(0, bounds));
+  EXPECT_FALSE(bounds.IsEmpty());
+  EXPECT_EQ(TSdlDrawDevice::FromWindow(static_cast<SDL_Window*>(m_device->WindowHandle())), m_device.get());
 }
 
 } // namespace

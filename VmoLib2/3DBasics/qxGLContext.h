@@ -1,9 +1,9 @@
-// A GL ES 3.0 context and the surface it shows on: an SDL2 window, or no
-// surface at all for off-screen drawing through EGL on the Mesa driver.
+// A GL ES 3.0 context and the surface it shows on, as the GL back end of
+// the device layer uses it. The GL back end makes off-screen contexts
+// itself; a window's context comes from the window system's draw device
+// (TDrawDevice::CreateGLContext), since making it is the window system's
+// business.
 #pragma once
-
-#include <memory>
-#include <string>
 
 namespace qx {
 
@@ -23,19 +23,6 @@ public:
   virtual bool IsHeadless() const = 0;
   // Pixel size of the window's framebuffer (0 x 0 off-screen).
   virtual void DrawableSize(int& width, int& height) const = 0;
-  // True when the driver reports the context as reset (lost).
-  bool IsReset();
 };
-
-// An off-screen context: EGL with the surfaceless platform, or a 16x16
-// pbuffer when the driver has no surfaceless contexts. Null with `error`
-// set on failure.
-std::unique_ptr<TGLContext> CreateHeadlessContext(std::string& error);
-
-// A context for an SDL_Window made with SDL_WINDOW_OPENGL.
-std::unique_ptr<TGLContext> CreateWindowContext(void* sdlWindow, std::string& error);
-
-// True when SDL's video subsystem can open windows (a display exists).
-bool WindowSystemAvailable();
 
 } // namespace qx

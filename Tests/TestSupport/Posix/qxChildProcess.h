@@ -1,9 +1,13 @@
 // Runs a piece of a test in a forked child process, for behaviour that
-// concerns the whole process (exit handlers, signals, process-wide state).
+// concerns the whole process (exit handlers, signals, process-wide state),
+// and sets environment variables for a while.
 #pragma once
 
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
+#include <optional>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -81,5 +85,35 @@ inline std::string ReceiveLine(int fd) {
     line += c;
   return line;
 }
+
+// Sends `signal` to a child made by RunInChild.
+inline void SignalChild(pid_t pid, int signal) {
+  kill(pid, signal);
+}
+
+// Sets or clears an environment variable for the life of the object.
+class TScopedEnv {
+public:
+  TScopedEnv(const char* name, const char* value) : m_name(name) {
+    if (const char* old = std::getenv(name))
+      m_old = old;
+    if (value)
+      setenv(name, value, 1);
+    else
+      unsetenv(name);
+  }
+  TScopedEnv(const TScopedEnv&) = delete;
+  TScopedEnv& operator=(const TScopedEnv&) = delete;
+  ~TScopedEnv() {
+    if (m_old)
+      setenv(m_name, m_old->c_str(), 1);
+    else
+      unsetenv(m_name);
+  }
+
+private:
+  const char* m_name;
+  std::optional<std::string> m_old;
+};
 
 } // namespace qx::test
