@@ -1,7 +1,7 @@
 #include "VmoLib2/VmoClasses/VmoSlideEffect.h"
 
-#include "Tests/VmoLib2/3DEngine/qxNoDeviceEngine.h"
 #include "Tests/VmoLib2/VmoClasses/qxVmoSlideTestShow.h"
+#include "VmoLib2/3DBasics/Null/qx3DEngineNull.h"
 #include "VmoLib2/3DEngine/qx3DScreen.h"
 #include "VmoLib2/3DEngine/qxCustomTexture.h"
 #include "VmoLib2/VmoClasses/qxVmoImage.h"
@@ -86,7 +86,7 @@ TEST_F(MiniSlide, EffectBufferPicturesShowTheTargetsWhileDrawing) {
     picture.Fill(TBgra{static_cast<uint8_t>(number), 0, 0, 255});
   });
   ASSERT_TRUE(filter->Start());
-  test::TNoDeviceEngine engine;
+  T3DEngineNull engine(nullptr);
   T3DScreen screen(engine, {}, {});
   TCustomTexture outgoing(screen);
   TCustomTexture incoming(screen);
