@@ -14,8 +14,8 @@ namespace {
 constexpr double kMinPieceArea = 1e-9;
 constexpr double kFullLevel = 255;
 
-double Coordinate(const TCutVertex& v, int axis) {
-  return axis == 0 ? v.texel.x : v.texel.y;
+double Coordinate(const TCutVertex& v, const TFloatPoint& normal) {
+  return v.texel.x * normal.x + v.texel.y * normal.y;
 }
 
 double Lerp(double a, double b, double t) {
@@ -23,16 +23,24 @@ double Lerp(double a, double b, double t) {
 }
 
 // The point of the edge from `low` to `high` (low has the lower coordinate)
-// where the coordinate is `at`.
-TCutVertex Cut(const TCutVertex& low, const TCutVertex& high, int axis, double at) {
-  const double t = (at - Coordinate(low, axis)) / (Coordinate(high, axis) - Coordinate(low, axis));
+// where the coordinate is `at`; along an axis the cut lies on it exactly.
+TCutVertex Cut(const TCutVertex& low, const TCutVertex& high, const TFloatPoint& normal, double at) {
+  const double t = (at - Coordinate(low, normal)) / (Coordinate(high, normal) - Coordinate(low, normal));
   TCutVertex v;
   v.texel = {Lerp(low.texel.x, high.texel.x, t), Lerp(low.texel.y, high.texel.y, t)};
-  (axis == 0 ? v.texel.x : v.texel.y) = at;
+  if (normal.y == 0 && normal.x == 1) {
+    v.texel.x = at;
+  } else if (normal.x == 0 && normal.y == 1) {
+    v.texel.y = at;
+  }
   v.position = {Lerp(low.position.x, high.position.x, t), Lerp(low.position.y, high.position.y, t),
                 Lerp(low.position.z, high.position.z, t)};
   v.level = Lerp(low.level, high.level, t);
   return v;
+}
+
+TFloatPoint AxisNormal(int axis) {
+  return axis == 0 ? TFloatPoint{1, 0} : TFloatPoint{0, 1};
 }
 
 double TexelArea(std::span<const TCutVertex> polygon) {
@@ -46,11 +54,12 @@ double TexelArea(std::span<const TCutVertex> polygon) {
 }
 
 std::pair<double, double> Range(std::span<const TCutVertex> polygon, int axis) {
-  double low = Coordinate(polygon.front(), axis);
+  const TFloatPoint normal = AxisNormal(axis);
+  double low = Coordinate(polygon.front(), normal);
   double high = low;
   for (const TCutVertex& v : polygon) {
-    low = std::min(low, Coordinate(v, axis));
-    high = std::max(high, Coordinate(v, axis));
+    low = std::min(low, Coordinate(v, normal));
+    high = std::max(high, Coordinate(v, normal));
   }
   return {low, high};
 }
@@ -135,14 +144,19 @@ private:
 
 void SplitPolygon(std::span<const TCutVertex> polygon, int axis, double at, std::vector<TCutVertex>& low,
                   std::vector<TCutVertex>& high) {
+  SplitPolygon(polygon, AxisNormal(axis), at, low, high);
+}
+
+void SplitPolygon(std::span<const TCutVertex> polygon, const TFloatPoint& normal, double at,
+                  std::vector<TCutVertex>& low, std::vector<TCutVertex>& high) {
   low.clear();
   high.clear();
   const size_t n = polygon.size();
   for (size_t i = 0; i < n; ++i) {
     const TCutVertex& p = polygon[i];
     const TCutVertex& q = polygon[(i + 1) % n];
-    const double dp = Coordinate(p, axis) - at;
-    const double dq = Coordinate(q, axis) - at;
+    const double dp = Coordinate(p, normal) - at;
+    const double dq = Coordinate(q, normal) - at;
     if (dp <= 0) {
       low.push_back(p);
     }
@@ -150,7 +164,7 @@ void SplitPolygon(std::span<const TCutVertex> polygon, int axis, double at, std:
       high.push_back(p);
     }
     if ((dp < 0 && dq > 0) || (dp > 0 && dq < 0)) {
-      const TCutVertex cut = dp < 0 ? Cut(p, q, axis, at) : Cut(q, p, axis, at);
+      const TCutVertex cut = dp < 0 ? Cut(p, q, normal, at) : Cut(q, p, normal, at);
       low.push_back(cut);
       high.push_back(cut);
     }

@@ -106,5 +106,8 @@ private:
 // coordinate, so both sides of a cut get the very same vertex.
 void SplitPolygon(std::span<const TCutVertex> polygon, int axis, double at, std::vector<TCutVertex>& low,
                   std::vector<TCutVertex>& high);
+// The same at the line where texel . normal equals `at`.
+void SplitPolygon(std::span<const TCutVertex> polygon, const TFloatPoint& normal, double at,
+                  std::vector<TCutVertex>& low, std::vector<TCutVertex>& high);
 
 } // namespace qx

@@ -23,52 +23,8 @@ struct TLine {
   double offset = 0;
 };
 
-double Side(const TLine& line, const TFloatPoint& centre, const TLevelVertex& v) {
-  return line.normal.x * (v.x - centre.x) + line.normal.y * (v.y - centre.y) - line.offset;
-}
-
-// Splits a convex polygon by a line; a polygon wholly on one side stays
-// whole.
-void SplitByLine(const std::vector<TLevelVertex>& polygon, const TLine& line, const TFloatPoint& centre,
-                 std::vector<std::vector<TLevelVertex>>& out) {
-  bool below = false;
-  bool above = false;
-  for (const TLevelVertex& v : polygon) {
-    const double side = Side(line, centre, v);
-    below = below || side < 0;
-    above = above || side > 0;
-  }
-  if (!below || !above) {
-    out.push_back(polygon);
-    return;
-  }
-  std::vector<TLevelVertex> low;
-  std::vector<TLevelVertex> high;
-  const size_t n = polygon.size();
-  for (size_t i = 0; i < n; ++i) {
-    const TLevelVertex& p = polygon[i];
-    const TLevelVertex& q = polygon[(i + 1) % n];
-    const double dp = Side(line, centre, p);
-    const double dq = Side(line, centre, q);
-    if (dp <= 0) {
-      low.push_back(p);
-    }
-    if (dp >= 0) {
-      high.push_back(p);
-    }
-    if ((dp < 0 && dq > 0) || (dp > 0 && dq < 0)) {
-      const double t = dp / (dp - dq);
-      const TLevelVertex cut{p.x + (q.x - p.x) * t, p.y + (q.y - p.y) * t, 0};
-      low.push_back(cut);
-      high.push_back(cut);
-    }
-  }
-  if (low.size() >= 3) {
-    out.push_back(std::move(low));
-  }
-  if (high.size() >= 3) {
-    out.push_back(std::move(high));
-  }
+TCutVertex Corner(double x, double y) {
+  return {{x, y}, {x, y, 0}, 0};
 }
 
 } // namespace
@@ -125,28 +81,38 @@ void TArrow::Emit(double angle, const TLevelSink& sink) {
   lines.push_back({{fixedNormal.x - handNormal.x, fixedNormal.y - handNormal.y}, 0});
   lines.push_back({{fixedNormal.x + handNormal.x, fixedNormal.y + handNormal.y}, 0});
 
-  m_pieces.assign(1, {{r.left, r.top, 0}, {r.right, r.top, 0}, {r.right, r.bottom, 0}, {r.left, r.bottom, 0}});
+  m_pieces.assign(1, {Corner(r.left, r.top), Corner(r.right, r.top), Corner(r.right, r.bottom),
+                       Corner(r.left, r.bottom)});
+  std::vector<TCutVertex> low;
+  std::vector<TCutVertex> high;
   for (const TLine& line : lines) {
     if (std::hypot(line.normal.x, line.normal.y) < kParallel) {
       continue;
     }
+    const double at = line.offset + line.normal.x * m_centre.x + line.normal.y * m_centre.y;
     m_next.clear();
     for (const auto& piece : m_pieces) {
-      SplitByLine(piece, line, m_centre, m_next);
+      SplitPolygon(piece, line.normal, at, low, high);
+      for (auto* part : {&low, &high}) {
+        if (part->size() >= 3) {
+          m_next.push_back(*part);
+        }
+      }
     }
     m_pieces.swap(m_next);
   }
   for (auto& piece : m_pieces) {
     bool shows = false;
-    for (TLevelVertex& v : piece) {
-      v.level = Level(v.x, v.y, angle);
+    for (TCutVertex& v : piece) {
+      v.level = Level(v.texel.x, v.texel.y, angle);
       shows = shows || v.level < kFull;
     }
     if (!shows) {
       continue;
     }
+    const auto vertex = [](const TCutVertex& v) { return TLevelVertex{v.texel.x, v.texel.y, v.level}; };
     for (size_t k = 1; k + 1 < piece.size(); ++k) {
-      sink(piece[0], piece[k], piece[k + 1]);
+      sink(vertex(piece[0]), vertex(piece[k]), vertex(piece[k + 1]));
     }
   }
 }

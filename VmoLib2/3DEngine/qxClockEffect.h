@@ -3,6 +3,7 @@
 // for the reversed variant) through phase x 2 pi, both its edges soft.
 #pragma once
 
+#include "VmoLib2/3DEngine/qx2DSeparator.h"
 #include "VmoLib2/3DEngine/qxDrawFilter2.h"
 
 #include <functional>
@@ -48,8 +49,8 @@ private:
   TFloatRect m_rect;
   double m_soft;
   TFloatPoint m_centre;
-  std::vector<std::vector<TLevelVertex>> m_pieces;
-  std::vector<std::vector<TLevelVertex>> m_next;
+  std::vector<std::vector<TCutVertex>> m_pieces;
+  std::vector<std::vector<TCutVertex>> m_next;
 };
 
 class TClockEffect : public TDrawFilter {

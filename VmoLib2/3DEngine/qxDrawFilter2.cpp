@@ -36,6 +36,23 @@ const std::array<uint8_t, 256>& SweepRampTable() {
   return table;
 }
 
+void DrawCard(TEffController& controller, const TPixelRect& picture, const std::array<T3DPoint, 4>& corners,
+              uint8_t grey) {
+  const double left = picture.Left;
+  const double top = picture.Top;
+  const double right = picture.Right;
+  const double bottom = picture.Bottom;
+  const TEffTexVertex tl{corners[0], {left, top}, grey};
+  const TEffTexVertex tr{corners[1], {right, top}, grey};
+  const TEffTexVertex bl{corners[2], {left, bottom}, grey};
+  const TEffTexVertex br{corners[3], {right, bottom}, grey};
+  TMultiTile& area = controller.WholeArea();
+  area.Begin();
+  area.AddTexturedTriangle({tl, tr, bl});
+  area.AddTexturedTriangle({tr, br, bl});
+  area.Flush();
+}
+
 // ---- TDrawFilter ----
 
 TDrawFilter::TDrawFilter(int effectClass, int variant, const TEffectParams& params)

@@ -37,6 +37,13 @@ double SoftRamp(double x);
 // i < 128 and T[255 - i] = 255 - T[i].
 const std::array<uint8_t, 256>& SweepRampTable();
 
+// Draws the rendered slide's rectangle `picture` (target pixels) as a card
+// whose corners stand at `corners` (the picture's top-left, top-right,
+// bottom-left and bottom-right; depth in pixels away from the viewer),
+// shaded `grey`, through the controller's whole-area tile.
+void DrawCard(TEffController& controller, const TPixelRect& picture, const std::array<T3DPoint, 4>& corners,
+              uint8_t grey);
+
 // Base of every transition effect.
 class TDrawFilter {
 public:

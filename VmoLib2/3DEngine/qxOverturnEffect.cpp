@@ -77,17 +77,7 @@ void TOverturnEffect::Draw(TEffController& controller) {
   if (t.Width() <= 0 || t.Height() <= 0) {
     return;
   }
-  const std::array<T3DPoint, 4> corners = Corners();
-  const uint8_t grey = Grey();
-  const TEffTexVertex tl{corners[0], {double(t.Left), double(t.Top)}, grey};
-  const TEffTexVertex tr{corners[1], {double(t.Right), double(t.Top)}, grey};
-  const TEffTexVertex bl{corners[2], {double(t.Left), double(t.Bottom)}, grey};
-  const TEffTexVertex br{corners[3], {double(t.Right), double(t.Bottom)}, grey};
-  TMultiTile& area = controller.WholeArea();
-  area.Begin();
-  area.AddTexturedTriangle({tl, tr, bl});
-  area.AddTexturedTriangle({tr, br, bl});
-  area.Flush();
+  DrawCard(controller, t, Corners(), Grey());
 }
 
 } // namespace qx

@@ -10,7 +10,6 @@ namespace qx {
 
 namespace {
 
-constexpr int kDiagonalClass = 15;
 constexpr int kMinDiameter = 2;
 constexpr double kDiagonal = 0.70710677;
 constexpr double kWideAngle = 1.5 * std::numbers::pi;
@@ -34,7 +33,7 @@ TFloatPoint TRollEffect2::Direction() const {
   // Variants 1 and 7, 2 and 8, 3 and 5, 4 and 6 share a direction.
   static constexpr int kDirectionOf[] = {0, 0, 1, 2, 3, 2, 3, 0, 1};
   const int d = kDirectionOf[Variant()];
-  if (EffectClass() == kDiagonalClass) {
+  if (EffectClass() == kEffectDiagonalRoll) {
     static constexpr TFloatPoint kDiagonals[] = {
         {kDiagonal, kDiagonal}, {-kDiagonal, kDiagonal}, {-kDiagonal, -kDiagonal}, {kDiagonal, -kDiagonal}};
     return kDiagonals[d];

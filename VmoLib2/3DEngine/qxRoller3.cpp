@@ -23,37 +23,6 @@ double Along(const TFloatPoint& p, const TFloatPoint& d) {
   return p.x * d.x + p.y * d.y;
 }
 
-// Splits a convex polygon where its texels' distance along `d` is `at`.
-void SplitAlong(const std::vector<TCutVertex>& polygon, const TFloatPoint& d, double at,
-                std::vector<TCutVertex>& low, std::vector<TCutVertex>& high) {
-  low.clear();
-  high.clear();
-  const size_t n = polygon.size();
-  for (size_t i = 0; i < n; ++i) {
-    const TCutVertex& p = polygon[i];
-    const TCutVertex& q = polygon[(i + 1) % n];
-    const double dp = Along(p.texel, d) - at;
-    const double dq = Along(q.texel, d) - at;
-    if (dp <= 0) {
-      low.push_back(p);
-    }
-    if (dp >= 0) {
-      high.push_back(p);
-    }
-    if ((dp < 0 && dq > 0) || (dp > 0 && dq < 0)) {
-      // From the lower end, so the strips on both sides share the vertex.
-      const TCutVertex& a = dp < 0 ? p : q;
-      const TCutVertex& b = dp < 0 ? q : p;
-      const double t = (at - Along(a.texel, d)) / (Along(b.texel, d) - Along(a.texel, d));
-      TCutVertex cut = a;
-      cut.texel = {a.texel.x + (b.texel.x - a.texel.x) * t, a.texel.y + (b.texel.y - a.texel.y) * t};
-      cut.position = {cut.texel.x, cut.texel.y, 0};
-      low.push_back(cut);
-      high.push_back(cut);
-    }
-  }
-}
-
 } // namespace
 
 TRoller3::TRoller3(const TFloatRect& page, TFloatPoint direction, const TRollSettings& settings)
@@ -169,7 +138,7 @@ void TRoller3::Emit(double position, T2DSeparator& flat, T2DSeparator& rolled) {
       EmitStrip(m_rest, position, flat, rolled);
       break;
     }
-    SplitAlong(m_rest, m_direction, bounds[i], m_strip, m_next);
+    SplitPolygon(m_rest, m_direction, bounds[i], m_strip, m_next);
     EmitStrip(m_strip, position, flat, rolled);
     m_rest.swap(m_next);
   }

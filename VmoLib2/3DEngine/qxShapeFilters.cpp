@@ -8,7 +8,6 @@ namespace qx {
 
 namespace {
 
-constexpr int kDiagonalClass = 8;
 constexpr double kMiddle = 0.5;
 
 enum TDiagonalMode : int { kRightSide = 0, kBothSides = 1, kLeftSide = 2 };
@@ -120,39 +119,31 @@ void TSquareFilter::EmitRing(int, double outerAlpha, double innerAlpha, double o
   }
 }
 
-// ---- THLines ----
+// ---- TLinesFilter ----
 
-double THLines::ComputeReach() const {
-  const double c = Center().x;
-  return std::max(c - SlideRect().Left, SlideRect().Right - c);
+TLinesFilter::TLinesFilter(int effectClass, int variant, const TEffectParams& params, double centerX,
+                           double centerY, bool inverted, bool acrossRows)
+    : TCommonFilter(effectClass, variant, params, centerX, centerY, inverted), m_acrossRows(acrossRows) {}
+
+double TLinesFilter::ComputeReach() const {
+  const TPixelRect& s = SlideRect();
+  const double c = m_acrossRows ? Center().y : Center().x;
+  return m_acrossRows ? std::max(c - s.Top, s.Bottom - c) : std::max(c - s.Left, s.Right - c);
 }
 
-void THLines::EmitRing(int, double outerAlpha, double innerAlpha, double outer, double inner) {
-  const double c = Center().x;
-  const double top = SlideRect().Top;
-  const double bottom = SlideRect().Bottom;
+void TLinesFilter::EmitRing(int, double outerAlpha, double innerAlpha, double outer, double inner) {
+  const TPixelRect& s = SlideRect();
+  const double c = m_acrossRows ? Center().y : Center().x;
+  // Along the bands from one edge of the slide to the other.
+  const double from = m_acrossRows ? s.Left : s.Top;
+  const double to = m_acrossRows ? s.Right : s.Bottom;
+  const auto at = [&](double across, double along, double alpha) {
+    return m_acrossRows ? TEffVertex{along, across, alpha} : TEffVertex{across, along, alpha};
+  };
   for (const double side : {-1.0, 1.0}) {
     const double i = c + side * inner;
     const double o = c + side * outer;
-    EmitQuad({i, top, innerAlpha}, {o, top, outerAlpha}, {o, bottom, outerAlpha}, {i, bottom, innerAlpha});
-  }
-}
-
-// ---- TVLines ----
-
-double TVLines::ComputeReach() const {
-  const double c = Center().y;
-  return std::max(c - SlideRect().Top, SlideRect().Bottom - c);
-}
-
-void TVLines::EmitRing(int, double outerAlpha, double innerAlpha, double outer, double inner) {
-  const double c = Center().y;
-  const double left = SlideRect().Left;
-  const double right = SlideRect().Right;
-  for (const double side : {-1.0, 1.0}) {
-    const double i = c + side * inner;
-    const double o = c + side * outer;
-    EmitQuad({left, i, innerAlpha}, {left, o, outerAlpha}, {right, o, outerAlpha}, {right, i, innerAlpha});
+    EmitQuad(at(i, from, innerAlpha), at(o, from, outerAlpha), at(o, to, outerAlpha), at(i, to, innerAlpha));
   }
 }
 
@@ -160,9 +151,9 @@ void TVLines::EmitRing(int, double outerAlpha, double innerAlpha, double outer, 
 
 TDiagLines::TDiagLines(int effectClass, int variant, const TEffectParams& params)
     : TCommonFilter(effectClass, variant, params, kMiddle, kMiddle,
-                    effectClass == kDiagonalClass && (variant == 1 || variant == 3)),
+                    effectClass == kEffectDiagonal && (variant == 1 || variant == 3)),
       m_otherDiagonal(variant > 2) {
-  if (effectClass == kDiagonalClass) {
+  if (effectClass == kEffectDiagonal) {
     m_mode = kBothSides;
   } else {
     m_mode = (variant == 1 || variant == 3) ? kRightSide : kLeftSide;

@@ -52,26 +52,36 @@ protected:
   void EmitRing(int order, double outerAlpha, double innerAlpha, double outer, double inner) override;
 };
 
-// Two full-height bands growing sideways from the centre.
-class THLines : public TCommonFilter {
+// Two bands across the whole slide growing from a centre line: sideways
+// from a vertical line, or up and down from a horizontal one.
+class TLinesFilter : public TCommonFilter {
 public:
-  using TCommonFilter::TCommonFilter;
-  std::string_view ClassName() const override { return "THLines"; }
+  TLinesFilter(int effectClass, int variant, const TEffectParams& params, double centerX, double centerY,
+               bool inverted, bool acrossRows);
 
 protected:
+  // The largest distance from the centre line to the slide's edges.
   double ComputeReach() const override;
   void EmitRing(int order, double outerAlpha, double innerAlpha, double outer, double inner) override;
+
+private:
+  bool m_acrossRows;
+};
+
+// Two full-height bands growing sideways from the centre.
+class THLines : public TLinesFilter {
+public:
+  THLines(int effectClass, int variant, const TEffectParams& params, double centerX, double centerY, bool inverted)
+      : TLinesFilter(effectClass, variant, params, centerX, centerY, inverted, false) {}
+  std::string_view ClassName() const override { return "THLines"; }
 };
 
 // Two full-width bands growing up and down from the centre.
-class TVLines : public TCommonFilter {
+class TVLines : public TLinesFilter {
 public:
-  using TCommonFilter::TCommonFilter;
+  TVLines(int effectClass, int variant, const TEffectParams& params, double centerX, double centerY, bool inverted)
+      : TLinesFilter(effectClass, variant, params, centerX, centerY, inverted, true) {}
   std::string_view ClassName() const override { return "TVLines"; }
-
-protected:
-  double ComputeReach() const override;
-  void EmitRing(int order, double outerAlpha, double innerAlpha, double outer, double inner) override;
 };
 
 // Bands whose edges run at 45 degrees: at the top edge x = left + s +- d,

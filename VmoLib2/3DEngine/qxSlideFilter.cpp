@@ -29,18 +29,11 @@ void TSlideFilter::Draw(TEffController& controller) {
     return;
   }
   const TFloatPoint offset = Offset();
-  const auto corner = [&](double x, double y) {
-    return TEffTexVertex{{x + offset.x, y + offset.y, 0}, {x, y}, 255};
-  };
-  const double left = target.Left;
-  const double top = target.Top;
-  const double right = target.Right;
-  const double bottom = target.Bottom;
-  TMultiTile& area = controller.WholeArea();
-  area.Begin();
-  area.AddTexturedTriangle({corner(left, top), corner(right, top), corner(left, bottom)});
-  area.AddTexturedTriangle({corner(right, top), corner(right, bottom), corner(left, bottom)});
-  area.Flush();
+  const auto at = [&](double x, double y) { return T3DPoint{x + offset.x, y + offset.y, 0}; };
+  DrawCard(controller, target,
+           {at(target.Left, target.Top), at(target.Right, target.Top), at(target.Left, target.Bottom),
+            at(target.Right, target.Bottom)},
+           255);
 }
 
 TFloatPoint TPushFilter::PushShift() const {

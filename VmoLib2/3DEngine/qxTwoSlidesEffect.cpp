@@ -65,16 +65,7 @@ void TTwoSlidesEffect::Draw(TEffController& controller) {
   }
   const double u = EaseInOut(Phase());
   const bool other = (Phase() >= kHalfWay) != first;
-  const std::array<T3DPoint, 4> corners = other ? Corners(1 - u, -1) : Corners(u, 1);
-  const TEffTexVertex tl{corners[0], {double(t.Left), double(t.Top)}, 255};
-  const TEffTexVertex tr{corners[1], {double(t.Right), double(t.Top)}, 255};
-  const TEffTexVertex bl{corners[2], {double(t.Left), double(t.Bottom)}, 255};
-  const TEffTexVertex br{corners[3], {double(t.Right), double(t.Bottom)}, 255};
-  TMultiTile& area = controller.WholeArea();
-  area.Begin();
-  area.AddTexturedTriangle({tl, tr, bl});
-  area.AddTexturedTriangle({tr, br, bl});
-  area.Flush();
+  DrawCard(controller, t, other ? Corners(1 - u, -1) : Corners(u, 1), 255);
 }
 
 } // namespace qx

@@ -17,30 +17,11 @@ constexpr int kSides = 4;
 constexpr int kBroomVariants = 2 * TBroomEffect::kDirections;
 constexpr int kRollVariants = TRollEffect2::kVariants;
 
-enum TEffectClass : int {
-  kRandom = 1,
-  kAlpha = 2,
-  kClock = 3,
-  kCircle = 4,
-  kRhomb = 5,
-  kSquare = 6,
-  kLines = 7,
-  kDiagonal = 8,
-  kWipe = 9,
-  kDiagonalWipe = 10,
-  kBroom = 11,
-  kPush = 12,
-  kSlide = 13,
-  kRoll = 14,
-  kDiagonalRoll = 15,
-  kFlip = 16,
-  kSwap = 17,
-};
 
 // Band effects of classes 7 and 9: horizontal bands for variants 1 and 2,
 // vertical for 3 and 4, a cross-fade for any other variant.
 std::unique_ptr<TDrawFilter> MakeLines(int cls, int variant, const TEffectParams& p) {
-  const bool wipe = cls == kWipe;
+  const bool wipe = cls == kEffectWipe;
   switch (variant) {
   case 1:
     return wipe ? std::make_unique<THLines>(cls, variant, p, 0.0, 0.0, false)
@@ -63,13 +44,13 @@ std::unique_ptr<TDrawFilter> MakeLines(int cls, int variant, const TEffectParams
 // these classes cross-fade.
 bool KnownVariant(int cls, int variant) {
   switch (cls) {
-  case kBroom: return variant >= 1 && variant <= kBroomVariants;
-  case kPush:
-  case kSlide:
-  case kFlip:
-  case kSwap: return variant >= 1 && variant <= kSides;
-  case kRoll:
-  case kDiagonalRoll: return variant >= 1 && variant <= kRollVariants;
+  case kEffectBroom: return variant >= 1 && variant <= kBroomVariants;
+  case kEffectPush:
+  case kEffectSlide:
+  case kEffectFlip:
+  case kEffectSwap: return variant >= 1 && variant <= kSides;
+  case kEffectRoll:
+  case kEffectDiagonalRoll: return variant >= 1 && variant <= kRollVariants;
   default: return true;
   }
 }
@@ -80,35 +61,35 @@ std::unique_ptr<TDrawFilter> MakeEffect(int cls, int variant, const TEffectParam
   if (!KnownVariant(cls, variant))
     return std::make_unique<TAlphaFilter>(cls, variant, p);
   switch (cls) {
-  case kRandom:
+  case kEffectMosaic:
     return std::make_unique<TRandomFilter>(cls, variant, p);
-  case kClock:
+  case kEffectClock:
     return std::make_unique<TClockEffect>(cls, variant, p);
-  case kCircle:
+  case kEffectCircle:
     return std::make_unique<TCircleFilter>(cls, variant, p, p.CenterX * kPercent,
                                            p.CenterY * kPercent, firstVariant);
-  case kRhomb:
+  case kEffectRhomb:
     return std::make_unique<TRhombFilter>(cls, variant, p, kMiddle, kMiddle, firstVariant);
-  case kSquare:
+  case kEffectSquare:
     return std::make_unique<TSquareFilter>(cls, variant, p, kMiddle, kMiddle, firstVariant);
-  case kLines:
-  case kWipe:
+  case kEffectLines:
+  case kEffectWipe:
     return MakeLines(cls, variant, p);
-  case kDiagonal:
-  case kDiagonalWipe:
+  case kEffectDiagonal:
+  case kEffectDiagonalWipe:
     return std::make_unique<TDiagLines>(cls, variant, p);
-  case kBroom:
+  case kEffectBroom:
     return std::make_unique<TBroomEffect>(cls, variant, p);
-  case kPush:
+  case kEffectPush:
     return std::make_unique<TPushFilter>(cls, variant, p);
-  case kSlide:
+  case kEffectSlide:
     return std::make_unique<TSlideFilter>(cls, variant, p);
-  case kRoll:
-  case kDiagonalRoll:
+  case kEffectRoll:
+  case kEffectDiagonalRoll:
     return std::make_unique<TRollEffect2>(cls, variant, p);
-  case kFlip:
+  case kEffectFlip:
     return std::make_unique<TOverturnEffect>(cls, variant, p);
-  case kSwap:
+  case kEffectSwap:
     return std::make_unique<TTwoSlidesEffect>(cls, variant, p);
   case kCustomEffectClass:
     return CreateCustomEffect(cls, variant, p, accessor);

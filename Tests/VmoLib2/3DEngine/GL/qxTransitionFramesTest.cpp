@@ -24,26 +24,6 @@ constexpr TRgba kBlue{0, 0, 255, 255};
 // incoming slide without the effect.
 constexpr float kAlmostOne = 0.99999f;
 
-enum TClass : int {
-  kMosaic = 1,
-  kFade = 2,
-  kClock = 3,
-  kCircle = 4,
-  kRhomb = 5,
-  kSquare = 6,
-  kLines = 7,
-  kDiagonal = 8,
-  kWipe = 9,
-  kDiagonalWipe = 10,
-  kBroom = 11,
-  kPush = 12,
-  kSlide = 13,
-  kRoll = 14,
-  kDiagonalRoll = 15,
-  kFlip = 16,
-  kSwap = 17,
-  kCustom = 18,
-};
 
 struct TCase {
   int cls;
@@ -57,11 +37,11 @@ std::string Name(const TCase& c) {
 // Every class with every variant it has a movement for (class 7 variant 5
 // is its cross-fade).
 std::vector<TCase> AllCases() {
-  const std::pair<int, int> variants[] = {{kMosaic, 1}, {kFade, 1},  {kClock, 2},        {kCircle, 2},
-                                          {kRhomb, 2},  {kSquare, 2}, {kLines, 5},       {kDiagonal, 4},
-                                          {kWipe, 4},   {kDiagonalWipe, 4}, {kBroom, 16}, {kPush, 4},
-                                          {kSlide, 4},  {kRoll, 8},   {kDiagonalRoll, 8}, {kFlip, 4},
-                                          {kSwap, 4}};
+  const std::pair<int, int> variants[] = {{kEffectMosaic, 1}, {kEffectFade, 1},  {kEffectClock, 2},        {kEffectCircle, 2},
+                                          {kEffectRhomb, 2},  {kEffectSquare, 2}, {kEffectLines, 5},       {kEffectDiagonal, 4},
+                                          {kEffectWipe, 4},   {kEffectDiagonalWipe, 4}, {kEffectBroom, 16}, {kEffectPush, 4},
+                                          {kEffectSlide, 4},  {kEffectRoll, 8},   {kEffectDiagonalRoll, 8}, {kEffectFlip, 4},
+                                          {kEffectSwap, 4}};
   std::vector<TCase> cases;
   for (const auto& [cls, count] : variants) {
     for (int v = 1; v <= count; ++v) {
@@ -248,7 +228,7 @@ TEST_F(TransitionFrames, EveryClassAndVariantStartsWithTheOutgoingAndEndsWithThe
     const int clockEdge = (soft + 2) * kH / 2 + soft * soft;
     for (const TCase& c : AllCases()) {
       EXPECT_EQ(Count(Frame(c, 0, params)).first, total) << Name(c);
-      EXPECT_GE(Count(Frame(c, kAlmostOne, params)).second, c.cls == kClock ? total - clockEdge : total) << Name(c);
+      EXPECT_GE(Count(Frame(c, kAlmostOne, params)).second, c.cls == kEffectClock ? total - clockEdge : total) << Name(c);
     }
   }
 }
@@ -258,53 +238,53 @@ TEST_F(TransitionFrames, HalfWayTheShapesShowTheIncomingSlideWhereTheyLie) {
   const double cy = kH / 2.0;
   const double halfDiagonal = std::hypot(cx, cy);
   // Circle: a disk of half the reach (the farthest corner).
-  EXPECT_TRUE(Where(Frame({kCircle, 2}, 0.5f), [&](double x, double y) {
+  EXPECT_TRUE(Where(Frame({kEffectCircle, 2}, 0.5f), [&](double x, double y) {
     return Side(std::hypot(x - cx, y - cy), halfDiagonal / 2);
   }));
   // Centred at (25 %, 75 %): the farthest corner is the top-right one.
   TEffectParams offCentre = Defaults();
   offCentre.CenterX = 25;
   offCentre.CenterY = 75;
-  EXPECT_TRUE(Where(Frame({kCircle, 2}, 0.5f, offCentre), [&](double x, double y) {
+  EXPECT_TRUE(Where(Frame({kEffectCircle, 2}, 0.5f, offCentre), [&](double x, double y) {
     return Side(std::hypot(x - 40, y - 67.5), std::hypot(120, 67.5) / 2);
   }));
   // Diamond of half the reach (width + height) / 2, rectangle of half the
   // half-width.
-  EXPECT_TRUE(Where(Frame({kRhomb, 2}, 0.5f), [&](double x, double y) {
+  EXPECT_TRUE(Where(Frame({kEffectRhomb, 2}, 0.5f), [&](double x, double y) {
     return Side(std::abs(x - cx) + std::abs(y - cy), (kW + kH) / 4.0);
   }));
-  EXPECT_TRUE(Where(Frame({kSquare, 2}, 0.5f), [&](double x, double y) {
+  EXPECT_TRUE(Where(Frame({kEffectSquare, 2}, 0.5f), [&](double x, double y) {
     return Side(std::max(std::abs(x - cx), std::abs(y - cy) * kW / kH), kW / 4.0);
   }));
   // One band in the middle, half the width; wipes half way in from their
   // side.
-  EXPECT_TRUE(Where(Frame({kLines, 2}, 0.5f), [&](double x, double) { return Side(std::abs(x - cx), kW / 4.0); }));
-  EXPECT_TRUE(Where(Frame({kLines, 4}, 0.5f), [&](double, double y) { return Side(std::abs(y - cy), kH / 4.0); }));
-  EXPECT_TRUE(Where(Frame({kWipe, 1}, 0.5f), [&](double x, double) { return Side(x, cx); }));
-  EXPECT_TRUE(Where(Frame({kWipe, 2}, 0.5f), [&](double x, double) { return Side(kW - x, cx); }));
-  EXPECT_TRUE(Where(Frame({kWipe, 3}, 0.5f), [&](double, double y) { return Side(y, cy); }));
-  EXPECT_TRUE(Where(Frame({kWipe, 4}, 0.5f), [&](double, double y) { return Side(kH - y, cy); }));
+  EXPECT_TRUE(Where(Frame({kEffectLines, 2}, 0.5f), [&](double x, double) { return Side(std::abs(x - cx), kW / 4.0); }));
+  EXPECT_TRUE(Where(Frame({kEffectLines, 4}, 0.5f), [&](double, double y) { return Side(std::abs(y - cy), kH / 4.0); }));
+  EXPECT_TRUE(Where(Frame({kEffectWipe, 1}, 0.5f), [&](double x, double) { return Side(x, cx); }));
+  EXPECT_TRUE(Where(Frame({kEffectWipe, 2}, 0.5f), [&](double x, double) { return Side(kW - x, cx); }));
+  EXPECT_TRUE(Where(Frame({kEffectWipe, 3}, 0.5f), [&](double, double y) { return Side(y, cy); }));
+  EXPECT_TRUE(Where(Frame({kEffectWipe, 4}, 0.5f), [&](double, double y) { return Side(kH - y, cy); }));
   // Diagonal bands: both sides of the line through the centre; the
   // one-sided wipe from the top-left corner, half way to the far corner.
-  EXPECT_TRUE(Where(Frame({kDiagonal, 2}, 0.5f), [&](double x, double y) {
+  EXPECT_TRUE(Where(Frame({kEffectDiagonal, 2}, 0.5f), [&](double x, double y) {
     return Side(std::abs(x - (cx + cy - y) ), (kW + kH) / 4.0);
   }));
-  EXPECT_TRUE(Where(Frame({kDiagonalWipe, 1}, 0.5f), [&](double x, double y) {
+  EXPECT_TRUE(Where(Frame({kEffectDiagonalWipe, 1}, 0.5f), [&](double x, double y) {
     return Side(x + y, (kW + kH) / 2.0);
   }));
   // Clock: a quarter turn shows the top-right quarter; reversed, the
   // top-left.
-  EXPECT_TRUE(Where(Frame({kClock, 1}, 0.25f), [&](double x, double y) {
+  EXPECT_TRUE(Where(Frame({kEffectClock, 1}, 0.25f), [&](double x, double y) {
     return std::min(x - cx, cy - y) > 1.5 ? 1 : std::max(cx - x, y - cy) > 1.5 ? 0 : -1;
   }));
-  EXPECT_TRUE(Where(Frame({kClock, 2}, 0.25f), [&](double x, double y) {
+  EXPECT_TRUE(Where(Frame({kEffectClock, 2}, 0.25f), [&](double x, double y) {
     return std::min(cx - x, cy - y) > 1.5 ? 1 : std::max(x - cx, y - cy) > 1.5 ? 0 : -1;
   }));
   // Slides and pushes: the incoming slide's edge half way across.
-  EXPECT_TRUE(Where(Frame({kSlide, 1}, 0.5f), [&](double x, double) { return Side(x, cx); }));
-  EXPECT_TRUE(Where(Frame({kSlide, 4}, 0.5f), [&](double, double y) { return Side(kH - y, cy); }));
-  EXPECT_TRUE(Where(Frame({kPush, 2}, 0.5f), [&](double x, double) { return Side(kW - x, cx); }));
-  EXPECT_TRUE(Where(Frame({kPush, 3}, 0.5f), [&](double, double y) { return Side(y, cy); }));
+  EXPECT_TRUE(Where(Frame({kEffectSlide, 1}, 0.5f), [&](double x, double) { return Side(x, cx); }));
+  EXPECT_TRUE(Where(Frame({kEffectSlide, 4}, 0.5f), [&](double, double y) { return Side(kH - y, cy); }));
+  EXPECT_TRUE(Where(Frame({kEffectPush, 2}, 0.5f), [&](double x, double) { return Side(kW - x, cx); }));
+  EXPECT_TRUE(Where(Frame({kEffectPush, 3}, 0.5f), [&](double, double y) { return Side(y, cy); }));
 }
 
 TEST_F(TransitionFrames, BroomsHalfWayShowTheHalfTheySweptFirst) {
@@ -312,22 +292,22 @@ TEST_F(TransitionFrames, BroomsHalfWayShowTheHalfTheySweptFirst) {
   const double cy = kH / 2.0;
   // Up sweeps from the right, right from the bottom, down from the left,
   // left from the top (clockwise about pivots beyond those sides).
-  EXPECT_TRUE(Where(Frame({kBroom, 1}, 0.5f), [&](double x, double) { return Side(cx - x, 0); }));
-  EXPECT_TRUE(Where(Frame({kBroom, 2}, 0.5f), [&](double, double y) { return Side(cy - y, 0); }));
-  EXPECT_TRUE(Where(Frame({kBroom, 3}, 0.5f), [&](double x, double) { return Side(x - cx, 0); }));
-  EXPECT_TRUE(Where(Frame({kBroom, 4}, 0.5f), [&](double, double y) { return Side(y - cy, 0); }));
+  EXPECT_TRUE(Where(Frame({kEffectBroom, 1}, 0.5f), [&](double x, double) { return Side(cx - x, 0); }));
+  EXPECT_TRUE(Where(Frame({kEffectBroom, 2}, 0.5f), [&](double, double y) { return Side(cy - y, 0); }));
+  EXPECT_TRUE(Where(Frame({kEffectBroom, 3}, 0.5f), [&](double x, double) { return Side(x - cx, 0); }));
+  EXPECT_TRUE(Where(Frame({kEffectBroom, 4}, 0.5f), [&](double, double y) { return Side(y - cy, 0); }));
   // Up-right: about the top-right corner, from straight down to straight
   // left; half way is the 45 degree line.
-  EXPECT_TRUE(Where(Frame({kBroom, 5}, 0.5f), [&](double x, double y) { return Side((kW - x) - y, 0); }));
+  EXPECT_TRUE(Where(Frame({kEffectBroom, 5}, 0.5f), [&](double x, double y) { return Side((kW - x) - y, 0); }));
   // Inverted: the outgoing slide in the same half.
-  EXPECT_TRUE(Where(Frame({kBroom, 10}, 0.5f), [&](double, double y) { return Side(y - cy, 0); }));
+  EXPECT_TRUE(Where(Frame({kEffectBroom, 10}, 0.5f), [&](double, double y) { return Side(y - cy, 0); }));
 }
 
 TEST_F(TransitionFrames, InvertedVariantsExchangeTheRoles) {
   const std::pair<TCase, TCase> pairs[] = {
-      {{kCircle, 1}, {kCircle, 2}},   {{kRhomb, 1}, {kRhomb, 2}},       {{kSquare, 1}, {kSquare, 2}},
-      {{kLines, 1}, {kLines, 2}},     {{kLines, 3}, {kLines, 4}},       {{kDiagonal, 1}, {kDiagonal, 2}},
-      {{kDiagonal, 3}, {kDiagonal, 4}}, {{kBroom, 6}, {kBroom, 14}}, {{kBroom, 7}, {kBroom, 15}}};
+      {{kEffectCircle, 1}, {kEffectCircle, 2}},   {{kEffectRhomb, 1}, {kEffectRhomb, 2}},       {{kEffectSquare, 1}, {kEffectSquare, 2}},
+      {{kEffectLines, 1}, {kEffectLines, 2}},     {{kEffectLines, 3}, {kEffectLines, 4}},       {{kEffectDiagonal, 1}, {kEffectDiagonal, 2}},
+      {{kEffectDiagonal, 3}, {kEffectDiagonal, 4}}, {{kEffectBroom, 6}, {kEffectBroom, 14}}, {{kEffectBroom, 7}, {kEffectBroom, 15}}};
   for (const auto& [inverted, plain] : pairs) {
     const TBitmap a = Frame(inverted, 0.5f);
     const TBitmap b = Frame(plain, 0.5f);
@@ -350,7 +330,7 @@ TEST_F(TransitionFrames, InvertedVariantsExchangeTheRoles) {
 TEST_F(TransitionFrames, SoftEdgesRampOverTheSmoothLineWidth) {
   TEffectParams soft = Defaults();
   soft.Smoothline = 0.1f; // 16 pixels
-  const TBitmap frame = Frame({kWipe, 1}, 0.5f, soft);
+  const TBitmap frame = Frame({kEffectWipe, 1}, 0.5f, soft);
   // The wipe's edge at 80 + 16 / 2: opaque B up to 72, A from 88 on, the S
   // ramp between (half at its middle).
   const int y = kH / 2;
@@ -368,7 +348,7 @@ TEST_F(TransitionFrames, SoftEdgesRampOverTheSmoothLineWidth) {
 }
 
 TEST_F(TransitionFrames, TheMosaicShowsAboutHalfItsBlocksTheSameWayEveryTime) {
-  const TBitmap frame = Frame({kMosaic, 1}, 0.5f);
+  const TBitmap frame = Frame({kEffectMosaic, 1}, 0.5f);
   int blocksB = 0;
   for (int row = 0; row < 9; ++row) {
     for (int column = 0; column < 16; ++column) {
@@ -380,11 +360,11 @@ TEST_F(TransitionFrames, TheMosaicShowsAboutHalfItsBlocksTheSameWayEveryTime) {
   }
   EXPECT_GT(blocksB, 144 * 3 / 10);
   EXPECT_LT(blocksB, 144 * 7 / 10);
-  const TBitmap again = Frame({kMosaic, 1}, 0.5f);
+  const TBitmap again = Frame({kEffectMosaic, 1}, 0.5f);
   EXPECT_EQ(MaxDifference(frame, again, {0, 0, kW, kH}).value, 0);
   TEffectParams other = Defaults();
   other.Seed = 54321;
-  EXPECT_GT(MaxDifference(frame, Frame({kMosaic, 1}, 0.5f, other), {0, 0, kW, kH}).value, 100);
+  EXPECT_GT(MaxDifference(frame, Frame({kEffectMosaic, 1}, 0.5f, other), {0, 0, kW, kH}).value, 100);
 }
 
 TEST_F(TransitionFrames, NoSeamsAlongTheEffecterCells) {
@@ -392,7 +372,7 @@ TEST_F(TransitionFrames, NoSeamsAlongTheEffecterCells) {
   const auto b = MemoryStore(*WavePicture(kW, kH, true));
   m_drawFirst = Picture(a);
   m_drawSecond = Picture(b);
-  Frame({kFade, 1}, 0.5f);
+  Frame({kEffectFade, 1}, 0.5f);
   TRenderTargetD3DEffecter* effecter = m_drawer->Effecter();
   ASSERT_NE(effecter, nullptr);
   for (const TEffectParams& params : {Defaults(), Others()}) {
@@ -415,7 +395,7 @@ TEST_F(TransitionFrames, RollsFlipsAndSwapsKeepThePicturesUndistortedWhereFlat) 
   const TBitmap pictureA = DrawFrame(m_first);
   const TBitmap pictureB = DrawFrame(m_second);
   // Flip and swap: each slide whole in its own place at the ends.
-  for (const TCase& c : {TCase{kFlip, 1}, TCase{kFlip, 4}, TCase{kSwap, 2}, TCase{kSwap, 3}}) {
+  for (const TCase& c : {TCase{kEffectFlip, 1}, TCase{kEffectFlip, 4}, TCase{kEffectSwap, 2}, TCase{kEffectSwap, 3}}) {
     for (const TEffectParams& params : {Defaults(), Others()}) {
       EXPECT_LE(MaxDifference(Frame(c, 0, params), pictureA, {0, 0, kW, kH}).value, 2) << Name(c);
       EXPECT_LE(MaxDifference(Frame(c, kAlmostOne, params), pictureB, {0, 0, kW, kH}).value, 2) << Name(c);
@@ -424,19 +404,19 @@ TEST_F(TransitionFrames, RollsFlipsAndSwapsKeepThePicturesUndistortedWhereFlat) 
   // A roll from the left half way: a radius of 16 pixels at 72. The
   // incoming page lies flat left of the cylinder and the part of it rolled
   // past half a turn, the outgoing slide right of the cylinder.
-  const TBitmap roll = Frame({kRoll, 1}, 0.5f);
+  const TBitmap roll = Frame({kEffectRoll, 1}, 0.5f);
   EXPECT_LE(MaxDifference(roll, pictureB, {0, 0, 55, kH}).value, 2);
   EXPECT_LE(MaxDifference(roll, pictureA, {89, 0, kW, kH}).value, 2);
   EXPECT_GT(MaxDifference(roll, pictureB, {56, 0, 88, kH}).value, 10) << "the cylinder";
   // Unrolling the other way (variant 5 rolls the outgoing page up from
   // the left): the incoming slide shows where the page has gone.
-  const TBitmap unroll = Frame({kRoll, 5}, 0.5f);
+  const TBitmap unroll = Frame({kEffectRoll, 5}, 0.5f);
   EXPECT_LE(MaxDifference(unroll, pictureB, {0, 0, 55, kH}).value, 2);
   EXPECT_LE(MaxDifference(unroll, pictureA, {105, 0, kW, kH}).value, 2);
 }
 
 TEST_F(TransitionFrames, TheFlipIsEdgeOnHalfWay) {
-  const TBitmap frame = Frame({kFlip, 2}, 0.5f);
+  const TBitmap frame = Frame({kEffectFlip, 2}, 0.5f);
   int lit = 0;
   for (int y = 0; y < kH; ++y) {
     for (int x = 0; x < kW; ++x) {
@@ -461,7 +441,7 @@ TEST_F(TransitionFrames, ACustomTransitionDrawsItsSlideWithBothSlidesAsPictures)
   m_drawer->SetFileAccessor(&accessor);
   TEffectParams params = Defaults();
   params.Custom = "fx/halves.vmo";
-  const TBitmap frame = Frame({kCustom, 0}, 0.5f, params);
+  const TBitmap frame = Frame({kCustomEffectClass, 0}, 0.5f, params);
   m_drawer->SetFileAccessor(nullptr);
   // The mini-slide's green background, and the two halves of its pictures.
   EXPECT_TRUE(IsColor(frame.GetPixel(80, 5), {0, 255, 0, 255}));
