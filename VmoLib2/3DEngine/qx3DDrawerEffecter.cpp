@@ -59,6 +59,7 @@ public:
     m_drawer.ApplyProjection();
     return controller;
   }
+  TCustomTexture* RealSlideTarget(int order) override { return m_effecter.RealSlideTarget(order); }
   TEffController& Controller() override { return m_effecter.Controller(); }
 
 private:

@@ -131,18 +131,20 @@ void TD3DTriTile::AddAlphaTriangle(const TEffVertex& a, const TEffVertex& b, con
   Use(true).AddTriangle(vertex(a), vertex(b), vertex(c));
 }
 
-void TD3DTriTile::AddColorTriangle(const std::array<TFloatPoint, 3>& points, const std::array<T3DColor, 3>& colors) {
+void TD3DTriTile::AddColorTriangle(const std::array<T3DPoint, 3>& points, const std::array<T3DColor, 3>& colors) {
   std::array<T3DVertex, 3> vertices;
   for (size_t i = 0; i < 3; ++i) {
-    vertices[i] = m_effecter.Screen().Vertex({points[i].x, points[i].y, 0});
+    vertices[i] = m_effecter.Screen().Vertex(points[i]);
     vertices[i].diffuse = colors[i];
   }
   Use(false).AddTriangle(vertices[0], vertices[1], vertices[2]);
 }
 
 void TD3DTriTile::AddTexturedTriangle(const std::array<TEffTexVertex, 3>& vertices) {
+  const T3DRect& area = m_effecter.Area();
   const auto vertex = [&](const TEffTexVertex& v) {
-    return TexturedVertex(v.position, v.texel, MakeColor(v.grey, v.grey, v.grey, 255));
+    return TexturedVertex(v.position, {v.texel.x - area.left, v.texel.y - area.top},
+                          MakeColor(v.grey, v.grey, v.grey, 255));
   };
   Use(true).AddTriangle(vertex(vertices[0]), vertex(vertices[1]), vertex(vertices[2]));
 }
@@ -196,6 +198,20 @@ void TRenderTargetD3DEffecter::Release() {
   SetInited(false);
 }
 
+void TRenderTargetD3DEffecter::SetCellGrid(int columns, int rows) {
+  CheckInited();
+  QX_ASSERT(columns >= 1 && rows >= 1, "Effect grid needs a cell");
+  const T3DRect& area = Area();
+  const auto bounds = [](int from, int to, int count) {
+    std::vector<double> result;
+    for (int i = 0; i <= count; ++i) {
+      result.push_back(from + static_cast<double>((to - from) * static_cast<int64_t>(i) / count));
+    }
+    return result;
+  };
+  m_controller.SetGrid(bounds(area.left, area.right, columns), bounds(area.top, area.bottom, rows));
+}
+
 TCustomTexture& TRenderTargetD3DEffecter::Target(int index) {
   CheckInited();
   QX_ASSERT(index == 0 || index == 1, "Effecter target index out of range");
@@ -236,6 +252,15 @@ TEffController& TRenderTargetD3DEffecter::RenderRealSlide(const TDrawSlide& draw
   RenderInto(kRealSlideClear[static_cast<size_t>(m_current)], draw);
   m_current = 1 - m_current;
   return m_controller;
+}
+
+TCustomTexture* TRenderTargetD3DEffecter::RealSlideTarget(int order) {
+  if (!Inited()) {
+    return nullptr;
+  }
+  // Each rendering toggled the current target, so after a pair the first
+  // went into the current one.
+  return &Target(order == 0 ? m_current : 1 - m_current);
 }
 
 void TRenderTargetD3DEffecter::PadEdges(const T3DRect& drawn) {

@@ -14,6 +14,26 @@ namespace qx {
 
 // Number of transition classes; class g is the group of key "opt_fx_eff<g+1>".
 constexpr int kEffectGroupCount = 19;
+// The transition classes.
+enum TEffectClass : int {
+  kEffectMosaic = 1,
+  kEffectFade = 2,
+  kEffectClock = 3,
+  kEffectCircle = 4,
+  kEffectRhomb = 5,
+  kEffectSquare = 6,
+  kEffectLines = 7,
+  kEffectDiagonal = 8,
+  kEffectWipe = 9,
+  kEffectDiagonalWipe = 10,
+  kEffectBroom = 11,
+  kEffectPush = 12,
+  kEffectSlide = 13,
+  kEffectRoll = 14,
+  kEffectDiagonalRoll = 15,
+  kEffectFlip = 16,
+  kEffectSwap = 17,
+};
 // The class whose transitions are small animated projects of their own.
 constexpr int kCustomEffectClass = 18;
 

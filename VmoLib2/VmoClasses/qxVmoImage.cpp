@@ -226,6 +226,16 @@ void TVmoImage::DrawContent(TDeviceDrawer& drawer) {
   TPictureSource source;
   source.Store = m_picture.Get();
   source.SourceRect = SourceRect(&placement);
+  if (m_effectTexture) {
+    // The buffer is drawn straight from the render target it lies in.
+    const TFloatRect& part = source.SourceRect;
+    const double x = m_effectTexels.left;
+    const double y = m_effectTexels.top;
+    source.ReadyTexture = m_effectTexture;
+    source.SourceRect = part.right > part.left && part.bottom > part.top
+                            ? TFloatRect{x + part.left, y + part.top, x + part.right, y + part.bottom}
+                            : m_effectTexels;
+  }
   drawer.DrawPicture(source, placement, params);
 }
 

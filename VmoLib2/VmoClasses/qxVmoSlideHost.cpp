@@ -224,8 +224,10 @@ TRefPtr<TBitmapStore> TVmoSlideHost::OpenSyntheticPicture(const std::string& nam
       return OpenEffectBuffer(std::string_view(name).substr(kEffectBufferPicturePrefix.size()));
     if (StartsWith(name, kTextPicturePrefix))
       return m_textProducer->OpenPicture(name);
-    // Buttons and preset masks have no producer yet; like any other unknown
-    // name they answer nothing.
+    if (StartsWith(name, kPresetedMaskPrefix))
+      return OpenPresetedMask(name);
+    // Buttons have no producer yet; like any other unknown name they answer
+    // nothing.
     return {};
   } catch (const EAbort&) {
     throw;
@@ -240,6 +242,17 @@ TRefPtr<TBitmapStore> TVmoSlideHost::OpenMask(const std::string& name) {
   if (!picture || picture->Width() <= 0 || picture->Height() <= 0)
     return {};
   return MakeRef<TMaskBitmapStore>(name, std::move(picture));
+}
+
+TRefPtr<TBitmapStore> TVmoSlideHost::OpenPresetedMask(const std::string& name) {
+  const TMaskGenerator generator(name);
+  std::unique_ptr<TBitmap> picture = generator.Generate([this](int) { return CancelRequested(); });
+  if (!picture) {
+    if (CancelRequested())
+      throw EAbort("Preset mask cancelled");
+    return {};
+  }
+  return MakeRef<TWrapperBitmapStore>(generator.Key(), std::move(picture));
 }
 
 TRefPtr<TBitmapStore> TVmoSlideHost::OpenEffectBuffer(std::string_view number) {

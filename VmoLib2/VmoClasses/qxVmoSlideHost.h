@@ -5,6 +5,7 @@
 #pragma once
 
 #include "QxLib/Graphics/qxBitmap.h"
+#include "VmoLib2/3DEngine/qxMaskGenerator.h"
 #include "VmoLib2/VmoClasses/qxVmoEffects.h"
 #include "VmoLib2/VmoClasses/qxVmoExtractorWrapper.h"
 #include "VmoLib2/VmoClasses/qxVmoObjects4.h"
@@ -26,7 +27,6 @@ class TIniIdentList;
 inline constexpr std::string_view kButtonPicturePrefix = "Button: ";
 inline constexpr std::string_view kTextPicturePrefix = "Text: ";
 inline constexpr std::string_view kMaskPicturePrefix = "Mask: ";
-inline constexpr std::string_view kPresetedMaskPrefix = "PresetedMask: ";
 inline constexpr std::string_view kEffectBufferPicturePrefix = "SlideEffectBuffer";
 // The name of every transition-buffer picture.
 inline constexpr std::string_view kEffectBufferPictureName = "zaglushka for slide-effect buffer";
@@ -114,6 +114,7 @@ private:
   TRefPtr<TBitmapStore> OpenPackagePicture(const std::string& name);
   TRefPtr<TBitmapStore> OpenMask(const std::string& name);
   TRefPtr<TBitmapStore> OpenEffectBuffer(std::string_view number);
+  TRefPtr<TBitmapStore> OpenPresetedMask(const std::string& name);
   void ReadExeGuid();
 
   TFileAccessor m_accessor;

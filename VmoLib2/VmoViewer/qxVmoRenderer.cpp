@@ -86,6 +86,10 @@ TVmoRenderer::TVmoRenderer(TVmoSource& source, TVmoDrawController& controller, b
     : m_source(source), m_controller(controller) {
   if (!controller.InitDrawer())
     throw EQxError("no drawer for the output device");
+  // Random transition choices and the draws of effects (mosaic order, one
+  // of several custom transitions) follow the slide index, so every run
+  // renders the same frames.
+  source.SetDeterministic(true);
   m_events.SetOwnerThread(std::this_thread::get_id());
   m_events.SetHandler([this](int32_t id, TEventPayload& payload) { return OnEvent(id, payload); });
   const auto [width, height] = controller.DeviceSize();

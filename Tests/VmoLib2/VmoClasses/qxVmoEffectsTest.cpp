@@ -56,6 +56,10 @@ TEST(EffectFactory, EachClassAndVariantMakesItsEffectObject) {
       {15, 2, "TRollEffect2", false},   {16, 1, "TOverturnEffect", false},
       {17, 3, "TTwoSlidesEffect", false}, {18, 0, "TAlphaFilter", false},
       {19, 1, "TAlphaFilter", false},   {250, 1, "TAlphaFilter", false},
+      // Variants without a movement of their own cross-fade.
+      {11, 17, "TAlphaFilter", false},  {12, 5, "TAlphaFilter", false},
+      {13, 0, "TAlphaFilter", false},   {14, 9, "TAlphaFilter", false},
+      {16, 5, "TAlphaFilter", false},   {17, 16, "TAlphaFilter", false},
   };
   for (const TExpectedEffect& expected : table) {
     const auto effect = Make(expected.Class, expected.Variant);
