@@ -157,6 +157,9 @@ void DescribeAudio(TMediaState& state, QxMediaFile& media, AVFormatContext& form
 
 // Opens through the stream table, or through `disk` (taken over) when given.
 QxMediaFile* Open(const char* name, void* stream, const QxStreamFunctions* functions, AVIOContext* disk) {
+  // FFmpeg's own messages about damaged input would only clutter the
+  // player's output.
+  av_log_set_level(AV_LOG_QUIET);
   auto media = std::make_unique<QxMediaFile>();
   std::memset(media.get(), 0, sizeof(QxMediaFile));
   auto state = std::make_unique<TMediaState>();
@@ -316,6 +319,22 @@ bool LandedBefore(TMediaState& state, int index, int64_t stamp, bool video) {
   return !video || (first->flags & AV_PKT_FLAG_KEY);
 }
 
+// The stamp of the first picture decoded after a seek, which is kept to be
+// handed out next; QX_FF_NO_PTS when none decodes.
+int64_t FirstPictureStamp(TMediaState& state) {
+  if (!OpenVideoDecoder(state))
+    return QX_FF_NO_PTS;
+  TFramePtr first(av_frame_alloc());
+  if (!first || DecodePicture(state, *first, true) != 0)
+    return QX_FF_NO_PTS;
+  const int64_t stamp = first->best_effort_timestamp != AV_NOPTS_VALUE ? first->best_effort_timestamp : first->pts;
+  state.PendingVideo = std::move(first);
+  return stamp == AV_NOPTS_VALUE ? QX_FF_NO_PTS : stamp;
+}
+
+// Seeks so that the stream's first packet (and for the video stream its
+// first decoded picture, as packets of some containers carry only decode
+// stamps) lies at or before `stamp`.
 int SeekExact(TMediaState& state, int index, int64_t stamp, int flags, bool video) {
   AVFormatContext& format = *state.Format;
   const AVRational timeBase = format.streams[index]->time_base;
@@ -323,27 +342,38 @@ int SeekExact(TMediaState& state, int index, int64_t stamp, int flags, bool vide
                                                    AVRational{1, AV_TIME_BASE}, timeBase));
   int64_t target = stamp;
   for (int attempt = 0; attempt < kSeekTries; ++attempt) {
+    ResetDecoders(state);
     state.DropQueues();
     if (av_seek_frame(&format, index, target, flags | AVSEEK_FLAG_BACKWARD) < 0)
       break;
-    if (LandedBefore(state, index, stamp, video))
-      return 0;
+    if (LandedBefore(state, index, stamp, video)) {
+      if (!video)
+        return 0;
+      const int64_t first = FirstPictureStamp(state);
+      if (first == QX_FF_NO_PTS || first <= stamp)
+        return 0;
+    }
     target = stamp - step;
     step *= 2;
   }
-  // Nothing earlier to be found: start from the beginning.
+  // Nothing earlier to be found: start from the beginning, by time or, in
+  // a stream without time stamps, by byte.
+  ResetDecoders(state);
   state.DropQueues();
-  const int result = avformat_seek_file(&format, -1, INT64_MIN, INT64_MIN, INT64_MIN, 0);
+  int result = avformat_seek_file(&format, -1, INT64_MIN, INT64_MIN, INT64_MIN, 0);
+  if (result < 0)
+    result = av_seek_frame(&format, -1, 0, AVSEEK_FLAG_BYTE);
   state.DropQueues();
   return result < 0 ? result : 0;
 }
 
 } // namespace
 
-void ResetAfterSeek(QxMediaFile* media) {
-  TMediaState& state = StateOf(media);
+void ResetDecoders(TMediaState& state) {
+  state.PendingVideo.reset();
   state.PendingAudio.clear();
   state.AudioNextStamp = QX_FF_NO_PTS;
+  state.AudioSkipUntil = QX_FF_NO_PTS;
   state.VideoDraining = false;
   state.AudioDraining = false;
   if (state.Video)
@@ -397,6 +427,7 @@ QX_FF_EXPORT int32_t SeekFile(QxMediaFile* media, int32_t streamIndex, int64_t s
     return -1;
   const int avFlags = ((flags & QX_FF_SEEK_BACKWARD) ? AVSEEK_FLAG_BACKWARD : 0) |
                       ((flags & QX_FF_SEEK_ANY) ? AVSEEK_FLAG_ANY : 0);
+  ResetDecoders(state);
   int result = 0;
   if (streamIndex >= 0 && (flags & QX_FF_SEEK_EXACT)) {
     result = SeekExact(state, streamIndex, stamp, avFlags, streamIndex == media->VideoStream);
@@ -406,7 +437,6 @@ QX_FF_EXPORT int32_t SeekFile(QxMediaFile* media, int32_t streamIndex, int64_t s
     if (result < 0 && streamIndex < 0)
       result = av_seek_frame(&format, -1, stamp, avFlags | AVSEEK_FLAG_BACKWARD);
   }
-  ResetAfterSeek(media);
   if (result < 0)
     return result;
   // Sound before the target is dropped, so a seek is exact to the sample.

@@ -75,7 +75,8 @@ struct TMediaState {
   SwsContext* Scaler = nullptr;
   // A decoded picture of another size or layout than the handle announces,
   // brought to the announced one.
-  TFramePtr Fitted;
+  // The first picture decoded after an exact seek, handed out next.
+  TFramePtr PendingVideo;
   int DecodeErrors = 0;
 
   // Sound decoding.
@@ -133,8 +134,15 @@ struct TBufferState {
 // decoder's own for QX_FF_PIX_NATIVE).
 AVPixelFormat ToAvFormat(int32_t format, const QxMediaFile* media);
 
-// Sets the stream's stamps and the audio skip after a seek.
-void ResetAfterSeek(QxMediaFile* media);
+// Clears both decoders and what they hold, before a seek.
+void ResetDecoders(TMediaState& state);
+
+// Opens the picture decoder on first use; false when there is none.
+bool OpenVideoDecoder(TMediaState& state);
+// Decodes the next picture (the one held after an exact seek first); damaged
+// pictures are skipped unless `keepDamaged`. 0 = a picture, 1 = the end,
+// negative = an error.
+int DecodePicture(TMediaState& state, AVFrame& decoded, bool keepDamaged);
 
 // Copies `text` into a caller's buffer of `size` bytes, cut and
 // zero-terminated.

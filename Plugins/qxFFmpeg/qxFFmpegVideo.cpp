@@ -15,33 +15,9 @@ namespace {
 // Decode errors in a row after which a picture request fails.
 constexpr int kMaxDecodeErrors = 200;
 constexpr int kPitchAlign = 32;
+constexpr int kMaxPadding = 16;
 
 int32_t AlignedPitch(int32_t bytes) { return (bytes + kPitchAlign - 1) / kPitchAlign * kPitchAlign; }
-
-bool OpenVideoDecoder(QxMediaFile* media) {
-  TMediaState& state = StateOf(media);
-  if (state.Video)
-    return true;
-  if (state.VideoIndex < 0)
-    return false;
-  const AVStream& stream = *state.Format->streams[state.VideoIndex];
-  const AVCodec* codec = avcodec_find_decoder(stream.codecpar->codec_id);
-  if (!codec)
-    return false;
-  TCodecPtr context(avcodec_alloc_context3(codec));
-  if (!context || avcodec_parameters_to_context(context.get(), stream.codecpar) < 0)
-    return false;
-  context->pkt_timebase = stream.time_base;
-  context->max_pixels = kMaxPixels;
-  context->thread_count = 0;
-  context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
-  if (avcodec_open2(context.get(), codec, nullptr) < 0)
-    return false;
-  state.Video = std::move(context);
-  state.VideoDraining = false;
-  state.DecodeErrors = 0;
-  return true;
-}
 
 int32_t FrameFlags(const AVFrame& frame) {
   int32_t flags = 0;
@@ -129,7 +105,11 @@ bool Deliver(QxMediaFile* media, QxFrameBuffer& buffer, AVFrame& decoded) {
   }
   const AVPixelFormat announced = ToAvFormat(media->PixelFormat, media);
   av_frame_unref(own.Frame.get());
-  if (decoded.width == media->Width && decoded.height == media->Height && decodedFormat == announced) {
+  // A picture padded to whole macroblocks (1088 lines shown as 1080) is
+  // cut, not scaled.
+  const bool padded = decoded.width >= media->Width && decoded.width - media->Width < kMaxPadding &&
+                      decoded.height >= media->Height && decoded.height - media->Height < kMaxPadding;
+  if (padded && decodedFormat == announced) {
     own.Color = tags;
     av_frame_move_ref(own.Frame.get(), &decoded);
   } else {
@@ -144,6 +124,8 @@ bool Deliver(QxMediaFile* media, QxFrameBuffer& buffer, AVFrame& decoded) {
       return false;
   }
   PointAt(buffer, *own.Frame);
+  buffer.Width = media->Width;
+  buffer.Height = media->Height;
   return true;
 }
 
@@ -167,6 +149,68 @@ AVPixelFormat ToAvFormat(int32_t format, const QxMediaFile* media) {
   }
   default:
     return AV_PIX_FMT_NONE;
+  }
+}
+
+bool OpenVideoDecoder(TMediaState& state) {
+  if (state.Video)
+    return true;
+  if (state.VideoIndex < 0)
+    return false;
+  const AVStream& stream = *state.Format->streams[state.VideoIndex];
+  const AVCodec* codec = avcodec_find_decoder(stream.codecpar->codec_id);
+  if (!codec)
+    return false;
+  TCodecPtr context(avcodec_alloc_context3(codec));
+  if (!context || avcodec_parameters_to_context(context.get(), stream.codecpar) < 0)
+    return false;
+  context->pkt_timebase = stream.time_base;
+  context->max_pixels = kMaxPixels;
+  context->thread_count = 0;
+  context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+  if (avcodec_open2(context.get(), codec, nullptr) < 0)
+    return false;
+  state.Video = std::move(context);
+  state.VideoDraining = false;
+  state.DecodeErrors = 0;
+  return true;
+}
+
+int DecodePicture(TMediaState& state, AVFrame& decoded, bool keepDamaged) {
+  if (state.PendingVideo) {
+    av_frame_move_ref(&decoded, state.PendingVideo.get());
+    state.PendingVideo.reset();
+    return 0;
+  }
+  AVCodecContext& decoder = *state.Video;
+  for (;;) {
+    const int received = avcodec_receive_frame(&decoder, &decoded);
+    if (received == 0) {
+      if (!keepDamaged && (decoded.flags & AV_FRAME_FLAG_CORRUPT)) {
+        av_frame_unref(&decoded);
+        continue;
+      }
+      state.DecodeErrors = 0;
+      return 0;
+    }
+    if (received == AVERROR_EOF)
+      return 1;
+    if (received != AVERROR(EAGAIN)) {
+      if (++state.DecodeErrors > kMaxDecodeErrors)
+        return received;
+      continue;
+    }
+    if (state.VideoDraining)
+      return 1;
+    TPacketPtr packet = state.NextPacket(state.VideoIndex);
+    if (!packet) {
+      state.VideoDraining = true;
+      avcodec_send_packet(&decoder, nullptr);
+      continue;
+    }
+    const int sent = avcodec_send_packet(&decoder, packet.get());
+    if (sent < 0 && sent != AVERROR(EAGAIN) && ++state.DecodeErrors > kMaxDecodeErrors)
+      return sent;
   }
 }
 
@@ -239,42 +283,15 @@ QX_FF_EXPORT void FreeBuffer(QxFrameBuffer* buffer) {
 }
 
 QX_FF_EXPORT int32_t GetNextVideoFrame(QxMediaFile* media, QxFrameBuffer* buffer, int32_t flag) {
-  if (!media || !buffer || !OpenVideoDecoder(media))
+  if (!media || !buffer || !OpenVideoDecoder(StateOf(media)))
     return -1;
-  TMediaState& state = StateOf(media);
-  AVCodecContext& decoder = *state.Video;
   TFramePtr decoded(av_frame_alloc());
   if (!decoded)
     return -1;
-  for (;;) {
-    const int received = avcodec_receive_frame(&decoder, decoded.get());
-    if (received == 0) {
-      if (!flag && (decoded->flags & AV_FRAME_FLAG_CORRUPT)) {
-        av_frame_unref(decoded.get());
-        continue;
-      }
-      state.DecodeErrors = 0;
-      return Deliver(media, *buffer, *decoded) ? 0 : -1;
-    }
-    if (received == AVERROR_EOF)
-      return 1;
-    if (received != AVERROR(EAGAIN)) {
-      if (++state.DecodeErrors > kMaxDecodeErrors)
-        return received;
-      continue;
-    }
-    if (state.VideoDraining)
-      return 1;
-    TPacketPtr packet = state.NextPacket(state.VideoIndex);
-    if (!packet) {
-      state.VideoDraining = true;
-      avcodec_send_packet(&decoder, nullptr);
-      continue;
-    }
-    const int sent = avcodec_send_packet(&decoder, packet.get());
-    if (sent < 0 && sent != AVERROR(EAGAIN) && ++state.DecodeErrors > kMaxDecodeErrors)
-      return sent;
-  }
+  const int code = DecodePicture(StateOf(media), *decoded, flag != 0);
+  if (code != 0)
+    return code;
+  return Deliver(media, *buffer, *decoded) ? 0 : -1;
 }
 
 QX_FF_EXPORT int32_t ConvertFrame(QxMediaFile* media, QxFrameBuffer* source, QxFrameBuffer* destination,
@@ -311,6 +328,7 @@ QX_FF_EXPORT void FlushVideo(QxMediaFile* media) {
     state.Queues[static_cast<size_t>(state.VideoIndex)].clear();
   if (state.Video)
     avcodec_flush_buffers(state.Video.get());
+  state.PendingVideo.reset();
   state.VideoDraining = false;
   state.DecodeErrors = 0;
 }
