@@ -9,6 +9,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libjpeg62-turbo-dev libjpeg-turbo-progs libpng-dev libmpg123-dev libvorbis-dev
   libsdl2-dev
+  mpg123 ffmpeg sox vorbis-tools
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
   libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
