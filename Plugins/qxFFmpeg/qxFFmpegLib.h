@@ -9,6 +9,8 @@
 #ifndef QX_FFMPEG_LIB_H
 #define QX_FFMPEG_LIB_H
 
+#include "Plugins/qxSoundDecoder.h"
+
 #include <stdint.h>
 
 #ifdef __cplusplus
@@ -22,19 +24,10 @@ extern "C" {
 #endif
 
 /* --- Stream function table ----------------------------------------------
-   How the library reads the caller's stream. Origins: 0 from the start, 1
-   from the position, 2 from the end. The first four take 32-bit counts and
-   offsets, the last four 64-bit ones; the library calls the 64-bit ones. */
-typedef struct QxStreamFunctions {
-  int32_t(QX_FF_CALL* Read)(void* stream, void* buffer, int32_t count);
-  int64_t(QX_FF_CALL* GetPosition)(void* stream);
-  int64_t(QX_FF_CALL* Seek)(void* stream, int32_t offset, int32_t origin);
-  int64_t(QX_FF_CALL* GetSize)(void* stream);
-  int64_t(QX_FF_CALL* Read64)(void* stream, void* buffer, int64_t count);
-  int64_t(QX_FF_CALL* GetPosition64)(void* stream);
-  int64_t(QX_FF_CALL* Seek64)(void* stream, int64_t offset, int32_t origin);
-  int64_t(QX_FF_CALL* GetSize64)(void* stream);
-} QxStreamFunctions;
+   The library reads the caller's stream through the same eight-function
+   table the sound decoder plug-ins get (Plugins/qxSoundDecoder.h); it calls
+   the 64-bit functions. */
+typedef QxSoundStreamFunctions QxStreamFunctions;
 
 /* --- Numbers ----------------------------------------------------------- */
 

@@ -63,7 +63,7 @@ int64_t SeekCallback(void* opaque, int64_t offset, int whence) {
   if (state->DiskIo)
     return avio_seek(state->DiskIo, offset, whence & ~AVSEEK_FORCE);
   if (whence & AVSEEK_SIZE) {
-    const int64_t size = state->Functions->GetSize64(state->Stream);
+    const int64_t size = state->Functions->Size64(state->Stream);
     return size < 0 ? -1 : size;
   }
   whence &= ~AVSEEK_FORCE;
@@ -387,7 +387,7 @@ void ResetDecoders(TMediaState& state) {
 using namespace qxff;
 
 QX_FF_EXPORT QxMediaFile* OpenMediaFile(const char* name, void* stream, const QxStreamFunctions* functions) {
-  if (!functions || !functions->Read64 || !functions->Seek64 || !functions->GetSize64)
+  if (!functions || !functions->Read64 || !functions->Seek64 || !functions->Size64)
     return nullptr;
   return Open(name, stream, functions, nullptr);
 }

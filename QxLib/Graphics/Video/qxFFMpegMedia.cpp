@@ -1,5 +1,6 @@
 #include "QxLib/Graphics/Video/qxFFMpegMedia.h"
 
+#include "QxLib/Music/qxStreamWrapper.h"
 #include "QxLib/qxStream.h"
 
 #include <algorithm>
@@ -26,57 +27,9 @@ constexpr int32_t kShownHeight = 1080;
 
 bool Near(double rate, double target) { return std::fabs(rate - target) < kRateTolerance; }
 
-// The library reads the stream through these; errors never cross into it.
-int64_t StreamRead(void* stream, void* buffer, int64_t count) {
-  try {
-    return static_cast<TStream*>(stream)->Read(buffer, count);
-  } catch (const std::exception&) {
-    return 0;
-  }
-}
-
-int64_t StreamSeek(void* stream, int64_t offset, int32_t origin) {
-  try {
-    const TSeekOrigin from = origin == 0 ? TSeekOrigin::Begin : origin == 1 ? TSeekOrigin::Current : TSeekOrigin::End;
-    return static_cast<TStream*>(stream)->Seek(offset, from);
-  } catch (const std::exception&) {
-    return -1;
-  }
-}
-
-int64_t StreamPosition(void* stream) {
-  try {
-    return static_cast<TStream*>(stream)->GetPosition();
-  } catch (const std::exception&) {
-    return -1;
-  }
-}
-
-int64_t StreamSize(void* stream) {
-  try {
-    return static_cast<TStream*>(stream)->GetSize();
-  } catch (const std::exception&) {
-    return -1;
-  }
-}
-
 } // namespace
 
-const QxStreamFunctions& MediaStreamFunctions() {
-  static const QxStreamFunctions functions = {
-      [](void* stream, void* buffer, int32_t count) -> int32_t {
-        return static_cast<int32_t>(StreamRead(stream, buffer, count));
-      },
-      StreamPosition,
-      [](void* stream, int32_t offset, int32_t origin) { return StreamSeek(stream, offset, origin); },
-      StreamSize,
-      StreamRead,
-      StreamPosition,
-      StreamSeek,
-      StreamSize,
-  };
-  return functions;
-}
+const QxStreamFunctions& MediaStreamFunctions() { return TStreamWrapperClass::Instance().PluginFunctions(); }
 
 TContainerKind ContainerKindOf(std::string_view formatName) {
   if (formatName == "avi")

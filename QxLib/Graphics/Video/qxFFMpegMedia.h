@@ -44,8 +44,9 @@ struct TMediaFileData {
   int64_t WindowEnd = -1;
 };
 
-// The stream function table handed to the library; the stream argument is
-// a TStream*.
+// The stream function table handed to the library: the process-wide sound
+// stream access, so every read of a media file is serialised with all
+// other sound file reads. The stream argument is a TStream*.
 const QxStreamFunctions& MediaStreamFunctions();
 
 class TFFMpegMedia {
