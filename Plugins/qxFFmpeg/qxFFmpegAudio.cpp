@@ -5,12 +5,7 @@
 // dropped, so seeks are exact to the sample.
 #include "Plugins/qxFFmpeg/qxFFmpegState.h"
 
-extern "C" {
-#include <libavutil/opt.h>
-}
-
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 
 namespace qxff {
@@ -229,4 +224,5 @@ QX_FF_EXPORT void Flush(QxMediaFile* media) {
   state.AudioDraining = false;
   state.PendingAudio.clear();
   state.AudioNextStamp = QX_FF_NO_PTS;
+  state.AudioSkipUntil = QX_FF_NO_PTS;
 }

@@ -67,11 +67,14 @@ typedef QxSoundStreamFunctions QxStreamFunctions;
 #define QX_FF_FRAME_TOP_FIELD_FIRST 2
 #define QX_FF_FRAME_KEY 4
 
-/* SeekFile flags. BACKWARD lands on the key frame at or before the stamp;
-   ANY allows any frame; EXACT checks where the seek landed and seeks
-   further back until the stream's first packet lies at or before the
-   stamp, and the library then drops decoded sound before the stamp. With
-   stream -1 the stamp is in microseconds. */
+/* SeekFile flags. Every seek lands at or before its stamp (BACKWARD is
+   implied and kept for callers that pass it); ANY allows any frame; EXACT checks where the seek landed and seeks
+   further back until the stream's first packet (and the video's first
+   picture) lies at or before the stamp. With stream -1 the stamp is in
+   microseconds. After a seek of the sound stream or by time, decoded sound
+   before the target is dropped: the target of an EXACT seek, or of the
+   first seek by time since the last Flush (a seek by time repeated at
+   earlier times to land before its target keeps the first target). */
 #define QX_FF_SEEK_BACKWARD 1
 #define QX_FF_SEEK_ANY 4
 #define QX_FF_SEEK_EXACT 8

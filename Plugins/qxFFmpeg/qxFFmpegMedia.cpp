@@ -373,7 +373,6 @@ void ResetDecoders(TMediaState& state) {
   state.PendingVideo.reset();
   state.PendingAudio.clear();
   state.AudioNextStamp = QX_FF_NO_PTS;
-  state.AudioSkipUntil = QX_FF_NO_PTS;
   state.VideoDraining = false;
   state.AudioDraining = false;
   if (state.Video)
@@ -428,14 +427,18 @@ QX_FF_EXPORT int32_t SeekFile(QxMediaFile* media, int32_t streamIndex, int64_t s
   const int avFlags = ((flags & QX_FF_SEEK_BACKWARD) ? AVSEEK_FLAG_BACKWARD : 0) |
                       ((flags & QX_FF_SEEK_ANY) ? AVSEEK_FLAG_ANY : 0);
   ResetDecoders(state);
+  // A seek by time may be repeated at earlier times to land before the
+  // target: the sound is cut at the first target since the last Flush.
+  const int64_t skip = state.AudioSkipUntil;
+  state.AudioSkipUntil = QX_FF_NO_PTS;
   int result = 0;
   if (streamIndex >= 0 && (flags & QX_FF_SEEK_EXACT)) {
     result = SeekExact(state, streamIndex, stamp, avFlags, streamIndex == media->VideoStream);
   } else {
+    // Every seek lands at or before its target: what lies before it is
+    // decoded and dropped, what lies after it would be lost.
     state.DropQueues();
-    result = av_seek_frame(&format, streamIndex, stamp, avFlags);
-    if (result < 0 && streamIndex < 0)
-      result = av_seek_frame(&format, -1, stamp, avFlags | AVSEEK_FLAG_BACKWARD);
+    result = av_seek_frame(&format, streamIndex, stamp, avFlags | AVSEEK_FLAG_BACKWARD);
   }
   if (result < 0)
     return result;
@@ -444,6 +447,8 @@ QX_FF_EXPORT int32_t SeekFile(QxMediaFile* media, int32_t streamIndex, int64_t s
     const AVRational audioBase = format.streams[state.AudioIndex]->time_base;
     state.AudioSkipUntil =
         streamIndex < 0 ? av_rescale_q(stamp, AVRational{1, AV_TIME_BASE}, audioBase) : stamp;
+    if (streamIndex < 0 && !(flags & QX_FF_SEEK_EXACT) && skip != QX_FF_NO_PTS)
+      state.AudioSkipUntil = skip;
   }
   return 0;
 }

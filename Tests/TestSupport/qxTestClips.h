@@ -46,6 +46,14 @@ inline const std::map<std::string, std::string>& ClipRecipes() {
       {"with-sound.mkv", pattern + "-f lavfi -i sine=f=440:r=48000:d=3 " + h264 + "-c:a libopus -shortest"},
       {"tone.flac", "-f lavfi -i sine=f=1000:r=32000:d=2 -ac 1 -c:a flac"},
       {"tone.opus", "-f lavfi -i sine=f=500:r=48000:d=2 -c:a libopus"},
+      // Lossless sound at the mixing rate in containers of each seek
+      // strategy: MOV (by stream), Matroska (by time), ASF (decode forward).
+      {"sweep.mov", "-f lavfi -i \"aevalsrc=sin(200*t*t)|cos(300*t*t):s=44100:d=3\" -c:a pcm_s16le"},
+      {"sweep.mkv", "-f lavfi -i \"aevalsrc=sin(200*t*t)|cos(300*t*t):s=44100:d=3\" -c:a flac"},
+      {"sweep.asf", "-f lavfi -i \"aevalsrc=sin(200*t*t)|cos(300*t*t):s=44100:d=3\" -c:a pcm_s16le"},
+      // Silence in the first sound stream, a tone in the second.
+      {"two-sounds.mkv", "-f lavfi -i anullsrc=r=44100:cl=stereo -f lavfi -i sine=f=700:r=44100:d=2 -map 0:a "
+                         "-map 1:a -t 2 -ac 2 -c:a flac"},
       // Coded at 1088 lines without a crop: shown as 1080.
       {"padded-1088.h264", "-f lavfi -i testsrc=s=1920x1088:r=25:d=0.08 -c:v libx264 -preset ultrafast "
                            "-pix_fmt yuv420p"},
