@@ -20,6 +20,8 @@ int RunPicture(const TCommandArgs& args);
 int RunKeypoints(const TCommandArgs& args);
 int RunShadow(const TCommandArgs& args);
 int RunDraw(const TCommandArgs& args);
+int RunVideoInfo(const TCommandArgs& args);
+int RunFrame(const TCommandArgs& args);
 
 namespace {
 
@@ -41,6 +43,8 @@ constexpr TCommand kCommands[] = {
     {"draw",
      "draw SHOW NAME -o OUT.png [--size WxH] [--angle-x/y/z DEG] [--scale PCT] [--opacity PCT] [--feather] [--mip N]",
      RunDraw},
+    {"videoinfo", "videoinfo SHOW NAME", RunVideoInfo},
+    {"frame", "frame SHOW NAME --index N -o OUT.png", RunFrame},
 };
 
 void PrintUsage() {

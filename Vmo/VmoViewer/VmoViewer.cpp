@@ -1,6 +1,7 @@
 // The player executable. Until the engine and the music are built it runs
 // shows headless: "-render DIR" writes a frame sequence, "-render-at
 // T1,T2,... DIR" single frames, each a PNG of the drawn show.
+#include "QxLib/Music/qxFFMpegConverter.h"
 #include "QxLib/qxCommandLine.h"
 #include "QxLib/qxExceptions.h"
 #include "VmoLib2/3DBasics/GL/qx3DEngineGL.h"
@@ -11,6 +12,7 @@
 #include "VmoLib2/VmoViewer/qxVmoRendererProgress.h"
 #include "VmoLib2/VmoViewer/qxVmoRendererShow.h"
 #include "VmoLib2/VmoViewer/qxVmoShowLocator.h"
+#include "VmoLib2/VmoViewer/qxVmoVideoLibrary.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -58,6 +60,9 @@ int Run(int argc, char** argv) {
     ReportShowError(message);
     return kExitShowError;
   }
+  // The show's own video library, else the one beside the player.
+  LocateVideoLibrary(show->Accessor(), ProgramPath());
+  InstallFFMpegAudio();
   T3DEngineGL::Instance().SetForceHeadless(true);
   TDrawDevice device({0, 0, options.Width, options.Height});
   // The drawer reads custom transitions from the show's package.

@@ -39,6 +39,10 @@ struct TBorderParams {
   bool operator==(const TBorderParams&) const = default;
 };
 
+// The border keys of a block ("EnableBorder", "EnableCrop", "EnableAspect",
+// "BorderWidth", "BorderColor", "CropRect", "AspectParams").
+TBorderParams ReadBorderParams(const TIniIdentList& block);
+
 // The side a picture is wanted at for a largest expected side:
 // max(1, round(scale × largest)).
 int32_t WantedSide(double largest, double scale);

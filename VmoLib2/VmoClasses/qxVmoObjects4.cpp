@@ -1,5 +1,7 @@
 #include "VmoLib2/VmoClasses/qxVmoObjects4.h"
 
+#include "VmoLib2/VmoClasses/qxVmoExtractorWrapper.h"
+
 #include "QxLib/qxGuid.h"
 #include "QxLib/qxIniStorage.h"
 #include "QxLib/qxUtf8.h"
@@ -141,6 +143,10 @@ void TVmoObject::LoadChildren(const TIniIdentList& block, bool reload) {
 }
 
 // --- Time -----------------------------------------------------------------
+
+const TIniIdentList* TVmoObjectHost::Section(const std::string&) const { return nullptr; }
+
+TRefPtr<TExtractorWrapper> TVmoObjectHost::VideoClip(const std::string&, const std::string&, bool) { return {}; }
 
 TAnchorTimes TVmoObject::AnchorTimes() const {
   const TVmoSlide* slide = RootSlide();
