@@ -20,6 +20,9 @@ constexpr double kAspect16x9 = 1.777778;
 constexpr TRgba kPlaceholderFill{48, 48, 48, 255};
 constexpr TRgba kPlaceholderFrame{160, 160, 160, 255};
 constexpr double kPlaceholderLine = 0.03;
+// A block without "Duration" plays the whole clip: the value lies outside
+// the clip, so the clip's length replaces it.
+constexpr double kWholeClip = -1;
 
 std::unique_ptr<TVmoObject> CreateVideoKind(TVmoObject& parent, const std::string& name, std::string_view typeWord) {
   if (typeWord != "video" && typeWord != "mainvideo")
@@ -51,7 +54,7 @@ std::optional<TVideoClip2> TVideoClip2::Find(const TIniIdentList& main, const st
     clip.ClipGuid = guid;
     clip.LoadFromDisk = item->ReadBool("LoadFromDisk", false);
     clip.FileName = item->ReadString("FileName", "");
-    clip.Duration = item->ReadFloat("Duration", 0);
+    clip.Duration = item->ReadFloat("Duration", kWholeClip);
     clip.StartVideoTime = item->ReadFloat("StartVideoTime", 0);
     clip.StartVmoTime = item->ReadFloat("StartVMOTime", 0);
     clip.ClipCaption = item->ReadString("ClipCaption", "");
@@ -87,7 +90,7 @@ void TVmoVideo::ReadSettings(const TIniIdentList& block) {
   if (!m_clip) {
     m_fileName = block.ReadString("FileName", "");
     m_loadFromDisk = block.ReadBool("LoadFromDisk", false);
-    m_duration = block.ReadFloat("Duration", 0);
+    m_duration = block.ReadFloat("Duration", kWholeClip);
     m_startVideoTime = block.ReadFloat("StartVideoTime", 0);
   }
   m_antialiasedBorder = block.ReadBool("AntialiasedBorder", true);

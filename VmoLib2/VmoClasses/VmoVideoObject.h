@@ -22,7 +22,7 @@ struct TVideoClip2 {
   std::string ClipGuid;
   std::string FileName;
   bool LoadFromDisk = false;
-  double Duration = 0;       // ms
+  double Duration = -1;      // ms; -1 = the whole clip
   double StartVideoTime = 0; // ms
   double StartVmoTime = 0;   // ms
   std::string ClipCaption;
@@ -109,7 +109,7 @@ private:
   std::optional<TVideoClip2> m_clip;
   std::string m_fileName;
   bool m_loadFromDisk = false;
-  double m_duration = 0;
+  double m_duration = -1;
   double m_startVideoTime = 0;
   double m_startVmoTime = 0;
   bool m_mute = false;

@@ -87,7 +87,7 @@ void TExtractorWrapper::SetFile(TFileAccessor& accessor, const std::string& file
   if (fileName.empty())
     return;
   try {
-    m_stream = accessor.OpenStream(loadFromDisk ? std::string(kLoadFromDiskPrefix) + fileName : fileName);
+    m_stream = loadFromDisk ? OpenDiskFile(fileName, accessor.BaseFolder()) : accessor.OpenStream(fileName);
   } catch (const std::exception& error) {
     Log().WriteLine("TExtractorWrapper: " + fileName + ": " + error.what());
     m_stream.reset();
