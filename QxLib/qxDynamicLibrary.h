@@ -1,6 +1,6 @@
-// A shared library loaded at run time, with lookup of its exported
-// functions. The platform's loader lives in a folder of its own
-// (QxLib/Posix/).
+// A library loaded at run time: the picture library, decoder plug-ins, the
+// video library. One implementation per platform
+// (QxLib/Posix/qxDynamicLibrary.cpp).
 #pragma once
 
 #include <memory>
@@ -10,26 +10,29 @@ namespace qx {
 
 class TDynamicLibrary {
 public:
-  // Loads the library at `path`; nullptr when it cannot be loaded, with the
-  // loader's reason in `error` when given.
-  static std::unique_ptr<TDynamicLibrary> Open(const std::string& path, std::string* error = nullptr);
-
-  virtual ~TDynamicLibrary() = default;
+  // Loads `path`, resolving every symbol now and keeping the library's own
+  // symbols to itself; null with `error` set to the loader's reason.
+  static std::unique_ptr<TDynamicLibrary> Load(const std::string& path, std::string& error);
   TDynamicLibrary(const TDynamicLibrary&) = delete;
   TDynamicLibrary& operator=(const TDynamicLibrary&) = delete;
+  // Unloads the library: nothing taken from it may be used afterwards.
+  ~TDynamicLibrary();
 
-  // The address of an exported symbol, nullptr when there is none.
-  virtual void* Symbol(const char* name) const = 0;
+  // The address the library exports as `name`; null when it has none.
+  void* Symbol(const char* name) const;
 
-  // The exported function `name` as type T; false when missing.
+  // Sets `function` to the exported function `name`; false when there is
+  // none.
   template <class T>
   bool LookUp(const char* name, T& function) const {
     function = reinterpret_cast<T>(Symbol(name));
     return function != nullptr;
   }
 
-protected:
-  TDynamicLibrary() = default;
+private:
+  explicit TDynamicLibrary(void* handle) : m_handle(handle) {}
+
+  void* m_handle;
 };
 
 } // namespace qx

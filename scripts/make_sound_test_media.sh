@@ -24,8 +24,10 @@ sox source.wav -c 1 -r 11025 mono11k.wav trim 0 3
 "${ff[@]}" -i source.wav -c:a libmp3lame -b:a 128k cbr.mp3
 "${ff[@]}" -i source.wav -c:a libmp3lame -q:a 4 vbr.mp3
 "${ff[@]}" -i source.wav -t 3 -c:a mp2 -b:a 192k layer2.mp2
-"${ff[@]}" -i source.wav -t 4 -c:a adpcm_ms adpcm.wav
-"${ff[@]}" -i source.wav -t 4 -ac 1 -ar 22050 -c:a adpcm_ms adpcm_mono.wav
+# FFmpeg writes the bit rate it is given as the header's bytes per second;
+# these are the true rates of 1024-byte blocks (1012 and 2036 samples).
+"${ff[@]}" -i source.wav -t 4 -c:a adpcm_ms -b:a 356976 adpcm.wav
+"${ff[@]}" -i source.wav -t 4 -ac 1 -ar 22050 -c:a adpcm_ms -b:a 88720 adpcm_mono.wav
 oggenc -Q -q 4 -o tone.ogg source.wav
 "${ff[@]}" -i source.wav -t 5 -c:a wmav2 -b:a 128k tone.wma
 "${ff[@]}" -i source.wav -t 3 -ac 1 -c:a wmav1 -b:a 64k tone1.wma
@@ -34,6 +36,8 @@ oggenc -Q -q 4 -o tone.ogg source.wav
 mpg123 -q -s cbr.mp3 > cbr.mp3.raw
 mpg123 -q -s vbr.mp3 > vbr.mp3.raw
 mpg123 -q -s layer2.mp2 > layer2.mp2.raw
+"${ff[@]}" -i source.wav -f s16le source.wav.raw
+"${ff[@]}" -i mono8.wav -f u8 mono8.wav.raw
 for f in adpcm.wav adpcm_mono.wav tone.ogg tone.wma tone1.wma; do
   "${ff[@]}" -i "$f" -f s16le -c:a pcm_s16le "$f.raw"
 done

@@ -10,6 +10,7 @@ extern "C" {
 #include <libavutil/mem.h>
 }
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <new>
@@ -22,6 +23,8 @@ namespace {
 constexpr int kIoBufferSize = 32768;
 // Packets read per Decode call at most before it gives up on finding audio.
 constexpr int kMaxPacketsPerDecode = 256;
+// Seeks tried, each further back, the last from the start.
+constexpr int kSeekAttempts = 5;
 
 struct TSource {
   void* Stream;
@@ -103,7 +106,7 @@ public:
     if (!m_codec || !m_packet || !m_frame || avcodec_parameters_to_context(m_codec, parameters) < 0 ||
         avcodec_open2(m_codec, decoder, nullptr) < 0)
       return false;
-    return true;
+    return FindFirstStamp();
   }
 
   int Channels() const { return m_codec->ch_layout.nb_channels; }
@@ -121,6 +124,11 @@ public:
   // Decodes until at least one frame is out; appends its samples to `out`.
   // False at the end.
   bool DecodeNext(std::vector<int16_t>& out) {
+    if (!m_pending.empty()) {
+      out.insert(out.end(), m_pending.begin(), m_pending.end());
+      m_pending.clear();
+      return true;
+    }
     for (int i = 0; i < kMaxPacketsPerDecode; ++i) {
       if (ReceiveFrames(out))
         return true;
@@ -139,34 +147,94 @@ public:
     return false;
   }
 
-  // Seeks to ms; the samples before it are dropped by the next decodes.
+  // Seeks to ms; the samples before it are dropped by the next decodes. The
+  // demuxer may land after the stamp asked for; then it is asked again
+  // further back, and at last from the start. It is asked for two frames
+  // early, since the first frame after a seek lacks its overlap with the one
+  // before and is thrown away.
   int64_t Seek(int64_t ms) {
     const AVStream* stream = m_format->streams[m_streamIndex];
-    int64_t target = av_rescale_q(ms, AVRational{1, 1000}, stream->time_base);
-    if (stream->start_time != AV_NOPTS_VALUE)
-      target += stream->start_time;
-    if (av_seek_frame(m_format, m_streamIndex, target, AVSEEK_FLAG_BACKWARD) < 0 &&
-        av_seek_frame(m_format, m_streamIndex, target, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY) < 0)
-      return m_position;
-    avcodec_flush_buffers(m_codec);
-    m_drained = false;
-    m_dropUntil = target;
-    m_position = ms;
-    return ms;
+    const int64_t target = m_firstStamp + av_rescale_q(ms, AVRational{1, 1000}, stream->time_base);
+    const int64_t frameStamps = av_rescale_q(m_frameSamples, AVRational{1, Rate()}, stream->time_base);
+    int64_t backoff = 2 * frameStamps;
+    for (int attempt = 0; attempt < kSeekAttempts; ++attempt) {
+      // Stamp 0 lies before the first packet: the start of the file.
+      const int64_t stamp = attempt + 1 == kSeekAttempts || target - backoff <= m_firstStamp ? 0 : target - backoff;
+      if (!SeekToStamp(stamp))
+        break;
+      m_dropUntilSample = static_cast<int64_t>(std::llround(ms / 1000.0 * Rate()));
+      m_discardLanding = stamp != 0;
+      m_landed = AV_NOPTS_VALUE;
+      m_pending.clear();
+      // Decode the first frame to see where the demuxer landed; what it gives
+      // is kept for the next Decode.
+      if (!DecodeNext(m_pending) || stamp == 0 || m_landed == AV_NOPTS_VALUE || m_landed <= target - frameStamps) {
+        m_position = ms;
+        return ms;
+      }
+      backoff *= 4;
+    }
+    m_pending.clear();
+    return m_position;
   }
 
 private:
+  bool SeekToStamp(int64_t stamp) {
+    if (av_seek_frame(m_format, m_streamIndex, stamp, AVSEEK_FLAG_BACKWARD) < 0 &&
+        av_seek_frame(m_format, m_streamIndex, m_firstStamp, AVSEEK_FLAG_BACKWARD) < 0)
+      return false;
+    avcodec_flush_buffers(m_codec);
+    m_drained = false;
+    return true;
+  }
+
+  // The stamp of the first decoded frame (the packets' stamps run ahead of
+  // the sound by the decoder's delay); the file is then put back at its start.
+  bool FindFirstStamp() {
+    bool found = false;
+    for (int i = 0; i < kMaxPacketsPerDecode && !found; ++i) {
+      if (av_read_frame(m_format, m_packet) < 0)
+        break;
+      if (m_packet->stream_index == m_streamIndex && avcodec_send_packet(m_codec, m_packet) >= 0) {
+        while (avcodec_receive_frame(m_codec, m_frame) == 0) {
+          if (!found && m_frame->pts != AV_NOPTS_VALUE) {
+            m_firstStamp = m_frame->pts;
+            m_frameSamples = std::max(m_frame->nb_samples, 1);
+            found = true;
+          }
+          av_frame_unref(m_frame);
+        }
+      }
+      av_packet_unref(m_packet);
+    }
+    return found && SeekToStamp(0);
+  }
+
+  // Index of the first sample of a frame with this stamp: the stamps are
+  // rounded, the frames all have one length.
+  int64_t SampleOf(int64_t stamp) const {
+    const AVStream* stream = m_format->streams[m_streamIndex];
+    const double seconds = static_cast<double>(stamp - m_firstStamp) * av_q2d(stream->time_base);
+    return std::llround(seconds * Rate() / m_frameSamples) * m_frameSamples;
+  }
+
   bool ReceiveFrames(std::vector<int16_t>& out) {
     bool any = false;
     const int channels = Channels();
     while (avcodec_receive_frame(m_codec, m_frame) == 0) {
       int first = 0;
-      if (m_dropUntil != AV_NOPTS_VALUE && m_frame->pts != AV_NOPTS_VALUE) {
-        const AVStream* stream = m_format->streams[m_streamIndex];
-        const int64_t late = av_rescale_q(m_dropUntil - m_frame->pts, stream->time_base, AVRational{1, Rate()});
+      if (m_landed == AV_NOPTS_VALUE) {
+        m_landed = m_frame->pts;
+        if (m_discardLanding) {
+          av_frame_unref(m_frame);
+          continue;
+        }
+      }
+      if (m_dropUntilSample >= 0 && m_frame->pts != AV_NOPTS_VALUE) {
+        const int64_t late = m_dropUntilSample - SampleOf(m_frame->pts);
         first = late <= 0 ? 0 : late >= m_frame->nb_samples ? m_frame->nb_samples : static_cast<int>(late);
         if (first < m_frame->nb_samples)
-          m_dropUntil = AV_NOPTS_VALUE;
+          m_dropUntilSample = -1;
       }
       const bool planar = av_sample_fmt_is_planar(static_cast<AVSampleFormat>(m_frame->format));
       for (int i = first; i < m_frame->nb_samples; ++i) {
@@ -189,8 +257,13 @@ private:
   AVFrame* m_frame = nullptr;
   int m_streamIndex = -1;
   bool m_drained = false;
-  int64_t m_dropUntil = AV_NOPTS_VALUE;
+  int64_t m_dropUntilSample = -1;
   int64_t m_position = 0;
+  int64_t m_firstStamp = 0;
+  int m_frameSamples = 1;
+  bool m_discardLanding = false; // the first frame after a seek is not whole
+  int64_t m_landed = AV_NOPTS_VALUE; // stamp of the first frame after a seek
+  std::vector<int16_t> m_pending;    // decoded while checking a seek
 };
 
 struct TDecoder {

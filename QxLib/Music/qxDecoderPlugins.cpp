@@ -9,9 +9,13 @@
 namespace qx {
 
 std::shared_ptr<TDecoderLibrary> TDecoderLibrary::Load(const std::string& path, std::string* error) {
-  std::unique_ptr<TDynamicLibrary> library = TDynamicLibrary::Open(path, error);
-  if (!library)
+  std::string reason;
+  std::unique_ptr<TDynamicLibrary> library = TDynamicLibrary::Load(path, reason);
+  if (!library) {
+    if (error)
+      *error = reason;
     return nullptr;
+  }
   auto decoder = std::make_shared<TDecoderLibrary>();
   const bool complete = library->LookUp(QX_GET_MEDIA_INFO_NAME, decoder->GetMediaInfo) &&
                         library->LookUp(QX_CREATE_DECODER_NAME, decoder->CreateDecoder) &&

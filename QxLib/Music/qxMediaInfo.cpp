@@ -155,9 +155,9 @@ bool ParseMpeg(TStream& stream, int64_t start, int64_t end, int insideRiffBitRat
   info.FrameSize = frameSize;
   info.Vbr = vbr.Present;
   if (vbr.Present && vbr.Frames > 0)
-    info.MeanFrameDuration = length / vbr.Frames;
+    info.MeanFrameDuration = static_cast<double>(info.Length) / vbr.Frames;
   else
-    info.MeanFrameDuration = length / static_cast<double>(dataSize) * frameSize;
+    info.MeanFrameDuration = static_cast<double>(info.Length) / static_cast<double>(dataSize) * frameSize;
   info.Format = MakePcmFormat(static_cast<uint32_t>(first.SampleRate), 16, first.SingleChannel ? 1 : 2);
   info.Kind = TMediaKind::Mpeg;
   return true;

@@ -13,6 +13,9 @@ namespace {
 
 // Reads of one tenth of a second decoded at most while pre-rolling a seek.
 constexpr int kPrerollReads = 11;
+// Upper bound of one pre-roll read: a tenth of a second at 448 kbit/s is
+// under 6 KB; a damaged header's bit rate must not make it larger.
+constexpr int64_t kMaxPrerollRead = 65536;
 // Bytes searched for a frame boundary after a computed seek position.
 constexpr int64_t kResyncSpan = 65536;
 
@@ -125,7 +128,7 @@ void TMpegConverter::Seek(double ms) {
   const int32_t savedReadSize = ReadSize();
   if (info.Length > 0)
     SetReadSize(static_cast<int32_t>(std::clamp<int64_t>(static_cast<int64_t>(info.DataSize) * 100 / info.Length,
-                                                         savedReadSize, TLocalBuffer::kMaxCapacity / 16)));
+                                                         savedReadSize, kMaxPrerollRead)));
   for (int read = 0; read < kPrerollReads && Output().Used() < dropBytes; ++read) {
     if (!FillInput() || !Convert(InputBuffer()))
       break;

@@ -11,10 +11,27 @@ TWavConverter::TWavConverter(TStream* stream) : m_stream(stream) {}
 
 TWavConverter::~TWavConverter() = default;
 
+namespace {
+
+// PCM whose samples the converter can hand on or resample: whole bytes per
+// sample and frames no smaller than their samples.
+bool IsPlayablePcm(const TMediaInfo& info) {
+  const TPcmFormat& format = info.Format;
+  const int bits = format.BitsPerSample;
+  if (info.Kind == TMediaKind::WaveFloat)
+    return (bits == 32 || bits == 64) && format.BlockAlign >= bits / 8 * format.Channels;
+  if (info.Kind == TMediaKind::WavePcm)
+    return (bits == 8 || bits == 16 || bits == 24 || bits == 32) && format.BlockAlign >= bits / 8 * format.Channels;
+  return true;
+}
+
+} // namespace
+
 bool TWavConverter::Open(const TMediaInfo& info) {
   m_info = info;
   const TPcmFormat& source = info.Format;
-  if (source.Channels == 0 || source.SamplesPerSec == 0 || source.AvgBytesPerSec == 0 || source.BlockAlign == 0)
+  if (source.Channels == 0 || source.SamplesPerSec == 0 || source.AvgBytesPerSec == 0 || source.BlockAlign == 0 ||
+      !IsPlayablePcm(info))
     return false;
   m_input.Clear();
   m_output.Clear();
@@ -102,9 +119,11 @@ bool TWavConverter::Convert(TLocalBuffer& input) {
 }
 
 bool TWavConverter::Read(int32_t count) {
+  m_padded = 0;
   while (m_output.Used() < count) {
     if (!FillInput() || !Convert(m_input)) {
-      m_output.AppendSilence(count - m_output.Used());
+      m_padded = count - m_output.Used();
+      m_output.AppendSilence(m_padded);
       return false;
     }
   }

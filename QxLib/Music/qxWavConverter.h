@@ -59,6 +59,8 @@ public:
   // ms of the file delivered up to the end of the output buffer.
   double Position() const { return m_position; }
   int32_t ReadSize() const { return m_readSize; }
+  // Bytes of silence the last Read added after the end of the data.
+  int32_t PaddedBytes() const { return m_padded; }
 
 protected:
   TStream* Stream() const { return m_stream; }
@@ -83,6 +85,7 @@ private:
   int32_t m_readSize = kDefaultReadSize;
   TMediaInfo m_info;
   double m_position = 0;
+  int32_t m_padded = 0;
   std::unique_ptr<TPcmResampler> m_resampler;
 };
 

@@ -20,6 +20,8 @@ int RunPicture(const TCommandArgs& args);
 int RunKeypoints(const TCommandArgs& args);
 int RunShadow(const TCommandArgs& args);
 int RunDraw(const TCommandArgs& args);
+int RunSoundInfo(const TCommandArgs& args);
+int RunDecode(const TCommandArgs& args);
 int RunVideoInfo(const TCommandArgs& args);
 int RunFrame(const TCommandArgs& args);
 
@@ -43,6 +45,8 @@ constexpr TCommand kCommands[] = {
     {"draw",
      "draw SHOW NAME -o OUT.png [--size WxH] [--angle-x/y/z DEG] [--scale PCT] [--opacity PCT] [--feather] [--mip N]",
      RunDraw},
+    {"soundinfo", "soundinfo SHOW NAME", RunSoundInfo},
+    {"decode", "decode SHOW NAME -o OUT.wav [--from MS] [--ms N]", RunDecode},
     {"videoinfo", "videoinfo SHOW NAME", RunVideoInfo},
     {"frame", "frame SHOW NAME --index N -o OUT.png", RunFrame},
 };

@@ -63,7 +63,7 @@ std::string TFFMpegDll::Bind() {
 
 TRefPtr<TFFMpegDll> TFFMpegDll::Load(const std::string& path, std::string* error) {
   std::string reason;
-  std::unique_ptr<TDynamicLibrary> library = TDynamicLibrary::Open(path, &reason);
+  std::unique_ptr<TDynamicLibrary> library = TDynamicLibrary::Load(path, reason);
   if (!library) {
     if (error)
       *error = reason;
