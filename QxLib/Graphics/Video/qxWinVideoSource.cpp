@@ -209,6 +209,25 @@ std::array<int64_t, 2> TWinVideoSource::DecodedSpan() const {
   return {start, std::max(end, start + 1)};
 }
 
+int32_t TWinVideoSource::DecodeUntil(int64_t index, int64_t limit, bool stopWhenStuck, TDecodeResult& result) {
+  int32_t code = 0;
+  int64_t last = -2;
+  for (int64_t count = 0, stuck = 0; count < limit; ++count) {
+    code = DecodeNext();
+    if (code != 0)
+      break;
+    result.Decoded = true;
+    result.Span = DecodedSpan();
+    if (result.Span[1] > index)
+      break;
+    stuck = result.Span[0] == last ? stuck + 1 : 0;
+    if (stopWhenStuck && stuck >= kMaxStuckPictures)
+      break;
+    last = result.Span[0];
+  }
+  return code;
+}
+
 bool TWinVideoSource::Decode(int64_t index) {
   TMediaFileData& data = m_media->Data();
   if (index == m_current || (data.WindowStart <= index && index < data.WindowEnd)) {
@@ -216,46 +235,24 @@ bool TWinVideoSource::Decode(int64_t index) {
     return true;
   }
   int32_t code = 0;
-  bool decoded = false;
-  std::array<int64_t, 2> span{-1, -1};
+  TDecodeResult result;
   if (index == data.WindowEnd) {
-    code = DecodeNext();
-    decoded = code == 0;
-    if (decoded)
-      span = DecodedSpan();
+    code = DecodeUntil(index, 1, false, result);
   } else if (index > data.WindowEnd && index - data.WindowEnd < kForwardDecodeLimit) {
     // Pictures of a clip with a variable rate may come denser than its mean
     // rate: the count allows for that rather than stopping short.
-    for (int64_t i = 0; i <= index - data.WindowEnd + kForwardDecodeLimit; ++i) {
-      code = DecodeNext();
-      if (code != 0)
-        break;
-      decoded = true;
-      span = DecodedSpan();
-      if (span[1] > index)
-        break;
-    }
+    code = DecodeUntil(index, index - data.WindowEnd + 1 + kForwardDecodeLimit, false, result);
   } else {
     TFFMpegDll& dll = m_media->Dll();
     dll.FlushVideo(&m_media->Handle());
     ++m_seeks;
     code = dll.SeekFile(&m_media->Handle(), m_media->Handle().VideoStream, m_media->StampOfIndex(index),
                         QX_FF_SEEK_EXACT | QX_FF_SEEK_BACKWARD);
-    int64_t last = -2;
-    for (int stuck = 0, count = 0; code >= 0 && count < kMaxSeekDecodes; ++count) {
-      code = DecodeNext();
-      if (code != 0)
-        break;
-      decoded = true;
-      span = DecodedSpan();
-      if (span[1] > index)
-        break;
-      stuck = span[0] == last ? stuck + 1 : 0;
-      if (stuck >= kMaxStuckPictures)
-        break;
-      last = span[0];
-    }
+    if (code >= 0)
+      code = DecodeUntil(index, kMaxSeekDecodes, true, result);
   }
+  const bool decoded = result.Decoded;
+  const std::array<int64_t, 2>& span = result.Span;
   if (!decoded) {
     // Past the last picture the one decoded last stays.
     if (code == 1 && m_current >= 0 && index > m_current) {

@@ -59,6 +59,14 @@ private:
   bool Decode(int64_t index);
   // Decodes the next picture; the library's code (0 = a picture).
   int32_t DecodeNext();
+  struct TDecodeResult {
+    bool Decoded = false;
+    std::array<int64_t, 2> Span{-1, -1};
+  };
+  // Decodes pictures until one's span passes `index`, at most `limit` of
+  // them (with `stopWhenStuck`, also when their index stops changing);
+  // the library's last code.
+  int32_t DecodeUntil(int64_t index, int64_t limit, bool stopWhenStuck, TDecodeResult& result);
   // The frame indices [start, end) of the decoded picture.
   std::array<int64_t, 2> DecodedSpan() const;
   // The buffer holding the decoded picture in YUV 4:2:0.
