@@ -27,7 +27,7 @@ namespace qxff {
 constexpr int32_t kMaxSide = 8192;
 constexpr int64_t kMaxPixels = 8192LL * 4352;
 // Packets kept read ahead per stream; older ones are dropped past it.
-constexpr size_t kMaxQueued = 4096;
+constexpr size_t kMaxQueued = 1024;
 // Packets read in one search for a packet of one stream.
 constexpr int kMaxPacketsPerSearch = 20000;
 
