@@ -70,7 +70,7 @@ TEST(FFMpegDll, RefusesALibraryLackingOneFunction) {
   EXPECT_FALSE(TFFMpegDll::Load("/nonexistent/libqxFFmpeg.so", &error));
 }
 
-TEST(FFMpegDll, SharedInstanceFollowsTheConfiguredPathAndIsFreedByTheLastRelease) {
+TEST(FFMpegDll, OneSharedInstanceOfTheConfiguredLibrary) {
   const std::string before = TFFMpegDll::LibraryPath();
   TFFMpegDll::SetLibraryPath(INCOMPLETE_VIDEO_LIBRARY);
   EXPECT_FALSE(TFFMpegDll::Acquire());
