@@ -283,6 +283,7 @@ void QueueSamples(QxOutputFile& file, const int16_t* samples, int frames) {
 
 QxOutputFile* Create(const char* fileName, const QxVideoFileParams* video, const QxAudioFileParams* audio,
                      char* error, int32_t errorSize) {
+  av_log_set_level(AV_LOG_QUIET);
   auto file = std::make_unique<QxOutputFile>();
   try {
     if (!fileName || !*fileName)
