@@ -11,7 +11,8 @@ packages=(
   libsdl2-dev
   mpg123 ffmpeg sox vorbis-tools
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
-  libfreetype-dev libfontconfig-dev fonts-dejavu-core
+  libfreetype-dev libfontconfig-dev libharfbuzz-dev libfribidi-dev libexiv2-dev
+  fonts-dejavu-core fonts-lohit-deva fonts-droid-fallback fonts-symbola
   libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
 )
 

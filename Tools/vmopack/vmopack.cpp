@@ -20,6 +20,7 @@ int RunPicture(const TCommandArgs& args);
 int RunKeypoints(const TCommandArgs& args);
 int RunShadow(const TCommandArgs& args);
 int RunDraw(const TCommandArgs& args);
+int RunMacros(const TCommandArgs& args);
 int RunSoundInfo(const TCommandArgs& args);
 int RunDecode(const TCommandArgs& args);
 int RunVideoInfo(const TCommandArgs& args);
@@ -42,6 +43,7 @@ constexpr TCommand kCommands[] = {
     {"picture", "picture SHOW NAME [--level N] -o OUT.png", RunPicture},
     {"keypoints", "keypoints SHOW SLIDE OBJECT --at T1,T2,...", RunKeypoints},
     {"shadow", "shadow SHOW \"Shadow: ...\" -o OUT.png", RunShadow},
+    {"macros", "macros SHOW SLIDE \"TEXT\"", RunMacros},
     {"draw",
      "draw SHOW NAME -o OUT.png [--size WxH] [--angle-x/y/z DEG] [--scale PCT] [--opacity PCT] [--feather] [--mip N]",
      RunDraw},

@@ -12,11 +12,12 @@ namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
+// The method, the name and the rest of the line.
 std::vector<std::string> SplitFields(std::string_view line) {
   std::vector<std::string> fields;
   size_t start = 0;
   for (;;) {
-    const size_t bar = line.find('|', start);
+    const size_t bar = fields.size() < 2 ? line.find('|', start) : std::string_view::npos;
     fields.push_back(Trim(line.substr(start, bar == std::string_view::npos ? std::string_view::npos : bar - start)));
     if (bar == std::string_view::npos)
       return fields;
@@ -49,7 +50,7 @@ std::vector<TManifestLine> ParseManifest(std::string_view text, const std::strin
     const std::vector<std::string> fields = SplitFields(trimmed);
     if (fields.size() != 3 || fields[0].empty() || fields[1].empty() || fields[2].empty())
       throw EQxError("manifest line " + std::to_string(number) + ": expected \"method | entry name | local file\"");
-    lines.push_back({number, fields[0], fields[1], Resolve(manifestFolder, fields[2])});
+    lines.push_back({number, fields[0], fields[1], Resolve(manifestFolder, fields[2]), fields[2]});
   }
   return lines;
 }

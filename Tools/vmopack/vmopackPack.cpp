@@ -41,6 +41,7 @@ constexpr TManifestMethodEntry kManifestMethods[] = {
     {"deflate", PlanAsIs<kVmoDeflated>},
     {"scramble", PlanAsIs<kVmoScrambled>},
     {"qxgfx", PlanQxGfx},
+    {"text", PlanText},
 };
 
 TPackPlan PlanPackage(const std::vector<TManifestLine>& lines) {
@@ -55,6 +56,7 @@ TPackPlan PlanPackage(const std::vector<TManifestLine>& lines) {
       throw EQxError("manifest line " + std::to_string(line.lineNumber) + ": unknown method \"" + line.method + "\"");
     method->plan(plan, line);
   }
+  PlanGlyphCaches(plan);
   const bool hasProject = std::any_of(plan.entries.begin(), plan.entries.end(),
                                       [](const TPlannedEntry& entry) { return SameText(entry.name, kVmoProjectEntry); });
   if (!plan.fileMap.empty() && !hasProject)

@@ -1,13 +1,16 @@
 // vmopack picture SHOW NAME [--level N] -o OUT.png: decodes one picture of a
 // show (a packed entry, a FileMap alias, or a disk file named with
-// "LoadFromDisk:") through the player's picture loaders and writes the mip
-// level asked for as PNG. An animated GIF gives its whole strip, and its
-// animation tag is printed.
+// "LoadFromDisk:") through the player's picture loaders, or makes the
+// picture a synthetic name stands for ("Text: ...", "Shadow: ...") through
+// the slide host, and writes the mip level asked for as PNG. An animated GIF
+// gives its whole strip, and its animation tag is printed.
 #include "Tools/vmopack/vmopackCommand.h"
 #include "Tools/vmopack/vmopackPictureLibrary.h"
 
 #include "QxLib/Graphics/qxImage.h"
 #include "QxLib/qxExceptions.h"
+#include "QxLib/qxLog.h"
+#include "VmoLib2/VmoClasses/qxVmoSlideHost.h"
 #include "VmoLib2/VmoViewer/qxVmoFileAccessor2.h"
 #include "VmoLib2/VmoViewer/qxVmoShowLocator.h"
 
@@ -56,6 +59,44 @@ void PrintTiles(const TTilesTag& tag) {
   std::printf("loop count: %d\n", tag.LoopCount);
 }
 
+// Keeps the last line logged, so that a picture the host cannot make can
+// say why.
+class TLastLineLog : public TLog {
+public:
+  std::string Last;
+
+protected:
+  void WriteText(std::string_view line) override { Last = std::string(line); }
+};
+
+// The picture as the player's slides get it: a stored picture, else the one
+// the slide host makes for a synthetic name. The host and the show stay
+// open while the picture is drawn, since synthetic pictures are made when
+// their pixels are first asked for.
+struct TShowPicture {
+  std::unique_ptr<TVmoShowLocator> Locator;
+  std::unique_ptr<TVmoSlideHost> Host;
+  TRefPtr<TBitmapStore> Picture;
+};
+
+TShowPicture OpenShowPicture(const std::string& show, const std::string& name) {
+  TShowPicture result;
+  result.Locator = OpenShowOrFail(show);
+  if (result.Locator->Accessor().OpenStream(name)) {
+    result.Picture = OpenPackagePicture(show, name).StoreRef();
+    return result;
+  }
+  PictureLoaders();
+  auto log = std::make_unique<TLastLineLog>();
+  const TLastLineLog& lines = *log;
+  InstallLog(std::move(log));
+  result.Host = std::make_unique<TVmoSlideHost>(result.Locator->Accessor(), TSlideHostCallbacks{});
+  result.Picture = result.Host->OpenSyntheticPicture(name);
+  if (!result.Picture)
+    throw EQxError("Picture \"" + name + "\" not found" + (lines.Last.empty() ? "" : ": " + lines.Last));
+  return result;
+}
+
 } // namespace
 
 int RunPicture(const TCommandArgs& arguments) {
@@ -67,9 +108,9 @@ int RunPicture(const TCommandArgs& arguments) {
   ExpectPositional(args, 2);
   const std::string& name = args[1];
 
-  TImage image = OpenPackagePicture(args[0], name);
+  const TShowPicture picture = OpenShowPicture(args[0], name);
 
-  TBitmapStore& store = image.Store();
+  TBitmapStore& store = *picture.Picture;
   const TPixelFormat format = HasAlpha(store.PixelFormat()) ? TPixelFormat::Bgra32 : TPixelFormat::Bgr24;
   const std::shared_ptr<const TBitmap> bitmap = store.GetMipLevel(level, format);
   WritePng(*bitmap, *out);

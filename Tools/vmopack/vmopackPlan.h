@@ -3,9 +3,11 @@
 // entries made in memory and FileMap lines for the project text.
 #pragma once
 
+#include "QxLib/VectorGraphics/qxGlyphCache.h"
 #include "Tools/vmopack/vmopackManifest.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -26,6 +28,8 @@ struct TPackPlan {
   std::vector<TPlannedEntry> entries;
   // (original name, converted entry name) pairs for the project's FileMap.
   std::vector<std::pair<std::string, std::string>> fileMap;
+  // The glyphs the "text" lines used, written as glyph caches at the end.
+  std::shared_ptr<TFontCache> fonts;
 };
 
 // The manifest method "qxgfx": decodes the local picture (PNG through the
@@ -34,6 +38,14 @@ struct TPackPlan {
 // appended, and maps the original name to it. Raises EQxError naming the
 // manifest line when the picture cannot be decoded.
 void PlanQxGfx(TPackPlan& plan, const TManifestLine& line);
+
+// The manifest method "text": `text | <font name>:<style words> | <line>^&
+// <line>...` lays the lines out with the installed font and adds their
+// layout ("VectTxt2: ...", the name a text object with that font, style and
+// lines looks up). Raises EQxError naming the line when no font exists.
+void PlanText(TPackPlan& plan, const TManifestLine& line);
+// Adds one "VectTextCache: " entry per font the text lines used.
+void PlanGlyphCaches(TPackPlan& plan);
 
 // The project text with one FileMap comment line `;"name"="target"` per
 // pair added at the end of the "FileMap" section (made when missing).

@@ -13,8 +13,6 @@ namespace qx {
 namespace {
 
 constexpr std::string_view kFilteringWords[] = {"Nearest", "Bilinear", "Default"};
-constexpr double kShadowSizeDivisor = 400;
-constexpr double kTextShadowScale = 1.1;
 
 TCropRect ReadCropRect(const TIniIdentList& block) {
   std::vector<int32_t> values;
@@ -111,13 +109,19 @@ void TVmoImage::PrepareResources() {
     if (const auto* tiles = m_picture->Tags().Find<TTilesTag>())
       ApplyTilesTag(*tiles, m_animation);
   if (m_picture)
-    SetBaseSize({m_picture->Width() / m_animation.Columns, m_picture->Height() / m_animation.Rows});
+    SetBaseSize(PictureBaseSize(*m_picture));
   else
     SetBaseSize({});
   ChooseMipLevel();
   m_shadow.Prepare(Host(), Shadow().Enabled && m_picture, ShadowRequest());
   TVmoObject::PrepareResources();
 }
+
+TSize TVmoImage::PictureBaseSize(const TBitmapStore& picture) const {
+  return {picture.Width() / m_animation.Columns, picture.Height() / m_animation.Rows};
+}
+
+TPlacement TVmoImage::PicturePlacement() const { return ObjectPlacement(*this); }
 
 void TVmoImage::ChooseMipLevel() {
   if (!m_picture)
@@ -222,20 +226,12 @@ void TVmoImage::DrawContent(TDeviceDrawer& drawer) {
   if (!(params.Opacity > 0))
     return;
   m_shadow.Draw(drawer, *this, ShadowSizeMeasure(), params.Opacity);
-  TPlacement placement = ObjectPlacement(*this);
+  TPlacement placement = PicturePlacement();
   TPictureSource source;
   source.Store = m_picture.Get();
   source.SourceRect = SourceRect(&placement);
   drawer.DrawPicture(source, placement, params);
 }
-
-bool TVmoText::ClickThrough() const {
-  return TVmoImage::ClickThrough() || dynamic_cast<const TVmoButton*>(Parent()) != nullptr;
-}
-
-double TVmoText::ShadowSizeFactor() const { return LevelHeight() / kShadowSizeDivisor * kTextShadowScale; }
-
-double TVmoText::ShadowSizeMeasure() const { return std::round(Height() * 3.0); }
 
 double TVmoButton::ShadowSizeMeasure() const { return Height() * 3.0; }
 

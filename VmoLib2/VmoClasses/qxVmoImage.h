@@ -1,8 +1,8 @@
 // Picture objects: the settings of a picture (name, filtering, border, crop,
 // aspect, sprite-sheet animation), the picture it opens, the mip level it
 // decodes chosen from the largest size it can appear at, and the draw
-// parameters handed to the drawer. Texts and buttons share the base and, for
-// now, only load the settings every object has.
+// parameters handed to the drawer. Texts (qxVmoText) and buttons share the
+// base; buttons, for now, only load the settings every object has.
 #pragma once
 
 #include "QxLib/qxColor.h"
@@ -38,6 +38,12 @@ struct TBorderParams {
   std::vector<int32_t> AspectParams;
   bool operator==(const TBorderParams&) const = default;
 };
+
+// Drop shadows are requested with a size factor: a picture's size measure
+// divided by kShadowSizeDivisor; texts and buttons take their height and
+// kTextShadowScale times that.
+inline constexpr double kShadowSizeDivisor = 400;
+inline constexpr double kTextShadowScale = 1.1;
 
 // The border keys of a block ("EnableBorder", "EnableCrop", "EnableAspect",
 // "BorderWidth", "BorderColor", "CropRect", "AspectParams").
@@ -111,9 +117,13 @@ public:
   const TAnimationFrame& CurrentFrame() const { return m_frame; }
   void Evaluate(double time) override;
 
-  TPictureDrawParams DrawParams() const;
+  virtual TPictureDrawParams DrawParams() const;
 
 protected:
+  // The base size an opened picture gives the object: one cell of it.
+  virtual TSize PictureBaseSize(const TBitmapStore& picture) const;
+  // Where the picture is drawn: the object's rectangle.
+  virtual TPlacement PicturePlacement() const;
   void ReadSettings(const TIniIdentList& block) override;
   // Reads the picture keys.
   void ReadPictureSettings(const TIniIdentList& block);
@@ -141,30 +151,6 @@ private:
   int32_t m_mipLevel = 0;
   TAnimationFrame m_frame;
   TObjectShadow m_shadow;
-};
-
-// A text; its picture and colours come with the text renderer. For now it
-// loads only the settings of every object. Its drop shadow is on unless
-// "ShadowEnable" says otherwise.
-class TVmoText : public TVmoImage {
-public:
-  using TVmoImage::TVmoImage;
-  bool CommentText() const { return m_commentText; }
-  void SetCommentText(bool comment) { m_commentText = comment; }
-  bool HasMouseStates() const override { return true; }
-  // The text inside a button always lets clicks through to the button.
-  bool ClickThrough() const override;
-  std::string PictureName() const override { return {}; }
-  double ShadowSizeFactor() const override;
-  // The text height x 3, rounded.
-  double ShadowSizeMeasure() const override;
-
-protected:
-  void ReadSettings(const TIniIdentList&) override {}
-  bool DefaultShadowEnable() const override { return true; }
-
-private:
-  bool m_commentText = false;
 };
 
 // A button; its pictures come with the button skins. For now it loads only

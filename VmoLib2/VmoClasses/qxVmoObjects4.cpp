@@ -1,21 +1,30 @@
 #include "VmoLib2/VmoClasses/qxVmoObjects4.h"
 
-#include "VmoLib2/VmoClasses/qxVmoExtractorWrapper.h"
-
+#include "QxLib/VectorGraphics/qxVectorText.h"
 #include "QxLib/qxGuid.h"
+#include "QxLib/qxStream.h"
 #include "QxLib/qxIniStorage.h"
 #include "QxLib/qxUtf8.h"
 #include "VmoLib2/VmoClasses/VmoVideoObject.h"
 #include "VmoLib2/VmoClasses/VmoViewPort.h"
 #include "VmoLib2/VmoClasses/qxKeyPointsLoader.h"
 #include "VmoLib2/VmoClasses/qxVmoBox.h"
+#include "VmoLib2/VmoClasses/qxVmoExtractorWrapper.h"
 #include "VmoLib2/VmoClasses/qxVmoImage.h"
 #include "VmoLib2/VmoClasses/qxVmoSlide.h"
+#include "VmoLib2/VmoClasses/qxVmoText.h"
 
 #include <algorithm>
 #include <mutex>
 
 namespace qx {
+
+std::unique_ptr<TStream> TVmoObjectHost::OpenStream(const std::string&) { return nullptr; }
+
+std::shared_ptr<const TVectorText> TVmoObjectHost::TextLayout(const std::string&, uint32_t,
+                                                             const std::vector<std::string>&) {
+  return nullptr;
+}
 
 namespace {
 

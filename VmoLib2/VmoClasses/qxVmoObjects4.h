@@ -24,6 +24,8 @@ namespace qx {
 
 class TExtractorWrapper;
 class TIniIdentList;
+class TStream;
+class TVectorText;
 class TVmoObject;
 class TVmoSlide;
 
@@ -46,6 +48,17 @@ public:
   // Asked between the steps of a size pass; true stops the pass.
   virtual bool CancelRequested() const { return false; }
   virtual double MipLevelScale() const { return kMipLevelScale; }
+  // The number of slides of the show (0 when unknown).
+  virtual int SlideCount() const { return 0; }
+  // A file of the show opened by name, or none (pictures read for their
+  // metadata). Called on the loading thread.
+  virtual std::unique_ptr<TStream> OpenStream(const std::string& name);
+  // The laid-out glyphs of a text in a font and style (bits of
+  // TFontStyleBits): the show's own layout, else laid out from the installed
+  // fonts. Raises EQxError when neither is possible; none when the host has
+  // no texts. Called on the loading thread.
+  virtual std::shared_ptr<const TVectorText> TextLayout(const std::string& fontName, uint32_t style,
+                                                        const std::vector<std::string>& lines);
   // The project block of that name ("main", a slide section), or none.
   virtual const TIniIdentList* Section(const std::string& name) const;
   // The shared frame source of a video clip key with the file opened (a

@@ -99,6 +99,8 @@ TVmoSlideHost::TVmoSlideHost(const TFileAccessor& accessor, TSlideHostCallbacks 
   m_providerHandle = m_accessor.Source().RegisterImageProvider(
       [this](const std::string& name) -> TProvidedPicture { return OpenSyntheticPicture(name); });
   ReadExeGuid();
+  m_textProducer = std::make_unique<TVmoTextProducer>(
+      [this](const std::string& name) { return m_accessor.OpenStream(name); }, TFontCache::ForIdentity(m_exeGuid));
 }
 
 TVmoSlideHost::~TVmoSlideHost() = default;
@@ -127,6 +129,22 @@ const TIniIdentList* TVmoSlideHost::FindSection(const std::string& name) const {
 }
 
 TPixelRect TVmoSlideHost::SlideRect() const { return m_callbacks.SlideRect ? m_callbacks.SlideRect() : TPixelRect{}; }
+
+std::unique_ptr<TStream> TVmoSlideHost::OpenStream(const std::string& name) {
+  try {
+    return m_accessor.OpenStream(name);
+  } catch (const EAbort&) {
+    throw;
+  } catch (const EQxError& error) {
+    Log().WriteLine("TVmoSlideHost.OpenStream: " + name + ": " + error.what());
+    return nullptr;
+  }
+}
+
+std::shared_ptr<const TVectorText> TVmoSlideHost::TextLayout(const std::string& fontName, uint32_t style,
+                                                            const std::vector<std::string>& lines) {
+  return m_textProducer->Layout(fontName, style, lines);
+}
 
 TRefPtr<TExtractorWrapper> TVmoSlideHost::SharedVideoSource(const std::string& key) {
   return m_videoSources->Acquire(key);
@@ -212,8 +230,10 @@ TRefPtr<TBitmapStore> TVmoSlideHost::OpenSyntheticPicture(const std::string& nam
       return OpenMask(name);
     if (StartsWith(name, kEffectBufferPicturePrefix))
       return OpenEffectBuffer(std::string_view(name).substr(kEffectBufferPicturePrefix.size()));
-    // Buttons, texts and preset masks have no producer yet; like any other
-    // unknown name they answer nothing.
+    if (StartsWith(name, kTextPicturePrefix))
+      return m_textProducer->OpenPicture(name);
+    // Buttons and preset masks have no producer yet; like any other unknown
+    // name they answer nothing.
     return {};
   } catch (const EAbort&) {
     throw;

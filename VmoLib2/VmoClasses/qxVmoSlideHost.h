@@ -1,6 +1,6 @@
 // The host shared by every slide of a slide producer: opens the pictures of
-// the package and makes the synthetic ones (shadows, masks, the transition
-// buffers) under their names, answers the objects' requests for sections,
+// the package and makes the synthetic ones (shadows, texts, masks, the
+// transition buffers) under their names, lays out texts, answers the objects' requests for sections,
 // the camera and the slide rectangle, and keeps the shared video sources.
 #pragma once
 
@@ -8,6 +8,7 @@
 #include "VmoLib2/VmoClasses/qxVmoEffects.h"
 #include "VmoLib2/VmoClasses/qxVmoExtractorWrapper.h"
 #include "VmoLib2/VmoClasses/qxVmoObjects4.h"
+#include "VmoLib2/VmoClasses/qxVmoTextProducer.h"
 #include "VmoLib2/VmoViewer/qxVmoFileAccessor2.h"
 
 #include <atomic>
@@ -86,14 +87,22 @@ public:
   TPixelRect SlideRect() const;
   TFileAccessor& Accessor() { return m_accessor; }
 
-  int SlideCount() const { return m_slideCount; }
+  int SlideCount() const override { return m_slideCount; }
+  // A file of the package (or FileMap alias); none when missing or not
+  // readable (logged).
+  std::unique_ptr<TStream> OpenStream(const std::string& name) override;
+  // Through the text producer; raises like TVmoTextProducer::Layout.
+  std::shared_ptr<const TVectorText> TextLayout(const std::string& fontName, uint32_t style,
+                                                const std::vector<std::string>& lines) override;
+  TVmoTextProducer& TextProducer() { return *m_textProducer; }
   void SetSlideCount(int count) { m_slideCount = count; }
   TSize DesignSize() const { return m_designSize; }
   void SetDesignSize(TSize size) { m_designSize = size; }
   // The path of the button themes ("PathToButtons").
   const std::string& ButtonPath() const { return m_buttonPath; }
   void SetButtonPath(std::string path) { m_buttonPath = std::move(path); }
-  // The package's "ExeGUID" text, empty when the package has none.
+  // The package's "ExeGUID" text, empty when the package has none; the
+  // identity of the font cache the host's texts use.
   const std::string& ExeGuid() const { return m_exeGuid; }
 
   // The shared video source of a clip key (see TExtractorWrapper).
@@ -125,6 +134,7 @@ private:
   TSize m_designSize;
   std::string m_buttonPath;
   std::string m_exeGuid;
+  std::unique_ptr<TVmoTextProducer> m_textProducer;
   TRefPtr<TExtractorRegistry> m_videoSources;
   std::atomic<bool> m_exactVideoFrames{false};
   mutable std::mutex m_picturesLock;

@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """Makes the media of the demo show: a wide landscape JPEG for the pan and
-zoom, a card JPEG that turns in 3D, a tile for the background, a round mask,
-an animated GIF, a small badge picture with a drop shadow and a three-second
-video clip with its sound. Everything is drawn from formulas, so running the
-script again reproduces the committed pictures (the JPEGs need cjpeg) and a
-clip of the same content (ffmpeg; its bytes may differ)."""
+zoom (with an EXIF date and description for the caption's macros), a card
+JPEG that turns in 3D, a tile for the background, a round mask, an animated
+GIF, a small badge picture with a drop shadow and a three-second video clip
+with its sound. Everything is drawn from formulas, so running the script
+again reproduces the committed pictures (the JPEGs need cjpeg) and a clip of
+the same content (ffmpeg; its bytes may differ)."""
 import math
 import os
 import shutil
@@ -183,13 +184,32 @@ def write(name, data):
         f.write(data)
 
 
-def jpeg(name, width, height, pixel, quality=85):
+def exif_segment(fields):
+    """An APP1 EXIF segment with ASCII fields of IFD0: {tag: text}."""
+    entries = sorted((tag, text.encode("ascii") + b"\0") for tag, text in fields.items())
+    data_at = 8 + 2 + 12 * len(entries) + 4
+    ifd = struct.pack("<H", len(entries))
+    data = b""
+    for tag, value in entries:
+        if len(value) <= 4:
+            ifd += struct.pack("<HHI", tag, 2, len(value)) + value.ljust(4, b"\0")
+        else:
+            ifd += struct.pack("<HHII", tag, 2, len(value), data_at + len(data))
+            data += value
+    ifd += struct.pack("<I", 0)
+    payload = b"Exif\0\0" + b"II*\0" + struct.pack("<I", 8) + ifd + data
+    return b"\xff\xe1" + struct.pack(">H", len(payload) + 2) + payload
+
+
+def jpeg(name, width, height, pixel, quality=85, exif=None):
     cjpeg = shutil.which("cjpeg")
     if cjpeg is None:
         print("cjpeg not found: %s left as it is" % name, file=sys.stderr)
         return
     data = subprocess.run([cjpeg, "-quality", str(quality)], input=ppm(width, height, pixel),
                           stdout=subprocess.PIPE, check=True).stdout
+    if exif:
+        data = data[:2] + exif_segment(exif) + data[2:]
     write(name, data)
 
 
@@ -216,7 +236,8 @@ def main():
     write("mask.bmp", bmp24(256, 256, round_mask(256)))
     write("badge.bmp", bmp24(128, 128, badge(128)))
     write("spinner.gif", spinner_gif(96, 12, 8))
-    jpeg("landscape.jpg", 1600, 900, landscape(1600, 900))
+    jpeg("landscape.jpg", 1600, 900, landscape(1600, 900),
+         exif={270: "Hills by the lake", 306: "2021:06:14 19:42:05"})
     jpeg("card.jpg", 640, 480, card(640, 480))
     clip("clip.mp4")
 
