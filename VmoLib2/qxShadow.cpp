@@ -75,9 +75,10 @@ void TDropShadow::Execute(const TBitmap& source, const TCancelCallback& cancel) 
   const int height = bordered.Height();
   // A sigma below 1 (a strongly reduced shadow picture) would make the
   // "small" mask many times larger than the mask itself; it is kept at the
-  // size that sigma 1 gives.
-  const int smallWidth = std::min(static_cast<int>(std::nearbyint(width / m_sigma)) + 1, width + 1);
-  const int smallHeight = std::min(static_cast<int>(std::nearbyint(height / m_sigma)) + 1, height + 1);
+  // size that sigma 1 gives. The bound is applied before converting, since
+  // the quotient of a tiny sigma passes the int range.
+  const int smallWidth = static_cast<int>(std::min(std::nearbyint(width / m_sigma) + 1, width + 1.0));
+  const int smallHeight = static_cast<int>(std::min(std::nearbyint(height / m_sigma) + 1, height + 1.0));
   if (smallWidth < 2 || smallHeight < 2)
     RaiseTooSmall();
 

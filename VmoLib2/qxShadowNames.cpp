@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <memory>
 
 namespace qx {
@@ -47,7 +49,8 @@ double ParseDecimal(std::string_view text, double def) {
 }
 
 std::string FormatDecimal(double value, int decimals) {
-  char buffer[64];
+  // Room for any double in fixed notation: up to 309 digits before the point.
+  char buffer[std::numeric_limits<double>::max_exponent10 + 32];
   const auto result = decimals < 0 ? std::to_chars(buffer, buffer + sizeof(buffer), value)
                                    : std::to_chars(buffer, buffer + sizeof(buffer), value,
                                                    std::chars_format::fixed, decimals);
@@ -60,8 +63,11 @@ std::string FormatDecimal(double value, int decimals) {
 
 int ClampByteValue(int value) { return std::clamp(value, 0, 255); }
 
-int RoundedDivide(int value, int factor) {
-  return static_cast<int>(std::nearbyint(static_cast<double>(value) / factor));
+// Offsets are computed in 64 bits: a rectangle far to the left of its source
+// picture with a wide border passes the int range before it is divided.
+int RoundedDivide(int64_t value, int factor) {
+  const double quotient = std::nearbyint(static_cast<double>(value) / factor);
+  return static_cast<int>(std::clamp(quotient, double{INT32_MIN}, double{INT32_MAX}));
 }
 
 // Fills the whole picture with white and an alpha ramp from `start` to `end`
@@ -126,8 +132,8 @@ void DrawSource(TBitmap& picture, const TShadowNameParams& params, const TShadow
   for (int i = 0; i < reduction.Halvings; ++i)
     cut = HalveBitmap(cut, true);
   const int k = reduction.Factor;
-  picture.Draw(cut, RoundedDivide(params.BorderX + (left - params.Left), k),
-               RoundedDivide(params.BorderY + (top - params.Top), k));
+  picture.Draw(cut, RoundedDivide(int64_t{params.BorderX} + left - params.Left, k),
+               RoundedDivide(int64_t{params.BorderY} + top - params.Top, k));
 }
 
 void CheckRanges(std::string_view name, const TShadowNameParams& params) {

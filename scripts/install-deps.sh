@@ -2,6 +2,10 @@
 # Installs the Debian 12 packages that the build, the tests and the benchmarks
 # need. Only packages that are missing are installed, so a machine that has
 # them all is left alone and no network access is needed.
+#
+#   install-deps.sh          what the builds and tests need
+#   install-deps.sh --fuzz   that, plus clang with libFuzzer and the symbolizer
+#                            for the long fuzz runs of scripts/fuzz.sh
 set -euo pipefail
 
 packages=(
@@ -15,6 +19,9 @@ packages=(
   fonts-dejavu-core fonts-lohit-deva fonts-droid-fallback fonts-symbola
   libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
 )
+if [[ "${1:-}" == "--fuzz" ]]; then
+  packages+=(clang libclang-rt-14-dev llvm-14)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

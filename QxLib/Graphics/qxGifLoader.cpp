@@ -141,6 +141,10 @@ bool ParseLayout(const std::string& bytes, bool allFrames, TGifLayout& layout) {
   reader.Skip(6);
   layout.Width = reader.U16();
   layout.Height = reader.U16();
+  // A screen without area has nothing to show: not a picture, like bytes
+  // that are no GIF.
+  if (layout.Width == 0 || layout.Height == 0)
+    return false;
   const uint8_t packed = reader.U8();
   reader.Skip(2); // background colour index, aspect ratio
   if (!ReadPalette(reader, packed, layout.GlobalPaletteOffset, layout.GlobalPaletteSize))

@@ -68,6 +68,21 @@ TEST_F(VmopackSound, DecodeWritesTheDeliveredPcm) {
   EXPECT_EQ(wave.substr(44), test::ReadText(kMedia + "cbr.mp3.raw").substr(8820, 176400));
 }
 
+TEST_F(VmopackSound, CompositeDescriptionsAreMixedFromTheShowsFiles) {
+  m_folder.Write("mix.txt", "9213AB40-17BB-458F-9C4C-1806F44BEB65[Main]\r\nDuration=2000\r\n"
+                            "[0]\r\nFileName=C:\\Show\\voice.wav\r\nDuration=1000\r\n"
+                            "[1]\r\nFileName=C:\\Show\\song.mp3\r\nTimeLine=500\r\nDuration=1500\r\n");
+  const TProgramRun info = Vmopack({"soundinfo", Path("show.VmShow"), "@" + Path("mix.txt")});
+  ASSERT_EQ(info.ExitCode, 0) << info.Out;
+  EXPECT_EQ(info.Out, "9\t1\t2\t44100\t16\t2000\t0\t352800\t0\t0\n");
+  const TProgramRun mixed = Vmopack({"decode", Path("show.VmShow"), "@" + Path("mix.txt"), "-o", Path("mix.wav")});
+  ASSERT_EQ(mixed.ExitCode, 0) << mixed.Out;
+  const std::string wave = test::ReadText(Path("mix.wav"));
+  // All of the description, and sound in its second half (the MP3 alone).
+  ASSERT_GE(wave.size(), 44u + 352800);
+  EXPECT_NE(wave.substr(44 + 264600, 4000), std::string(4000, '\0'));
+}
+
 TEST_F(VmopackSound, FailuresExitWithAClearMessage) {
   const TProgramRun missing = Vmopack({"decode", Path("show.VmShow"), "C:\\Show\\none.wav", "-o", Path("x.wav")});
   EXPECT_EQ(missing.ExitCode, 1);

@@ -5,6 +5,7 @@
 // ("opt_wmapath", "opt_oggpath") are loaded first, as the player does.
 #include "Tools/vmopack/vmopackCommand.h"
 
+#include "QxLib/Music/qxCompositeConverter.h"
 #include "QxLib/Music/qxConverterFactory.h"
 #include "QxLib/Music/qxDecoderPlugins.h"
 #include "QxLib/qxExceptions.h"
@@ -29,6 +30,7 @@ struct TSoundSource {
 };
 
 TSoundSource OpenSoundSource(const std::string& show, const std::string& name) {
+  InstallCompositeConverter();
   TSoundSource source;
   source.Locator = OpenShowOrFail(show);
   TFileAccessor& accessor = source.Locator->Accessor();

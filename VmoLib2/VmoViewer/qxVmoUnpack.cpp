@@ -190,7 +190,10 @@ bool TVmoUnpack::FindEntry(std::string_view name, TVmoEntryInfo& info) const {
   int64_t method = 0;
   if (!ParseDecimal(section->ReadString("_pm", ""), INT32_MIN, INT32_MAX, method))
     method = kVmoStored;
-  info.position = position + m_baseShift;
+  // A recorded table position far below the real one gives a base shift
+  // that no entry can be moved by; such an entry is not in the file.
+  if (__builtin_add_overflow(position, m_baseShift, &info.position))
+    return false;
   info.size = size;
   info.method = static_cast<uint8_t>(method);
   return true;

@@ -316,6 +316,19 @@ TEST(GifHostile, CutRandomAndOversizedFilesNeverCrash) {
   }
 }
 
+TEST(GifHostile, ScreensWithoutAreaAreNoPicture) {
+  // Frames on a screen of zero width or height have nowhere to go; the
+  // decoder refuses the file as it refuses bytes that are no GIF, instead of
+  // failing on the size of an empty strip.
+  for (const auto& [width, height] : {std::pair{0, 5}, std::pair{6, 0}}) {
+    TGifBuilder gif = Screen(width, height);
+    gif.Frames = {Solid(0, 0, 2, 2, 1), Solid(0, 0, 1, 1, 2)};
+    TGifPicture picture;
+    EXPECT_FALSE(DecodeGif(gif.Build(), true, picture)) << width << " x " << height;
+    EXPECT_FALSE(DecodeGif(gif.Build(), false, picture)) << width << " x " << height;
+  }
+}
+
 TEST(GifHostile, HugeScreensAndEndlessFrameListsAreRefused) {
   const test::TMuted muted;
   TGifBuilder huge = Screen(65535, 65535);

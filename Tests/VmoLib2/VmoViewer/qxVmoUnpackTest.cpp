@@ -134,6 +134,24 @@ TEST(VmoUnpack, RecordedTablePositionDecidesTheBaseShift) {
   }
 }
 
+TEST(VmoUnpack, EntriesABaseShiftCannotMoveCountAsMissing) {
+  // A recorded position far below zero still leaves a shift that fits (here
+  // INT64_MAX - 10), but moving the entries, which lie beyond the 22-byte
+  // prefix, by it would not.
+  TScratchFolder folder;
+  TTestPackage package = ThreeMethods();
+  int64_t position = 0;
+  package.Build(&position);
+  package.strucpos = std::to_string(position - INT64_MAX + 10);
+  TVmoUnpack unpack(folder.Write("show", package.Build()));
+  ASSERT_TRUE(unpack.IsOpen());
+  EXPECT_EQ(unpack.BaseShift(), INT64_MAX - 10);
+  TVmoEntryInfo info;
+  for (const TTestEntry& entry : package.entries)
+    EXPECT_FALSE(unpack.FindEntry(entry.name, info)) << entry.name;
+  EXPECT_EQ(unpack.OpenEntryByName(package.entries.front().name), nullptr);
+}
+
 TEST(VmoUnpack, BracketsInNamesAreLookedUpAsAngleBrackets) {
   TScratchFolder folder;
   TTestPackage package;
