@@ -25,6 +25,8 @@ int RunDraw(const TCommandArgs& args);
 int RunMacros(const TCommandArgs& args);
 int RunSoundInfo(const TCommandArgs& args);
 int RunDecode(const TCommandArgs& args);
+int RunVideoInfo(const TCommandArgs& args);
+int RunFrame(const TCommandArgs& args);
 
 namespace {
 
@@ -52,6 +54,8 @@ constexpr TCommand kCommands[] = {
      RunDraw},
     {"soundinfo", "soundinfo SHOW NAME", RunSoundInfo},
     {"decode", "decode SHOW NAME -o OUT.wav [--from MS] [--ms N]", RunDecode},
+    {"videoinfo", "videoinfo SHOW NAME", RunVideoInfo},
+    {"frame", "frame SHOW NAME --index N -o OUT.png", RunFrame},
 };
 
 void PrintUsage() {

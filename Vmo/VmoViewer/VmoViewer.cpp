@@ -7,6 +7,7 @@
 // T1,T2,... DIR" draws single show times straight through the slide loader
 // and the drawer.
 #include "QxLib/Application2/qxFormUtils.h"
+#include "QxLib/Music/qxFFMpegConverter.h"
 #include "QxLib/qxBackendChoice.h"
 #include "QxLib/qxCommandLine.h"
 #include "QxLib/qxExceptions.h"
@@ -26,6 +27,7 @@
 #include "VmoLib2/VmoViewer/qxVmoRendererProgress.h"
 #include "VmoLib2/VmoViewer/qxVmoRendererShow.h"
 #include "VmoLib2/VmoViewer/qxVmoShowLocator.h"
+#include "VmoLib2/VmoViewer/qxVmoVideoLibrary.h"
 #include "Vmo/VmoViewer/MainUnit.h"
 #include "Vmo/VmoViewer/VmoViewerWindow.h"
 #include "Vmo/VmoViewer/qxVmoHeadlessHost.h"
@@ -179,6 +181,7 @@ int RenderSession(const TRenderOptions& options, T3DEngine& engine, int argc, ch
   TMainFormOptions formOptions;
   formOptions.Commands = &commands;
   formOptions.ProgramPath = ProgramPath();
+  formOptions.LocateVideoLibrary = [](TFileAccessor& accessor) { LocateVideoLibrary(accessor, ProgramPath()); };
   TMainForm form(host, formOptions);
   if (script)
     script->SetForm(&form);
@@ -207,6 +210,8 @@ int Run(int argc, char** argv) {
   if (!CommandLine().HasCommand("render") && !CommandLine().HasCommand("render-at"))
     return PlayInWindow();
   InstallLogFromCommandLine();
+  // Sound of kinds only the video-decoding library reads.
+  InstallFFMpegAudio();
   TRenderOptions options;
   try {
     options = ReadRenderOptions(CommandLine());
@@ -234,6 +239,8 @@ int Run(int argc, char** argv) {
     ReportShowError(message);
     return kExitShowError;
   }
+  // The show's own video library, else the one beside the player.
+  LocateVideoLibrary(show->Accessor(), ProgramPath());
   return RenderTimes(options, *engine, *show);
 }
 

@@ -2,6 +2,7 @@
 
 #include "QxLib/Application2/qxApplication.h"
 #include "QxLib/Music/Backends/qxSoundDevices.h"
+#include "QxLib/Music/qxFFMpegConverter.h"
 #include "QxLib/qxCommandLine.h"
 #include "QxLib/qxLog.h"
 #include "VmoLib2/3DEngine/qx3DDrawer.h"
@@ -10,6 +11,7 @@
 #include "VmoLib2/VmoClasses/qxVmoSource2.h"
 #include "VmoLib2/VmoViewer/qxVmoEngineMusic.h"
 #include "VmoLib2/VmoViewer/qxVmoRendererShow.h"
+#include "VmoLib2/VmoViewer/qxVmoVideoLibrary.h"
 #include "Vmo/VmoViewer/MainUnit.h"
 #include "Vmo/VmoViewer/qxVmoWindowHost.h"
 #if VMO_HAVE_GTK
@@ -45,6 +47,8 @@ int PlayInWindow() {
     return kExitNoWindow;
   }
   InstallLogFromCommandLine();
+  // Sound of kinds only the video-decoding library reads.
+  InstallFFMpegAudio();
 
   const std::unique_ptr<T3DEngine> engine = Create3DEngine(
       RequestedBackend(commands.CommandItem(kEngineCommand, 0), kEngineVariable), &windows->Displays(), error);
@@ -73,6 +77,7 @@ int PlayInWindow() {
   TMainFormOptions options;
   options.Commands = &commands;
   options.ProgramPath = ProgramPath();
+  options.LocateVideoLibrary = [](TFileAccessor& accessor) { LocateVideoLibrary(accessor, ProgramPath()); };
   int exitCode = 0;
   {
     TMainForm form(host, options);

@@ -13,7 +13,7 @@
 #include "VmoLib2/3DBasics/qx3DTypes.h"
 #include "VmoLib2/3DEngine/qx3DGeometry.h"
 #include "VmoLib2/3DEngine/qxDrawParams.h"
-#include "VmoLib2/3DEngine/qxYUVImage.h"
+#include "QxLib/Graphics/Video/qxYUVImage.h"
 
 #include <array>
 #include <functional>

@@ -47,6 +47,10 @@ struct TBorderParams {
 inline constexpr double kShadowSizeDivisor = 400;
 inline constexpr double kTextShadowScale = 1.1;
 
+// The border keys of a block ("EnableBorder", "EnableCrop", "EnableAspect",
+// "BorderWidth", "BorderColor", "CropRect", "AspectParams").
+TBorderParams ReadBorderParams(const TIniIdentList& block);
+
 // The side a picture is wanted at for a largest expected side:
 // max(1, round(scale × largest)).
 int32_t WantedSide(double largest, double scale);

@@ -9,6 +9,7 @@
 #include "VmoLib2/VmoClasses/VmoViewPort.h"
 #include "VmoLib2/VmoClasses/qxKeyPointsLoader.h"
 #include "VmoLib2/VmoClasses/qxVmoBox.h"
+#include "VmoLib2/VmoClasses/qxVmoExtractorWrapper.h"
 #include "VmoLib2/VmoClasses/qxVmoImage.h"
 #include "VmoLib2/VmoClasses/qxVmoSlide.h"
 #include "VmoLib2/VmoClasses/qxVmoText.h"
@@ -151,6 +152,10 @@ void TVmoObject::LoadChildren(const TIniIdentList& block, bool reload) {
 }
 
 // --- Time -----------------------------------------------------------------
+
+const TIniIdentList* TVmoObjectHost::Section(const std::string&) const { return nullptr; }
+
+TRefPtr<TExtractorWrapper> TVmoObjectHost::VideoClip(const std::string&, const std::string&, bool) { return {}; }
 
 TAnchorTimes TVmoObject::AnchorTimes() const {
   const TVmoSlide* slide = RootSlide();

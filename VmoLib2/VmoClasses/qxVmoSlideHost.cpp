@@ -150,6 +150,14 @@ TRefPtr<TExtractorWrapper> TVmoSlideHost::SharedVideoSource(const std::string& k
   return m_videoSources->Acquire(key);
 }
 
+TRefPtr<TExtractorWrapper> TVmoSlideHost::VideoClip(const std::string& key, const std::string& fileName,
+                                                    bool loadFromDisk) {
+  TRefPtr<TExtractorWrapper> clip = SharedVideoSource(key);
+  TFileAccessor accessor(m_accessor);
+  clip->SetFile(accessor, fileName, loadFromDisk);
+  return clip;
+}
+
 TRefPtr<TBitmapStore> TVmoSlideHost::OpenPicture(const std::string& name) {
   if (name.empty())
     return {};

@@ -12,6 +12,7 @@
 #include "VmoLib2/VmoClasses/qxVmoTextProducer.h"
 #include "VmoLib2/VmoViewer/qxVmoFileAccessor2.h"
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -106,6 +107,13 @@ public:
 
   // The shared video source of a clip key (see TExtractorWrapper).
   TRefPtr<TExtractorWrapper> SharedVideoSource(const std::string& key);
+  // The shared source of the key with its file opened through the
+  // package's accessor.
+  TRefPtr<TExtractorWrapper> VideoClip(const std::string& key, const std::string& fileName,
+                                       bool loadFromDisk) override;
+  const TIniIdentList* Section(const std::string& name) const override { return FindSection(name); }
+  bool ExactVideoFrames() const override { return m_exactVideoFrames; }
+  void SetExactVideoFrames(bool exact) { m_exactVideoFrames = exact; }
   const TExtractorRegistry& VideoSources() const { return *m_videoSources; }
 
 private:
@@ -129,6 +137,7 @@ private:
   std::string m_exeGuid;
   std::unique_ptr<TVmoTextProducer> m_textProducer;
   TRefPtr<TExtractorRegistry> m_videoSources;
+  std::atomic<bool> m_exactVideoFrames{false};
   mutable std::mutex m_picturesLock;
   std::map<std::string, TRefPtr<TBitmapStore>> m_pictures;
 };

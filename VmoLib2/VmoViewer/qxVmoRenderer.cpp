@@ -2,6 +2,8 @@
 
 #include "QxLib/qxExceptions.h"
 #include "VmoLib2/3DEngine/qxDeviceDrawer.h"
+#include "VmoLib2/VmoClasses/qxVmoSlideHost.h"
+#include "VmoLib2/VmoClasses/qxVmoSlideUtils3.h"
 #include "VmoLib2/VmoClasses/qxVmoSource2.h"
 #include "VmoLib2/VmoViewer/qxVmoFrameWriter.h"
 #include "VmoLib2/VmoViewer/qxVmoRendererOptions.h"
@@ -95,6 +97,8 @@ TVmoRenderer::TVmoRenderer(TVmoSource& source, TVmoDrawController& controller, b
   const auto [width, height] = controller.DeviceSize();
   m_loader = std::make_unique<TLoader>(source, TSize{width, height});
   m_loader->SetGeometry(cover);
+  // Every frame shows its own time: video objects wait for the exact frame.
+  m_loader->Cache().Producer().Host().SetExactVideoFrames(true);
   m_loader->ReportTo(m_events);
   const TPixelRect slide = m_loader->SlideRect();
   controller.Drawer()->SetSlideSize(slide.Width(), slide.Height());

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "QxLib/Graphics/qxBitmap.h"
+#include "Tests/TestSupport/qxTestClips.h"
 #include "VmoLib2/3DEngine/qxDeviceDrawer.h"
 #include "VmoLib2/3DEngine/qxDrawItem.h"
 
@@ -27,6 +28,8 @@ struct TDrawCall {
   TVmoFilter* Filter = nullptr;
   T3DColor Color = 0;
   float Amount = 0;
+  TVideoDrawParams VideoParams;
+  TRefPtr<TYUVImage> VideoImage;
 };
 
 class TRecordingDrawer : public TDeviceDrawer {
@@ -100,8 +103,16 @@ public:
     call.FrameWidths = {left, top, right, bottom};
   }
   void DrawLine(const T3DPoint&, const T3DPoint&, T3DColor) override { Add("line"); }
-  TRefPtr<TYUVImage> MakeYUVImage(int, int) override { return {}; }
-  void DrawVideo(TYUVImage&, const TPlacement&, const TVideoDrawParams&) override { Add("video"); }
+  // Video images live in memory.
+  TRefPtr<TYUVImage> MakeYUVImage(int width, int height) override {
+    return MakeRef<TMemoryYUVImage>(width, height);
+  }
+  void DrawVideo(TYUVImage& image, const TPlacement& placement, const TVideoDrawParams& params) override {
+    TDrawCall& call = Add("video");
+    call.Placement = placement;
+    call.VideoParams = params;
+    call.VideoImage = TRefPtr<TYUVImage>(&image);
+  }
   void DrawMaskedGroup(TDrawItem& content, std::span<const TMaskDraw> masks, const TRepeatPattern*) override {
     Add("masked").Masks.assign(masks.begin(), masks.end());
     ++m_depth;
