@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that the build, the tests and the benchmarks
-# need. Only packages that are missing are installed, so a machine that has
-# them all is left alone and no network access is needed.
+# use now; a target that needs a library adds its packages here with it.
+# Only packages that are missing are installed, so a machine that has them
+# all is left alone and no network access is needed.
 set -euo pipefail
 
 packages=(
+  # the build, the tests and the benchmarks
   build-essential cmake ninja-build pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  zlib1g-dev libjpeg62-turbo-dev libjpeg-turbo-progs libpng-dev libmpg123-dev libvorbis-dev
+  # QxLib: inflate, pictures; djpeg is the benchmarks' baseline
+  zlib1g-dev libjpeg62-turbo-dev libjpeg-turbo-progs libpng-dev
+  # the SDL2 window system (VmoLib2/3DBasics/Sdl)
   libsdl2-dev
-  libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
-  libfreetype-dev libfontconfig-dev fonts-dejavu-core
+  # the GL ES back end (VmoLib2/3DBasics/GL) and Mesa's drivers it draws with headless
   libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
 )
 
