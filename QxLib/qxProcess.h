@@ -16,6 +16,10 @@ int64_t CurrentThreadId();
 bool StandardErrorIsTerminal();
 // The most memory the process has held resident so far, in bytes.
 int64_t PeakResidentBytes();
+// Processor time (user and system) of this process, and of its children
+// that have ended and been waited for, in seconds.
+double ProcessCpuSeconds();
+double ChildrenCpuSeconds();
 
 // Raises the scheduling priority of every thread of the process, as far as
 // the process may (pictures loading in the foreground), and restores it.

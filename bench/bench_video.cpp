@@ -7,13 +7,14 @@
 //    without the clip.
 // The clip is made with ffmpeg in a temporary folder. Run from the build
 // folder: bench_video [CLIP]
+#include "QxLib/qxProcess.h"
 #include "QxLib/Graphics/Video/qxWinVideoSource.h"
 #include "QxLib/qxCommandLine.h"
 #include "QxLib/qxFileStream.h"
 #include "QxLib/qxTempManager.h"
-#include "VmoLib2/3DBasics/GL/qx3DEngineGL.h"
 #include "VmoLib2/3DBasics/qxDrawDevice.h"
 #include "VmoLib2/3DEngine/qx3DDrawer.h"
+#include "VmoLib2/Backends/qx3DEngines.h"
 #include "VmoLib2/VmoViewer/qxVmoRenderer.h"
 #include "VmoLib2/VmoViewer/qxVmoRendererOptions.h"
 #include "VmoLib2/VmoViewer/qxVmoFileSources.h"
@@ -27,7 +28,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
-#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -42,18 +42,6 @@ constexpr int kRuns = 3;
 constexpr int kFps = 25;
 
 double Seconds(TClock::duration d) { return std::chrono::duration<double>(d).count(); }
-
-double ChildrenCpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_CHILDREN, &usage);
-  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double SelfCpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 // YUV planes in memory, as a drawer's image holds them.
 class TPlanes final : public TYUVImage {
@@ -99,12 +87,12 @@ void BenchDecoding(const std::string& clip) {
       throw std::runtime_error("the video source cannot open " + clip);
     frames = source->Params().FrameCount;
     TPlanes image(source->Params().Width, source->Params().Height);
-    const double self0 = SelfCpuSeconds();
+    const double self0 = ProcessCpuSeconds();
     const auto decodeStart = TClock::now();
     for (int64_t index = 0; index < frames; ++index)
       source->GetFrame(index, image);
     ours = std::min(ours, Seconds(TClock::now() - decodeStart));
-    oursCpu = std::min(oursCpu, SelfCpuSeconds() - self0);
+    oursCpu = std::min(oursCpu, ProcessCpuSeconds() - self0);
   }
   std::printf("1080p H.264 decoding, %lld frames (best of %d):\n", static_cast<long long>(frames), kRuns);
   std::printf("  video source:      %7.1f frames/s  (%.2f ms CPU a frame)\n", frames / ours, 1000 * oursCpu / frames);
@@ -115,7 +103,7 @@ void BenchDecoding(const std::string& clip) {
 
 // Milliseconds a frame of rendering a one-slide show holding `object` (an
 // object block, or nothing) over the whole output.
-double RenderMs(const std::string& folder, const std::string& name, const std::string& object) {
+double RenderMs(T3DEngine& engine, const std::string& folder, const std::string& name, const std::string& object) {
   const std::string project = folder + name + ".vmo";
   std::ofstream(project) << "[Main]\r\nopt_slidescount=1\r\nopt_synchpos1=10000\r\nopt_repeat=stop\r\n"
                             "opt_scr_width=1920\r\nopt_scr_height=1080\r\nopt_fx_enable=0\r\nopt_bstyle=1\r\n"
@@ -126,7 +114,7 @@ double RenderMs(const std::string& folder, const std::string& name, const std::s
   if (!show)
     throw std::runtime_error(message);
   TDrawDevice device({0, 0, kWidth, kHeight});
-  TVmoDrawController controller(device, [] { return std::make_unique<T3DDrawer>(T3DEngineGL::Instance()); });
+  TVmoDrawController controller(device, [&engine] { return std::make_unique<T3DDrawer>(engine); });
   TVmoRenderer renderer(show->Source(), controller, false);
   TBitmap frame;
   renderer.Render(0, frame);
@@ -154,11 +142,17 @@ int Run(int argc, char** argv) {
 
   const std::string still = folder + "still.bmp";
   Ffmpeg("-i '" + clip + "' -frames:v 1 '" + still + "'");
-  T3DEngineGL::Instance().SetForceHeadless(true);
-  const double empty = RenderMs(folder, "empty", "");
-  const double picture = RenderMs(folder, "still", "object p:image\r\nImageName=" + still + "\r\nFitMode=Cover\r\nend\r\n");
+  // Frames are drawn off-screen, on the GL ES engine.
+  std::string engineError;
+  const std::unique_ptr<T3DEngine> engine = CreateDrawingEngine("gl", nullptr, engineError);
+  if (!engine) {
+    std::fprintf(stderr, "bench_video: %s\n", engineError.c_str());
+    return 1;
+  }
+  const double empty = RenderMs(*engine, folder, "empty", "");
+  const double picture = RenderMs(*engine, folder, "still", "object p:image\r\nImageName=" + still + "\r\nFitMode=Cover\r\nend\r\n");
   const double playing =
-      RenderMs(folder, "clip", "object v:video\r\nFileName=" + clip + "\r\nLoadFromDisk=1\r\nFitMode=Cover\r\nend\r\n");
+      RenderMs(*engine, folder, "clip", "object v:video\r\nFileName=" + clip + "\r\nLoadFromDisk=1\r\nFitMode=Cover\r\nend\r\n");
   std::printf("drawing at %dx%d, %d frames at %d fps of show time:\n", kWidth, kHeight, kFrames - 1, kFps);
   std::printf("  slide with a playing 1080p clip:    %6.2f ms a frame\n", playing);
   std::printf("  the slide with a still 1080p frame: %6.2f ms a frame\n", picture);

@@ -159,6 +159,25 @@ int64_t PeakResidentBytes() {
   return static_cast<int64_t>(usage.ru_maxrss) * 1024;
 }
 
+namespace {
+
+double CpuSeconds(int who) {
+  rusage usage {};
+  getrusage(who, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+} // namespace
+
+double ProcessCpuSeconds() {
+  return CpuSeconds(RUSAGE_SELF);
+}
+
+double ChildrenCpuSeconds() {
+  return CpuSeconds(RUSAGE_CHILDREN);
+}
+
 void RaiseProcessPriority() {
   TPriorityState& state = g_priority;
   if (state.raised) {

@@ -271,15 +271,15 @@ TEST_F(MusicPlayer, TheStreamOpenerReadsPackedFilesAndDiskFiles) {
   files->Add("music\\packed.wav", "packed bytes");
   TFileAccessor accessor(files);
   accessor.SetBaseFolder(folder.Path());
-  const auto read = [&accessor](const std::string& name) {
+  const auto readEntry = [&accessor](const std::string& name) {
     std::unique_ptr<TStream> stream = OpenShowSound(accessor, name);
     return stream ? stream->ReadAll() : std::string("none");
   };
-  EXPECT_EQ(read("music\\packed.wav"), "packed bytes");
-  EXPECT_EQ(read("LoadFromDisk:" + folder.Path() + "beside.wav"), "disk bytes");
-  EXPECT_EQ(read("LoadFromDisk:D:\\authoring\\beside.wav"), "disk bytes") << "found by its name in the show's folder";
-  EXPECT_EQ(read("LoadFromDisk:D:\\authoring\\missing.wav"), "none");
-  EXPECT_EQ(read("beside.wav"), "none") << "a name without the prefix is a packed file";
+  EXPECT_EQ(readEntry("music\\packed.wav"), "packed bytes");
+  EXPECT_EQ(readEntry("LoadFromDisk:" + folder.Path() + "beside.wav"), "disk bytes");
+  EXPECT_EQ(readEntry("LoadFromDisk:D:\\authoring\\beside.wav"), "disk bytes") << "found by its name in the show's folder";
+  EXPECT_EQ(readEntry("LoadFromDisk:D:\\authoring\\missing.wav"), "none");
+  EXPECT_EQ(readEntry("beside.wav"), "none") << "a name without the prefix is a packed file";
 }
 
 TEST_F(MusicPlayer, MissingSourcesAndBadProjectsEndTheConstruction) {
