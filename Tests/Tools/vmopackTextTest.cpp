@@ -34,7 +34,7 @@ protected:
     ASSERT_EQ(pack.ExitCode, 0) << pack.Err << pack.Out;
   }
 
-  TProgramRun Run(const std::string& args) { return RunProgram(VMOPACK_PATH, args, m_folder.Path()); }
+  TProgramRun Run(const std::string& args) { return RunProgram(VMOPACK_PATH, args); }
   std::string Show() const { return "'" + m_folder.Path() + "show.VmShow'"; }
 
   TScratchFolder m_folder;

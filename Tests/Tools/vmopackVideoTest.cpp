@@ -167,8 +167,7 @@ TEST(VmoviewerVideo, TheClipsPictureAtShowTimeTIsItsFrameAtTMinusItsStart) {
     list += (list.empty() ? "" : ",") + std::to_string(time);
   const TProgramRun run = test::RunProgram(VMOVIEWER_PATH,
                                            "-exename '" + project + "' -render-at " + list + " '" + folder.Path() +
-                                               "frames' -size 64x36",
-                                           folder.Path());
+                                               "frames' -size 64x36");
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
   for (const int time : times) {
     const double level = MeanLevel(folder.Path() + "frames/t" + std::to_string(time) + ".png");
@@ -199,10 +198,11 @@ TEST(VmoviewerVideo, DamagedMissingAndSoundOnlyClipsLeaveTheRestOfTheShowPlaying
   const std::string project = folder.Write("Project.vmo", ClipShow(GreyClip(), more));
   const TProgramRun run = test::RunProgram(VMOVIEWER_PATH,
                                            "-exename '" + project + "' -render '" + folder.Path() +
-                                               "frames' -fps 5 -size 64x36",
-                                           folder.Path());
+                                               "frames' -fps 5 -size 64x36");
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
-  EXPECT_NE(run.Out.find("30 frame(s) written"), std::string::npos) << run.Out;
+  // Six seconds at 5 frames a second, the frame at the show's end included.
+  EXPECT_NE(run.Out.find("31 frame(s) and audio.wav written"), std::string::npos) << run.Out;
+  EXPECT_NE(run.Out.find("the show ended"), std::string::npos) << run.Out;
 }
 
 } // namespace

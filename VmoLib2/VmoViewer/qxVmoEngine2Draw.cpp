@@ -8,6 +8,7 @@
 #include "VmoLib2/VmoClasses/qxVmoImage.h"
 #include "VmoLib2/VmoClasses/qxVmoSlide.h"
 #include "VmoLib2/VmoClasses/qxVmoSource2.h"
+#include "VmoLib2/VmoClasses/qxVmoText.h"
 #include "VmoLib2/VmoViewer/qxVmoSlideLoader2.h"
 
 #include <exception>
