@@ -3,6 +3,9 @@
 #include "QxLib/Graphics/qxBitmap.h"
 #include "QxLib/qxCommandLine.h"
 #include "QxLib/qxDebugOutput.h"
+#include "Tests/TestSupport/qxMutedDebugOutput.h"
+#include "Tests/VmoLib2/3DEngine/qxFunctionItem.h"
+#include "Tests/VmoLib2/VmoClasses/qxRecordingDrawer.h"
 #include "Tests/VmoLib2/VmoClasses/qxVmoShowFixture.h"
 #include "VmoLib2/3DEngine/qxD3DEffecter.h"
 #include "VmoLib2/3DEngine/qxDeviceDrawer.h"
@@ -12,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,49 +34,6 @@ const T3DRect kSlideRect{0, 0, 800, 600};
 // Writes what is drawn, in order, as text.
 using TJournal = std::vector<std::string>;
 
-// A drawer that only runs the protocol and notes what it is asked.
-class TRecordingDrawer final : public TDeviceDrawer {
-public:
-  explicit TRecordingDrawer(TJournal& journal) : m_journal(journal) {
-    SetDrawCallback([](TDrawPhase, TDrawItem&) {});
-  }
-
-  void Init(TDrawDevice&) override {}
-  void Close() override {}
-  bool Ready() const override { return true; }
-  int ShaderLevel() const override { return 2; }
-  T3DRect CurrentTargetRect() const override { return kSlideRect; }
-  void SetSlideSize(int, int) override {}
-  T3DRect SlideRect() const override { return kSlideRect; }
-  void SetViewport(const TFloatRect*, int, int) override {}
-  void ClearScreen(T3DColor color, bool) override { m_journal.push_back("clear " + std::to_string(color)); }
-  void ClearRect(T3DColor, const T3DRect&) override {}
-  void PreloadPicture(const TPictureSource&, const TPictureDrawParams&) override {}
-  void FreeTextureCache(const TPictureSource&) override {}
-  void DrawPicture(const TPictureSource&, const TPlacement&, const TPictureDrawParams&) override {}
-  void DrawBox(const TPlacement&, const TBoxDrawParams&) override {}
-  void DrawFrame(const TPlacement&, float, float, float, float, const TBoxDrawParams&) override {}
-  void DrawLine(const T3DPoint&, const T3DPoint&, T3DColor) override {}
-  TRefPtr<TYUVImage> MakeYUVImage(int, int) override { return {}; }
-  void DrawVideo(TYUVImage&, const TPlacement&, const TVideoDrawParams&) override {}
-  void DrawMaskedGroup(TDrawItem&, std::span<const TMaskDraw>, const TRepeatPattern*) override {}
-  void DrawTwoSlides(TDrawItem&, TDrawItem&, bool, TVmoFilter*) override {}
-  void BeginSharpening() override {}
-  void EndSharpening(uint8_t, float) override {}
-  void BeginHider() override {}
-  void EndHider(TRgb, float) override {}
-  bool ReadBack(TBitmap&) override { return false; }
-  std::unique_ptr<TBitmap> Capture() override { return {}; }
-
-protected:
-  void BeginFrame(TDrawItem&) override {}
-  void EndFrame(TDrawItem&) override {}
-  void EndScene() override {}
-
-private:
-  TJournal& m_journal;
-};
-
 class TNamedSlide final : public TDrawItem {
 public:
   TNamedSlide(std::string name, TJournal& journal) : m_name(std::move(name)), m_journal(journal) {}
@@ -89,18 +50,6 @@ public:
 private:
   std::string m_name;
   TJournal& m_journal;
-};
-
-// The frame's root: runs the dispatch inside the drawer's protocol, so the
-// slides are drawn by nested calls as in a real frame.
-class TPairItem final : public TDrawItem {
-public:
-  explicit TPairItem(std::function<void(TDeviceDrawer&)> draw) : m_draw(std::move(draw)) {}
-  void Draw(TDeviceDrawer& drawer) override { m_draw(drawer); }
-  bool NeedsRedraw() const override { return true; }
-
-private:
-  std::function<void(TDeviceDrawer&)> m_draw;
 };
 
 class TStubController final : public TEffController {
@@ -141,10 +90,23 @@ private:
 
 class DrawTwoSlidesTest : public testing::Test {
 protected:
+  // The recording drawer writes the screen clears into the journal.
+  DrawTwoSlidesTest() {
+    m_drawer.Shaders = 2;
+    m_drawer.Slide = kSlideRect;
+    m_drawer.OnCall = [this](const test::TDrawCall& call) {
+      if (call.Kind == "clearscreen") {
+        m_journal.push_back("clear " + std::to_string(call.Color));
+      }
+    };
+  }
+
   // Draws one transition frame and answers the journal.
   TJournal Frame(TVmoFilter* filter, bool skip = false, const TFileAccessor* accessor = nullptr) {
     m_journal.clear();
-    TPairItem root([&](TDeviceDrawer& drawer) {
+    // The frame's root runs the dispatch inside the drawer's protocol, so
+    // the slides are drawn by nested calls as in a real frame.
+    test::TFunctionItem root([&](TDeviceDrawer& drawer) {
       DrawTwoSlides(drawer, m_effecter, kSlideRect, m_first, m_second, skip, filter, accessor);
     });
     m_drawer.DrawItem(root);
@@ -155,7 +117,7 @@ protected:
   }
 
   TJournal m_journal;
-  TRecordingDrawer m_drawer{m_journal};
+  test::TRecordingDrawer m_drawer;
   TRecordingEffecter m_effecter{m_journal};
   TNamedSlide m_first{"first", m_journal};
   TNamedSlide m_second{"second", m_journal};
@@ -230,7 +192,7 @@ TEST_F(DrawTwoSlidesTest, AnOffsetSetBeforeTheFrameIsKeptUnderAPush) {
 }
 
 TEST_F(DrawTwoSlidesTest, RealSlideEffectsRenderBothSlidesAndClearTheScreen) {
-  const bool wasMuted = SetDebugOutputMuted(true);
+  std::optional<test::TMutedDebugOutput> muted(std::in_place);
   SetProgramPath("/opt/player/player");
   auto files = MakeRef<test::TTestFileSource>();
   files->Add("fx/plain.vmo", "[Main]\nopt_slidescount=1\nopt_synchpos1=3000\n");
@@ -240,7 +202,7 @@ TEST_F(DrawTwoSlidesTest, RealSlideEffectsRenderBothSlidesAndClearTheScreen) {
   TVmoFilter custom(TTransition{kCustom, 0, 1000, params});
   custom.SetProgress(0.5f);
   const TJournal journal = Frame(&custom, false, &accessor);
-  SetDebugOutputMuted(wasMuted);
+  muted.reset();
   ASSERT_EQ(custom.CurrentEffect()->ClassName(), "TRealSlideFilter");
   EXPECT_EQ(journal, (TJournal{"real slide:", "first", "real slide:", "second",
                                "clear " + std::to_string(MakeColor(0, 0, 0, 255))}));

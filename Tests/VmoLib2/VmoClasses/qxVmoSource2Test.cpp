@@ -3,6 +3,7 @@
 #include "QxLib/qxCommandLine.h"
 #include "QxLib/qxDebugOutput.h"
 #include "QxLib/qxExceptions.h"
+#include "Tests/TestSupport/qxMutedDebugOutput.h"
 #include "Tests/VmoLib2/VmoClasses/qxVmoShowFixture.h"
 #include "VmoLib2/VmoViewer/qxVmoShowLocator.h"
 
@@ -46,14 +47,10 @@ int ScanForSlide(const TVmoSource& source, double time) {
 
 class SourceTest : public testing::Test {
 protected:
-  void SetUp() override {
-    m_wasMuted = SetDebugOutputMuted(true);
-    SetProgramPath("/opt/player/player");
-  }
-  void TearDown() override { SetDebugOutputMuted(m_wasMuted); }
+  void SetUp() override { SetProgramPath("/opt/player/player"); }
 
 private:
-  bool m_wasMuted = false;
+  const test::TMutedDebugOutput m_muted;
 };
 
 using TimeLine = SourceTest;
