@@ -2,6 +2,7 @@
 
 #include "QxLib/qxDebugOutput.h"
 #include "QxLib/qxExceptions.h"
+#include "Tests/TestSupport/qxMutedDebugOutput.h"
 
 #include <gtest/gtest.h>
 
@@ -15,14 +16,7 @@ std::unique_ptr<TIniStorage> Parse(std::string_view text) {
   return ini;
 }
 
-class TMutedDebugOutput {
-public:
-  TMutedDebugOutput() : m_previous(SetDebugOutputMuted(true)) {}
-  ~TMutedDebugOutput() { SetDebugOutputMuted(m_previous); }
-
-private:
-  bool m_previous;
-};
+using test::TMutedDebugOutput;
 
 } // namespace
 

@@ -2,6 +2,7 @@
 
 #include "QxLib/qxDebugOutput.h"
 #include "QxLib/qxExceptions.h"
+#include "Tests/TestSupport/qxMutedDebugOutput.h"
 
 #include <gtest/gtest.h>
 
@@ -25,13 +26,12 @@ TEST(LoadCallback, OnlyTheCancelModeAnswersFalse) {
 }
 
 TEST(LoadCallback, ModeOutsideTheRangeIsAnAssertion) {
-  const bool muted = SetDebugOutputMuted(true);
+  const test::TMutedDebugOutput muted;
   SetLoadCallbackMode(lcmYield);
   EXPECT_THROW(SetLoadCallbackMode(4), EAssertionFailed);
   EXPECT_THROW(SetLoadCallbackMode(-1), EAssertionFailed);
   EXPECT_EQ(LoadCallbackMode(), lcmYield);
   SetLoadCallbackMode(lcmNone);
-  SetDebugOutputMuted(muted);
 }
 
 } // namespace qx

@@ -1,5 +1,6 @@
 #include "QxLib/qxTempManager.h"
 
+#include "Tests/QxLib/qxTempFolderTestSupport.h"
 #include "Tests/TestSupport/Posix/qxChildProcess.h"
 
 #include <gtest/gtest.h>
@@ -22,17 +23,8 @@ namespace {
 namespace fs = std::filesystem;
 using test::TScopedEnv;
 
-void WriteFile(const fs::path& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-// A folder with files, nested folders and an empty folder.
-void FillFolder(const fs::path& folder) {
-  WriteFile(folder / "plugin.so", "binary");
-  fs::create_directories(folder / "a" / "b" / "c");
-  WriteFile(folder / "a" / "b" / "c" / "deep.txt", "deep");
-  fs::create_directory(folder / "empty");
-}
+using test::FillFolder;
+using test::WriteFile;
 
 } // namespace
 

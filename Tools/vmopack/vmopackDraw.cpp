@@ -17,6 +17,7 @@
 #include "VmoLib2/3DEngine/qxDrawItem.h"
 #include "VmoLib2/Backends/qx3DEngines.h"
 #include "VmoLib2/VmoViewer/qxVmoFileAccessor2.h"
+#include "VmoLib2/VmoViewer/qxVmoRendererOptions.h"
 #include "VmoLib2/VmoViewer/qxVmoShowLocator.h"
 
 #include <cmath>
@@ -48,13 +49,8 @@ double ParseNumber(const std::optional<std::string>& text, const char* option, d
 void ParseSize(const std::optional<std::string>& text, int& width, int& height) {
   if (!text)
     return;
-  int w = 0;
-  int h = 0;
-  char tail = 0;
-  if (std::sscanf(text->c_str(), "%dx%d%c", &w, &h, &tail) != 2 || w < 1 || h < 1 || w > kMaxSide || h > kMaxSide)
+  if (!ParseFrameSize(*text, width, height, kMaxSide))
     throw EUsageError("--size takes WxH, each from 1 to 8192");
-  width = w;
-  height = h;
 }
 
 T3DPoint Rotate(const T3DPoint& p, double ax, double ay, double az) {

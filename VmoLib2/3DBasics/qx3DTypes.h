@@ -149,6 +149,19 @@ struct T3DRendererParams {
   T3DRect bounds; // the output rectangle; its size is the back buffer's
 };
 
+// Whether `primitiveCount` primitives of `kind` from `firstVertex` lie inside
+// a list of `vertexCount` vertices (a vertex list's SetPrimitive check).
+bool PrimitivesFit(T3DPrimitive kind, int firstVertex, int primitiveCount, int vertexCount);
+// Whether copying `count` records from source[firstSource] (of `sourceSize`)
+// to `firstVertex` stays inside both sides (a vertex list's Fill check).
+bool FillFits(int firstVertex, size_t sourceSize, int count, int firstSource, int vertexCount);
+
+// Levels of a full mip chain down to one pixel.
+int FullMipChainLevels(int width, int height);
+// The back buffer a renderer makes for `params`: the bounds' size for a
+// windowed renderer with a non-empty rectangle, else the display mode's.
+void BackBufferSize(const T3DRendererParams& params, int& width, int& height);
+
 // Frame period in ms for a refresh rate, and the sleep before a present
 // given the previous present `last` and the time `now` (both ms): the
 // sleep keeps one present per period and leaves 3 ms for the present

@@ -331,44 +331,28 @@ void TKeyPointList::Evaluate(double time) {
                     interval.AccelEnd, interval.DecelStart, static_cast<float>(t - first)};
   };
 
-  if (const TSmoothing* interval = SmoothingInterval(TSpeedKind::Rotate, time)) {
-    const TProfile p = profile(*interval, time);
-    const TKeyValues& s = m_values[interval->From];
-    const TKeyValues& e = m_values[interval->To];
-    m_current.Angle = p(s.Angle, e.Angle);
-    m_current.AngleX = p(s.AngleX, e.AngleX);
-    m_current.AngleY = p(s.AngleY, e.AngleY);
-  } else {
-    m_current.Angle = Lerp(a.Angle, b.Angle, f);
-    m_current.AngleX = Lerp(a.AngleX, b.AngleX, f);
-    m_current.AngleY = Lerp(a.AngleY, b.AngleY, f);
-  }
+  // The values of one speed group: along the profile of its smoothed
+  // interval when one covers the time (taken at the perspective-corrected
+  // time with `corrected`), else linearly between the surrounding key points
+  // at `linear`.
+  const auto animate = [&](TSpeedKind kind, bool corrected, float linear, auto... fields) {
+    if (const TSmoothing* interval = SmoothingInterval(kind, time)) {
+      const TProfile p =
+          profile(*interval, corrected ? PerspectiveTime(interval->From, interval->To, time) : time);
+      const TKeyValues& s = m_values[interval->From];
+      const TKeyValues& e = m_values[interval->To];
+      ((m_current.*fields = p(s.*fields, e.*fields)), ...);
+      return;
+    }
+    ((m_current.*fields = Lerp(a.*fields, b.*fields, linear)), ...);
+  };
 
+  animate(TSpeedKind::Rotate, false, f, &TKeyValues::Angle, &TKeyValues::AngleX, &TKeyValues::AngleY);
   const float fCorrected =
       m_perspectiveCorrection ? Fraction(m_times[from], m_times[to], PerspectiveTime(from, to, time))
                               : f;
-
-  if (const TSmoothing* interval = SmoothingInterval(TSpeedKind::Zoom, time)) {
-    const TProfile p = profile(*interval, PerspectiveTime(interval->From, interval->To, time));
-    const TKeyValues& s = m_values[interval->From];
-    const TKeyValues& e = m_values[interval->To];
-    m_current.ScaleX = p(s.ScaleX, e.ScaleX);
-    m_current.ScaleY = p(s.ScaleY, e.ScaleY);
-  } else {
-    m_current.ScaleX = Lerp(a.ScaleX, b.ScaleX, fCorrected);
-    m_current.ScaleY = Lerp(a.ScaleY, b.ScaleY, fCorrected);
-  }
-
-  if (const TSmoothing* interval = SmoothingInterval(TSpeedKind::Pan, time)) {
-    const TProfile p = profile(*interval, PerspectiveTime(interval->From, interval->To, time));
-    const TKeyValues& s = m_values[interval->From];
-    const TKeyValues& e = m_values[interval->To];
-    m_current.Position = p(s.Position, e.Position);
-    m_current.ZPos = p(s.ZPos, e.ZPos);
-  } else {
-    m_current.Position = Lerp(a.Position, b.Position, fCorrected);
-    m_current.ZPos = Lerp(a.ZPos, b.ZPos, fCorrected);
-  }
+  animate(TSpeedKind::Zoom, true, fCorrected, &TKeyValues::ScaleX, &TKeyValues::ScaleY);
+  animate(TSpeedKind::Pan, true, fCorrected, &TKeyValues::Position, &TKeyValues::ZPos);
 }
 
 } // namespace qx

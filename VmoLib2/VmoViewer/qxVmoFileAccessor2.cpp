@@ -2,6 +2,7 @@
 
 #include "QxLib/qxFileStream.h"
 #include "QxLib/qxStreamUtils.h"
+#include "QxLib/qxUtf8.h"
 
 #include <algorithm>
 #include <cctype>
@@ -23,12 +24,6 @@ uint32_t NextSourceId() {
 bool IsRegularFile(const std::string& path) {
   std::error_code error;
   return std::filesystem::is_regular_file(path, error);
-}
-
-bool SameAsciiText(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
 }
 
 // "\" to "/" and a leading drive letter dropped.

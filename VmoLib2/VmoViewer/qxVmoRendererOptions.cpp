@@ -38,7 +38,7 @@ std::string RequiredItem(const TCommandsStorage& commands, std::string_view name
 
 } // namespace
 
-bool ParseFrameSize(const std::string& text, int32_t& width, int32_t& height) {
+bool ParseFrameSize(const std::string& text, int32_t& width, int32_t& height, int32_t maxSide) {
   const size_t x = text.find_first_of("xX");
   if (x == std::string::npos)
     return false;
@@ -46,7 +46,7 @@ bool ParseFrameSize(const std::string& text, int32_t& width, int32_t& height) {
   int32_t h = 0;
   if (!ParseWhole(std::string_view(text).substr(0, x), w) || !ParseWhole(std::string_view(text).substr(x + 1), h))
     return false;
-  if (w <= 0 || h <= 0 || w > kMaxRenderSide || h > kMaxRenderSide)
+  if (w <= 0 || h <= 0 || w > maxSide || h > maxSide)
     return false;
   width = w;
   height = h;

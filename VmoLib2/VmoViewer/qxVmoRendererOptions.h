@@ -45,8 +45,9 @@ inline constexpr int32_t kMaxRenderSide = 16384;
 // message naming the wrong option.
 TRenderOptions ReadRenderOptions(const TCommandsStorage& commands);
 
-// "WxH" as two positive sides up to kMaxRenderSide; false otherwise.
-bool ParseFrameSize(const std::string& text, int32_t& width, int32_t& height);
+// "WxH" (or "WXH") as two positive whole sides up to `maxSide`; false
+// otherwise, leaving width and height alone.
+bool ParseFrameSize(const std::string& text, int32_t& width, int32_t& height, int32_t maxSide = kMaxRenderSide);
 
 // "T1,T2,..." as non-negative millisecond times; raises EQxError naming the
 // bad entry.

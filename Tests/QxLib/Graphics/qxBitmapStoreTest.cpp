@@ -115,7 +115,7 @@ TEST(BitmapStore, PostProcessRunsOncePerProducedLevel) {
 }
 
 TEST(BitmapStore, FailureTexts) {
-  test::TMuted muted;
+  test::TMutedDebugOutput muted;
   auto store = MakeRef<TCountingStore>(4, 4, TPixelFormat::Bgr24, 0);
   try {
     store->GetMipLevel(0);
@@ -147,7 +147,7 @@ TEST(BitmapStore, OrientationTurnsLevelsAndReportsSwappedSize) {
   EXPECT_EQ(level0->GetPixel(0, 0), test::MakePattern(6, 3, TPixelFormat::Bgr24).GetPixel(0, 2));
   EXPECT_EQ(store->GetMipLevel(1)->Width(), 2);
   EXPECT_EQ(store->GetMipLevel(1)->Height(), 3);
-  test::TMuted muted;
+  test::TMutedDebugOutput muted;
   EXPECT_THROW(store->SetOrientation(3), EAssertionFailed);
 }
 

@@ -246,7 +246,7 @@ TEST(BmpReader, OversizedHeadersAreRefusedBeforeAllocating) {
   huge.BitCount = 8;
   EXPECT_THROW(Read(huge.Build()), EPictureTooLarge);
 
-  test::TMuted muted;
+  test::TMutedDebugOutput muted;
   TImageLoaderRegistry registry;
   registry.Register(LoadBmpPicture, {".bmp"});
   EXPECT_FALSE(registry.Open(test::StreamOf(huge.Build()), "huge.bmp"));

@@ -279,7 +279,7 @@ TEST(GifHostile, DamagedCodeStreamsKeepWhatCameBefore) {
 }
 
 TEST(GifHostile, CutRandomAndOversizedFilesNeverCrash) {
-  const test::TMuted muted;
+  const test::TMutedDebugOutput muted;
   TGifBuilder gif = Screen(40, 30);
   gif.LoopCount = 0;
   std::mt19937 random(3);
@@ -330,7 +330,7 @@ TEST(GifHostile, ScreensWithoutAreaAreNoPicture) {
 }
 
 TEST(GifHostile, HugeScreensAndEndlessFrameListsAreRefused) {
-  const test::TMuted muted;
+  const test::TMutedDebugOutput muted;
   TGifBuilder huge = Screen(65535, 65535);
   huge.Frames.push_back(Solid(0, 0, 1, 1, 0));
   TGifPicture picture;

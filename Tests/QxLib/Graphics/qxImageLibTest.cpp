@@ -200,7 +200,7 @@ TEST(PictureLibrary, BorrowedStreamMayGoBeforeThePixelsAreRead) {
 }
 
 TEST(PictureLibrary, DamagedPicturesFailCleanly) {
-  const test::TMuted muted;
+  const test::TMutedDebugOutput muted;
   const TImageLoaderRegistry registry = RegistryWithLibrary();
   TPngPicture layout = RgbPicture();
   layout.Height = 40;

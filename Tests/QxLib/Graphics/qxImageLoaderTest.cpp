@@ -119,7 +119,7 @@ TEST(ImageLoaders, HandedOverStreamIsFreedUnlessKept) {
 }
 
 TEST(ImageLoaders, LoaderThatRaisesCountsAsRejection) {
-  test::TMuted muted;
+  test::TMutedDebugOutput muted;
   TImageLoaderRegistry registry;
   std::string log;
   registry.Register([](TStream& s, const std::string&, std::unique_ptr<TStream>&,
@@ -157,7 +157,7 @@ TEST(GfxContainer, RoundTripsFieldsAndPixels) {
 }
 
 TEST(GfxContainer, DamagedPayloadShowsOpaqueGreen) {
-  test::TMuted muted;
+  test::TMutedDebugOutput muted;
   std::string bytes = WriteQxGfx("x.png", 4, 3, 0, WriteBmp(test::MakePattern(4, 3, TPixelFormat::Bgra32)));
   std::string damaged = bytes;
   for (size_t i = damaged.size() - 20; i < damaged.size(); ++i)

@@ -3,6 +3,7 @@
 // would have ended it.
 #include "QxLib/qxTempManager.h"
 
+#include "Tests/QxLib/qxTempFolderTestSupport.h"
 #include "Tests/TestSupport/Posix/qxChildProcess.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +11,6 @@
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <unistd.h>
 
 namespace qx {
@@ -18,18 +18,7 @@ namespace qx {
 namespace {
 
 namespace fs = std::filesystem;
-
-void WriteFile(const fs::path& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-// A folder with files, nested folders and an empty folder.
-void FillFolder(const fs::path& folder) {
-  WriteFile(folder / "plugin.so", "binary");
-  fs::create_directories(folder / "a" / "b" / "c");
-  WriteFile(folder / "a" / "b" / "c" / "deep.txt", "deep");
-  fs::create_directory(folder / "empty");
-}
+using test::FillFolder;
 
 } // namespace
 

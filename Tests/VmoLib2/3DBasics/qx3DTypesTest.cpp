@@ -101,5 +101,25 @@ TEST(Results, KindsHaveTheirNames) {
   EXPECT_EQ(MakeColor(1, 2, 3, 4), 0x04010203u);
 }
 
+TEST(BackBuffer, WindowedTakesTheBoundsElseTheDisplayMode) {
+  T3DRendererParams params;
+  params.bounds = {10, 20, 330, 220};
+  params.displayMode = {1920, 1080, 60, 0};
+  int width = 0;
+  int height = 0;
+  BackBufferSize(params, width, height);
+  EXPECT_EQ(width, 320);
+  EXPECT_EQ(height, 200);
+  params.windowed = false;
+  BackBufferSize(params, width, height);
+  EXPECT_EQ(width, 1920);
+  params.windowed = true;
+  params.bounds = {};
+  BackBufferSize(params, width, height);
+  EXPECT_EQ(height, 1080);
+  EXPECT_EQ(FullMipChainLevels(64, 32), 7);
+  EXPECT_EQ(FullMipChainLevels(1, 1), 1);
+}
+
 } // namespace
 } // namespace qx

@@ -36,7 +36,7 @@ TEST(Camera, UnprojectingFindsThePointOnTheGivenPlane) {
 }
 
 TEST(Camera, DegenerateUnprojectionsAreAssertions) {
-  const test::TMuted muted;
+  const test::TMutedDebugOutput muted;
   const T3DPoint p0{0, 0, 0};
   EXPECT_THROW(UnprojectFromScreen({0, 0, 0}, {1, 1}, p0, {1, 0, 0}, {0, 1, 0}), EAssertionFailed);
   // A plane seen edge-on: the ray runs inside it.

@@ -72,7 +72,7 @@ TEST(TileBitmap, BadReadsRaiseTheirMessages) {
 }
 
 TEST(TileBitmap, RefusesGridsThatDoNotFit) {
-  const test::TMuted muted;
+  const test::TMutedDebugOutput muted;
   EXPECT_THROW(TTileBitmap(Coordinates(2, 2), 3, 1), EAssertionFailed);
   auto grey = std::make_shared<TBitmap>(4, 4, TPixelFormat::Gray8);
   EXPECT_THROW(TTileBitmap(grey, 1, 1), EAssertionFailed);

@@ -2,6 +2,7 @@
 
 #include "QxLib/qxCommandLine.h"
 #include "QxLib/qxDebugOutput.h"
+#include "Tests/TestSupport/qxMutedDebugOutput.h"
 #include "Tests/VmoLib2/VmoClasses/qxVmoShowFixture.h"
 #include "VmoLib2/VmoClasses/VmoSlideEffect.h"
 
@@ -150,7 +151,6 @@ TEST(EffectFactory, ShapeSettingsFollowClassAndVariant) {
 class CustomEffect : public testing::Test {
 protected:
   void SetUp() override {
-    m_wasMuted = SetDebugOutputMuted(true);
     SetProgramPath("/opt/player/player");
     m_files = MakeRef<test::TTestFileSource>();
     m_files->Add("fx/stars.vmo", "[Main]\nopt_slidescount=1\nopt_synchpos1=3000\n"
@@ -159,8 +159,6 @@ protected:
     m_files->Add("fx/broken.vmo", "[Main]\nopt_slidescount=2\nopt_synchpos1=3000\n"
                                   "opt_synchpos2=1000\n");
   }
-  void TearDown() override { SetDebugOutputMuted(m_wasMuted); }
-
   std::unique_ptr<TDrawFilter> MakeCustom(std::string_view custom) {
     TEffectParams p = SampleParams();
     p.Custom = custom;
@@ -171,7 +169,7 @@ protected:
   TRefPtr<test::TTestFileSource> m_files;
 
 private:
-  bool m_wasMuted = false;
+  const test::TMutedDebugOutput m_muted;
 };
 
 TEST_F(CustomEffect, PackedDefinitionBecomesASlideFilter) {

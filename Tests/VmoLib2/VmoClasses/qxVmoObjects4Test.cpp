@@ -2,6 +2,7 @@
 
 #include "QxLib/qxDebugOutput.h"
 #include "QxLib/qxExceptions.h"
+#include "Tests/TestSupport/qxMutedDebugOutput.h"
 #include "VmoLib2/VmoClasses/VmoVideoObject.h"
 #include "VmoLib2/VmoClasses/VmoViewPort.h"
 #include "VmoLib2/VmoClasses/qxVmoBox.h"
@@ -331,14 +332,13 @@ TEST_F(Objects, HitTestAssertsOnADegenerateView) {
   auto slide = MakeSlide(Box("edge", 100, 100, "", KeyPoint("    AngleY=90\r\n")));
   slide->EvaluateAndUpdate(0);
   ASSERT_TRUE(Find(*slide, "edge").Drawable());
-  const bool wasMuted = SetDebugOutputMuted(true);
+  const test::TMutedDebugOutput muted;
   try {
     slide->HitTest(400, 280);
     ADD_FAILURE() << "no assertion";
   } catch (const EAssertionFailed& error) {
     EXPECT_NE(std::string(error.what()).find("' Degenerate object '"), std::string::npos);
   }
-  SetDebugOutputMuted(wasMuted);
 }
 
 // --- Mouse ------------------------------------------------------------------

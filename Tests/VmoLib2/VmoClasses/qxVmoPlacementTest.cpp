@@ -2,6 +2,7 @@
 
 #include "QxLib/qxDebugOutput.h"
 #include "QxLib/qxExceptions.h"
+#include "Tests/TestSupport/qxMutedDebugOutput.h"
 
 #include <gtest/gtest.h>
 
@@ -22,11 +23,7 @@ TObjectFrame UnitFrameAt(TVec3 origin) {
 }
 
 std::string AssertionText(const std::function<void()>& action) {
-  const bool wasMuted = SetDebugOutputMuted(true);
-  const struct TRestore {
-    bool Muted;
-    ~TRestore() { SetDebugOutputMuted(Muted); }
-  } restore{wasMuted};
+  const test::TMutedDebugOutput muted;
   try {
     action();
   } catch (const EAssertionFailed& error) {

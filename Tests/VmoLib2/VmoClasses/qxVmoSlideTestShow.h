@@ -6,6 +6,7 @@
 #include "QxLib/qxDebugOutput.h"
 #include "QxLib/qxExceptions.h"
 #include "QxLib/qxLog.h"
+#include "Tests/TestSupport/qxMutedDebugOutput.h"
 #include "Tests/VmoLib2/VmoClasses/qxVmoShowFixture.h"
 #include "VmoLib2/VmoClasses/qxVmoSlideUtils3.h"
 
@@ -77,11 +78,9 @@ private:
 class ProducerTest : public testing::Test {
 protected:
   void SetUp() override {
-    m_wasMuted = SetDebugOutputMuted(true);
     SetProgramPath("/opt/player/player");
     InstallFailingKind();
   }
-  void TearDown() override { SetDebugOutputMuted(m_wasMuted); }
 
   // A producer over its own source, sized to 1920 x 1080 (fit inside).
   static std::unique_ptr<TSlideProducer> MakeProducer(std::string_view project, bool withTiming = true) {
@@ -93,7 +92,7 @@ protected:
   }
 
 private:
-  bool m_wasMuted = false;
+  const test::TMutedDebugOutput m_muted;
 };
 
 } // namespace qx::test

@@ -2,6 +2,7 @@
 
 #include "QxLib/qxDebugOutput.h"
 #include "QxLib/qxExceptions.h"
+#include "Tests/TestSupport/qxMutedDebugOutput.h"
 
 #include <gtest/gtest.h>
 
@@ -154,9 +155,10 @@ TEST_F(EventQueue, SendToAQueueBeingClosedIsReleasedWithoutBeingHandled) {
 TEST_F(EventQueue, SendingToTheOwnQueueIsRefusedInsteadOfWaitingForever) {
   TThreadEventList queue([](int32_t, TEventPayload&) { return true; });
   queue.SetOwnerThread(std::this_thread::get_id());
-  const bool wasMuted = SetDebugOutputMuted(true);
-  EXPECT_THROW(queue.Send(1, Data(1)), EAssertionFailed);
-  SetDebugOutputMuted(wasMuted);
+  {
+    const test::TMutedDebugOutput muted;
+    EXPECT_THROW(queue.Send(1, Data(1)), EAssertionFailed);
+  }
   EXPECT_EQ(queue.PendingCount(), 0);
 }
 

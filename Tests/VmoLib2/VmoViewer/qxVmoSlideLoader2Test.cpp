@@ -1,6 +1,7 @@
 #include "VmoLib2/VmoViewer/qxVmoSlideLoader2.h"
 
 #include "QxLib/qxDebugOutput.h"
+#include "Tests/TestSupport/qxMutedDebugOutput.h"
 #include "Tests/VmoLib2/VmoClasses/qxVmoShowFixture.h"
 #include "VmoLib2/VmoClasses/qxVmoSlide.h"
 
@@ -57,11 +58,8 @@ struct TReports {
 
 class SlideLoader : public testing::Test {
 protected:
-  void SetUp() override { m_wasMuted = SetDebugOutputMuted(true); }
-  void TearDown() override { SetDebugOutputMuted(m_wasMuted); }
-
 private:
-  bool m_wasMuted = false;
+  const test::TMutedDebugOutput m_muted;
 };
 
 } // namespace

@@ -1,8 +1,9 @@
 #include "VmoLib2/3DBasics/GL/qx3DEngineGL.h"
 
+#include "QxLib/qxLog.h"
+#include "QxLib/qxUtf8.h"
 #include "VmoLib2/3DBasics/GL/qx3DRendererGL.h"
 #include "VmoLib2/3DBasics/GL/qxEglContext.h"
-#include "QxLib/qxLog.h"
 
 #include <algorithm>
 #include <cctype>
@@ -19,12 +20,6 @@ namespace {
 constexpr int64_t kRasterLodBias = 0x00002000;
 constexpr int64_t kRasterAnisotropy = 0x00020000;
 constexpr float kMaxAnisotropyCap = 16.0f;
-
-bool SameKey(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
 
 int64_t VendorId(const char* vendor) {
   if (!vendor) {
@@ -120,19 +115,19 @@ int64_t T3DEngineGL::Caps(std::string_view key, int) {
     Fail(T3DResult::Other);
     return 0;
   }
-  if (SameKey(key, "PixelShaderVersion")) {
+  if (SameAsciiText(key, "PixelShaderVersion")) {
     return caps->shaderVersion;
   }
-  if (SameKey(key, "MaxTexWidth") || SameKey(key, "MaxTexHeight")) {
+  if (SameAsciiText(key, "MaxTexWidth") || SameAsciiText(key, "MaxTexHeight")) {
     return caps->maxTextureSize;
   }
-  if (SameKey(key, "MaxAnisotropy")) {
+  if (SameAsciiText(key, "MaxAnisotropy")) {
     return caps->maxAnisotropy;
   }
-  if (SameKey(key, "Raster")) {
+  if (SameAsciiText(key, "Raster")) {
     return caps->raster;
   }
-  if (SameKey(key, "Vendor")) {
+  if (SameAsciiText(key, "Vendor")) {
     return caps->vendor;
   }
   return 0;

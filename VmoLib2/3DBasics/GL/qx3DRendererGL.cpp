@@ -44,14 +44,6 @@ bool HasExtension(const char* name) {
   return extensions && std::strstr(extensions, name) != nullptr;
 }
 
-int FullMipChain(int width, int height) {
-  int levels = 1;
-  for (int side = std::max(width, height); side > 1; side >>= 1) {
-    ++levels;
-  }
-  return levels;
-}
-
 bool Inside(const T3DRect& rect, const T3DSurface& surface) {
   return !rect.IsEmpty() && rect.left >= 0 && rect.top >= 0 && rect.right <= surface.Width() &&
          rect.bottom <= surface.Height();
@@ -95,12 +87,9 @@ T3DRendererGL::~T3DRendererGL() {
 }
 
 bool T3DRendererGL::Create() {
-  int width = m_params.bounds.Width();
-  int height = m_params.bounds.Height();
-  if (!m_params.windowed || width <= 0 || height <= 0) {
-    width = m_params.displayMode.width;
-    height = m_params.displayMode.height;
-  }
+  int width = 0;
+  int height = 0;
+  BackBufferSize(m_params, width, height);
   if (width <= 0 || height <= 0) {
     return Fail(T3DResult::InvalidCall);
   }
@@ -422,7 +411,7 @@ std::unique_ptr<T3DTexture> T3DRendererGL::CreateTexture(T3DTextureKind kind, in
     return nullptr;
   }
   const bool chain = mipMaps && !IsRenderTargetKind(kind) && m_maxAnisotropy > 0;
-  auto texture = std::make_unique<T3DTextureGL>(kind, width, height, chain ? FullMipChain(width, height) : 1);
+  auto texture = std::make_unique<T3DTextureGL>(kind, width, height, chain ? FullMipChainLevels(width, height) : 1);
   if (!texture->Create()) {
     Fail(texture->LastResult());
     return nullptr;

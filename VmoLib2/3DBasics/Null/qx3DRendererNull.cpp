@@ -21,14 +21,6 @@ TPixelFormat FormatOf(T3DTextureKind kind) {
   }
 }
 
-int FullMipChain(int width, int height) {
-  int levels = 1;
-  for (int side = std::max(width, height); side > 1; side >>= 1) {
-    ++levels;
-  }
-  return levels;
-}
-
 } // namespace
 
 // ---- T3DSurfaceNull ----
@@ -116,7 +108,7 @@ bool T3DTextureNull::PreLoad() {
 bool T3DVertexListNull::SetPrimitive(T3DPrimitive kind, int firstVertex, int primitiveCount) {
   QX_ASSERT(static_cast<int>(kind) <= kMaxPrimitiveKind, "Primitive kind out of range");
   const std::lock_guard lock(DeviceLock());
-  if (firstVertex < 0 || primitiveCount < 0 || int64_t{firstVertex} + VertexCountFor(kind, primitiveCount) > m_count) {
+  if (!PrimitivesFit(kind, firstVertex, primitiveCount, m_count)) {
     return Fail(T3DResult::InvalidCall);
   }
   return Succeed();
@@ -127,8 +119,7 @@ bool T3DVertexListNull::Fill(int firstVertex, std::span<const T3DVertex> source,
   if (!CheckStore()) {
     return false;
   }
-  if (count < 0 || firstVertex < 0 || firstSource < 0 || int64_t{firstVertex} + count > m_count ||
-      static_cast<size_t>(firstSource) + static_cast<size_t>(count) > source.size()) {
+  if (!FillFits(firstVertex, source.size(), count, firstSource, m_count)) {
     return Fail(T3DResult::InvalidCall);
   }
   return Succeed();
@@ -137,12 +128,9 @@ bool T3DVertexListNull::Fill(int firstVertex, std::span<const T3DVertex> source,
 // ---- T3DRendererNull ----
 
 bool T3DRendererNull::Create() {
-  int width = m_params.bounds.Width();
-  int height = m_params.bounds.Height();
-  if (!m_params.windowed || width <= 0 || height <= 0) {
-    width = m_params.displayMode.width;
-    height = m_params.displayMode.height;
-  }
+  int width = 0;
+  int height = 0;
+  BackBufferSize(m_params, width, height);
   if (width <= 0 || height <= 0) {
     return Fail(T3DResult::InvalidCall);
   }
@@ -237,7 +225,7 @@ std::unique_ptr<T3DTexture> T3DRendererNull::CreateTexture(T3DTextureKind kind, 
     return nullptr;
   }
   const bool chain = mipMaps && !IsRenderTargetKind(kind);
-  auto texture = std::make_unique<T3DTextureNull>(kind, width, height, chain ? FullMipChain(width, height) : 1);
+  auto texture = std::make_unique<T3DTextureNull>(kind, width, height, chain ? FullMipChainLevels(width, height) : 1);
   Store()->Add(*texture, T3DDevStore::TList::Textures);
   Succeed();
   return texture;

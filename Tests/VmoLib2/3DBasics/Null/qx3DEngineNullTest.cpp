@@ -4,6 +4,7 @@
 #include "VmoLib2/3DBasics/Null/qx3DEngineNull.h"
 
 #include "QxLib/qxLog.h"
+#include "Tests/VmoLib2/3DEngine/qxFunctionItem.h"
 #include "VmoLib2/3DBasics/qx3DDevStore.h"
 #include "VmoLib2/3DBasics/qxDisplays.h"
 #include "VmoLib2/3DBasics/qxDrawDevice.h"
@@ -12,21 +13,12 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 
 namespace qx {
 namespace {
 
-class TFunctionItem final : public TDrawItem {
-public:
-  explicit TFunctionItem(std::function<void(TDeviceDrawer&)> draw) : m_draw(std::move(draw)) {}
-  void Draw(TDeviceDrawer& drawer) override { m_draw(drawer); }
-  bool NeedsRedraw() const override { return true; }
-
-private:
-  std::function<void(TDeviceDrawer&)> m_draw;
-};
+using test::TFunctionItem;
 
 class NullEngine : public testing::Test {
 protected:

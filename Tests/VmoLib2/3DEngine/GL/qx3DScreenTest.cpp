@@ -60,7 +60,7 @@ TEST_F(Screen, SwitchingToFullScreenRebuildsEveryTexture) {
 }
 
 TEST_F(Screen, NullDeviceIsAnAssertion) {
-  const test::TMuted muted;
+  const test::TMutedDebugOutput muted;
   EXPECT_THROW(m_screen->AssignDevice(nullptr), EAssertionFailed);
 }
 
