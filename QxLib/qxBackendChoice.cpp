@@ -8,9 +8,7 @@ namespace qx {
 
 namespace {
 
-bool Available(const TBackendInfo& info) {
-  return info.available == nullptr || info.available();
-}
+bool Available(const TBackendInfo& info) { return info.available == nullptr || info.available(); }
 
 } // namespace
 
@@ -27,8 +25,8 @@ int ChooseBackend(std::span<const TBackendInfo* const> table, std::string_view r
       error = std::string(layer) + " \"" + std::string(requested) + "\" is not available here";
       return -1;
     }
-    error = "unknown " + std::string(layer) + " \"" + std::string(requested) + "\" (choose " + BackendNames(table) +
-            ")";
+    error =
+        "unknown " + std::string(layer) + " \"" + std::string(requested) + "\" (choose " + BackendNames(table) + ")";
     return -1;
   }
   for (size_t i = 0; i < table.size(); ++i) {

@@ -47,8 +47,8 @@ std::string RequestedBackend(const std::optional<std::string>& commandLineChoice
 // ChooseBackend over a table of driver records that hold their
 // TBackendInfo as the member `info`; null with `error` set.
 template <class TDriver>
-const TDriver* ChooseDriver(std::span<const TDriver* const> drivers, std::string_view requested,
-                            std::string_view layer, std::string& error) {
+const TDriver* ChooseDriver(std::span<const TDriver* const> drivers, std::string_view requested, std::string_view layer,
+                            std::string& error) {
   std::vector<const TBackendInfo*> infos;
   infos.reserve(drivers.size());
   for (const TDriver* driver : drivers) {

@@ -23,18 +23,14 @@ std::unique_ptr<TFileStream> TFileStream::TryOpen(const std::string& path, TFile
 
 TFileStream::~TFileStream() = default;
 
-int64_t TFileStream::GetPosition() {
-  return m_file.Position();
-}
+int64_t TFileStream::GetPosition() { return m_file.Position(); }
 
 void TFileStream::SetPosition(int64_t position) {
   if (!m_file.Seek(position))
     throw EStreamError("Stream seek error");
 }
 
-int64_t TFileStream::GetSize() {
-  return m_file.Size();
-}
+int64_t TFileStream::GetSize() { return m_file.Size(); }
 
 void TFileStream::SetSize(int64_t size) {
   if (!m_file.Resize(size))
@@ -43,16 +39,10 @@ void TFileStream::SetSize(int64_t size) {
     SetPosition(size);
 }
 
-int64_t TFileStream::Read(void* buffer, int64_t count) {
-  return m_file.Read(buffer, count);
-}
+int64_t TFileStream::Read(void* buffer, int64_t count) { return m_file.Read(buffer, count); }
 
-int64_t TFileStream::Write(const void* buffer, int64_t count) {
-  return m_file.Write(buffer, count);
-}
+int64_t TFileStream::Write(const void* buffer, int64_t count) { return m_file.Write(buffer, count); }
 
-void TFileStream::Flush() {
-  m_file.Flush();
-}
+void TFileStream::Flush() { m_file.Flush(); }
 
 } // namespace qx

@@ -25,8 +25,6 @@ std::string GuidToText(const std::array<uint8_t, 16>& guid) {
   return text;
 }
 
-std::string NewGuidText() {
-  return GuidToText(NewGuid());
-}
+std::string NewGuidText() { return GuidToText(NewGuid()); }
 
 } // namespace qx

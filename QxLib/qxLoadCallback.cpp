@@ -57,20 +57,14 @@ void SetLoadCallbackMode(int mode) {
     RestoreProcessPriority();
 }
 
-int LoadCallbackMode() {
-  return g_mode.load(std::memory_order_relaxed);
-}
+int LoadCallbackMode() { return g_mode.load(std::memory_order_relaxed); }
 
 bool CallLoadCallback() {
   switch (g_mode.load(std::memory_order_relaxed)) {
-  case lcmYield:
-    return YieldIfDue(false);
-  case lcmSleep:
-    return YieldIfDue(true);
-  case lcmCancel:
-    return false;
-  default:
-    return true;
+  case lcmYield: return YieldIfDue(false);
+  case lcmSleep: return YieldIfDue(true);
+  case lcmCancel: return false;
+  default: return true;
   }
 }
 

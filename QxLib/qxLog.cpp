@@ -74,9 +74,7 @@ TLogRegistry& Registry() {
 
 } // namespace
 
-void TLog::WriteLine(std::string_view text) {
-  WriteFormatted(text, true);
-}
+void TLog::WriteLine(std::string_view text) { WriteFormatted(text, true); }
 
 void TLog::WriteValue(std::string_view text, int64_t value, std::string_view suffix) {
   WriteLine(std::string(text) + std::to_string(value) + std::string(suffix));
@@ -103,8 +101,8 @@ void TLog::WriteList(std::string_view text, std::span<const int64_t> values, std
 
 void TLog::WriteRect(std::string_view text, double left, double top, double right, double bottom,
                      std::string_view suffix) {
-  WriteLine(std::string(text) + "(" + FormatFloat(left) + ", " + FormatFloat(top) + ", " + FormatFloat(right) +
-            ", " + FormatFloat(bottom) + ")" + std::string(suffix));
+  WriteLine(std::string(text) + "(" + FormatFloat(left) + ", " + FormatFloat(top) + ", " + FormatFloat(right) + ", " +
+            FormatFloat(bottom) + ")" + std::string(suffix));
 }
 
 void TLog::WritePoint(std::string_view text, double x, double y, std::string_view suffix) {
@@ -148,22 +146,16 @@ void TLog::WriteFormatted(std::string_view text, bool withTime) {
   WriteText(line);
 }
 
-void TStdLog::WriteText(std::string_view line) {
-  WriteDebugOutput(line);
-}
+void TStdLog::WriteText(std::string_view line) { WriteDebugOutput(line); }
 
 void TExclLog::WriteText(std::string_view line) {
   const std::lock_guard guard(m_lock);
   WriteLocked(line);
 }
 
-TStreamLog::TStreamLog(std::unique_ptr<TStream> stream) {
-  AttachStream(std::move(stream));
-}
+TStreamLog::TStreamLog(std::unique_ptr<TStream> stream) { AttachStream(std::move(stream)); }
 
-TStreamLog::TStreamLog(TStream& stream) : m_stream(&stream) {
-  WriteMarkWhenEmpty();
-}
+TStreamLog::TStreamLog(TStream& stream) : m_stream(&stream) { WriteMarkWhenEmpty(); }
 
 void TStreamLog::AttachStream(std::unique_ptr<TStream> stream) {
   m_ownedStream = std::move(stream);
@@ -210,9 +202,7 @@ std::string DefaultLogFileName() {
   return path.string();
 }
 
-TLog& Log() {
-  return *Registry().current.load(std::memory_order_acquire);
-}
+TLog& Log() { return *Registry().current.load(std::memory_order_acquire); }
 
 void InstallLog(std::unique_ptr<TLog> log) {
   TLogRegistry& registry = Registry();

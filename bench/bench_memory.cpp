@@ -67,9 +67,7 @@ void WriteShow(const std::string& path, int slides) {
   writer.Finish("5.6.1", TVmoTrailerForm::Current);
 }
 
-double PeakMiB() {
-  return static_cast<double>(PeakResidentBytes()) / (1024 * 1024);
-}
+double PeakMiB() { return static_cast<double>(PeakResidentBytes()) / (1024 * 1024); }
 
 int Run(int slides) {
   const std::string path = "/tmp/bench_memory_" + std::to_string(CurrentProcessId()) + ".VmShow";
@@ -93,8 +91,9 @@ int Run(int slides) {
   // One prepared slide: the picture decoded at the level a full-screen
   // picture gets (Bgra32), and its tiles uploaded once more.
   const double fit = std::min(double(kWidth) / kPhotoWidth, double(kHeight) / kPhotoHeight);
-  const int level = MipLevelForSize(kPhotoWidth, kPhotoHeight, WantedSide(kPhotoWidth * fit, TVmoObjectHost::kMipLevelScale),
-                                    WantedSide(kPhotoHeight * fit, TVmoObjectHost::kMipLevelScale));
+  const int level =
+      MipLevelForSize(kPhotoWidth, kPhotoHeight, WantedSide(kPhotoWidth * fit, TVmoObjectHost::kMipLevelScale),
+                      WantedSide(kPhotoHeight * fit, TVmoObjectHost::kMipLevelScale));
   const double levelMiB = double(kPhotoWidth >> level) * (kPhotoHeight >> level) * 4 / (1024 * 1024);
   const double slideMiB = 2 * levelMiB;
 
@@ -109,8 +108,8 @@ int Run(int slides) {
       if (k == kFps * kSlideMs / 1000 - 1)
         afterFirstMiB = PeakMiB();
       if (k % 100 == 0)
-        std::fprintf(stderr, "\rframe %lld/%lld  peak %.0f MiB", static_cast<long long>(k), static_cast<long long>(count),
-                     PeakMiB());
+        std::fprintf(stderr, "\rframe %lld/%lld  peak %.0f MiB", static_cast<long long>(k),
+                     static_cast<long long>(count), PeakMiB());
     }
     std::fprintf(stderr, "\n");
     std::printf("%d slides of %dx%d JPEG, %lld frames at %d fps, %dx%d output\n", slides, kPhotoWidth, kPhotoHeight,
@@ -120,8 +119,8 @@ int Run(int slides) {
   const double peakMiB = PeakMiB();
   std::printf("mip level %d: %.1f MiB decoded, about %.1f MiB a prepared slide with its tiles\n", level, levelMiB,
               slideMiB);
-  std::printf("peak RSS: %.1f MiB before rendering, %.1f MiB after the first slide, %.1f MiB at the end\n",
-              beforeMiB, afterFirstMiB, peakMiB);
+  std::printf("peak RSS: %.1f MiB before rendering, %.1f MiB after the first slide, %.1f MiB at the end\n", beforeMiB,
+              afterFirstMiB, peakMiB);
   std::printf("growth after the first slide: %.1f MiB = %.2f slides\n", peakMiB - afterFirstMiB,
               (peakMiB - afterFirstMiB) / slideMiB);
   std::printf("growth over the whole run: %.1f MiB = %.2f slides\n", peakMiB - beforeMiB,

@@ -17,7 +17,6 @@
 
 #include <jpeglib.h>
 
-
 namespace {
 
 constexpr int kWidth = 6000;

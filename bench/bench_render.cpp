@@ -65,8 +65,8 @@ int Run(const std::string& showPath) {
   const double pngSeconds = Seconds(std::chrono::steady_clock::now() - pngStart);
   std::remove(png.c_str());
 
-  std::printf("demo show %dx%d, %lld frames at %d fps of show time\n", kWidth, kHeight,
-              static_cast<long long>(count), kFps);
+  std::printf("demo show %dx%d, %lld frames at %d fps of show time\n", kWidth, kHeight, static_cast<long long>(count),
+              kFps);
   std::printf("render throughput: %.1f frames/s (%.1f ms a frame, %.2f s of it waiting for slides)\n",
               count / drawSeconds, 1000 * drawSeconds / count, renderer.TimeWaiting().count());
   std::printf("with PNG writing:  %.1f frames/s\n", kPngFrames / pngSeconds);

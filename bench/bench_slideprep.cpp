@@ -22,7 +22,6 @@
 #include <random>
 #include <string>
 
-
 namespace {
 
 using namespace qx;

@@ -20,7 +20,6 @@ namespace {
 
 using namespace qx;
 
-
 constexpr int kLoops = 10;
 constexpr int32_t kReadStep = 4096;
 

@@ -43,11 +43,9 @@ struct TFamily {
 // One transition of each family (the 3D ones with depth, the masks with
 // soft edges).
 const TFamily kFamilies[] = {
-    {"mosaic", 1, 1},      {"cross-fade", 2, 1},      {"clock", 3, 1},    {"circle", 4, 2},
-    {"rhomb", 5, 2},       {"square", 6, 2},          {"bands", 7, 2},    {"diagonal bands", 8, 2},
-    {"wipe", 9, 1},        {"broom", 11, 6},          {"push", 12, 2},    {"slide", 13, 3},
-    {"roll", 14, 1},       {"diagonal roll", 15, 3},  {"flip", 16, 2},    {"swap", 17, 1},
-    {"custom", 18, 0},
+    {"mosaic", 1, 1}, {"cross-fade", 2, 1},     {"clock", 3, 1}, {"circle", 4, 2}, {"rhomb", 5, 2},   {"square", 6, 2},
+    {"bands", 7, 2},  {"diagonal bands", 8, 2}, {"wipe", 9, 1},  {"broom", 11, 6}, {"push", 12, 2},   {"slide", 13, 3},
+    {"roll", 14, 1},  {"diagonal roll", 15, 3}, {"flip", 16, 2}, {"swap", 17, 1},  {"custom", 18, 0},
 };
 
 TEffectParams Params() {
@@ -167,9 +165,7 @@ struct TFigures {
 std::map<std::string, TFigures> g_figures;
 std::vector<std::string> g_order;
 
-double ProcessCpuMs() {
-  return static_cast<double>(std::clock()) * 1000.0 / CLOCKS_PER_SEC;
-}
+double ProcessCpuMs() { return static_cast<double>(std::clock()) * 1000.0 / CLOCKS_PER_SEC; }
 
 void Run(benchmark::State& state, const std::string& key, TDrawItem& root, const std::function<void(int)>& step) {
   TStage& stage = Stage();
@@ -213,9 +209,8 @@ void BM_Transition(benchmark::State& state) {
     drawer.ClearScreen(MakeColor(0, 0, 0), false);
     drawer.DrawTwoSlides(stage.first, stage.second, false, &filter);
   });
-  Run(state, family.name, root, [&](int frame) {
-    filter.SetProgress(static_cast<float>((frame % kPhaseSteps + 0.5) / kPhaseSteps));
-  });
+  Run(state, family.name, root,
+      [&](int frame) { filter.SetProgress(static_cast<float>((frame % kPhaseSteps + 0.5) / kPhaseSteps)); });
 }
 
 void Register() {

@@ -129,7 +129,8 @@ int Run(int argc, char** argv) {
   const std::string folder = NewTempFolder(true);
   std::string clip = argc > 1 ? argv[1] : folder + "clip1080.mp4";
   if (argc <= 1 && !Ffmpeg("-f lavfi -i testsrc2=s=1920x1080:r=25:d=4 -c:v libx264 -preset veryfast -crf 23 "
-                           "-pix_fmt yuv420p '" + clip + "'")) {
+                           "-pix_fmt yuv420p '" +
+                           clip + "'")) {
     std::fprintf(stderr, "bench_video: ffmpeg could not make the clip\n");
     return 1;
   }
@@ -150,9 +151,10 @@ int Run(int argc, char** argv) {
     return 1;
   }
   const double empty = RenderMs(*engine, folder, "empty", "");
-  const double picture = RenderMs(*engine, folder, "still", "object p:image\r\nImageName=" + still + "\r\nFitMode=Cover\r\nend\r\n");
-  const double playing =
-      RenderMs(*engine, folder, "clip", "object v:video\r\nFileName=" + clip + "\r\nLoadFromDisk=1\r\nFitMode=Cover\r\nend\r\n");
+  const double picture =
+      RenderMs(*engine, folder, "still", "object p:image\r\nImageName=" + still + "\r\nFitMode=Cover\r\nend\r\n");
+  const double playing = RenderMs(
+      *engine, folder, "clip", "object v:video\r\nFileName=" + clip + "\r\nLoadFromDisk=1\r\nFitMode=Cover\r\nend\r\n");
   std::printf("drawing at %dx%d, %d frames at %d fps of show time:\n", kWidth, kHeight, kFrames - 1, kFps);
   std::printf("  slide with a playing 1080p clip:    %6.2f ms a frame\n", playing);
   std::printf("  the slide with a still 1080p frame: %6.2f ms a frame\n", picture);

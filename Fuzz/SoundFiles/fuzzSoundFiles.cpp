@@ -78,7 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   std::unique_ptr<TWavConverter> converter;
   bool opened = false;
-  if (!FUZZ_RESULT_OR_ERROR(converter = CreateConverter(*stream, name, *info); opened = converter && converter->Open(*info)) ||
+  if (!FUZZ_RESULT_OR_ERROR(converter = CreateConverter(*stream, name, *info);
+                            opened = converter && converter->Open(*info)) ||
       !opened)
     return 0;
   FUZZ_CHECK(converter->OutputFormat().AvgBytesPerSec > 0);

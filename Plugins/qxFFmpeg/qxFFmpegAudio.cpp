@@ -62,8 +62,8 @@ void TakeFrame(TMediaState& state, AVFrame& frame) {
   const size_t frameBytes = static_cast<size_t>(state.OutChannels) * kBytesPerSample;
   std::vector<uint8_t> converted(static_cast<size_t>(capacity) * frameBytes);
   uint8_t* out[1] = {converted.data()};
-  const int produced = swr_convert(state.Resampler, out, capacity, const_cast<const uint8_t**>(frame.extended_data),
-                                   frame.nb_samples);
+  const int produced =
+      swr_convert(state.Resampler, out, capacity, const_cast<const uint8_t**>(frame.extended_data), frame.nb_samples);
   if (produced <= 0)
     return;
   const AVRational timeBase = state.Format->streams[state.AudioIndex]->time_base;

@@ -87,33 +87,33 @@ typedef QxSoundStreamFunctions QxStreamFunctions;
    Written by the library at open unless noted. Times in microseconds;
    stamps in the units of the time base (numerator / denominator seconds). */
 typedef struct QxMediaFile {
-  int32_t FrameRateNum;   /* the video's mean frame rate */
+  int32_t FrameRateNum; /* the video's mean frame rate */
   int32_t FrameRateDen;
-  int64_t StartTime;      /* the video stream's first time (else the file's); QX_FF_NO_PTS = none */
-  int32_t VideoStream;    /* stream index, -1 = no video */
-  int64_t Duration;       /* of the video stream when known, else of the file */
-  int32_t CodecId;        /* QX_FF_CODEC_... */
+  int64_t StartTime;   /* the video stream's first time (else the file's); QX_FF_NO_PTS = none */
+  int32_t VideoStream; /* stream index, -1 = no video */
+  int64_t Duration;    /* of the video stream when known, else of the file */
+  int32_t CodecId;     /* QX_FF_CODEC_... */
   int32_t Width;
   int32_t Height;
-  int32_t StreamRateNum;  /* the stream's own (real base) frame rate */
+  int32_t StreamRateNum; /* the stream's own (real base) frame rate */
   int32_t StreamRateDen;
-  int32_t TicksPerFrame;  /* stream-rate ticks per frame, 0 = not known */
-  int32_t TimeBaseNum;    /* of the video stream */
+  int32_t TicksPerFrame; /* stream-rate ticks per frame, 0 = not known */
+  int32_t TimeBaseNum;   /* of the video stream */
   int32_t TimeBaseDen;
   int32_t AudioStreamCount;
-  uint8_t* AudioArea;     /* set by the caller before GetNextAudioFrame */
-  int32_t PixelFormat;    /* the decoder's: QX_FF_PIX_YUV420P or QX_FF_PIX_NATIVE */
-  char FileTag[64];       /* the file's "comment" text, cut, zero-terminated */
-  int64_t FrameCount;     /* written by the caller */
-  void* PlayerData;       /* the caller's own per-file data */
+  uint8_t* AudioArea;       /* set by the caller before GetNextAudioFrame */
+  int32_t PixelFormat;      /* the decoder's: QX_FF_PIX_YUV420P or QX_FF_PIX_NATIVE */
+  char FileTag[64];         /* the file's "comment" text, cut, zero-terminated */
+  int64_t FrameCount;       /* written by the caller */
+  void* PlayerData;         /* the caller's own per-file data */
   int32_t DisplayAspectNum; /* the picture's display aspect, 0 when not known */
   int32_t DisplayAspectDen;
-  int32_t SampleAspectNum;  /* the pixels' aspect, 0 when not known */
+  int32_t SampleAspectNum; /* the pixels' aspect, 0 when not known */
   int32_t SampleAspectDen;
   int32_t AudioStream;      /* index of the opened audio stream, -1 = none */
   int32_t AudioTimeBaseNum; /* of the opened audio stream */
   int32_t AudioTimeBaseDen;
-  void* Internal;           /* the library's own state */
+  void* Internal; /* the library's own state */
 } QxMediaFile;
 
 /* A frame buffer. Data and Pitch describe the planes (one for packed
@@ -158,17 +158,15 @@ typedef QxFrameBuffer*(QX_FF_CALL* QxAllocBufferWithDataFunc)(QxMediaFile* media
 typedef void(QX_FF_CALL* QxFreeBufferFunc)(QxFrameBuffer* buffer);
 /* Converts the source buffer's picture into the destination buffer's
    memory (its size and format). 0 = done, negative = failure. */
-typedef int32_t(QX_FF_CALL* QxConvertFrameFunc)(QxMediaFile* media, QxFrameBuffer* source,
-                                                QxFrameBuffer* destination, int32_t sourceFormat,
-                                                int32_t destinationFormat);
+typedef int32_t(QX_FF_CALL* QxConvertFrameFunc)(QxMediaFile* media, QxFrameBuffer* source, QxFrameBuffer* destination,
+                                                int32_t sourceFormat, int32_t destinationFormat);
 /* Decodes the next picture into the buffer. Returns 0 when a picture was
    delivered, 1 at the end of the stream, negative on an error. A nonzero
    flag keeps pictures the decoder marks as damaged. */
 typedef int32_t(QX_FF_CALL* QxGetNextVideoFrameFunc)(QxMediaFile* media, QxFrameBuffer* buffer, int32_t flag);
 /* Seeks stream `streamIndex` (-1 = by microseconds) to a stamp; negative =
    failure. */
-typedef int32_t(QX_FF_CALL* QxSeekFileFunc)(QxMediaFile* media, int32_t streamIndex, int64_t stamp,
-                                            int32_t flags);
+typedef int32_t(QX_FF_CALL* QxSeekFileFunc)(QxMediaFile* media, int32_t streamIndex, int64_t stamp, int32_t flags);
 /* Writes the container's name (its demuxer's name, e.g. "matroska,webm")
    into the buffer (when given, cut to size - 1 and zero-terminated) and
    returns its full length. `reserved` must be 0. */
@@ -239,12 +237,12 @@ typedef struct QxOutputFile QxOutputFile;
    encoder cannot be made; `error` (when given) receives the reason, cut to
    errorSize - 1 characters. */
 typedef QxOutputFile*(QX_FF_CALL* QxCreateVideoFileFunc)(const char* fileName, const QxVideoFileParams* video,
-                                                          char* error, int32_t errorSize);
+                                                         char* error, int32_t errorSize);
 typedef QxOutputFile*(QX_FF_CALL* QxCreateAudioFileFunc)(const char* fileName, const QxAudioFileParams* audio,
-                                                          char* error, int32_t errorSize);
+                                                         char* error, int32_t errorSize);
 typedef QxOutputFile*(QX_FF_CALL* QxCreateVideoAudioFileFunc)(const char* fileName, const QxVideoFileParams* video,
-                                                               const QxAudioFileParams* audio, char* error,
-                                                               int32_t errorSize);
+                                                              const QxAudioFileParams* audio, char* error,
+                                                              int32_t errorSize);
 /* Encodes the next picture (frame k is shown at k / frame rate). 0 = done. */
 typedef int32_t(QX_FF_CALL* QxWriteVideoFrameFunc)(QxOutputFile* file, const uint8_t* pixels, int32_t pitch);
 /* Encodes `frames` sample frames (frames x channels values). 0 = done. */

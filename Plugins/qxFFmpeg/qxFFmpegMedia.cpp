@@ -26,13 +26,20 @@ struct TCodecNumber {
 };
 
 constexpr TCodecNumber kCodecNumbers[] = {
-    {AV_CODEC_ID_MPEG1VIDEO, QX_FF_CODEC_MPEG1}, {AV_CODEC_ID_MPEG2VIDEO, QX_FF_CODEC_MPEG2},
-    {AV_CODEC_ID_MJPEG, QX_FF_CODEC_MJPEG},      {AV_CODEC_ID_MPEG4, QX_FF_CODEC_MPEG4},
-    {AV_CODEC_ID_MSMPEG4V1, QX_FF_CODEC_MSMPEG4V1}, {AV_CODEC_ID_MSMPEG4V2, QX_FF_CODEC_MSMPEG4V2},
-    {AV_CODEC_ID_MSMPEG4V3, QX_FF_CODEC_MSMPEG4V3}, {AV_CODEC_ID_WMV1, QX_FF_CODEC_WMV1},
-    {AV_CODEC_ID_WMV2, QX_FF_CODEC_WMV2},        {AV_CODEC_ID_H264, QX_FF_CODEC_H264},
-    {AV_CODEC_ID_THEORA, QX_FF_CODEC_THEORA},    {AV_CODEC_ID_VP8, QX_FF_CODEC_VP8},
-    {AV_CODEC_ID_VP9, QX_FF_CODEC_VP9},          {AV_CODEC_ID_HEVC, QX_FF_CODEC_HEVC},
+    {AV_CODEC_ID_MPEG1VIDEO, QX_FF_CODEC_MPEG1},
+    {AV_CODEC_ID_MPEG2VIDEO, QX_FF_CODEC_MPEG2},
+    {AV_CODEC_ID_MJPEG, QX_FF_CODEC_MJPEG},
+    {AV_CODEC_ID_MPEG4, QX_FF_CODEC_MPEG4},
+    {AV_CODEC_ID_MSMPEG4V1, QX_FF_CODEC_MSMPEG4V1},
+    {AV_CODEC_ID_MSMPEG4V2, QX_FF_CODEC_MSMPEG4V2},
+    {AV_CODEC_ID_MSMPEG4V3, QX_FF_CODEC_MSMPEG4V3},
+    {AV_CODEC_ID_WMV1, QX_FF_CODEC_WMV1},
+    {AV_CODEC_ID_WMV2, QX_FF_CODEC_WMV2},
+    {AV_CODEC_ID_H264, QX_FF_CODEC_H264},
+    {AV_CODEC_ID_THEORA, QX_FF_CODEC_THEORA},
+    {AV_CODEC_ID_VP8, QX_FF_CODEC_VP8},
+    {AV_CODEC_ID_VP9, QX_FF_CODEC_VP9},
+    {AV_CODEC_ID_HEVC, QX_FF_CODEC_HEVC},
     {AV_CODEC_ID_AV1, QX_FF_CODEC_AV1},
 };
 
@@ -95,8 +102,8 @@ int ChooseVideoStream(AVFormatContext& format) {
   if (stream.disposition & AV_DISPOSITION_ATTACHED_PIC)
     return -1;
   const AVCodecParameters& parameters = *stream.codecpar;
-  if (parameters.width <= 0 || parameters.height <= 0 || parameters.width > kMaxSide ||
-      parameters.height > kMaxSide || int64_t{parameters.width} * parameters.height > kMaxPixels)
+  if (parameters.width <= 0 || parameters.height <= 0 || parameters.width > kMaxSide || parameters.height > kMaxSide ||
+      int64_t{parameters.width} * parameters.height > kMaxPixels)
     return -1;
   if (!avcodec_find_decoder(parameters.codec_id))
     return -1;
@@ -175,8 +182,7 @@ QxMediaFile* Open(const char* name, void* stream, const QxStreamFunctions* funct
     return nullptr;
   {
     auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferSize));
-    state->Io = buffer ? avio_alloc_context(buffer, kIoBufferSize, 0, state.get(), ReadCallback, nullptr,
-                                            SeekCallback)
+    state->Io = buffer ? avio_alloc_context(buffer, kIoBufferSize, 0, state.get(), ReadCallback, nullptr, SeekCallback)
                        : nullptr;
     if (!state->Io) {
       av_free(buffer);
@@ -338,8 +344,8 @@ int64_t FirstPictureStamp(TMediaState& state) {
 int SeekExact(TMediaState& state, int index, int64_t stamp, int flags, bool video) {
   AVFormatContext& format = *state.Format;
   const AVRational timeBase = format.streams[index]->time_base;
-  int64_t step = std::max<int64_t>(1, av_rescale_q(static_cast<int64_t>(kSeekBackStep * AV_TIME_BASE),
-                                                   AVRational{1, AV_TIME_BASE}, timeBase));
+  int64_t step = std::max<int64_t>(
+      1, av_rescale_q(static_cast<int64_t>(kSeekBackStep * AV_TIME_BASE), AVRational{1, AV_TIME_BASE}, timeBase));
   int64_t target = stamp;
   for (int attempt = 0; attempt < kSeekTries; ++attempt) {
     ResetDecoders(state);
@@ -424,8 +430,8 @@ QX_FF_EXPORT int32_t SeekFile(QxMediaFile* media, int32_t streamIndex, int64_t s
   AVFormatContext& format = *state.Format;
   if (streamIndex >= static_cast<int32_t>(format.nb_streams))
     return -1;
-  const int avFlags = ((flags & QX_FF_SEEK_BACKWARD) ? AVSEEK_FLAG_BACKWARD : 0) |
-                      ((flags & QX_FF_SEEK_ANY) ? AVSEEK_FLAG_ANY : 0);
+  const int avFlags =
+      ((flags & QX_FF_SEEK_BACKWARD) ? AVSEEK_FLAG_BACKWARD : 0) | ((flags & QX_FF_SEEK_ANY) ? AVSEEK_FLAG_ANY : 0);
   ResetDecoders(state);
   // A seek by time may be repeated at earlier times to land before the
   // target: the sound is cut at the first target since the last Flush.
@@ -445,8 +451,7 @@ QX_FF_EXPORT int32_t SeekFile(QxMediaFile* media, int32_t streamIndex, int64_t s
   // Sound before the target is dropped, so a seek is exact to the sample.
   if (state.Audio && (streamIndex == state.AudioIndex || streamIndex < 0)) {
     const AVRational audioBase = format.streams[state.AudioIndex]->time_base;
-    state.AudioSkipUntil =
-        streamIndex < 0 ? av_rescale_q(stamp, AVRational{1, AV_TIME_BASE}, audioBase) : stamp;
+    state.AudioSkipUntil = streamIndex < 0 ? av_rescale_q(stamp, AVRational{1, AV_TIME_BASE}, audioBase) : stamp;
     if (streamIndex < 0 && !(flags & QX_FF_SEEK_EXACT) && skip != QX_FF_NO_PTS)
       state.AudioSkipUntil = skip;
   }

@@ -51,8 +51,8 @@ void SetColorDetails(SwsContext* scaler, const TColorTags& source, AVPixelFormat
   const bool sourceFull = source.Range == AVCOL_RANGE_JPEG || sourceFormat == AV_PIX_FMT_YUVJ420P ||
                           sourceFormat == AV_PIX_FMT_YUVJ422P || sourceFormat == AV_PIX_FMT_YUVJ444P;
   const bool targetRgb = targetFormat == AV_PIX_FMT_RGB24 || targetFormat == AV_PIX_FMT_BGRA;
-  sws_setColorspaceDetails(scaler, sws_getCoefficients(colorspace), sourceFull ? 1 : 0,
-                           sws_getCoefficients(colorspace), targetRgb ? 1 : 0, brightness, contrast, saturation);
+  sws_setColorspaceDetails(scaler, sws_getCoefficients(colorspace), sourceFull ? 1 : 0, sws_getCoefficients(colorspace),
+                           targetRgb ? 1 : 0, brightness, contrast, saturation);
 }
 
 // Converts width x height pixels between two plane sets.
@@ -62,8 +62,8 @@ bool Convert(TMediaState& state, const TColorTags& sourceTags, const uint8_t* co
              AVPixelFormat targetFormat) {
   if (sourceFormat == AV_PIX_FMT_NONE || targetFormat == AV_PIX_FMT_NONE || sourceWidth <= 0 || sourceHeight <= 0)
     return false;
-  state.Scaler = sws_getCachedContext(state.Scaler, sourceWidth, sourceHeight, sourceFormat, targetWidth,
-                                      targetHeight, targetFormat, SWS_BICUBIC, nullptr, nullptr, nullptr);
+  state.Scaler = sws_getCachedContext(state.Scaler, sourceWidth, sourceHeight, sourceFormat, targetWidth, targetHeight,
+                                      targetFormat, SWS_BICUBIC, nullptr, nullptr, nullptr);
   if (!state.Scaler)
     return false;
   SetColorDetails(state.Scaler, sourceTags, sourceFormat, targetFormat);
@@ -133,12 +133,9 @@ bool Deliver(QxMediaFile* media, QxFrameBuffer& buffer, AVFrame& decoded) {
 
 AVPixelFormat ToAvFormat(int32_t format, const QxMediaFile* media) {
   switch (format) {
-  case QX_FF_PIX_YUV420P:
-    return AV_PIX_FMT_YUV420P;
-  case QX_FF_PIX_RGB24:
-    return AV_PIX_FMT_RGB24;
-  case QX_FF_PIX_BGRA:
-    return AV_PIX_FMT_BGRA;
+  case QX_FF_PIX_YUV420P: return AV_PIX_FMT_YUV420P;
+  case QX_FF_PIX_RGB24: return AV_PIX_FMT_RGB24;
+  case QX_FF_PIX_BGRA: return AV_PIX_FMT_BGRA;
   case QX_FF_PIX_NATIVE: {
     if (!media || !media->Internal)
       return AV_PIX_FMT_NONE;
@@ -147,8 +144,7 @@ AVPixelFormat ToAvFormat(int32_t format, const QxMediaFile* media) {
       return AV_PIX_FMT_NONE;
     return static_cast<AVPixelFormat>(state.Format->streams[state.VideoIndex]->codecpar->format);
   }
-  default:
-    return AV_PIX_FMT_NONE;
+  default: return AV_PIX_FMT_NONE;
   }
 }
 
@@ -255,8 +251,7 @@ QX_FF_EXPORT QxFrameBuffer* AllocBufferWithData(QxMediaFile* media, int32_t pixe
     pitches[0] = AlignedPitch(width * 4);
     heights[0] = height;
     break;
-  default:
-    return nullptr;
+  default: return nullptr;
   }
   QxFrameBuffer* buffer = AllocBuffer(media, pixelFormat);
   if (!buffer)
@@ -303,8 +298,8 @@ QX_FF_EXPORT int32_t ConvertFrame(QxMediaFile* media, QxFrameBuffer* source, QxF
   const AVPixelFormat from = frame ? static_cast<AVPixelFormat>(frame->format) : ToAvFormat(sourceFormat, media);
   auto& target = *static_cast<TBufferState*>(destination->Internal);
   // YUV targets are written in limited range, RGB in full range.
-  target.Color = TColorTags{own.Color.Space,
-                            destinationFormat == QX_FF_PIX_YUV420P ? AVCOL_RANGE_MPEG : AVCOL_RANGE_JPEG};
+  target.Color =
+      TColorTags{own.Color.Space, destinationFormat == QX_FF_PIX_YUV420P ? AVCOL_RANGE_MPEG : AVCOL_RANGE_JPEG};
   const int sourcePitch[4] = {source->Pitch[0], source->Pitch[1], source->Pitch[2], source->Pitch[3]};
   const int targetPitch[4] = {destination->Pitch[0], destination->Pitch[1], destination->Pitch[2],
                               destination->Pitch[3]};

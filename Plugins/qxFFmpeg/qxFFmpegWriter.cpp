@@ -125,14 +125,10 @@ int SupportedRate(const AVCodec& codec, int wanted) {
 
 AVPixelFormat InputPixelFormat(int32_t format) {
   switch (format) {
-  case QX_FF_PIX_BGRA:
-    return AV_PIX_FMT_BGRA;
-  case QX_FF_PIX_RGB24:
-    return AV_PIX_FMT_RGB24;
-  case QX_FF_PIX_YUV420P:
-    return AV_PIX_FMT_YUV420P;
-  default:
-    throw EWriteError("unknown input pixel format " + std::to_string(format));
+  case QX_FF_PIX_BGRA: return AV_PIX_FMT_BGRA;
+  case QX_FF_PIX_RGB24: return AV_PIX_FMT_RGB24;
+  case QX_FF_PIX_YUV420P: return AV_PIX_FMT_YUV420P;
+  default: throw EWriteError("unknown input pixel format " + std::to_string(format));
   }
 }
 
@@ -270,9 +266,9 @@ void QueueSamples(QxOutputFile& file, const int16_t* samples, int frames) {
   if (capacity <= 0)
     return;
   std::vector<uint8_t*> planes(static_cast<size_t>(file.Audio->ch_layout.nb_channels));
-  Check(av_samples_alloc(planes.data(), nullptr, file.Audio->ch_layout.nb_channels, capacity,
-                         file.Audio->sample_fmt, 0),
-        "sound memory");
+  Check(
+      av_samples_alloc(planes.data(), nullptr, file.Audio->ch_layout.nb_channels, capacity, file.Audio->sample_fmt, 0),
+      "sound memory");
   const uint8_t* input[1] = {reinterpret_cast<const uint8_t*>(samples)};
   const int converted = swr_convert(file.Resampler, planes.data(), capacity, samples ? input : nullptr, frames);
   if (converted > 0)
@@ -281,8 +277,8 @@ void QueueSamples(QxOutputFile& file, const int16_t* samples, int frames) {
   Check(converted, "converting sound");
 }
 
-QxOutputFile* Create(const char* fileName, const QxVideoFileParams* video, const QxAudioFileParams* audio,
-                     char* error, int32_t errorSize) {
+QxOutputFile* Create(const char* fileName, const QxVideoFileParams* video, const QxAudioFileParams* audio, char* error,
+                     int32_t errorSize) {
   av_log_set_level(AV_LOG_QUIET);
   auto file = std::make_unique<QxOutputFile>();
   try {

@@ -53,7 +53,8 @@ int TApplication::ProcessMessages() {
     try {
       (*handler)(item.second);
     } catch (const std::exception& error) {
-      Log().WriteLine("TApplication.ProcessMessages: message " + std::to_string(item.first) + " raised: " + error.what());
+      Log().WriteLine("TApplication.ProcessMessages: message " + std::to_string(item.first) +
+                      " raised: " + error.what());
     } catch (...) {
       Log().WriteLine("TApplication.ProcessMessages: message " + std::to_string(item.first) + " raised");
     }

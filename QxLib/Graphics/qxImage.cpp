@@ -96,9 +96,8 @@ std::optional<TImage> TImageLoaderRegistry::OpenWith(TStream& stream, std::uniqu
     extension = ".png";
   const int64_t position = stream.GetPosition();
   for (const auto& entry : m_loaders) {
-    if (!fileName.empty() &&
-        std::none_of(entry.Extensions.begin(), entry.Extensions.end(),
-                     [&](const std::string& e) { return SameAsciiText(e, extension); }))
+    if (!fileName.empty() && std::none_of(entry.Extensions.begin(), entry.Extensions.end(),
+                                          [&](const std::string& e) { return SameAsciiText(e, extension); }))
       continue;
     TRefPtr<TBitmapStore> store;
     try {

@@ -132,8 +132,7 @@ std::shared_ptr<TPictureLibrary> TPictureLibrary::Load(const std::string& path, 
   std::shared_ptr<TPictureLibrary> library(new TPictureLibrary(std::move(loaded)));
   if (!code.LookUp(QX_OPEN_IMAGE_NAME, library->OpenImage) ||
       !code.LookUp(QX_OPEN_IMAGE_FILE_NAME, library->OpenImageFile) ||
-      !code.LookUp(QX_READ_IMAGE_NAME, library->ReadImage) ||
-      !code.LookUp(QX_CLOSE_IMAGE_NAME, library->CloseImage)) {
+      !code.LookUp(QX_READ_IMAGE_NAME, library->ReadImage) || !code.LookUp(QX_CLOSE_IMAGE_NAME, library->CloseImage)) {
     if (error)
       *error = "\"" + path + "\" lacks one of the picture library functions";
     return nullptr;

@@ -104,10 +104,12 @@ void RunJob(TJpegJob& job) {
   info.out_color_space = job.Header.Grey ? JCS_GRAYSCALE : job.Cmyk ? JCS_CMYK : JCS_EXT_BGR;
   jpeg_calc_output_dimensions(&info);
   // CMYK rows are decoded into 4-byte pixels and turned into BGR afterwards.
-  const TPixelFormat format =
-      job.Header.Grey ? TPixelFormat::Gray8 : job.Cmyk ? TPixelFormat::Bgra32 : TPixelFormat::Bgr24;
+  const TPixelFormat format = job.Header.Grey ? TPixelFormat::Gray8
+                              : job.Cmyk      ? TPixelFormat::Bgra32
+                                              : TPixelFormat::Bgr24;
   CheckPictureSize(info.output_width, info.output_height, format);
-  job.Pixels = TBitmap::Uninitialized(static_cast<int>(info.output_width), static_cast<int>(info.output_height), format);
+  job.Pixels =
+      TBitmap::Uninitialized(static_cast<int>(info.output_width), static_cast<int>(info.output_height), format);
   if (job.Progress && *job.Progress) {
     job.ProgressManager.Manager.progress_monitor = ProgressMonitor;
     job.ProgressManager.Callback = job.Progress;

@@ -47,15 +47,11 @@ int32_t CountSectionHeaders(std::string_view text, int32_t limit) {
   return count;
 }
 
-int32_t ClampToInt32(int64_t value) {
-  return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
-}
+int32_t ClampToInt32(int64_t value) { return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX)); }
 
 } // namespace
 
-bool IsCompositeDescription(std::string_view name) {
-  return name.starts_with(kCompositeMarker);
-}
+bool IsCompositeDescription(std::string_view name) { return name.starts_with(kCompositeMarker); }
 
 TCompositeParams::TCompositeParams() : TCompositeParams([] { return std::make_unique<TCompositeItem>(); }) {}
 

@@ -46,16 +46,11 @@ TDecoderPlugins::~TDecoderPlugins() {
 
 int TDecoderPlugins::SlotOf(TMediaKind kind) {
   switch (kind) {
-  case TMediaKind::Wma:
-    return 0;
-  case TMediaKind::Ogg:
-    return 1;
-  case TMediaKind::Ape:
-    return 2;
-  case TMediaKind::Aac:
-    return 3;
-  default:
-    return -1;
+  case TMediaKind::Wma: return 0;
+  case TMediaKind::Ogg: return 1;
+  case TMediaKind::Ape: return 2;
+  case TMediaKind::Aac: return 3;
+  default: return -1;
   }
 }
 
@@ -106,7 +101,8 @@ std::shared_ptr<TDecoderLibrary> TDecoderPlugins::InstallOne(const std::string& 
   return nullptr;
 }
 
-void TDecoderPlugins::Install(const std::string& wmaEntry, const std::string& oggEntry, const TOpenStreamFunc& openStream) {
+void TDecoderPlugins::Install(const std::string& wmaEntry, const std::string& oggEntry,
+                              const TOpenStreamFunc& openStream) {
   std::lock_guard lock(m_lock);
   if (m_installed)
     return;

@@ -119,8 +119,7 @@ void TFFMpegConverter::Seek(double ms) {
   const double targetUs = std::max(ms, 0.0) * 1000.0 + static_cast<double>(m_media->StartTime());
   if (handle.AudioTimeBaseNum <= 0 || handle.AudioTimeBaseDen <= 0)
     return;
-  const int64_t stamp =
-      std::llround(targetUs / 1000000.0 / handle.AudioTimeBaseNum * handle.AudioTimeBaseDen);
+  const int64_t stamp = std::llround(targetUs / 1000000.0 / handle.AudioTimeBaseNum * handle.AudioTimeBaseDen);
   SeekToStamp(std::llround(targetUs), stamp);
 }
 
@@ -139,12 +138,8 @@ void TFFMpegConverter::SeekToStamp(int64_t targetUs, int64_t stamp) {
     data.AudioSeekStrategy = kSeekByTime;
     SeekStrategy2(targetUs, stamp);
     return;
-  case kSeekByTime:
-    SeekStrategy2(targetUs, stamp);
-    return;
-  default:
-    SeekStrategy3(stamp);
-    return;
+  case kSeekByTime: SeekStrategy2(targetUs, stamp); return;
+  default: SeekStrategy3(stamp); return;
   }
 }
 

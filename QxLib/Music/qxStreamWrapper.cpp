@@ -48,12 +48,9 @@ private:
 
 TSeekOrigin OriginOf(int origin) {
   switch (origin) {
-  case 1:
-    return TSeekOrigin::Current;
-  case 2:
-    return TSeekOrigin::End;
-  default:
-    return TSeekOrigin::Begin;
+  case 1: return TSeekOrigin::Current;
+  case 2: return TSeekOrigin::End;
+  default: return TSeekOrigin::Begin;
   }
 }
 

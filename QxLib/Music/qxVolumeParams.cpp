@@ -124,9 +124,8 @@ TVolumeParams& TVolumeParamsList::Add(bool isAuto) {
 }
 
 int32_t TVolumeParamsList::WrittenCount() const {
-  return static_cast<int32_t>(std::count_if(m_list.begin(), m_list.end(), [](const TVolumeParams& v) {
-    return !v.Auto() && v.PointCount() > 0;
-  }));
+  return static_cast<int32_t>(std::count_if(m_list.begin(), m_list.end(),
+                                            [](const TVolumeParams& v) { return !v.Auto() && v.PointCount() > 0; }));
 }
 
 bool TVolumeParamsList::Read(const TIniStorage& ini, std::string_view section) {

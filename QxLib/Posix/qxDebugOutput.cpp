@@ -19,8 +19,6 @@ void WriteDebugOutput(std::string_view line) {
   std::fwrite(text.data(), 1, text.size(), stderr);
 }
 
-bool SetDebugOutputMuted(bool muted) {
-  return g_muted.exchange(muted);
-}
+bool SetDebugOutputMuted(bool muted) { return g_muted.exchange(muted); }
 
 } // namespace qx

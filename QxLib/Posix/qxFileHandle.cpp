@@ -20,15 +20,11 @@ int OpenFlags(TFileMode mode) {
   return O_RDONLY;
 }
 
-int Descriptor(int64_t native) {
-  return static_cast<int>(native);
-}
+int Descriptor(int64_t native) { return static_cast<int>(native); }
 
 } // namespace
 
-TFileHandle::TFileHandle(TFileHandle&& other) noexcept : m_native(other.m_native) {
-  other.m_native = -1;
-}
+TFileHandle::TFileHandle(TFileHandle&& other) noexcept : m_native(other.m_native) { other.m_native = -1; }
 
 TFileHandle& TFileHandle::operator=(TFileHandle&& other) noexcept {
   if (this != &other) {
@@ -39,9 +35,7 @@ TFileHandle& TFileHandle::operator=(TFileHandle&& other) noexcept {
   return *this;
 }
 
-TFileHandle::~TFileHandle() {
-  Close();
-}
+TFileHandle::~TFileHandle() { Close(); }
 
 void TFileHandle::Close() {
   if (m_native >= 0) {
@@ -69,13 +63,9 @@ TFileHandle TFileHandle::Open(const std::string& path, TFileMode mode, std::stri
   return TFileHandle(fd);
 }
 
-int64_t TFileHandle::Position() const {
-  return ::lseek(Descriptor(m_native), 0, SEEK_CUR);
-}
+int64_t TFileHandle::Position() const { return ::lseek(Descriptor(m_native), 0, SEEK_CUR); }
 
-bool TFileHandle::Seek(int64_t position) {
-  return ::lseek(Descriptor(m_native), position, SEEK_SET) >= 0;
-}
+bool TFileHandle::Seek(int64_t position) { return ::lseek(Descriptor(m_native), position, SEEK_SET) >= 0; }
 
 int64_t TFileHandle::Size() const {
   struct stat info {};
@@ -85,9 +75,7 @@ int64_t TFileHandle::Size() const {
   return info.st_size;
 }
 
-bool TFileHandle::Resize(int64_t size) {
-  return ::ftruncate(Descriptor(m_native), size) == 0;
-}
+bool TFileHandle::Resize(int64_t size) { return ::ftruncate(Descriptor(m_native), size) == 0; }
 
 int64_t TFileHandle::Read(void* buffer, int64_t count) {
   auto* out = static_cast<uint8_t*>(buffer);
@@ -121,8 +109,6 @@ int64_t TFileHandle::Write(const void* buffer, int64_t count) {
   return done;
 }
 
-void TFileHandle::Flush() {
-  ::fsync(Descriptor(m_native));
-}
+void TFileHandle::Flush() { ::fsync(Descriptor(m_native)); }
 
 } // namespace qx

@@ -23,9 +23,7 @@ constexpr size_t kDirentType = 18;
 constexpr size_t kDirentName = 19;
 constexpr unsigned char kTypeDirectory = 4;
 
-bool IsDotEntry(const char* name) {
-  return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
-}
+bool IsDotEntry(const char* name) { return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)); }
 
 // Empties the folder open as dirFd. Entries are removed while reading, so
 // the folder is read again from the start until a pass removes nothing.

@@ -48,9 +48,7 @@ TPriorityState g_priority;
 
 // Both ends close on exec, so that a child started meanwhile by another
 // thread keeps no end open.
-bool MakePipe(int ends[2]) {
-  return pipe2(ends, O_CLOEXEC) == 0;
-}
+bool MakePipe(int ends[2]) { return pipe2(ends, O_CLOEXEC) == 0; }
 
 void CloseEnd(int& fd) {
   if (fd >= 0) {
@@ -141,20 +139,14 @@ TStartResult StartResultOf(int started, std::string& error) {
 
 } // namespace
 
-int64_t CurrentProcessId() {
-  return getpid();
-}
+int64_t CurrentProcessId() { return getpid(); }
 
-int64_t CurrentThreadId() {
-  return gettid();
-}
+int64_t CurrentThreadId() { return gettid(); }
 
-bool StandardErrorIsTerminal() {
-  return isatty(STDERR_FILENO) != 0;
-}
+bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) != 0; }
 
 int64_t PeakResidentBytes() {
-  rusage usage {};
+  rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   return static_cast<int64_t>(usage.ru_maxrss) * 1024;
 }
@@ -162,7 +154,7 @@ int64_t PeakResidentBytes() {
 namespace {
 
 double CpuSeconds(int who) {
-  rusage usage {};
+  rusage usage{};
   getrusage(who, &usage);
   return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
@@ -170,13 +162,9 @@ double CpuSeconds(int who) {
 
 } // namespace
 
-double ProcessCpuSeconds() {
-  return CpuSeconds(RUSAGE_SELF);
-}
+double ProcessCpuSeconds() { return CpuSeconds(RUSAGE_SELF); }
 
-double ChildrenCpuSeconds() {
-  return CpuSeconds(RUSAGE_CHILDREN);
-}
+double ChildrenCpuSeconds() { return CpuSeconds(RUSAGE_CHILDREN); }
 
 void RaiseProcessPriority() {
   TPriorityState& state = g_priority;
@@ -256,7 +244,7 @@ TProgramResult RunProgram(const std::string& program, const std::vector<std::str
   CloseEnd(outPipe[0]);
   CloseEnd(errPipe[0]);
   int status = 0;
-  rusage usage {};
+  rusage usage{};
   while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
   }
   const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };

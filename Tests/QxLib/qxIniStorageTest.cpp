@@ -114,9 +114,9 @@ TEST(IniStorage, FindOrAddKeyInAnObjectEndingWithNestedObjects) {
   TIniObject* pic = ini->FindSection("Slide1")->FirstObject();
   ASSERT_NE(pic, nullptr);
   pic->WriteString("Zoom", "150");
-  EXPECT_EQ(ini->Lines(), (std::vector<std::string>{"[Slide1]", "  object Pic:Picture", "    X=1", "    Zoom=150",
-                                                   "    ; note", "    object Frame:Frame", "      W=2", "    end",
-                                                   "  end"}));
+  EXPECT_EQ(ini->Lines(),
+            (std::vector<std::string>{"[Slide1]", "  object Pic:Picture", "    X=1", "    Zoom=150", "    ; note",
+                                      "    object Frame:Frame", "      W=2", "    end", "  end"}));
   // Without key lines the new one comes first, still indented.
   TIniObject* frame = pic->FirstObject();
   frame->Remove(frame->FindKey("W"));

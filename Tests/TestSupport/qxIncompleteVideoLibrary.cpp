@@ -1,6 +1,7 @@
 // A video-decoding library that lacks one function ("GetCurrentPts"): the
 // player must refuse it. Every other function is an empty stand-in.
-#define QX_STUB(name) extern "C" __attribute__((visibility("default"))) void name() {}
+#define QX_STUB(name) \
+  extern "C" __attribute__((visibility("default"))) void name() {}
 
 QX_STUB(OpenMediaFile)
 QX_STUB(OpenMediaFile2)

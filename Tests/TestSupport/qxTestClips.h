@@ -36,8 +36,7 @@ inline const std::map<std::string, std::string>& ClipRecipes() {
       {"h264.ts", pattern + h264 + "-f mpegts"},
       {"mpeg4.avi", pattern + "-c:v mpeg4 -g 12 -bf 2 -q:v 3"},
       // 25 frames at 25 fps, then every third frame of the next 3 s.
-      {"vfr.mp4", "-f lavfi -i testsrc=s=160x120:r=25:d=4 -vf \"select='lt(n,25)+not(mod(n,3))'\" -vsync vfr " +
-                      h264},
+      {"vfr.mp4", "-f lavfi -i testsrc=s=160x120:r=25:d=4 -vf \"select='lt(n,25)+not(mod(n,3))'\" -vsync vfr " + h264},
       {"interlaced-tff.ts", "-f lavfi -i testsrc=s=320x240:r=25:d=1 -c:v mpeg2video -flags +ilme+ildct -top 1 "
                             "-q:v 4 -f mpegts"},
       {"interlaced-bff.mpg", "-f lavfi -i testsrc=s=320x240:r=25:d=1 -c:v mpeg2video -flags +ilme+ildct -top 0 "
@@ -107,8 +106,7 @@ inline std::string ReadBinary(const std::string& path) {
 // down) or one 16-bit grey plane.
 class TMemoryYUVImage final : public TYUVImage {
 public:
-  TMemoryYUVImage(int32_t width, int32_t height, TMode mode = kThreePlanes)
-      : TYUVImage(width, height), m_mode(mode) {
+  TMemoryYUVImage(int32_t width, int32_t height, TMode mode = kThreePlanes) : TYUVImage(width, height), m_mode(mode) {
     if (mode == kGrey) {
       m_planes[0].assign(static_cast<size_t>(width) * height * 2, 0);
     } else {

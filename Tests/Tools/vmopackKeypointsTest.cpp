@@ -100,8 +100,7 @@ TEST_F(VmopackKeypoints, PrintsTheValuesOfANestedObjectAtEachTime) {
     ASSERT_EQ(row.size(), 13u) << result.out;
 
   // Before the first key point: its values.
-  EXPECT_EQ(rows[0], (std::vector<std::string>{"0", "50", "0", "0", "0", "100", "100", "0", "0", "0",
-                                               "0", "0", "0"}));
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"0", "50", "0", "0", "0", "100", "100", "0", "0", "0", "0", "0", "0"}));
   // Half way: opacity, angle, centre and blur linear; zoom and pan corrected
   // for depth (a third of the way).
   EXPECT_EQ(rows[1][0], "7000");
@@ -113,8 +112,8 @@ TEST_F(VmopackKeypoints, PrintsTheValuesOfANestedObjectAtEachTime) {
   EXPECT_EQ(rows[1][10], "50");
   EXPECT_EQ(rows[1][12], "2");
   // At and after the last key point: its values.
-  EXPECT_EQ(rows[2], (std::vector<std::string>{"10000", "100", "90", "0", "0", "200", "200", "30", "-6",
-                                               "12", "100", "50", "4"}));
+  EXPECT_EQ(rows[2], (std::vector<std::string>{"10000", "100", "90", "0", "0", "200", "200", "30", "-6", "12", "100",
+                                               "50", "4"}));
   EXPECT_EQ(rows[3][0], "12000.5");
   EXPECT_EQ(rows[3][5], "200");
 }

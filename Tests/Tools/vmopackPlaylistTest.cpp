@@ -10,9 +10,7 @@ namespace {
 using test::TProgramRun;
 using test::TScratchFolder;
 
-TProgramRun Playlist(const std::string& args) {
-  return test::RunProgram(VMOPACK_PATH, "playlist " + args);
-}
+TProgramRun Playlist(const std::string& args) { return test::RunProgram(VMOPACK_PATH, "playlist " + args); }
 
 constexpr std::string_view kObjectProject = "[Main]\n"
                                             "opt_slidescount=2\n"

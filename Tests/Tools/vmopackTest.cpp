@@ -84,15 +84,14 @@ protected:
              {"empty.bin", ""}};
     for (const auto& [name, bytes] : files)
       folder.Write("media/" + name, bytes);
-    folder.Write("show.manifest",
-                 "# test manifest\n"
-                 "\n"
-                 "deflate | Project.vmo | media/Project.vmo\n"
-                 "  stored|C:\\Media\\stored.bin|media/stored.bin  \r\n"
-                 "deflate | C:\\Media\\deflated.txt | media/deflated.txt\n"
-                 "scramble | C:\\My Media\\scrambled.bin | media/scrambled.bin\n"
-                 "stored | C:\\Media[2]\\bracket.bin | media/bracket.bin\n"
-                 "scramble | empty | media/empty.bin\n");
+    folder.Write("show.manifest", "# test manifest\n"
+                                  "\n"
+                                  "deflate | Project.vmo | media/Project.vmo\n"
+                                  "  stored|C:\\Media\\stored.bin|media/stored.bin  \r\n"
+                                  "deflate | C:\\Media\\deflated.txt | media/deflated.txt\n"
+                                  "scramble | C:\\My Media\\scrambled.bin | media/scrambled.bin\n"
+                                  "stored | C:\\Media[2]\\bracket.bin | media/bracket.bin\n"
+                                  "scramble | empty | media/empty.bin\n");
   }
 
   std::map<std::string, std::string> files;
@@ -116,10 +115,13 @@ TEST_F(VmopackRoundTrip, EveryMethodAndBothTrailerForms) {
     ASSERT_EQ(list.exitCode, 0) << list.err;
     const std::vector<TListed> entries = ParseList(list.out);
     ASSERT_EQ(entries.size(), 7u);
-    const std::vector<std::pair<std::string, int>> expected = {
-        {"Project.vmo", 1},         {"C:\\Media\\stored.bin", 0}, {"C:\\Media\\deflated.txt", 1},
-        {"C:\\My Media\\scrambled.bin", 2}, {"C:\\Media<2>\\bracket.bin", 0}, {"empty", 2},
-        {"ExeGUID", 0}};
+    const std::vector<std::pair<std::string, int>> expected = {{"Project.vmo", 1},
+                                                               {"C:\\Media\\stored.bin", 0},
+                                                               {"C:\\Media\\deflated.txt", 1},
+                                                               {"C:\\My Media\\scrambled.bin", 2},
+                                                               {"C:\\Media<2>\\bracket.bin", 0},
+                                                               {"empty", 2},
+                                                               {"ExeGUID", 0}};
     int64_t next = 0;
     for (size_t i = 0; i < expected.size(); ++i) {
       EXPECT_EQ(entries[i].name, expected[i].first);
@@ -132,10 +134,12 @@ TEST_F(VmopackRoundTrip, EveryMethodAndBothTrailerForms) {
     EXPECT_EQ(entries[6].size, 4 + 38 * 2);
     EXPECT_EQ(next, unpack.TablePosition());
 
-    const std::pair<std::string, std::string> cats[] = {
-        {"Project.vmo", "Project.vmo"},       {"c:\\media\\STORED.bin", "stored.bin"},
-        {"C:\\Media\\deflated.txt", "deflated.txt"}, {"C:\\My Media\\scrambled.bin", "scrambled.bin"},
-        {"C:\\Media[2]\\bracket.bin", "bracket.bin"}, {"empty", "empty.bin"}};
+    const std::pair<std::string, std::string> cats[] = {{"Project.vmo", "Project.vmo"},
+                                                        {"c:\\media\\STORED.bin", "stored.bin"},
+                                                        {"C:\\Media\\deflated.txt", "deflated.txt"},
+                                                        {"C:\\My Media\\scrambled.bin", "scrambled.bin"},
+                                                        {"C:\\Media[2]\\bracket.bin", "bracket.bin"},
+                                                        {"empty", "empty.bin"}};
     for (const auto& [entry, file] : cats) {
       const TRun cat = Vmopack({"cat", folder.Path() + "show.exe", entry});
       ASSERT_EQ(cat.exitCode, 0) << entry << ": " << cat.err;
@@ -149,7 +153,8 @@ TEST_F(VmopackRoundTrip, EveryMethodAndBothTrailerForms) {
 
 TEST_F(VmopackRoundTrip, StubComesFirstAndMovedTailsStillRead) {
   const std::string stub = folder.Write("player", Binary(4321, 3));
-  const TRun pack = Vmopack({"pack", folder.Path() + "show.manifest", "-o", folder.Path() + "show.exe", "--stub", stub});
+  const TRun pack =
+      Vmopack({"pack", folder.Path() + "show.manifest", "-o", folder.Path() + "show.exe", "--stub", stub});
   ASSERT_EQ(pack.exitCode, 0) << pack.err;
   const std::string built = ReadFile(folder.Path() + "show.exe");
   EXPECT_EQ(built.substr(0, 4321), ReadFile(stub));
@@ -171,8 +176,7 @@ TEST_F(VmopackRoundTrip, StubComesFirstAndMovedTailsStillRead) {
   ASSERT_EQ(shifted.size(), entries.size());
   for (size_t i = 0; i < entries.size(); ++i)
     EXPECT_EQ(shifted[i].position, entries[i].position + k) << entries[i].name;
-  EXPECT_EQ(Vmopack({"cat", folder.Path() + "moved.exe", "C:\\My Media\\scrambled.bin"}).out,
-            files["scrambled.bin"]);
+  EXPECT_EQ(Vmopack({"cat", folder.Path() + "moved.exe", "C:\\My Media\\scrambled.bin"}).out, files["scrambled.bin"]);
 }
 
 TEST_F(VmopackRoundTrip, ExeGuidHoldsABracedGuidInUtf16) {
@@ -226,7 +230,8 @@ TEST(Vmopack, ErrorsGoToStandardErrorWithExitCodeOne) {
       {{"pack", folder.Path() + "badmethod", "-o", folder.Path() + "out"}, "unknown method"},
       {{"pack", folder.Path() + "nofile", "-o", folder.Path() + "out"}, "missing.bin"},
       {{"pack", folder.Path() + "nofile"}, "-o OUT is required"},
-      {{"pack", folder.Path() + "dup", "-o", folder.Path() + "a.bin", "--stub", folder.Path() + "a.bin"}, "different files"},
+      {{"pack", folder.Path() + "dup", "-o", folder.Path() + "a.bin", "--stub", folder.Path() + "a.bin"},
+       "different files"},
       {{"list"}, "wrong number of arguments"},
       {{"frobnicate"}, "unknown command"},
   };
@@ -269,8 +274,8 @@ TEST_F(VmopackRoundTrip, DamagedPackagesNeverCrashTheTool) {
 TEST(Vmopack, PacksTheSampleProject) {
   TScratchFolder folder;
   const std::string sample = std::string(VMO_SOURCE_DIR) + "/samples/sample/";
-  const TRun pack = Vmopack({"pack", sample + "sample.manifest", "-o", folder.Path() + "sample-show",
-                                     "--stub", VMOPACK_PATH});
+  const TRun pack =
+      Vmopack({"pack", sample + "sample.manifest", "-o", folder.Path() + "sample-show", "--stub", VMOPACK_PATH});
   ASSERT_EQ(pack.exitCode, 0) << pack.err;
   const std::vector<TListed> entries = ParseList(Vmopack({"list", folder.Path() + "sample-show"}).out);
   ASSERT_EQ(entries.size(), 7u);

@@ -10,13 +10,11 @@
 namespace qx {
 namespace {
 
-using test::TScratchFolder;
-using test::TProgramRun;
 using test::ReadText;
+using test::TProgramRun;
+using test::TScratchFolder;
 
-TProgramRun Timeline(const std::string& args) {
-  return test::RunProgram(VMOPACK_PATH, "timeline " + args);
-}
+TProgramRun Timeline(const std::string& args) { return test::RunProgram(VMOPACK_PATH, "timeline " + args); }
 
 constexpr std::string_view kProject = "[Main]\r\n"
                                       "opt_slidescount=3\r\n"
@@ -74,8 +72,7 @@ TEST(VmopackTimeline, DeterministicRunsPrintTheSameChoices) {
 
 TEST(VmopackTimeline, ReportsBadProjectsAndUsage) {
   const TScratchFolder folder;
-  const std::string project =
-      folder.Write("bad.vmo", "[Main]\nopt_slidescount=2\nopt_synchpos1=5\nopt_synchpos2=1\n");
+  const std::string project = folder.Write("bad.vmo", "[Main]\nopt_slidescount=2\nopt_synchpos1=5\nopt_synchpos2=1\n");
   const TProgramRun bad = Timeline("'" + project + "'");
   EXPECT_EQ(bad.ExitCode, 1);
   EXPECT_NE(bad.Err.find("Incorrect time"), std::string::npos) << bad.Err;

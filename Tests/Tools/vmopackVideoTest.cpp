@@ -125,9 +125,10 @@ TEST(VmopackVideo, ClearFailures) {
 std::string GreyClip() {
   static const std::string path = [] {
     const std::string out = test::WriteTestFile("grey.mp4", "");
-    EXPECT_TRUE(test::RunFfmpeg("-f lavfi -i nullsrc=s=64x36:r=25:d=3 -vf \"geq=lum='16+mod(N*7\\,200)':cb=128:cr=128\" "
-                                "-c:v libx264 -preset veryfast -qp 4 -g 10 -pix_fmt yuv420p '" +
-                                out + "'"));
+    EXPECT_TRUE(
+        test::RunFfmpeg("-f lavfi -i nullsrc=s=64x36:r=25:d=3 -vf \"geq=lum='16+mod(N*7\\,200)':cb=128:cr=128\" "
+                        "-c:v libx264 -preset veryfast -qp 4 -g 10 -pix_fmt yuv420p '" +
+                        out + "'"));
     return out;
   }();
   return path;
@@ -165,9 +166,8 @@ TEST(VmoviewerVideo, TheClipsPictureAtShowTimeTIsItsFrameAtTMinusItsStart) {
   std::string list;
   for (const int time : times)
     list += (list.empty() ? "" : ",") + std::to_string(time);
-  const TProgramRun run = test::RunProgram(VMOVIEWER_PATH,
-                                           "-exename '" + project + "' -render-at " + list + " '" + folder.Path() +
-                                               "frames' -size 64x36");
+  const TProgramRun run = test::RunProgram(VMOVIEWER_PATH, "-exename '" + project + "' -render-at " + list + " '" +
+                                                               folder.Path() + "frames' -size 64x36");
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
   for (const int time : times) {
     const double level = MeanLevel(folder.Path() + "frames/t" + std::to_string(time) + ".png");
@@ -189,16 +189,15 @@ TEST(VmoviewerVideo, DamagedMissingAndSoundOnlyClipsLeaveTheRestOfTheShowPlaying
   for (size_t at = 2000; at < damaged.size(); at += 700)
     damaged[at] = static_cast<char>(damaged[at] ^ 0x5A);
   const std::string broken = folder.Write("damaged.mkv", damaged);
-  const std::string huge = folder.Write("huge.y4m", "YUV4MPEG2 W60000 H60000 F25:1 C420jpeg\nFRAME\n" +
-                                                        std::string(100, '\x10'));
+  const std::string huge =
+      folder.Write("huge.y4m", "YUV4MPEG2 W60000 H60000 F25:1 C420jpeg\nFRAME\n" + std::string(100, '\x10'));
   std::string more;
   for (const std::string& file : {cut, broken, huge, TestClip("tone.flac"), folder.Path() + "missing.mp4"})
     more += "object x:video\r\nFileName=" + file + "\r\nLoadFromDisk=1\r\nend\r\n";
   more += "object b:box\r\nSize=16,16\r\nColor1=255,0,0\r\nColor2=255,0,0\r\nend\r\n";
   const std::string project = folder.Write("Project.vmo", ClipShow(GreyClip(), more));
-  const TProgramRun run = test::RunProgram(VMOVIEWER_PATH,
-                                           "-exename '" + project + "' -render '" + folder.Path() +
-                                               "frames' -fps 5 -size 64x36");
+  const TProgramRun run = test::RunProgram(VMOVIEWER_PATH, "-exename '" + project + "' -render '" + folder.Path() +
+                                                               "frames' -fps 5 -size 64x36");
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
   // Six seconds at 5 frames a second, the frame at the show's end included.
   EXPECT_NE(run.Out.find("31 frame(s) and audio.wav written"), std::string::npos) << run.Out;

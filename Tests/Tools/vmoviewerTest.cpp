@@ -15,13 +15,11 @@
 namespace qx {
 namespace {
 
-using test::TScratchFolder;
-using test::TProgramRun;
 using test::ReadText;
+using test::TProgramRun;
+using test::TScratchFolder;
 
-TProgramRun Viewer(const std::string& args) {
-  return test::RunProgram(VMOVIEWER_PATH, args);
-}
+TProgramRun Viewer(const std::string& args) { return test::RunProgram(VMOVIEWER_PATH, args); }
 
 std::vector<std::string> FilesIn(const std::string& folder) {
   std::vector<std::string> names;
@@ -58,8 +56,8 @@ TEST(Vmoviewer, AShowThatCannotBeOpenedGivesTheMessageAndExitCode1) {
   const std::string show = folder.Path() + "missing.exe";
   const TProgramRun run = Viewer("-exename '" + show + "' -render '" + folder.Path() + "frames'");
   EXPECT_EQ(run.ExitCode, 1);
-  EXPECT_EQ(run.Err, "Slideshow Error\nSlideshow File not Found\n\"" + show + "\" or \"" + folder.Path() +
-                         "missing.VmShow\"\n");
+  EXPECT_EQ(run.Err,
+            "Slideshow Error\nSlideshow File not Found\n\"" + show + "\" or \"" + folder.Path() + "missing.VmShow\"\n");
   EXPECT_FALSE(std::filesystem::exists(folder.Path() + "frames"));
 }
 
@@ -87,8 +85,8 @@ TEST(Vmoviewer, ASequenceRunsOnTheWallClockUntilTheShowReachesTo) {
   TScratchFolder folder;
   const std::string project = folder.Write("Project.vmo", std::string(kProject));
   const std::string frames = folder.Path() + "frames";
-  const TProgramRun run = Viewer("-exename '" + project + "' -render '" + frames +
-                                 "' -fps 10 -from 1000 -to 2000 -size 64x36");
+  const TProgramRun run =
+      Viewer("-exename '" + project + "' -render '" + frames + "' -fps 10 -from 1000 -to 2000 -size 64x36");
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
   // The show starts within the first frame of the wall clock and plays
   // 1000 ms: frames 0 ... 10, then the sound of exactly those frames.
@@ -124,7 +122,8 @@ TEST(Vmoviewer, ADurationEndsTheSequenceOnTheWallClock) {
   TScratchFolder folder;
   const std::string project = folder.Write("Project.vmo", std::string(kProject));
   const std::string frames = folder.Path() + "frames";
-  const TProgramRun run = Viewer("-exename '" + project + "' -render '" + frames + "' -fps 30 -duration 500 -size 32x18");
+  const TProgramRun run =
+      Viewer("-exename '" + project + "' -render '" + frames + "' -fps 30 -duration 500 -size 32x18");
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
   // Frames at 0, 33, ..., 466 ms; the sound of frame k starts at sample
   // k x 44100 / 30, so 15 frames hold 22050 samples.
@@ -137,8 +136,8 @@ TEST(Vmoviewer, ABadInputScriptNamesItsLine) {
   TScratchFolder folder;
   const std::string project = folder.Write("Project.vmo", std::string(kProject));
   const std::string script = folder.Write("input.txt", "# start\n100 key Space\n200 jump\n");
-  const TProgramRun run = Viewer("-exename '" + project + "' -render '" + folder.Path() + "frames' -input '" + script +
-                                 "' -size 32x18");
+  const TProgramRun run =
+      Viewer("-exename '" + project + "' -render '" + folder.Path() + "frames' -input '" + script + "' -size 32x18");
   EXPECT_EQ(run.ExitCode, 2);
   EXPECT_NE(run.Err.find("line 3"), std::string::npos) << run.Err;
 }

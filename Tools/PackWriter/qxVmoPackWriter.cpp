@@ -22,8 +22,7 @@ void AppendLine(std::string& text, std::string_view line) {
 
 std::string EncodeEntry(uint8_t method, std::string_view bytes) {
   switch (method) {
-  case kVmoDeflated:
-    return DeflateRaw(bytes);
+  case kVmoDeflated: return DeflateRaw(bytes);
   case kVmoScrambled: {
     // The key runs from each entry's first byte.
     std::string scrambled(bytes);
@@ -31,8 +30,7 @@ std::string EncodeEntry(uint8_t method, std::string_view bytes) {
       scrambled[i] = static_cast<char>(scrambled[i] ^ kVmoScrambleKey[i % kVmoScrambleKey.size()]);
     return scrambled;
   }
-  default:
-    return std::string(bytes);
+  default: return std::string(bytes);
   }
 }
 
@@ -49,9 +47,7 @@ std::string ExeGuidBytes(std::string_view guidText) {
   return bytes;
 }
 
-TVmoPackWriter::TVmoPackWriter(TStream& out) : m_out(out) {
-  m_out.SetPosition(m_out.GetSize());
-}
+TVmoPackWriter::TVmoPackWriter(TStream& out) : m_out(out) { m_out.SetPosition(m_out.GetSize()); }
 
 void TVmoPackWriter::AppendTableEntry(std::string_view name, uint8_t method, int64_t position, int64_t size) {
   if (name.empty())
@@ -78,9 +74,7 @@ void TVmoPackWriter::AddEntry(std::string_view name, uint8_t method, std::string
   m_out.WriteString(encoded);
 }
 
-void TVmoPackWriter::AddExeGuid(std::string_view guidText) {
-  AddEntry("ExeGUID", kVmoStored, ExeGuidBytes(guidText));
-}
+void TVmoPackWriter::AddExeGuid(std::string_view guidText) { AddEntry("ExeGUID", kVmoStored, ExeGuidBytes(guidText)); }
 
 void TVmoPackWriter::Finish(std::string_view vmoVersion, TVmoTrailerForm form) {
   const int64_t tablePosition = m_out.GetPosition();

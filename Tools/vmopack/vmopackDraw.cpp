@@ -128,15 +128,14 @@ int RunDraw(const TCommandArgs& arguments) {
   const double shownHeight = store.Height() * scale / 100;
   TPictureSource picture;
   picture.Store = &store;
-  TPictureItem item(picture, TurnedQuad({width / 2.0, height / 2.0, 0}, shownWidth, shownHeight, ax, ay, az),
-                    params);
+  TPictureItem item(picture, TurnedQuad({width / 2.0, height / 2.0, 0}, shownWidth, shownHeight, ax, ay, az), params);
   drawer.DrawItem(item);
   TBitmap frame;
   if (!drawer.ReadBack(frame))
     throw EQxError("No headless screen to draw on");
   WritePngFile(ConvertBitmap(frame, TPixelFormat::Bgr24), *out);
-  std::printf("%s: %d x %d, drawn %.1f x %.1f at level %d on %d x %d\n", name.c_str(), store.Width(),
-              store.Height(), shownWidth, shownHeight, params.MipLevel, width, height);
+  std::printf("%s: %d x %d, drawn %.1f x %.1f at level %d on %d x %d\n", name.c_str(), store.Width(), store.Height(),
+              shownWidth, shownHeight, params.MipLevel, width, height);
   return 0;
 }
 

@@ -75,8 +75,8 @@ int RunSoundInfo(const TCommandArgs& args) {
   const TSoundSource source = OpenSoundSource(args[0], args[1]);
   const TMediaInfo info = SoundInfoOf(source);
   std::printf("%d\t%u\t%u\t%u\t%u\t%d\t%d\t%d\t%d\t%d\n", static_cast<int>(info.Kind), info.Format.FormatTag,
-              info.Format.Channels, info.Format.SamplesPerSec, info.Format.BitsPerSample, info.Length,
-              info.DataOffset, info.DataSize, info.FrameSize, info.Vbr ? 1 : 0);
+              info.Format.Channels, info.Format.SamplesPerSec, info.Format.BitsPerSample, info.Length, info.DataOffset,
+              info.DataSize, info.FrameSize, info.Vbr ? 1 : 0);
   return 0;
 }
 
@@ -113,8 +113,8 @@ int RunDecode(const TCommandArgs& arguments) {
   }
   file.SetPosition(0);
   WriteWaveHeader(file, format, static_cast<uint32_t>(written));
-  std::printf("%s: %u Hz, %u bits, %u channels, %lld bytes\n", out->c_str(), format.SamplesPerSec,
-              format.BitsPerSample, format.Channels, static_cast<long long>(written));
+  std::printf("%s: %u Hz, %u bits, %u channels, %lld bytes\n", out->c_str(), format.SamplesPerSec, format.BitsPerSample,
+              format.Channels, static_cast<long long>(written));
   return 0;
 }
 

@@ -16,12 +16,9 @@ namespace {
 
 std::string_view ActionWord(TSlideEndAction action) {
   switch (action) {
-  case TSlideEndAction::Pause:
-    return "pause";
-  case TSlideEndAction::Loop:
-    return "loop";
-  case TSlideEndAction::None:
-    break;
+  case TSlideEndAction::Pause: return "pause";
+  case TSlideEndAction::Loop: return "loop";
+  case TSlideEndAction::None: break;
   }
   return "none";
 }
@@ -69,8 +66,7 @@ int RunTimeline(const TCommandArgs& args) {
   std::string out;
   for (int index = 0; index < source.SlideCount(); ++index)
     out += SlideLine(source, index) + '\n';
-  out += "total\t" + FormatTime(source.TotalDuration()) + '\t' +
-         std::string(EndModeWord(source.EndMode())) + '\n';
+  out += "total\t" + FormatTime(source.TotalDuration()) + '\t' + std::string(EndModeWord(source.EndMode())) + '\n';
   WriteToStdout(out);
   return 0;
 }

@@ -64,8 +64,7 @@ int RunVideoInfo(const TCommandArgs& arguments) {
   const TVideoParams& params = clip.Source->Params();
   std::printf("%d\t%d\t%.10g\t%lld\t%d\t%d\t%d\t%s\t%d\t%lld\n", params.Width, params.Height, params.FrameRate,
               static_cast<long long>(params.FrameCount), params.AspectClass, params.Interlaced ? 1 : 0,
-              params.BottomFieldFirst ? 1 : 0, params.CodecName.c_str(),
-              static_cast<int>(clip.Source->ContainerKind()),
+              params.BottomFieldFirst ? 1 : 0, params.CodecName.c_str(), static_cast<int>(clip.Source->ContainerKind()),
               static_cast<long long>(std::llround(clip.Source->DurationMs())));
   return 0;
 }

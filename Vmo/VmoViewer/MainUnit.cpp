@@ -152,8 +152,8 @@ bool TMainForm::Create() {
   return true;
 }
 
-bool TMainForm::LoadShow(const std::string& path, bool executable, int32_t startValue, bool startIsTime,
-                         bool checks, int32_t openAt) {
+bool TMainForm::LoadShow(const std::string& path, bool executable, int32_t startValue, bool startIsTime, bool checks,
+                         int32_t openAt) {
   const TBusy busy(*this);
   const bool wasPaused = m_viewer->Paused();
   m_viewer->SetPaused(true);
@@ -422,7 +422,8 @@ void TMainForm::MouseWheel(int32_t notches, uint8_t shift) {
       return;
     const bool paused = m_viewer->Paused();
     const double position = CurrentPosition();
-    const int32_t target = notches < 0 ? NextSlideTime(*source, position, paused) : PreviousSlideTime(*source, position);
+    const int32_t target =
+        notches < 0 ? NextSlideTime(*source, position, paused) : PreviousSlideTime(*source, position);
     m_viewer->SeekAndPause(target, paused);
     return;
   }
@@ -472,53 +473,32 @@ void TMainForm::Perform(const TVmoActionInfo& action) {
     else if (source)
       m_viewer->SeekAndPause(NextSlideTime(*source, CurrentPosition(), paused), paused);
     return;
-  case akHelp:
-    m_viewer->Help();
-    return;
+  case akHelp: m_viewer->Help(); return;
   case akPause:
     if (AtBarrier())
       ContinueFromBarrier();
     else
       m_viewer->SetPaused(!paused);
     return;
-  case akPrint:
-    m_viewer->Capture();
-    return;
-  case akGotoSlide:
-    GotoSlide(action);
-    return;
-  case akOpenWeb:
-    OpenAddress(WebAddress(action.Text));
-    return;
-  case akOpenMail:
-    OpenAddress(MailAddress(action.Text));
-    return;
-  case akRunProgram:
-    RunPrograms(action.Text);
-    return;
+  case akPrint: m_viewer->Capture(); return;
+  case akGotoSlide: GotoSlide(action); return;
+  case akOpenWeb: OpenAddress(WebAddress(action.Text)); return;
+  case akOpenMail: OpenAddress(MailAddress(action.Text)); return;
+  case akRunProgram: RunPrograms(action.Text); return;
   case akCloseAndRun:
     CloseRequest();
     RunPrograms(action.Text);
     return;
-  case akOpenShow:
-    OpenOtherShow(action.Text, false);
-    return;
-  case akPauseAtStart:
-    m_viewer->SeekAndPause(0, true);
-    return;
-  case akOpenShowReturning:
-    OpenOtherShow(action.Text, true);
-    return;
+  case akOpenShow: OpenOtherShow(action.Text, false); return;
+  case akPauseAtStart: m_viewer->SeekAndPause(0, true); return;
+  case akOpenShowReturning: OpenOtherShow(action.Text, true); return;
   case akCloseDialog:
     m_exitCode = 1;
     m_runOnExitAllowed = true;
     CloseRequest();
     return;
-  case akGotoTime:
-    m_viewer->SeekAndPause(action.Integer, paused);
-    return;
-  default:
-    return;
+  case akGotoTime: m_viewer->SeekAndPause(action.Integer, paused); return;
+  default: return;
   }
 }
 

@@ -166,13 +166,14 @@ int RenderSession(const TRenderOptions& options, T3DEngine& engine, int argc, ch
   };
   const bool folderExisted = std::filesystem::exists(options.OutputFolder);
   TRenderSession session(options, output);
-  auto sound = std::make_unique<TVmoRenderSound>((std::filesystem::path(options.OutputFolder) / kAudioFileName).string());
+  auto sound =
+      std::make_unique<TVmoRenderSound>((std::filesystem::path(options.OutputFolder) / kAudioFileName).string());
   TWaveOutDevice& device = sound->Device();
   session.SetSound(std::move(sound), MakeMusicFactory(&device, kRenderMusicSeed));
 
   TStepDriver& driver = session.Driver();
-  TVmoHeadlessHost host(session.ViewerSetup(), [&driver] { return driver.Now(); }, options.Width, options.Height,
-                        stderr);
+  TVmoHeadlessHost host(
+      session.ViewerSetup(), [&driver] { return driver.Now(); }, options.Width, options.Height, stderr);
   host.SetPrintFolder(options.OutputFolder);
   if (script)
     host.SetPasswordSource([&script] { return script->TakePassword(); });
@@ -222,9 +223,8 @@ int Run(int argc, char** argv) {
   // The engine is chosen once, at start-up; the frames are drawn
   // off-screen, so the engine gets no displays.
   std::string engineError;
-  const std::unique_ptr<T3DEngine> engine =
-      Create3DEngine(RequestedBackend(CommandLine().CommandItem(kEngineCommand, 0), kEngineVariable), nullptr,
-                     engineError);
+  const std::unique_ptr<T3DEngine> engine = Create3DEngine(
+      RequestedBackend(CommandLine().CommandItem(kEngineCommand, 0), kEngineVariable), nullptr, engineError);
   if (!engine) {
     std::fprintf(stderr, "vmoviewer: %s\n%s", engineError.c_str(), Usage().c_str());
     return kExitUsage;

@@ -34,8 +34,7 @@ int PlayInWindow() {
   const TCommandsStorage& commands = CommandLine();
   std::string error;
   const std::unique_ptr<TWindowSystem> windows =
-      CreateWindowSystem(RequestedBackend(commands.CommandItem(kWindowSystemCommand, 0), kWindowSystemVariable),
-                         error);
+      CreateWindowSystem(RequestedBackend(commands.CommandItem(kWindowSystemCommand, 0), kWindowSystemVariable), error);
   if (!windows) {
     std::fprintf(stderr, "vmoviewer: no window system: %s\n", error.c_str());
     return kExitNoWindow;

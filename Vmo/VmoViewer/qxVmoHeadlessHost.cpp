@@ -5,8 +5,8 @@
 
 namespace qx {
 
-TVmoHeadlessHost::TVmoHeadlessHost(TVmoViewerSetup setup, std::function<int64_t()> clock, int32_t width,
-                                   int32_t height, std::FILE* messages)
+TVmoHeadlessHost::TVmoHeadlessHost(TVmoViewerSetup setup, std::function<int64_t()> clock, int32_t width, int32_t height,
+                                   std::FILE* messages)
     : m_setup(std::move(setup)), m_clock(std::move(clock)), m_monitor{0, 0, width, height}, m_messages(messages) {}
 
 void TVmoHeadlessHost::Note(const std::string& text) {

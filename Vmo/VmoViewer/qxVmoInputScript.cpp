@@ -44,7 +44,8 @@ std::string_view RestAfter(std::string_view line, std::string_view word) {
   return line.substr(std::min(at, line.size()));
 }
 
-template <class T> bool Number(std::string_view text, T& value) {
+template <class T>
+bool Number(std::string_view text, T& value) {
   if (!text.empty() && text.front() == '+')
     text.remove_prefix(1);
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -219,9 +220,7 @@ void TInputScript::Deliver(const TScriptEvent& event) {
   TMainForm& form = *m_form;
   const uint8_t held = event.Button == mbRight ? ssRight : ssLeft;
   switch (event.Kind) {
-  case TKind::Key:
-    form.KeyDown(event.Key, event.Shift);
-    return;
+  case TKind::Key: form.KeyDown(event.Key, event.Shift); return;
   case TKind::Click:
     form.MouseMove(event.X, event.Y, 0);
     form.MouseButton(mkButtonDown, event.Button, event.X, event.Y, held);
@@ -243,14 +242,9 @@ void TInputScript::Deliver(const TScriptEvent& event) {
     form.MouseMove(event.X, event.Y, held);
     form.MouseButton(mkButtonUp, event.Button, event.X, event.Y, 0);
     return;
-  case TKind::Move:
-    form.MouseMove(event.X, event.Y, 0);
-    return;
-  case TKind::Wheel:
-    form.MouseWheel(event.Notches, event.Shift);
-    return;
-  case TKind::Password:
-    return;
+  case TKind::Move: form.MouseMove(event.X, event.Y, 0); return;
+  case TKind::Wheel: form.MouseWheel(event.Notches, event.Shift); return;
+  case TKind::Password: return;
   }
 }
 

@@ -151,12 +151,9 @@ TSaveFormat SaveFormatOf(const std::string& fileName) {
 
 std::string EncodeFrame(const TBitmap& frame, TSaveFormat format) {
   switch (format) {
-  case TSaveFormat::Png:
-    return EncodePng(frame);
-  case TSaveFormat::Jpeg:
-    return EncodeJpeg(frame);
-  case TSaveFormat::Bmp:
-    break;
+  case TSaveFormat::Png: return EncodePng(frame);
+  case TSaveFormat::Jpeg: return EncodeJpeg(frame);
+  case TSaveFormat::Bmp: break;
   }
   return WriteBmp(frame);
 }

@@ -44,8 +44,7 @@ public:
 
   // Borrows the accessor and the project (the current show's), owns the
   // frame.
-  TCallBackClass(TFileAccessor* accessor, const TIniStorage* project, std::unique_ptr<TBitmap> frame,
-                 int slideIndex);
+  TCallBackClass(TFileAccessor* accessor, const TIniStorage* project, std::unique_ptr<TBitmap> frame, int slideIndex);
   ~TCallBackClass();
 
   int SlideIndex() const { return m_slideIndex; }

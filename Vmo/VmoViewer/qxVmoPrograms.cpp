@@ -13,10 +13,10 @@ namespace {
 
 // System commands a show may not run.
 constexpr std::array<std::string_view, 37> kProhibited{
-    ">",      "at",      "attrib", "call",     "cmd",     "command",  "copy",    "del",    "deltree", "erase",
-    "for",    "format",  "fdisk",  "runonce",  "move",    "net",      "runas",   "net1",   "ren",     "rename",
-    "replace", "rmdir",  "rd",     "recover",  "regedit", "rundll",   "qstart",  "start",  "sys",     "type",
-    "xcopy",  "regsrv",  "regedt32", "regsvr32", "rcp",   "ftp",      "tftp"};
+    ">",       "at",     "attrib",   "call",     "cmd",     "command", "copy",   "del",   "deltree", "erase",
+    "for",     "format", "fdisk",    "runonce",  "move",    "net",     "runas",  "net1",  "ren",     "rename",
+    "replace", "rmdir",  "rd",       "recover",  "regedit", "rundll",  "qstart", "start", "sys",     "type",
+    "xcopy",   "regsrv", "regedt32", "regsvr32", "rcp",     "ftp",     "tftp"};
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))

@@ -86,9 +86,7 @@ std::vector<T3DRect> TVmoWindowHost::Monitors() {
   return monitors;
 }
 
-T3DRect TVmoWindowHost::FrameBorders(TBorder) {
-  return m_device ? m_windows.WindowBorders(*m_device) : T3DRect{};
-}
+T3DRect TVmoWindowHost::FrameBorders(TBorder) { return m_device ? m_windows.WindowBorders(*m_device) : T3DRect{}; }
 
 void TVmoWindowHost::PlaceWindow(const T3DRect& outer, TBorder border, bool fullScreen) {
   if (!m_device)
@@ -135,8 +133,7 @@ TStartResult TVmoWindowHost::OpenAddress(const std::string& address, std::string
   return OpenWithDesktop(address, error);
 }
 
-std::optional<int> TVmoWindowHost::RunStartupWindow(const std::string& program,
-                                                    const std::vector<std::string>& args) {
+std::optional<int> TVmoWindowHost::RunStartupWindow(const std::string& program, const std::vector<std::string>& args) {
   TChildProcess child;
   std::string error;
   if (!child.Start(program, args, error)) {
@@ -182,12 +179,8 @@ void TVmoWindowHost::OnWindowEvent(const TWindowEvent& event) {
   if (!m_form || m_terminated)
     return;
   switch (event.Kind) {
-  case TWindowEvent::TKind::KeyDown:
-    m_form->KeyDown(event.Key, event.Shift);
-    return;
-  case TWindowEvent::TKind::MouseMove:
-    m_form->MouseMove(event.X, event.Y, event.Shift);
-    return;
+  case TWindowEvent::TKind::KeyDown: m_form->KeyDown(event.Key, event.Shift); return;
+  case TWindowEvent::TKind::MouseMove: m_form->MouseMove(event.X, event.Y, event.Shift); return;
   case TWindowEvent::TKind::MouseDown:
     m_form->MouseButton(mkButtonDown, event.Button, event.X, event.Y, event.Shift);
     return;
@@ -197,14 +190,9 @@ void TVmoWindowHost::OnWindowEvent(const TWindowEvent& event) {
   case TWindowEvent::TKind::MouseUp:
     m_form->MouseButton(mkButtonUp, event.Button, event.X, event.Y, event.Shift);
     return;
-  case TWindowEvent::TKind::Wheel:
-    m_form->MouseWheel(event.Notches, event.Shift);
-    return;
-  case TWindowEvent::TKind::MouseLeave:
-    m_form->MouseLeave();
-    return;
-  default:
-    return;
+  case TWindowEvent::TKind::Wheel: m_form->MouseWheel(event.Notches, event.Shift); return;
+  case TWindowEvent::TKind::MouseLeave: m_form->MouseLeave(); return;
+  default: return;
   }
 }
 

@@ -23,8 +23,7 @@ public:
   // `setup` gives the drawer, the music and the application; the host adds
   // the window as the draw device. The dialogs may be null (they are then
   // cancelled with a message).
-  TVmoWindowHost(TWindowSystem& windows, TVmoViewerSetup setup, TPasswordAsker* passwords,
-                 TPrintDialogRunner* printer);
+  TVmoWindowHost(TWindowSystem& windows, TVmoViewerSetup setup, TPasswordAsker* passwords, TPrintDialogRunner* printer);
   ~TVmoWindowHost() override;
 
   // Runs the message loop of `form` until the window closes.

@@ -33,9 +33,7 @@ bool T3DObject::CheckStore() {
   return Fail(T3DResult::DeviceLost);
 }
 
-T3DDevStore::~T3DDevStore() {
-  Drop();
-}
+T3DDevStore::~T3DDevStore() { Drop(); }
 
 void T3DDevStore::Add(T3DObject& object, TList list) {
   object.m_store = this;

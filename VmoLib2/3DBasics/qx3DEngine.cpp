@@ -7,12 +7,9 @@
 
 namespace qx {
 
-T3DEngine::T3DEngine(const TDisplays* displays)
-    : m_displays(displays ? displays : &TOffscreenDisplays::Instance()) {}
+T3DEngine::T3DEngine(const TDisplays* displays) : m_displays(displays ? displays : &TOffscreenDisplays::Instance()) {}
 
-int T3DEngine::AdapterForRect(const T3DRect& rect) {
-  return DisplayForRect(Displays(), rect);
-}
+int T3DEngine::AdapterForRect(const T3DRect& rect) { return DisplayForRect(Displays(), rect); }
 
 bool T3DEngine::DisplayMode(int adapter, T3DDisplayMode& mode) {
   if (!Displays().Mode(adapter, mode)) {

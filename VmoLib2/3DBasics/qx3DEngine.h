@@ -197,7 +197,8 @@ public:
 
   // Copies the source rectangle of one surface onto the destination
   // rectangle of another, stretching without filtering.
-  virtual bool StretchRect(T3DSurface& source, const T3DRect& sourceRect, T3DSurface& dest, const T3DRect& destRect) = 0;
+  virtual bool StretchRect(T3DSurface& source, const T3DRect& sourceRect, T3DSurface& dest,
+                           const T3DRect& destRect) = 0;
 
   virtual void SetBlendMode(T3DBlendMode mode) = 0;
   // World, view and projection, row-major with row vectors.

@@ -91,9 +91,7 @@ void T3DVertexLayout::Pack(const T3DVertex& vertex, uint8_t* out) const {
   }
 }
 
-int FramePeriodMs(int refreshRate) {
-  return refreshRate > 0 ? 1000 / refreshRate : 0;
-}
+int FramePeriodMs(int refreshRate) { return refreshRate > 0 ? 1000 / refreshRate : 0; }
 
 int PresentSleepMs(int refreshRate, int64_t last, int64_t now) {
   const int period = FramePeriodMs(refreshRate);

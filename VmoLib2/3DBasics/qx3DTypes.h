@@ -25,11 +25,11 @@ const char* ResultText(T3DResult result);
 
 // Kinds of textures and the pixel layout each one keeps.
 enum class T3DTextureKind : uint8_t {
-  Argb = 0,           // 32-bit with alpha, sampled
+  Argb = 0,             // 32-bit with alpha, sampled
   RenderTargetXrgb = 1, // 32-bit render target whose alpha is ignored
   RenderTargetArgb = 2, // 32-bit render target with alpha
-  Luminance = 3,      // 8-bit luminance, sampled
-  Rgb565 = 4,         // 16-bit 5-6-5, sampled
+  Luminance = 3,        // 8-bit luminance, sampled
+  Rgb565 = 4,           // 16-bit 5-6-5, sampled
 };
 constexpr int kMaxTextureKind = 4;
 

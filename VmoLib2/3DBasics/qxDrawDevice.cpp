@@ -8,9 +8,7 @@ namespace qx {
 
 TDrawDevice::TDrawDevice(const T3DRect& bounds) : m_bounds(bounds) {}
 
-TDrawDevice::~TDrawDevice() {
-  ReleaseAttached();
-}
+TDrawDevice::~TDrawDevice() { ReleaseAttached(); }
 
 void TDrawDevice::ReleaseAttached() {
   while (!m_attached.empty()) {
@@ -38,8 +36,8 @@ TAttachedObject& TDrawDevice::Attach(std::unique_ptr<TAttachedObject> object) {
 }
 
 std::unique_ptr<TAttachedObject> TDrawDevice::Detach(const TAttachedObject* object) {
-  const auto it = std::find_if(m_attached.begin(), m_attached.end(),
-                               [object](const auto& item) { return item.get() == object; });
+  const auto it =
+      std::find_if(m_attached.begin(), m_attached.end(), [object](const auto& item) { return item.get() == object; });
   if (it == m_attached.end()) {
     return nullptr;
   }

@@ -60,7 +60,8 @@ public:
   TAttachedObject& Attach(std::unique_ptr<TAttachedObject> object);
   // Hands an attached object back to the caller (null when not attached).
   std::unique_ptr<TAttachedObject> Detach(const TAttachedObject* object);
-  template <class T> T* FindAttached() const {
+  template <class T>
+  T* FindAttached() const {
     for (const auto& object : m_attached) {
       if (auto* found = dynamic_cast<T*>(object.get())) {
         return found;

@@ -19,7 +19,7 @@ namespace qx {
 // pixels, buttons 1 left, 2 middle, 4 right.
 struct TWindowEvent {
   enum class TKind {
-    KeyDown,     // also each repeat of a held key
+    KeyDown, // also each repeat of a held key
     KeyUp,
     MouseMove,
     MouseDown,

@@ -18,9 +18,7 @@ double Coordinate(const TCutVertex& v, const TFloatPoint& normal) {
   return v.texel.x * normal.x + v.texel.y * normal.y;
 }
 
-double Lerp(double a, double b, double t) {
-  return a + (b - a) * t;
-}
+double Lerp(double a, double b, double t) { return a + (b - a) * t; }
 
 // The point of the edge from `low` to `high` (low has the lower coordinate)
 // where the coordinate is `at`; along an axis the cut lies on it exactly.
@@ -39,9 +37,7 @@ TCutVertex Cut(const TCutVertex& low, const TCutVertex& high, const TFloatPoint&
   return v;
 }
 
-TFloatPoint AxisNormal(int axis) {
-  return axis == 0 ? TFloatPoint{1, 0} : TFloatPoint{0, 1};
-}
+TFloatPoint AxisNormal(int axis) { return axis == 0 ? TFloatPoint{1, 0} : TFloatPoint{0, 1}; }
 
 double TexelArea(std::span<const TCutVertex> polygon) {
   double twice = 0;
@@ -64,15 +60,11 @@ std::pair<double, double> Range(std::span<const TCutVertex> polygon, int axis) {
   return {low, high};
 }
 
-uint8_t LevelByte(double level) {
-  return static_cast<uint8_t>(std::lround(std::clamp(level, 0.0, kFullLevel)));
-}
+uint8_t LevelByte(double level) { return static_cast<uint8_t>(std::lround(std::clamp(level, 0.0, kFullLevel))); }
 
 T3DColor Shaded(T3DColor color, double level) {
   const double f = std::clamp(level, 0.0, kFullLevel) / kFullLevel;
-  const auto channel = [&](int shift) {
-    return static_cast<uint8_t>(std::lround(((color >> shift) & 0xFF) * f));
-  };
+  const auto channel = [&](int shift) { return static_cast<uint8_t>(std::lround(((color >> shift) & 0xFF) * f)); };
   return MakeColor(channel(16), channel(8), channel(0), static_cast<uint8_t>(color >> 24));
 }
 
@@ -227,8 +219,7 @@ void T2DSeparator::SetGrid(std::span<const double> columns, std::span<const doub
   m_rows.assign(rows.begin(), rows.end());
 }
 
-void T2DSeparator::KeepColumnPiece(int column, std::span<const TCutVertex> piece, TPieceKind kind,
-                                   T3DColor color) {
+void T2DSeparator::KeepColumnPiece(int column, std::span<const TCutVertex> piece, TPieceKind kind, T3DColor color) {
   const int columns = Columns();
   CutIntoBands(piece, 1, m_rows, m_rest, m_low, m_high, [&](int row, std::span<const TCutVertex> part) {
     KeepPiece(row * columns + column, part, kind, color);
@@ -242,8 +233,9 @@ void T2DSeparator::Draw(TEffController& controller, bool inOrder) {
   m_order.resize(pieces.size());
   std::iota(m_order.begin(), m_order.end(), 0);
   if (!inOrder) {
-    std::stable_sort(m_order.begin(), m_order.end(),
-                     [&](int a, int b) { return pieces[static_cast<size_t>(a)].cell < pieces[static_cast<size_t>(b)].cell; });
+    std::stable_sort(m_order.begin(), m_order.end(), [&](int a, int b) {
+      return pieces[static_cast<size_t>(a)].cell < pieces[static_cast<size_t>(b)].cell;
+    });
   }
   TTileRun run;
   int cell = -1;
@@ -271,8 +263,9 @@ void T2DSeparator::Draw(TEffController& controller, bool inOrder) {
                                    TEffTexVertex{c.position, c.texel, LevelByte(c.level)}});
         break;
       case TPieceKind::Colored:
-        tile->AddColorTriangle({a.position, b.position, c.position},
-                               {Shaded(piece.color, a.level), Shaded(piece.color, b.level), Shaded(piece.color, c.level)});
+        tile->AddColorTriangle(
+            {a.position, b.position, c.position},
+            {Shaded(piece.color, a.level), Shaded(piece.color, b.level), Shaded(piece.color, c.level)});
         break;
       }
     }

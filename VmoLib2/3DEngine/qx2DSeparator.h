@@ -52,8 +52,7 @@ public:
 
   // Cuts a convex polygon (in order around it) and keeps its pieces.
   void AddPolygon(std::span<const TCutVertex> polygon, TPieceKind kind, T3DColor color = 0);
-  void AddTriangle(const TCutVertex& a, const TCutVertex& b, const TCutVertex& c, TPieceKind kind,
-                   T3DColor color = 0);
+  void AddTriangle(const TCutVertex& a, const TCutVertex& b, const TCutVertex& c, TPieceKind kind, T3DColor color = 0);
 
   // The pieces in the order they were cut.
   std::span<const TCutPiece> Pieces() const { return m_pieces; }

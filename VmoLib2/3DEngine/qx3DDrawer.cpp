@@ -104,8 +104,7 @@ void T3DDrawer::CompileShaders(T3DRenderer& renderer) {
     return;
   }
   m_shaders[static_cast<size_t>(TPixelShaderKind::Yuv)] = renderer.CreatePixelShader({TPixelShaderKind::Yuv});
-  m_shaders[static_cast<size_t>(TPixelShaderKind::YuvField)] =
-      renderer.CreatePixelShader({TPixelShaderKind::YuvField});
+  m_shaders[static_cast<size_t>(TPixelShaderKind::YuvField)] = renderer.CreatePixelShader({TPixelShaderKind::YuvField});
   if (m_shaderLevel < 2) {
     return;
   }
@@ -115,8 +114,8 @@ void T3DDrawer::CompileShaders(T3DRenderer& renderer) {
     return;
   }
   const T3DRect& device = DeviceRect();
-  m_sharpenTarget =
-      std::make_unique<TRenderTargetTexture>(*m_screen, T3DTextureKind::RenderTargetArgb, device.Width(), device.Height());
+  m_sharpenTarget = std::make_unique<TRenderTargetTexture>(*m_screen, T3DTextureKind::RenderTargetArgb, device.Width(),
+                                                           device.Height());
   if (!m_sharpenTarget->Make()) {
     // Sharpening is optional: requests then draw normally.
     m_sharpenTarget.reset();
@@ -321,13 +320,9 @@ TPlacement T3DDrawer::Shifted(const TPlacement& placement) const {
 
 // --- Clearing -----------------------------------------------------------
 
-void T3DDrawer::ClearScreen(T3DColor color, bool depth) {
-  m_screen->Clear(color, depth);
-}
+void T3DDrawer::ClearScreen(T3DColor color, bool depth) { m_screen->Clear(color, depth); }
 
-void T3DDrawer::ClearRect(T3DColor color, const T3DRect& rect) {
-  m_screen->ClearRect(color, rect);
-}
+void T3DDrawer::ClearRect(T3DColor color, const T3DRect& rect) { m_screen->ClearRect(color, rect); }
 
 // --- Output -------------------------------------------------------------
 

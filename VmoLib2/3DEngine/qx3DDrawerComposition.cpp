@@ -28,8 +28,9 @@ void T3DDrawer::CopyToTarget(TCustomTexture& texture, const T3DRect& texels, con
   UsePixelProjection();
   const uint8_t opacity = texture.Opacity();
   texture.SetOpacity(255);
-  m_screen->DrawTexture(texture, {double(texels.left), double(texels.top), double(texels.right), double(texels.bottom)},
-                        TPlacement::Flat({double(dest.left), double(dest.top), double(dest.right), double(dest.bottom)}));
+  m_screen->DrawTexture(
+      texture, {double(texels.left), double(texels.top), double(texels.right), double(texels.bottom)},
+      TPlacement::Flat({double(dest.left), double(dest.top), double(dest.right), double(dest.bottom)}));
   m_screen->FlushBatch();
   texture.SetOpacity(opacity);
   ApplyProjection();
@@ -170,9 +171,18 @@ void T3DDrawer::EndSharpening(uint8_t threshold, float amountPercent) {
   const bool shaded = shader >= 0 && renderer->SetPixelShader(shader);
   if (shaded) {
     const float constants[] = {
-        static_cast<float>(m_sharpenTarget->ScaleU()), static_cast<float>(m_sharpenTarget->ScaleV()), 0, 0,
-        threshold / 256.0f, 0, 0, 0,
-        amountPercent / 100.0f, 0, 0, 0,
+        static_cast<float>(m_sharpenTarget->ScaleU()),
+        static_cast<float>(m_sharpenTarget->ScaleV()),
+        0,
+        0,
+        threshold / 256.0f,
+        0,
+        0,
+        0,
+        amountPercent / 100.0f,
+        0,
+        0,
+        0,
     };
     renderer->SetPixelShaderConstants(0, constants, 3);
   }

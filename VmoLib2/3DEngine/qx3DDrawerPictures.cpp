@@ -272,7 +272,8 @@ void T3DDrawer::DrawPictureWith(const TPictureSource& picture, const TPlacement&
     const double scale = std::ldexp(1.0, -PictureLevel(picture, params));
     const TFloatRect& s = picture.SourceRect;
     visible = {std::max(0.0, s.left * scale), std::max(0.0, s.top * scale),
-               std::min(double(texture->Width()), s.right * scale), std::min(double(texture->Height()), s.bottom * scale)};
+               std::min(double(texture->Width()), s.right * scale),
+               std::min(double(texture->Height()), s.bottom * scale)};
     if (IsEmpty(visible)) {
       return;
     }
@@ -304,8 +305,7 @@ void T3DDrawer::DrawColorQuad(const TPlacement& placement, const std::array<T3DC
     vertex.diffuse = color;
     return vertex;
   };
-  batch.AddQuad(corner(0, 0, corners[0]), corner(1, 0, corners[1]), corner(0, 1, corners[2]),
-                corner(1, 1, corners[3]));
+  batch.AddQuad(corner(0, 0, corners[0]), corner(1, 0, corners[1]), corner(0, 1, corners[2]), corner(1, 1, corners[3]));
 }
 
 void T3DDrawer::DrawBox(const TPlacement& placement, const TBoxDrawParams& params) {

@@ -121,18 +121,10 @@ void TBroom::Emit(double sweep, const TLevelSink& sink) const {
   }
 }
 
-TFloatPoint TBroomUp::PlacePivot(const TFloatRect& s, double offset) const {
-  return {CentreX(s), s.top - offset};
-}
-TFloatPoint TBroomRight::PlacePivot(const TFloatRect& s, double offset) const {
-  return {s.right + offset, CentreY(s)};
-}
-TFloatPoint TBroomDown::PlacePivot(const TFloatRect& s, double offset) const {
-  return {CentreX(s), s.bottom + offset};
-}
-TFloatPoint TBroomLeft::PlacePivot(const TFloatRect& s, double offset) const {
-  return {s.left - offset, CentreY(s)};
-}
+TFloatPoint TBroomUp::PlacePivot(const TFloatRect& s, double offset) const { return {CentreX(s), s.top - offset}; }
+TFloatPoint TBroomRight::PlacePivot(const TFloatRect& s, double offset) const { return {s.right + offset, CentreY(s)}; }
+TFloatPoint TBroomDown::PlacePivot(const TFloatRect& s, double offset) const { return {CentreX(s), s.bottom + offset}; }
+TFloatPoint TBroomLeft::PlacePivot(const TFloatRect& s, double offset) const { return {s.left - offset, CentreY(s)}; }
 TFloatPoint TBroomUpRight::PlacePivot(const TFloatRect& s, double offset) const {
   return {s.right + offset * kDiagonal, s.top - offset * kDiagonal};
 }
@@ -164,8 +156,7 @@ std::unique_ptr<TBroom> MakeBroom(int direction) {
 // ---- TBroomEffect ----
 
 TBroomEffect::TBroomEffect(int effectClass, int variant, const TEffectParams& params)
-    : TDrawFilter(effectClass, variant, params),
-      m_direction(variant > kDirections ? variant - kDirections : variant) {
+    : TDrawFilter(effectClass, variant, params), m_direction(variant > kDirections ? variant - kDirections : variant) {
   SetInverted(variant > kDirections);
 }
 

@@ -23,9 +23,7 @@ struct TLine {
   double offset = 0;
 };
 
-TCutVertex Corner(double x, double y) {
-  return {{x, y}, {x, y, 0}, 0};
-}
+TCutVertex Corner(double x, double y) { return {{x, y}, {x, y, 0}, 0}; }
 
 } // namespace
 
@@ -81,8 +79,8 @@ void TArrow::Emit(double angle, const TLevelSink& sink) {
   lines.push_back({{fixedNormal.x - handNormal.x, fixedNormal.y - handNormal.y}, 0});
   lines.push_back({{fixedNormal.x + handNormal.x, fixedNormal.y + handNormal.y}, 0});
 
-  m_pieces.assign(1, {Corner(r.left, r.top), Corner(r.right, r.top), Corner(r.right, r.bottom),
-                       Corner(r.left, r.bottom)});
+  m_pieces.assign(1,
+                  {Corner(r.left, r.top), Corner(r.right, r.top), Corner(r.right, r.bottom), Corner(r.left, r.bottom)});
   std::vector<TCutVertex> low;
   std::vector<TCutVertex> high;
   for (const TLine& line : lines) {

@@ -20,13 +20,10 @@ constexpr T3DColor kSlideClear = MakeColor(0, 0, 0, 0);
 constexpr std::array<T3DColor, 2> kRealSlideClear = {MakeColor(0, 255, 0, 0), MakeColor(0, 0, 255, 0)};
 
 T3DRect Intersect(const T3DRect& a, const T3DRect& b) {
-  return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-          std::min(a.bottom, b.bottom)};
+  return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
 }
 
-uint8_t AlphaByte(double alpha) {
-  return static_cast<uint8_t>(std::clamp(alpha + 0.5, 0.0, 255.0));
-}
+uint8_t AlphaByte(double alpha) { return static_cast<uint8_t>(std::clamp(alpha + 0.5, 0.0, 255.0)); }
 
 // Pops the render target pushed by its creator on every way out.
 class TTargetScope {
@@ -78,9 +75,7 @@ void TCustomD3DEffecter::Resize(const T3DRect& area) {
   Init(area);
 }
 
-void TCustomD3DEffecter::CheckInited() const {
-  QX_ASSERT(m_inited, "Effecter not Inited");
-}
+void TCustomD3DEffecter::CheckInited() const { QX_ASSERT(m_inited, "Effecter not Inited"); }
 
 // ---- TD3DTriTile ----
 
@@ -95,8 +90,8 @@ void TD3DTriTile::Begin(bool textured, bool vertexAlpha) {
   m_effecter.PlainBatch().Flush();
   m_vertexAlpha = vertexAlpha;
   const T3DRect screenRect = screen.ScreenRect();
-  const T3DRect target = screen.HasPushedTarget() ? screen.CurrentTargetRect()
-                                                  : T3DRect{0, 0, screenRect.Width(), screenRect.Height()};
+  const T3DRect target =
+      screen.HasPushedTarget() ? screen.CurrentTargetRect() : T3DRect{0, 0, screenRect.Width(), screenRect.Height()};
   screen.SetProjection(target.left, target.top, target.Width(), target.Height(), screenRect.Width(),
                        screenRect.Height());
   Use(textured);
@@ -126,7 +121,8 @@ T3DVertex TD3DTriTile::TexturedVertex(const T3DPoint& position, const TFloatPoin
 void TD3DTriTile::AddAlphaTriangle(const TEffVertex& a, const TEffVertex& b, const TEffVertex& c) {
   const T3DRect& area = m_effecter.Area();
   const auto vertex = [&](const TEffVertex& v) {
-    return TexturedVertex({v.x, v.y, 0}, {v.x - area.left, v.y - area.top}, MakeColor(255, 255, 255, AlphaByte(v.alpha)));
+    return TexturedVertex({v.x, v.y, 0}, {v.x - area.left, v.y - area.top},
+                          MakeColor(255, 255, 255, AlphaByte(v.alpha)));
   };
   Use(true).AddTriangle(vertex(a), vertex(b), vertex(c));
 }
@@ -176,8 +172,8 @@ void TRenderTargetD3DEffecter::Init(const T3DRect& area) {
     return;
   }
   for (auto& target : m_targets) {
-    target = std::make_unique<TRenderTargetTexture>(m_screen, T3DTextureKind::RenderTargetXrgb, area.Width(),
-                                                    area.Height());
+    target =
+        std::make_unique<TRenderTargetTexture>(m_screen, T3DTextureKind::RenderTargetXrgb, area.Width(), area.Height());
     // Effects turn and scale the slide: sample it smoothly.
     target->SetPointFilter(false);
   }

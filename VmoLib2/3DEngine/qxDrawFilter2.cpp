@@ -111,8 +111,8 @@ void TAlphaFilter::Draw(TEffController& controller) {
 
 // ---- TCommonFilter ----
 
-TCommonFilter::TCommonFilter(int effectClass, int variant, const TEffectParams& params, double centerX,
-                             double centerY, bool inverted)
+TCommonFilter::TCommonFilter(int effectClass, int variant, const TEffectParams& params, double centerX, double centerY,
+                             bool inverted)
     : TDrawFilter(effectClass, variant, params), m_centerX(centerX), m_centerY(centerY) {
   SetInverted(inverted);
 }
@@ -122,9 +122,7 @@ TFloatPoint TCommonFilter::Center() const {
   return {slide.Left + slide.Width() * m_centerX, slide.Top + slide.Height() * m_centerY};
 }
 
-void TCommonFilter::ComputeGeometry() {
-  m_reach = std::max(ComputeReach(), 0.0) + SoftEdge();
-}
+void TCommonFilter::ComputeGeometry() { m_reach = std::max(ComputeReach(), 0.0) + SoftEdge(); }
 
 void TCommonFilter::Draw(TEffController& controller) {
   if (TargetRect().Width() <= 0 || TargetRect().Height() <= 0 || SlideRect().Width() <= 0 ||

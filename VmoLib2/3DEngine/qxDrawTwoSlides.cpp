@@ -17,9 +17,7 @@ namespace {
 constexpr double kHalfWay = 0.5;
 constexpr T3DColor kOpaqueBlack = MakeColor(0, 0, 0, 255);
 
-TPixelRect ToPixelRect(const T3DRect& rect) {
-  return {rect.left, rect.top, rect.right, rect.bottom};
-}
+TPixelRect ToPixelRect(const T3DRect& rect) { return {rect.left, rect.top, rect.right, rect.bottom}; }
 
 // Slides moved whole by their effect read past their edge while filtered.
 bool PadsEdges(const TDrawFilter& effect) {
@@ -51,8 +49,8 @@ void Plainly(TDeviceDrawer& drawer, TDrawItem& slide, const std::array<float, 2>
 }
 
 // The frame of `effect` at the progress it has, its target rectangle set.
-void DrawEffectFrame(TDeviceDrawer& drawer, TCustomD3DEffecter& effecter, const T3DRect& slideRect,
-                     TDrawFilter& effect, TDrawItem& first, TDrawItem& second) {
+void DrawEffectFrame(TDeviceDrawer& drawer, TCustomD3DEffecter& effecter, const T3DRect& slideRect, TDrawFilter& effect,
+                     TDrawItem& first, TDrawItem& second) {
   if (auto* real = dynamic_cast<TSlideEffFilter*>(&effect)) {
     effecter.RenderRealSlide([&] { drawer.DrawItem(first); });
     effecter.RenderRealSlide([&] { drawer.DrawItem(second); });

@@ -12,13 +12,11 @@ namespace {
 constexpr const char* kNotSupported = "Not Supported Yet";
 
 bool Ascending(const std::vector<double>& bounds) {
-  return bounds.size() >= 2 && std::adjacent_find(bounds.begin(), bounds.end(),
-                                                  [](double a, double b) { return b <= a; }) == bounds.end();
+  return bounds.size() >= 2 &&
+         std::adjacent_find(bounds.begin(), bounds.end(), [](double a, double b) { return b <= a; }) == bounds.end();
 }
 
-TCutVertex AlphaVertex(const TEffVertex& v) {
-  return {{v.x, v.y}, {v.x, v.y, 0}, v.alpha};
-}
+TCutVertex AlphaVertex(const TEffVertex& v) { return {{v.x, v.y}, {v.x, v.y, 0}, v.alpha}; }
 
 } // namespace
 
@@ -29,9 +27,7 @@ TEffTile::TEffTile(TEffController& controller, const TFloatRect& cell, int index
 
 TEffTile::~TEffTile() = default;
 
-void TEffTile::Begin(bool, bool) {
-  QX_ASSERT(false, kNotSupported);
-}
+void TEffTile::Begin(bool, bool) { QX_ASSERT(false, kNotSupported); }
 
 void TEffTile::AddAlphaTriangle(const TEffVertex&, const TEffVertex&, const TEffVertex&) {
   QX_ASSERT(false, kNotSupported);
@@ -41,13 +37,9 @@ void TEffTile::AddColorTriangle(const std::array<T3DPoint, 3>&, const std::array
   QX_ASSERT(false, kNotSupported);
 }
 
-void TEffTile::AddTexturedTriangle(const std::array<TEffTexVertex, 3>&) {
-  QX_ASSERT(false, kNotSupported);
-}
+void TEffTile::AddTexturedTriangle(const std::array<TEffTexVertex, 3>&) { QX_ASSERT(false, kNotSupported); }
 
-void TEffTile::End() {
-  QX_ASSERT(false, kNotSupported);
-}
+void TEffTile::End() { QX_ASSERT(false, kNotSupported); }
 
 // ---- TMultiTile ----
 
@@ -56,9 +48,7 @@ TMultiTile::TMultiTile(TEffController& controller)
 
 TMultiTile::~TMultiTile() = default;
 
-void TMultiTile::Begin() {
-  m_separator->SetGrid(Controller());
-}
+void TMultiTile::Begin() { m_separator->SetGrid(Controller()); }
 
 void TMultiTile::AddTriangle(const TEffVertex& a, const TEffVertex& b, const TEffVertex& c) {
   m_separator->AddTriangle(AlphaVertex(a), AlphaVertex(b), AlphaVertex(c), TPieceKind::Alpha);

@@ -29,8 +29,7 @@ void FillCellsBlack(TEffController& controller) {
 }
 
 TOverturnEffect::TOverturnEffect(int effectClass, int variant, const TEffectParams& params)
-    : TDrawFilter(effectClass, variant, params),
-      m_mode(params.FlipCenter ? variant + kCentredModes : variant) {}
+    : TDrawFilter(effectClass, variant, params), m_mode(params.FlipCenter ? variant + kCentredModes : variant) {}
 
 double TOverturnEffect::Angle() const {
   QX_ASSERT(m_mode >= 1 && m_mode <= kModes, "Flip mode out of range");

@@ -27,8 +27,7 @@ float NextMosaicRandom(uint32_t& state) {
 }
 
 TRandomFilter::TRandomFilter(int effectClass, int variant, const TEffectParams& params)
-    : TDrawFilter(effectClass, variant, params),
-      m_columns(std::clamp(params.MosaicDX, 1, kMaxCellsPerSide)),
+    : TDrawFilter(effectClass, variant, params), m_columns(std::clamp(params.MosaicDX, 1, kMaxCellsPerSide)),
       m_rows(std::clamp(params.MosaicDY, 1, kMaxCellsPerSide)),
       m_scale(params.MosaicSC < kScaleLimit ? std::max(params.MosaicSC, 0) : kFallbackScale),
       m_seed(static_cast<uint32_t>(params.Seed)) {}

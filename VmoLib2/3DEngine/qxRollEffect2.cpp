@@ -14,9 +14,7 @@ constexpr int kMinDiameter = 2;
 constexpr double kDiagonal = 0.70710677;
 constexpr double kWideAngle = 1.5 * std::numbers::pi;
 
-TFloatRect ToFloat(const TPixelRect& r) {
-  return {double(r.Left), double(r.Top), double(r.Right), double(r.Bottom)};
-}
+TFloatRect ToFloat(const TPixelRect& r) { return {double(r.Left), double(r.Top), double(r.Right), double(r.Bottom)}; }
 
 } // namespace
 

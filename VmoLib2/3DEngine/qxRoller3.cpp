@@ -19,9 +19,7 @@ constexpr double kStripsPerRadius = 10;
 // Boundaries closer than this (pixels) are one.
 constexpr double kSameBound = 1e-6;
 
-double Along(const TFloatPoint& p, const TFloatPoint& d) {
-  return p.x * d.x + p.y * d.y;
-}
+double Along(const TFloatPoint& p, const TFloatPoint& d) { return p.x * d.x + p.y * d.y; }
 
 } // namespace
 

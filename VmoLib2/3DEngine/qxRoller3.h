@@ -17,11 +17,11 @@
 namespace qx {
 
 struct TRollSettings {
-  double radius = 2;                 // pixels
+  double radius = 2;                   // pixels
   double maxAngle = 3.141592653589793; // pi, or 3 pi / 2 with RollVariants
-  bool solid = false;                // Roll3D: the rolled part rises toward the viewer
-  double curving = 0;                // RollCurving: the depth factor of the solid roll
-  bool backColor = false;            // RollUseBackColor
+  bool solid = false;                  // Roll3D: the rolled part rises toward the viewer
+  double curving = 0;                  // RollCurving: the depth factor of the solid roll
+  bool backColor = false;              // RollUseBackColor
   T3DColor back = MakeColor(0, 0, 0);
 };
 
@@ -62,8 +62,7 @@ public:
 
 private:
   std::vector<double> StripBounds(double position) const;
-  void EmitStrip(const std::vector<TCutVertex>& strip, double position, T2DSeparator& flat,
-                 T2DSeparator& rolled);
+  void EmitStrip(const std::vector<TCutVertex>& strip, double position, T2DSeparator& flat, T2DSeparator& rolled);
 
   TFloatRect m_page;
   TFloatPoint m_direction;

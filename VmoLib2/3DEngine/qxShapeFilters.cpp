@@ -24,9 +24,7 @@ double TCircleFilter::CenterDistance() const {
   return std::hypot(dx, dy);
 }
 
-int TCircleFilter::Segments() const {
-  return CenterDistance() > 0 ? kOutsideSegments : kSegments;
-}
+int TCircleFilter::Segments() const { return CenterDistance() > 0 ? kOutsideSegments : kSegments; }
 
 double TCircleFilter::ComputeReach() const {
   const TPixelRect& s = SlideRect();
@@ -78,9 +76,7 @@ void TCircleFilter::EmitRing(int order, double outerAlpha, double innerAlpha, do
 
 // ---- TRhombFilter ----
 
-double TRhombFilter::ComputeReach() const {
-  return (SlideRect().Width() + SlideRect().Height()) / 2.0;
-}
+double TRhombFilter::ComputeReach() const { return (SlideRect().Width() + SlideRect().Height()) / 2.0; }
 
 void TRhombFilter::EmitRing(int, double outerAlpha, double innerAlpha, double outer, double inner) {
   const TFloatPoint c = Center();
@@ -94,9 +90,7 @@ void TRhombFilter::EmitRing(int, double outerAlpha, double innerAlpha, double ou
 
 // ---- TSquareFilter ----
 
-double TSquareFilter::ComputeReach() const {
-  return SlideRect().Width() / 2.0;
-}
+double TSquareFilter::ComputeReach() const { return SlideRect().Width() / 2.0; }
 
 void TSquareFilter::EmitRing(int, double outerAlpha, double innerAlpha, double outer, double inner) {
   const TFloatPoint c = Center();
@@ -121,8 +115,8 @@ void TSquareFilter::EmitRing(int, double outerAlpha, double innerAlpha, double o
 
 // ---- TLinesFilter ----
 
-TLinesFilter::TLinesFilter(int effectClass, int variant, const TEffectParams& params, double centerX,
-                           double centerY, bool inverted, bool acrossRows)
+TLinesFilter::TLinesFilter(int effectClass, int variant, const TEffectParams& params, double centerX, double centerY,
+                           bool inverted, bool acrossRows)
     : TCommonFilter(effectClass, variant, params, centerX, centerY, inverted), m_acrossRows(acrossRows) {}
 
 double TLinesFilter::ComputeReach() const {

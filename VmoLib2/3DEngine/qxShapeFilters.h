@@ -56,8 +56,8 @@ protected:
 // from a vertical line, or up and down from a horizontal one.
 class TLinesFilter : public TCommonFilter {
 public:
-  TLinesFilter(int effectClass, int variant, const TEffectParams& params, double centerX, double centerY,
-               bool inverted, bool acrossRows);
+  TLinesFilter(int effectClass, int variant, const TEffectParams& params, double centerX, double centerY, bool inverted,
+               bool acrossRows);
 
 protected:
   // The largest distance from the centre line to the slide's edges.

@@ -20,13 +20,9 @@ const T3DEngineDriver* const kDrivers[] = {
 
 } // namespace
 
-std::span<const T3DEngineDriver* const> EngineDrivers() {
-  return kDrivers;
-}
+std::span<const T3DEngineDriver* const> EngineDrivers() { return kDrivers; }
 
-std::string EngineNames() {
-  return DriverNames(EngineDrivers());
-}
+std::string EngineNames() { return DriverNames(EngineDrivers()); }
 
 std::unique_ptr<T3DEngine> Create3DEngine(std::string_view requested, const TDisplays* displays, std::string& error) {
   const T3DEngineDriver* driver = ChooseDriver(EngineDrivers(), requested, kLayer, error);

@@ -18,13 +18,9 @@ const TWindowSystemDriver* const kDrivers[] = {
 
 } // namespace
 
-std::span<const TWindowSystemDriver* const> WindowSystemDrivers() {
-  return kDrivers;
-}
+std::span<const TWindowSystemDriver* const> WindowSystemDrivers() { return kDrivers; }
 
-std::string WindowSystemNames() {
-  return DriverNames(WindowSystemDrivers());
-}
+std::string WindowSystemNames() { return DriverNames(WindowSystemDrivers()); }
 
 std::unique_ptr<TWindowSystem> CreateWindowSystem(std::string_view requested, std::string& error) {
   const TWindowSystemDriver* driver = ChooseDriver(WindowSystemDrivers(), requested, "window system", error);

@@ -45,8 +45,7 @@ const std::string& PickDefinition(const std::vector<std::string>& names, int32_t
 }
 
 // The packed project of a definition, or none when it cannot be opened.
-std::unique_ptr<TIniStorage> LoadDefinition(const TFileAccessor& accessor,
-                                            const std::string& name) {
+std::unique_ptr<TIniStorage> LoadDefinition(const TFileAccessor& accessor, const std::string& name) {
   TFileAccessor opener(accessor);
   std::unique_ptr<TStream> stream = opener.OpenStream(name);
   if (!stream)
@@ -73,9 +72,8 @@ TDrawFilter* TVmoFilter::Effect(const TPixelRect& slideRect, const TFileAccessor
   return m_effect.get();
 }
 
-TRealSlideFilter::TRealSlideFilter(int effectClass, int variant, const TEffectParams& params,
-                                   std::string name, std::unique_ptr<TVmoSource> source,
-                                   bool coverMode)
+TRealSlideFilter::TRealSlideFilter(int effectClass, int variant, const TEffectParams& params, std::string name,
+                                   std::unique_ptr<TVmoSource> source, bool coverMode)
     : TSlideEffFilter(effectClass, variant, params), m_name(std::move(name)),
       m_producer(std::make_unique<TSlideProducer>(std::move(source))), m_coverMode(coverMode) {}
 
@@ -132,7 +130,7 @@ void TRealSlideFilter::SetEffectBufferSource(TEffectBufferSource source) {
 }
 
 std::vector<TVmoImage*> TRealSlideFilter::AttachEffectBuffers(const std::array<TCustomTexture*, 2>& targets,
-                                                               const TFloatRect& texels) {
+                                                              const TFloatRect& texels) {
   DetachEffectBuffers();
   if (!m_slide)
     return {};
@@ -200,8 +198,7 @@ bool TRealSlideFilter::Compose(TDeviceDrawer& drawer, const TSlideBuffers& buffe
   return true;
 }
 
-std::unique_ptr<TDrawFilter> CreateCustomEffect(int effectClass, int variant,
-                                                const TEffectParams& params,
+std::unique_ptr<TDrawFilter> CreateCustomEffect(int effectClass, int variant, const TEffectParams& params,
                                                 const TFileAccessor* accessor) {
   const std::vector<std::string> names = SplitDefinitions(params.Custom);
   if (names.empty() || !accessor)
@@ -217,8 +214,7 @@ std::unique_ptr<TDrawFilter> CreateCustomEffect(int effectClass, int variant,
     const TIniSection* first = storage->FindSection("slide1");
     const bool cover = first && first->ReadBool("CoverMode", false);
     auto source = std::make_unique<TVmoSource>(*accessor, std::move(storage));
-    return std::make_unique<TRealSlideFilter>(effectClass, variant, params, name,
-                                              std::move(source), cover);
+    return std::make_unique<TRealSlideFilter>(effectClass, variant, params, name, std::move(source), cover);
   } catch (const EQxError&) {
     return std::make_unique<TAlphaFilter>(effectClass, variant, params);
   }

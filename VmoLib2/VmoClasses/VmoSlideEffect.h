@@ -94,8 +94,7 @@ public:
   // host (once; it gives the object its size) and is given the render
   // target of the outgoing (1) or incoming (2) slide, whose `texels` hold
   // the slide. Returns those pictures.
-  std::vector<TVmoImage*> AttachEffectBuffers(const std::array<TCustomTexture*, 2>& targets,
-                                              const TFloatRect& texels);
+  std::vector<TVmoImage*> AttachEffectBuffers(const std::array<TCustomTexture*, 2>& targets, const TFloatRect& texels);
   // After drawing: the pictures are given their render targets no more.
   void DetachEffectBuffers();
   // Lets go of the buffer pictures.
@@ -127,8 +126,7 @@ private:
 // params.Custom (drawn at random when there are several) opened as a packed
 // project; a cross-fade when there is no name, no accessor, or the file is
 // missing or unreadable.
-std::unique_ptr<TDrawFilter> CreateCustomEffect(int effectClass, int variant,
-                                                const TEffectParams& params,
+std::unique_ptr<TDrawFilter> CreateCustomEffect(int effectClass, int variant, const TEffectParams& params,
                                                 const TFileAccessor* accessor);
 
 } // namespace qx

@@ -137,12 +137,9 @@ int32_t TVmoVideo::FieldMode(double ms) const {
   const double centre = std::llround(std::max(ms, 0.0) / step) * step;
   const bool firstHalf = ms < centre;
   switch (m_deinterlace) {
-  case TDeinterlaceType::BobEven:
-    return firstHalf ? 1 : 2;
-  case TDeinterlaceType::BobOdd:
-    return firstHalf ? 2 : 1;
-  default:
-    return firstHalf == m_params.BottomFieldFirst ? 2 : 1;
+  case TDeinterlaceType::BobEven: return firstHalf ? 1 : 2;
+  case TDeinterlaceType::BobOdd: return firstHalf ? 2 : 1;
+  default: return firstHalf == m_params.BottomFieldFirst ? 2 : 1;
   }
 }
 
@@ -150,12 +147,9 @@ double TVmoVideo::PixelAspect() const {
   if (m_params.Width <= 0 || m_params.Height <= 0)
     return 1.0;
   switch (m_params.AspectClass) {
-  case 1:
-    return m_params.Height * kAspect4x3 / m_params.Width;
-  case 2:
-    return m_params.Height * kAspect16x9 / m_params.Width;
-  default:
-    return 1.0;
+  case 1: return m_params.Height * kAspect4x3 / m_params.Width;
+  case 2: return m_params.Height * kAspect16x9 / m_params.Width;
+  default: return 1.0;
   }
 }
 

@@ -62,7 +62,7 @@ struct TEffectParams {
   int32_t MosaicDX = 0;
   int32_t MosaicDY = 0;
   int32_t MosaicSC = 0;
-  int32_t Seed = 0; // 24 bits
+  int32_t Seed = 0;   // 24 bits
   std::string Custom; // comma-separated custom transition definitions
 };
 
@@ -92,8 +92,8 @@ private:
 
 // Show-wide transition options of the main section.
 struct TShowEffectOptions {
-  bool Enabled = false;       // "opt_fx_enable" and a non-zero "opt_fx_time"
-  double Duration = 0;        // "opt_fx_time", ms
+  bool Enabled = false; // "opt_fx_enable" and a non-zero "opt_fx_time"
+  double Duration = 0;  // "opt_fx_time", ms
   bool RollVariantsPerSlide = false;
   int32_t CustomCount = 0;
   TEffectParams Params;

@@ -24,9 +24,7 @@ class TFileAccessor;
 // the rectangle and the smooth edge becomes pixels. A variant a class has
 // no movement for gets the cross-fade. Custom transitions (class 18) look
 // their definition up through `accessor` (none: cross-fade).
-std::unique_ptr<TDrawFilter> CreateEffect(int effectClass, int variant,
-                                          const TEffectParams& params,
-                                          const TPixelRect& slideRect, double duration,
-                                          const TFileAccessor* accessor);
+std::unique_ptr<TDrawFilter> CreateEffect(int effectClass, int variant, const TEffectParams& params,
+                                          const TPixelRect& slideRect, double duration, const TFileAccessor* accessor);
 
 } // namespace qx

@@ -22,7 +22,7 @@ namespace qx {
 std::unique_ptr<TStream> TVmoObjectHost::OpenStream(const std::string&) { return nullptr; }
 
 std::shared_ptr<const TVectorText> TVmoObjectHost::TextLayout(const std::string&, uint32_t,
-                                                             const std::vector<std::string>&) {
+                                                              const std::vector<std::string>&) {
   return nullptr;
 }
 
@@ -391,9 +391,9 @@ std::unique_ptr<TVmoObject> CreateBaseKind(TVmoObject& parent, const std::string
 void ChainObjectFactory(TVmoObjectFactory own) {
   const std::lock_guard lock(FactoryLock());
   TVmoObjectFactory previous = std::move(FactoryChain());
-  FactoryChain() = [own = std::move(own), previous = std::move(previous)](
-                       TVmoObject& parent, const std::string& name,
-                       std::string_view word) -> std::unique_ptr<TVmoObject> {
+  FactoryChain() = [own = std::move(own),
+                    previous = std::move(previous)](TVmoObject& parent, const std::string& name,
+                                                    std::string_view word) -> std::unique_ptr<TVmoObject> {
     if (auto object = own(parent, name, word))
       return object;
     return previous ? previous(parent, name, word) : nullptr;

@@ -64,8 +64,7 @@ public:
   // The shared frame source of a video clip key with the file opened (a
   // disk file when `loadFromDisk`); none when the host keeps no clips.
   // Called on the loading thread.
-  virtual TRefPtr<TExtractorWrapper> VideoClip(const std::string& key, const std::string& fileName,
-                                               bool loadFromDisk);
+  virtual TRefPtr<TExtractorWrapper> VideoClip(const std::string& key, const std::string& fileName, bool loadFromDisk);
   // Whether video objects show the exact frame of the drawn time, waiting
   // for it to be decoded (headless rendering), rather than the nearest
   // frame decoded so far (live playing, which must not wait).

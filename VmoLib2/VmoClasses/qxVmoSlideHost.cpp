@@ -19,9 +19,7 @@ namespace {
 // A GUID text is 38 characters; anything much longer is not one.
 constexpr uint32_t kMaxExeGuidLength = 256;
 
-bool StartsWith(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
+bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
 bool HasTransparency(const TBitmap& picture) {
   for (int y = 0; y < picture.Height(); ++y) {
@@ -142,7 +140,7 @@ std::unique_ptr<TStream> TVmoSlideHost::OpenStream(const std::string& name) {
 }
 
 std::shared_ptr<const TVectorText> TVmoSlideHost::TextLayout(const std::string& fontName, uint32_t style,
-                                                            const std::vector<std::string>& lines) {
+                                                             const std::vector<std::string>& lines) {
   return m_textProducer->Layout(fontName, style, lines);
 }
 
@@ -264,9 +262,8 @@ TRefPtr<TBitmapStore> TVmoSlideHost::OpenPresetedMask(const std::string& name) {
 }
 
 TRefPtr<TBitmapStore> TVmoSlideHost::OpenEffectBuffer(std::string_view number) {
-  if (number.empty() || number.size() > 9 || !std::all_of(number.begin(), number.end(), [](char c) {
-        return c >= '0' && c <= '9';
-      }))
+  if (number.empty() || number.size() > 9 ||
+      !std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; }))
     return {};
   const TPixelRect rect = SlideRect();
   if (rect.Width() <= 0 || rect.Height() <= 0)

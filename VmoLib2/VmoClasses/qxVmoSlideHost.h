@@ -109,8 +109,7 @@ public:
   TRefPtr<TExtractorWrapper> SharedVideoSource(const std::string& key);
   // The shared source of the key with its file opened through the
   // package's accessor.
-  TRefPtr<TExtractorWrapper> VideoClip(const std::string& key, const std::string& fileName,
-                                       bool loadFromDisk) override;
+  TRefPtr<TExtractorWrapper> VideoClip(const std::string& key, const std::string& fileName, bool loadFromDisk) override;
   const TIniIdentList* Section(const std::string& name) const override { return FindSection(name); }
   bool ExactVideoFrames() const override { return m_exactVideoFrames; }
   void SetExactVideoFrames(bool exact) { m_exactVideoFrames = exact; }

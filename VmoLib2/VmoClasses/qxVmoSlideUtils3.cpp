@@ -29,8 +29,8 @@ void ShiftTimes(TSlideTimes& times, double shift) {
 
 // --- TDrawContainer ------------------------------------------------------
 
-TDrawContainer::TDrawContainer(TRefPtr<TTiming> timing, int index, const TSlideTimes& times,
-                               double repetitionOffset, std::unique_ptr<TVmoSlide> slide)
+TDrawContainer::TDrawContainer(TRefPtr<TTiming> timing, int index, const TSlideTimes& times, double repetitionOffset,
+                               std::unique_ptr<TVmoSlide> slide)
     : m_timing(std::move(timing)), m_index(index), m_times(times), m_repetitionOffset(repetitionOffset),
       m_slide(std::move(slide)) {}
 

@@ -56,7 +56,7 @@ struct TVisibleRange {
 struct TDialogSlide {
   std::unique_ptr<TVmoDialog> Slide; // none when the section is missing or failed to load
   std::string Section;
-  bool DialogPause = false;          // "DialogPause" of the section
+  bool DialogPause = false; // "DialogPause" of the section
 };
 
 // The section of a custom dialog: "dialog_<k>_" when the name is the value

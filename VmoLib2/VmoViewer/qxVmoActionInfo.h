@@ -13,13 +13,13 @@ namespace qx {
 // the engine takes first (help and the dialogs of the overlay).
 enum TVmoActionKind : uint8_t {
   akNone = 0,
-  akExit = 1,              // allow the run-on-exit program and close
+  akExit = 1, // allow the run-on-exit program and close
   akPreviousSlide = 2,
-  akNextSlide = 3,         // or continue from a "pause" barrier
+  akNextSlide = 3, // or continue from a "pause" barrier
   akHelp = 4,
-  akPause = 5,             // toggle pause, or continue from a "pause" barrier
+  akPause = 5, // toggle pause, or continue from a "pause" barrier
   akPrint = 6,
-  akGotoSlide = 7,         // integer: 1-based slide, -1 = the slide named by the text
+  akGotoSlide = 7, // integer: 1-based slide, -1 = the slide named by the text
   akOpenWeb = 8,
   akOpenMail = 9,
   akRunProgram = 10,
@@ -27,10 +27,10 @@ enum TVmoActionKind : uint8_t {
   akOpenShow = 12,
   akPauseAtStart = 13,
   akOpenShowReturning = 14,
-  akShowDialog = 15,       // text: the dialog's name
-  akCloseDialog = 16,      // closes the overlay's dialog, else exit code 1 and close
-  akGotoTime = 19,         // integer: the show time in ms
-  akHandled = 20,          // a press the navigation panel took; nothing else happens
+  akShowDialog = 15,  // text: the dialog's name
+  akCloseDialog = 16, // closes the overlay's dialog, else exit code 1 and close
+  akGotoTime = 19,    // integer: the show time in ms
+  akHandled = 20,     // a press the navigation panel took; nothing else happens
 };
 
 struct TVmoActionInfo {

@@ -27,9 +27,7 @@ constexpr int kMinFrameSide = 10;
 // still wait in a send to it.
 constexpr auto kLoaderStopPoll = std::chrono::milliseconds(3);
 
-int32_t Truncated(double ms) {
-  return static_cast<int32_t>(std::clamp(std::trunc(ms), -2147483647.0, 2147483647.0));
-}
+int32_t Truncated(double ms) { return static_cast<int32_t>(std::clamp(std::trunc(ms), -2147483647.0, 2147483647.0)); }
 
 } // namespace
 
@@ -47,8 +45,7 @@ TVmoEngine::TShow::~TShow() {
 
 TVmoEngine::TVmoEngine(TApplication* application, std::unique_ptr<TVmoDrawController> drawController,
                        TVmoMusicFactory music)
-    : TCustomVmoEngine(application), m_drawController(std::move(drawController)),
-      m_musicFactory(std::move(music)) {
+    : TCustomVmoEngine(application), m_drawController(std::move(drawController)), m_musicFactory(std::move(music)) {
   QX_ASSERT(m_drawController != nullptr, "TVmoEngine: no draw controller");
 }
 
@@ -98,9 +95,7 @@ bool TVmoEngine::HandleEvent(int32_t id, TEventPayload& payload) {
     if (const auto* mouse = dynamic_cast<const TMouseData*>(payload.get()))
       OnMouseEvent(*mouse);
     break;
-  case kCaptureEvent:
-    Capture();
-    break;
+  case kCaptureEvent: Capture(); break;
   case kCloseDialogEvent:
   case kHelpEvent:
     // The overlay shows the dialogs; without one there is nothing to do.
@@ -117,8 +112,7 @@ bool TVmoEngine::HandleEvent(int32_t id, TEventPayload& payload) {
     if (const auto* mode = dynamic_cast<const TModeData*>(payload.get()))
       OnModeEvent(mode->Paused);
     break;
-  default:
-    QX_ASSERT(false, "TVmoEngine: unknown event " + std::to_string(id));
+  default: QX_ASSERT(false, "TVmoEngine: unknown event " + std::to_string(id));
   }
   Publish();
   return true;
@@ -155,9 +149,7 @@ void TVmoEngine::OnModeEvent(bool paused) {
     m_paused = paused;
 }
 
-void TVmoEngine::OnSlideList(const TSlideData& data) {
-  m_slides.assign(data.Entries().begin(), data.Entries().end());
-}
+void TVmoEngine::OnSlideList(const TSlideData& data) { m_slides.assign(data.Entries().begin(), data.Entries().end()); }
 
 void TVmoEngine::ProcessRequest() {
   std::unique_ptr<TOpenParams> request = std::move(m_pending);
@@ -180,8 +172,8 @@ void TVmoEngine::ProcessRequest() {
 
 // --- Opening ----------------------------------------------------------------
 
-void TVmoEngine::Open(std::unique_ptr<TFileAccessor> accessor, std::unique_ptr<TIniStorage> storage,
-                      int32_t position, int32_t sequenceNo) {
+void TVmoEngine::Open(std::unique_ptr<TFileAccessor> accessor, std::unique_ptr<TIniStorage> storage, int32_t position,
+                      int32_t sequenceNo) {
   OpenShow(std::move(accessor), std::move(storage), position);
   m_sequence = sequenceNo;
   Publish();
@@ -264,8 +256,7 @@ void TVmoEngine::Reinitialise(double position, bool reopen) {
   if (m_paused)
     StartMusic();
   if (!reopen) {
-    PostToMain(kFrameSizeKind,
-               {m_loader->FrameWidth(), m_loader->FrameHeight(), m_loader->ScreenModeForWindow()});
+    PostToMain(kFrameSizeKind, {m_loader->FrameWidth(), m_loader->FrameHeight(), m_loader->ScreenModeForWindow()});
     m_drawController->InitDrawer();
     // Custom transitions read their pictures from the open show.
     if (auto* drawer = dynamic_cast<T3DDrawer*>(m_drawController->Drawer()))
@@ -340,8 +331,7 @@ void TVmoEngine::ComputeActionPoint(double time) {
   const int32_t count = source ? source->SlideCount() : 0;
   if (m_actionsEnabled && source && count > 0) {
     const bool repeats = source->EndMode() == TEndMode::Repeat;
-    const int32_t start =
-        time == m_actionPoint.Time ? m_actionPoint.Slide + 1 : std::max(0, source->FindSlide(time));
+    const int32_t start = time == m_actionPoint.Time ? m_actionPoint.Slide + 1 : std::max(0, source->FindSlide(time));
     for (int64_t i = start; i < static_cast<int64_t>(start) + count && i <= kNoSlide; ++i) {
       if (!repeats && i >= count)
         break;

@@ -20,12 +20,9 @@ namespace {
 TMouseEventKind SlideMouseKind(int32_t kind) {
   switch (kind) {
   case mkButtonDown:
-  case mkDoubleClick:
-    return TMouseEventKind::ButtonDown;
-  case mkButtonUp:
-    return TMouseEventKind::ButtonUp;
-  default:
-    return TMouseEventKind::Move;
+  case mkDoubleClick: return TMouseEventKind::ButtonDown;
+  case mkButtonUp: return TMouseEventKind::ButtonUp;
+  default: return TMouseEventKind::Move;
   }
 }
 

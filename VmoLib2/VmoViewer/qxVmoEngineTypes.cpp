@@ -26,20 +26,14 @@ void TEventSignal::Set() noexcept {
   m_set.notify_all();
 }
 
-void TEventSignal::Wait() const noexcept {
-  m_set.wait(false, std::memory_order_acquire);
-}
+void TEventSignal::Wait() const noexcept { m_set.wait(false, std::memory_order_acquire); }
 
 TMessageItem::TMessageItem(int32_t id, TEventPayload payload, bool withSignal)
     : m_id(id), m_payload(std::move(payload)), m_signal(withSignal ? std::make_unique<TEventSignal>() : nullptr) {}
 
-TThreadEventList::~TThreadEventList() {
-  Close();
-}
+TThreadEventList::~TThreadEventList() { Close(); }
 
-void TThreadEventList::SetOwnerThread(std::thread::id owner) {
-  m_owner.store(owner);
-}
+void TThreadEventList::SetOwnerThread(std::thread::id owner) { m_owner.store(owner); }
 
 bool TThreadEventList::Append(const TRefPtr<TMessageItem>& item) {
   {
@@ -155,9 +149,7 @@ TVmoThread::TVmoThread() {
   m_events.SetHandler([this](int32_t id, TEventPayload& payload) { return HandleEvent(id, payload); });
 }
 
-TVmoThread::~TVmoThread() {
-  Stop();
-}
+TVmoThread::~TVmoThread() { Stop(); }
 
 void TVmoThread::Start() {
   const std::lock_guard guard(m_controlLock);
@@ -256,9 +248,7 @@ std::string TVmoThread::FailureText() const {
   return m_failure;
 }
 
-bool TVmoThread::HandleEvent(int32_t, TEventPayload&) {
-  return false;
-}
+bool TVmoThread::HandleEvent(int32_t, TEventPayload&) { return false; }
 
 void TVmoThread::SetFailure(const std::string& text) {
   {
@@ -304,9 +294,7 @@ TCustomVmoEngine::TCustomVmoEngine(TApplication* application)
       m_messageId(m_application->RegisterMessage(
           [this](std::unique_ptr<TApplicationMessage>& message) { Dispatch(message); })) {}
 
-TCustomVmoEngine::~TCustomVmoEngine() {
-  m_application->UnregisterMessage(m_messageId);
-}
+TCustomVmoEngine::~TCustomVmoEngine() { m_application->UnregisterMessage(m_messageId); }
 
 void TCustomVmoEngine::ClearCallbacks() {
   m_onFirstFrame = nullptr;
@@ -314,9 +302,7 @@ void TCustomVmoEngine::ClearCallbacks() {
   m_onEvent = nullptr;
 }
 
-int32_t TCustomVmoEngine::NextSequence() {
-  return ++m_sequenceNo;
-}
+int32_t TCustomVmoEngine::NextSequence() { return ++m_sequenceNo; }
 
 void TCustomVmoEngine::PostToMain(int32_t kind, std::vector<int32_t> integers, TEventPayload payload) {
   m_application->Post(m_messageId, std::make_unique<TVmoEngineEvent>(kind, std::move(integers), std::move(payload)));

@@ -51,9 +51,7 @@ std::string FindInFolder(const std::string& folder, const std::string& leaf) {
 
 } // namespace
 
-TCallbackHandle::~TCallbackHandle() {
-  m_source->UnregisterImageProvider(m_key);
-}
+TCallbackHandle::~TCallbackHandle() { m_source->UnregisterImageProvider(m_key); }
 
 TFileSource::TFileSource() : m_id(NextSourceId()) {}
 
@@ -115,10 +113,8 @@ int TFileSource::PictureOrientation(const std::string& name) const {
   switch (code) {
   case kOrientationHalfTurn:
   case kOrientationQuarterRight:
-  case kOrientationQuarterLeft:
-    return code;
-  default:
-    return kOrientationNone;
+  case kOrientationQuarterLeft: return code;
+  default: return kOrientationNone;
   }
 }
 
@@ -139,8 +135,7 @@ void TFileSource::SetBaseFolder(std::string folder) {
 
 TFileAccessor::TFileAccessor(TRefPtr<TFileSource> source) : m_source(std::move(source)) {}
 
-TFileAccessor::TFileAccessor(const TFileAccessor& other)
-    : m_source(other.m_source), m_baseFolder(other.m_baseFolder) {}
+TFileAccessor::TFileAccessor(const TFileAccessor& other) : m_source(other.m_source), m_baseFolder(other.m_baseFolder) {}
 
 std::unique_ptr<TStream> TFileAccessor::OpenStream(const std::string& name) {
   std::unique_ptr<TStream> stream = m_source->Open(name);

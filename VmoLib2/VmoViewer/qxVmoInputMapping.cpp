@@ -124,8 +124,8 @@ const TKeyMap* TInputMappingClass::KeyAction(uint8_t shift, int32_t key, uint8_t
   return nullptr;
 }
 
-TVmoActionInfo TInputMappingClass::MouseAction(bool anyEvent, int32_t x, uint8_t eventType, int32_t button,
-                                               int32_t y, int64_t timeMs) {
+TVmoActionInfo TInputMappingClass::MouseAction(bool anyEvent, int32_t x, uint8_t eventType, int32_t button, int32_t y,
+                                               int64_t timeMs) {
   if (m_screenSaver && anyEvent)
     return Action(akExit);
   // The detector watches where the mouse goes; a press leaves it to the

@@ -10,22 +10,22 @@
 
 namespace qx {
 
-std::unique_ptr<TStream> OpenShowSound(TFileAccessor &accessor, const std::string &name) {
+std::unique_ptr<TStream> OpenShowSound(TFileAccessor& accessor, const std::string& name) {
   if (name.starts_with(kLoadFromDiskPrefix))
     return OpenDiskFile(name, accessor.Source().BaseFolder());
   return accessor.OpenStream(name);
 }
 
-TSoundFileAccess ShowSoundAccess(const TFileAccessor &accessor) {
+TSoundFileAccess ShowSoundAccess(const TFileAccessor& accessor) {
   TSoundFileAccess access;
-  access.Open = [accessor = TFileAccessor(accessor)](const std::string &name) mutable {
+  access.Open = [accessor = TFileAccessor(accessor)](const std::string& name) mutable {
     return OpenShowSound(accessor, name);
   };
   access.Free = [](std::unique_ptr<TStream> stream) { stream.reset(); };
   return access;
 }
 
-TMusicLoader::TMusicLoader(const TFileAccessor &accessor, TMusicPlayer *device, TThreadEventList &player)
+TMusicLoader::TMusicLoader(const TFileAccessor& accessor, TMusicPlayer* device, TThreadEventList& player)
     : m_accessor(accessor), m_device(device), m_player(player) {
   if (m_device)
     m_device->SetFileAccess(ShowSoundAccess(m_accessor));
@@ -38,30 +38,27 @@ void TMusicLoader::Step() {
   WaitForEvents(kPeriod);
 }
 
-bool TMusicLoader::HandleEvent(int32_t id, TEventPayload &payload) {
+bool TMusicLoader::HandleEvent(int32_t id, TEventPayload& payload) {
   switch (id) {
-  case kOpenChannelEvent:
-    OpenChannel(payload);
-    return true;
+  case kOpenChannelEvent: OpenChannel(payload); return true;
   case kReleaseChannelEvent:
     // The container's reference goes with the payload; the last one frees
     // the channel (and its mixing channel) here.
     payload.reset();
     return true;
-  default:
-    return false;
+  default: return false;
   }
 }
 
-void TMusicLoader::OpenChannel(TEventPayload &payload) {
-  auto *container = dynamic_cast<TChannelContainer *>(payload.get());
+void TMusicLoader::OpenChannel(TEventPayload& payload) {
+  auto* container = dynamic_cast<TChannelContainer*>(payload.get());
   if (!container || !container->Channel)
     return;
-  TVmoChannel &channel = *container->Channel;
+  TVmoChannel& channel = *container->Channel;
   if (channel.OwnerId.load(std::memory_order_acquire) >= 0 && m_device && !channel.Device) {
     try {
       channel.Device = m_device->CreateChannel(channel.FileName, channel.FileOffset);
-    } catch (const std::exception &error) {
+    } catch (const std::exception& error) {
       Log().WriteLine(std::string("TMusicLoader.OpenChannel: ") + error.what());
     }
     if (!channel.Device)

@@ -29,9 +29,9 @@ inline constexpr int32_t kChannelReadyEvent = 2;
 // Opens a sound name of the show: "LoadFromDisk:" names are disk files (the
 // path as given, else the file name in the show's folder); any other name
 // is a file of the show's package.
-std::unique_ptr<TStream> OpenShowSound(TFileAccessor &accessor, const std::string &name);
+std::unique_ptr<TStream> OpenShowSound(TFileAccessor& accessor, const std::string& name);
 // The stream opener and freer that the device uses for the show's files.
-TSoundFileAccess ShowSoundAccess(const TFileAccessor &accessor);
+TSoundFileAccess ShowSoundAccess(const TFileAccessor& accessor);
 
 class TMusicLoader : public TVmoThread {
 public:
@@ -39,7 +39,7 @@ public:
 
   // Installs the stream opener into `device` (borrowed; may be null: no
   // sound). Opened channels are reported to `player` as event 2.
-  TMusicLoader(const TFileAccessor &accessor, TMusicPlayer *device, TThreadEventList &player);
+  TMusicLoader(const TFileAccessor& accessor, TMusicPlayer* device, TThreadEventList& player);
   ~TMusicLoader() override;
 
   // Handles every pending event on the calling thread: for a loader whose
@@ -48,14 +48,14 @@ public:
 
 protected:
   void Step() override;
-  bool HandleEvent(int32_t id, TEventPayload &payload) override;
+  bool HandleEvent(int32_t id, TEventPayload& payload) override;
 
 private:
-  void OpenChannel(TEventPayload &payload);
+  void OpenChannel(TEventPayload& payload);
 
   TFileAccessor m_accessor;
-  TMusicPlayer *m_device;
-  TThreadEventList &m_player;
+  TMusicPlayer* m_device;
+  TThreadEventList& m_player;
 };
 
 } // namespace qx

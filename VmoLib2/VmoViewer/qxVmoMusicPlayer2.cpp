@@ -30,7 +30,7 @@ double SystemClock() {
 
 std::string Ms(double time) { return std::to_string(std::llround(time)); }
 
-TVmoSource *CheckedSource(TVmoSource *source) {
+TVmoSource* CheckedSource(TVmoSource* source) {
   QX_ASSERT(source != nullptr, "No VmoSource for VmoMusicPlayer");
   return source;
 }
@@ -43,12 +43,12 @@ void LogSlowPart(std::string_view text, int64_t mark) {
 
 } // namespace
 
-TVmoMusicPlayer::TVmoMusicPlayer(TVmoSource *source, bool ownsSource, std::unique_ptr<TMusicPlayer> device,
+TVmoMusicPlayer::TVmoMusicPlayer(TVmoSource* source, bool ownsSource, std::unique_ptr<TMusicPlayer> device,
                                  TDriving driving, uint32_t seed)
     : m_ownedSource(ownsSource ? source : nullptr), m_source(CheckedSource(source)), m_driving(driving),
       m_shuffle(seed) {
   m_music = std::make_unique<TVmoMusicSource>(m_source, seed);
-  const TIniSection &options = m_source->MainSection();
+  const TIniSection& options = m_source->MainSection();
   TFileAccessor accessor(m_source->Accessor());
   TDecoderPlugins::Instance().Install(options.ReadString("opt_wmapath", ""), options.ReadString("opt_oggpath", ""),
                                       ShowSoundAccess(accessor).Open);
@@ -62,7 +62,7 @@ TVmoMusicPlayer::TVmoMusicPlayer(TVmoSource *source, bool ownsSource, std::uniqu
     m_device->GetClock();
   m_loader = std::make_unique<TMusicLoader>(accessor, m_device.get(), Events());
 
-  TPlaySequence &music = NewSequence(m_music->MainList(), m_music->RepeatMusic());
+  TPlaySequence& music = NewSequence(m_music->MainList(), m_music->RepeatMusic());
   music.StartTime = 0;
   m_currentSequence = &music;
   Reset(0, false);
@@ -178,7 +178,7 @@ void TVmoMusicPlayer::RunStep() {
   mark = TLog::Mark();
   FreeDisposedItems();
   const bool ready =
-      std::all_of(m_items.begin(), m_items.end(), [](const std::unique_ptr<TPlayItem> &item) { return item->Ready(); });
+      std::all_of(m_items.begin(), m_items.end(), [](const std::unique_ptr<TPlayItem>& item) { return item->Ready(); });
   m_isReady.store(ready || running, std::memory_order_release);
   LogSlowPart("+++++++++++++++++++ Total Free and Pack Time ", mark);
 }
@@ -195,34 +195,27 @@ void TVmoMusicPlayer::FreeDisposedItems() {
   }
 }
 
-bool TVmoMusicPlayer::HandleEvent(int32_t id, TEventPayload &payload) {
+bool TVmoMusicPlayer::HandleEvent(int32_t id, TEventPayload& payload) {
   switch (id) {
-  case kChannelReadyEvent:
-    ChannelReadyEvent(payload);
-    return true;
-  case kRunEvent:
-    SetRunning(true);
-    return true;
-  case kPauseEvent:
-    SetRunning(false);
-    return true;
+  case kChannelReadyEvent: ChannelReadyEvent(payload); return true;
+  case kRunEvent: SetRunning(true); return true;
+  case kPauseEvent: SetRunning(false); return true;
   case kSetTimeEvent:
-    if (const auto *data = dynamic_cast<const TTimeData *>(payload.get()))
+    if (const auto* data = dynamic_cast<const TTimeData*>(payload.get()))
       SetTimeEvent(*data);
     return true;
-  default:
-    AssertionFailed("Unknown EventID", __FILE__, __LINE__);
+  default: AssertionFailed("Unknown EventID", __FILE__, __LINE__);
   }
 }
 
-void TVmoMusicPlayer::ChannelReadyEvent(TEventPayload &payload) {
-  const auto *container = dynamic_cast<const TChannelContainer *>(payload.get());
+void TVmoMusicPlayer::ChannelReadyEvent(TEventPayload& payload) {
+  const auto* container = dynamic_cast<const TChannelContainer*>(payload.get());
   if (!container || !container->Channel)
     return;
-  TVmoChannel &channel = *container->Channel;
+  TVmoChannel& channel = *container->Channel;
   Log().WriteLine("Receive Channel: " + channel.LogName());
   const int32_t owner = channel.OwnerId.load(std::memory_order_acquire);
-  for (const std::unique_ptr<TPlayItem> &item : m_items) {
+  for (const std::unique_ptr<TPlayItem>& item : m_items) {
     if (item->Id() == owner) {
       item->ChannelReady(channel);
       return;
@@ -238,7 +231,7 @@ void TVmoMusicPlayer::SetRunning(bool running) {
   m_base = Clock() - m_base;
 }
 
-void TVmoMusicPlayer::SetTimeEvent(const TTimeData &data) {
+void TVmoMusicPlayer::SetTimeEvent(const TTimeData& data) {
   Log().WriteLine("Set Time " + Ms(data.Position));
   if (data.Limit >= 0) {
     std::lock_guard lock(m_lock);
@@ -257,7 +250,7 @@ void TVmoMusicPlayer::Reset(double p, bool all) {
     m_base = p;
   }
   if (all) {
-    for (const std::unique_ptr<TPlayItem> &item : m_items)
+    for (const std::unique_ptr<TPlayItem>& item : m_items)
       item->Dispose(false);
   }
   m_horizon = p + kLookAheadMs;
@@ -277,7 +270,7 @@ void TVmoMusicPlayer::ScheduleSyncPasses(bool first, double upTo, double from) {
     return;
   }
   for (int64_t k = firstPass; k <= lastPass; ++k) {
-    TPlaySequence &sequence = NewSequence(m_music->MainList(), m_music->RepeatMusic());
+    TPlaySequence& sequence = NewSequence(m_music->MainList(), m_music->RepeatMusic());
     const double start = static_cast<double>(k) * total;
     if (from < start) {
       sequence.StartTime = start;
@@ -304,13 +297,13 @@ void TVmoMusicPlayer::Schedule(bool first, double upTo, double from) {
   if (!repeats)
     end = std::min<int64_t>(end, count - 1);
   for (int64_t j = start; j <= end && m_items.size() < kMaxItems; ++j) {
-    const TSlideMusicInfo &info = m_music->Slide(static_cast<int32_t>(j % count));
+    const TSlideMusicInfo& info = m_music->Slide(static_cast<int32_t>(j % count));
     const double slideStart = static_cast<double>(j / count) * total + info.Times.SlideStart;
     if (!info.Comment.empty()) {
       Log().WriteLine("New Comment begin " + info.Comment.substr(0, 200));
       const double skipped = from > slideStart ? from - slideStart : 0;
       if (skipped < info.CommentLength) {
-        TPlayComment &comment = NewComment();
+        TPlayComment& comment = NewComment();
         comment.CreateChannel(info.Comment, static_cast<int32_t>(std::lround(skipped)), std::max(slideStart, from),
                               slideStart + info.CommentLength);
         Log().WriteLine("~~~~~~~~~~~~~~~~~~~~~~~New Comment params " + Ms(skipped) + " " +
@@ -322,17 +315,17 @@ void TVmoMusicPlayer::Schedule(bool first, double upTo, double from) {
   }
 }
 
-TPlaySequence &TVmoMusicPlayer::NewSequence(const TPlayList &list, bool repeat) {
+TPlaySequence& TVmoMusicPlayer::NewSequence(const TPlayList& list, bool repeat) {
   auto sequence = std::make_unique<TPlaySequence>(Host(), NextId(), list, repeat, m_music->RandomMusic(),
                                                   m_music->SyncMode(), m_shuffle);
-  TPlaySequence &result = *sequence;
+  TPlaySequence& result = *sequence;
   m_items.push_back(std::move(sequence));
   return result;
 }
 
-TPlayComment &TVmoMusicPlayer::NewComment() {
+TPlayComment& TVmoMusicPlayer::NewComment() {
   auto comment = std::make_unique<TPlayComment>(Host(), NextId());
-  TPlayComment &result = *comment;
+  TPlayComment& result = *comment;
   m_items.push_back(std::move(comment));
   return result;
 }
@@ -347,11 +340,11 @@ int32_t TVmoMusicPlayer::NextId() {
 
 double TVmoMusicPlayer::Clock() { return m_device ? m_device->GetClock() : SystemClock(); }
 
-void TVmoMusicPlayer::OpenChannel(const TRefPtr<TVmoChannel> &channel) {
+void TVmoMusicPlayer::OpenChannel(const TRefPtr<TVmoChannel>& channel) {
   m_loader->Post(kOpenChannelEvent, std::make_unique<TChannelContainer>(channel));
 }
 
-void TVmoMusicPlayer::ReleaseChannel(const TRefPtr<TVmoChannel> &channel) {
+void TVmoMusicPlayer::ReleaseChannel(const TRefPtr<TVmoChannel>& channel) {
   m_loader->Post(kReleaseChannelEvent, std::make_unique<TChannelContainer>(channel));
 }
 

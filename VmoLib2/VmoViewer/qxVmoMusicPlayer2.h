@@ -79,7 +79,7 @@ public:
   // system clock. A missing source is the assertion "No VmoSource for
   // VmoMusicPlayer"; faults of the music source end the construction.
   // `seed` draws the random orders of shuffled lists.
-  TVmoMusicPlayer(TVmoSource *source, bool ownsSource, std::unique_ptr<TMusicPlayer> device,
+  TVmoMusicPlayer(TVmoSource* source, bool ownsSource, std::unique_ptr<TMusicPlayer> device,
                   TDriving driving = TDriving::Threads, uint32_t seed = std::random_device{}());
   // Stop, then frees the loader, the music source and, when owned, the
   // show source.
@@ -115,54 +115,54 @@ public:
   // loader's work again, on the calling thread.
   void Pump();
 
-  const TVmoMusicSource &MusicSource() const { return *m_music; }
+  const TVmoMusicSource& MusicSource() const { return *m_music; }
   bool HasDevice() const { return m_device != nullptr; }
   // For tests and tools, on the driving thread of a headless player: the
   // live items and the current ones.
-  const std::vector<std::unique_ptr<TPlayItem>> &Items() const { return m_items; }
-  TPlaySequence *CurrentSequence() const override { return m_currentSequence; }
-  TPlayComment *CurrentComment() const override { return m_currentComment; }
+  const std::vector<std::unique_ptr<TPlayItem>>& Items() const { return m_items; }
+  TPlaySequence* CurrentSequence() const override { return m_currentSequence; }
+  TPlayComment* CurrentComment() const override { return m_currentComment; }
   bool Running();
 
 private:
   // TVmoThread
   void Step() override;
-  bool HandleEvent(int32_t id, TEventPayload &payload) override;
+  bool HandleEvent(int32_t id, TEventPayload& payload) override;
   // TPlayItemHost
   double Clock() override;
-  TChannelOperator &StartQueue() override { return m_startQueue; }
-  void OpenChannel(const TRefPtr<TVmoChannel> &channel) override;
-  void ReleaseChannel(const TRefPtr<TVmoChannel> &channel) override;
-  void SetCurrentSequence(TPlaySequence *sequence) override { m_currentSequence = sequence; }
-  void SetCurrentComment(TPlayComment *comment) override { m_currentComment = comment; }
+  TChannelOperator& StartQueue() override { return m_startQueue; }
+  void OpenChannel(const TRefPtr<TVmoChannel>& channel) override;
+  void ReleaseChannel(const TRefPtr<TVmoChannel>& channel) override;
+  void SetCurrentSequence(TPlaySequence* sequence) override { m_currentSequence = sequence; }
+  void SetCurrentComment(TPlayComment* comment) override { m_currentComment = comment; }
 
-  TPlayItemHost &Host() { return *this; }
+  TPlayItemHost& Host() { return *this; }
   // One step of the player thread, without its sleep.
   void RunStep();
   void SetRunning(bool running);
-  void SetTimeEvent(const TTimeData &data);
-  void ChannelReadyEvent(TEventPayload &payload);
+  void SetTimeEvent(const TTimeData& data);
+  void ChannelReadyEvent(TEventPayload& payload);
   // Back to position p; with all, every item ends first (free-running
   // sequences play on).
   void Reset(double p, bool all);
   // Creates the items that begin between `from` and `upTo`.
   void Schedule(bool first, double upTo, double from);
   void ScheduleSyncPasses(bool first, double upTo, double from);
-  TPlaySequence &NewSequence(const TPlayList &list, bool repeat);
-  TPlayComment &NewComment();
+  TPlaySequence& NewSequence(const TPlayList& list, bool repeat);
+  TPlayComment& NewComment();
   int32_t NextId();
   void FreeDisposedItems();
 
   std::unique_ptr<TVmoSource> m_ownedSource;
-  TVmoSource *m_source;
+  TVmoSource* m_source;
   const TDriving m_driving;
   std::unique_ptr<TVmoMusicSource> m_music;
   std::unique_ptr<TMusicPlayer> m_device;
   std::unique_ptr<TMusicLoader> m_loader;
   TChannelOperator m_startQueue;
   std::vector<std::unique_ptr<TPlayItem>> m_items;
-  TPlaySequence *m_currentSequence = nullptr;
-  TPlayComment *m_currentComment = nullptr;
+  TPlaySequence* m_currentSequence = nullptr;
+  TPlayComment* m_currentComment = nullptr;
   std::mt19937 m_shuffle;
   int32_t m_nextId = 0;
   int32_t m_slideCursor = -1;

@@ -17,7 +17,7 @@ constexpr std::string_view kFileNameKey = "FileName=";
 
 } // namespace
 
-TVmoChannel::TVmoChannel(TChannelOperator &queue, int32_t ownerId, std::string fileName, int32_t fileOffset,
+TVmoChannel::TVmoChannel(TChannelOperator& queue, int32_t ownerId, std::string fileName, int32_t fileOffset,
                          double startTime, double endTime)
     : FileName(std::move(fileName)), FileOffset(fileOffset), StartTime(startTime), EndTime(endTime), OwnerId(ownerId),
       m_queue(queue) {}
@@ -71,22 +71,22 @@ bool TVmoChannel::PlayDevice() {
   return true;
 }
 
-bool TChannelOperator::Remove(const TVmoChannel &channel) {
+bool TChannelOperator::Remove(const TVmoChannel& channel) {
   const auto found = std::find_if(m_channels.begin(), m_channels.end(),
-                                  [&channel](const TRefPtr<TVmoChannel> &c) { return c.Get() == &channel; });
+                                  [&channel](const TRefPtr<TVmoChannel>& c) { return c.Get() == &channel; });
   if (found == m_channels.end())
     return false;
   m_channels.erase(found);
   return true;
 }
 
-bool TChannelOperator::Contains(const TVmoChannel &channel) const {
+bool TChannelOperator::Contains(const TVmoChannel& channel) const {
   return std::any_of(m_channels.begin(), m_channels.end(),
-                     [&channel](const TRefPtr<TVmoChannel> &c) { return c.Get() == &channel; });
+                     [&channel](const TRefPtr<TVmoChannel>& c) { return c.Get() == &channel; });
 }
 
 void TChannelOperator::PlayAll(double time) {
-  for (const TRefPtr<TVmoChannel> &channel : m_channels) {
+  for (const TRefPtr<TVmoChannel>& channel : m_channels) {
     if (channel->PlayDevice())
       Log().WriteLine("+++++++++++++++++++ Play Channel " + channel->LogName() + " Time " + TimeText(time));
   }

@@ -30,7 +30,7 @@ public:
   // OwnerId of a cancelled channel: the loader does not open it.
   static constexpr int32_t kCancelled = -1;
 
-  TVmoChannel(TChannelOperator &queue, int32_t ownerId, std::string fileName, int32_t fileOffset, double startTime,
+  TVmoChannel(TChannelOperator& queue, int32_t ownerId, std::string fileName, int32_t fileOffset, double startTime,
               double endTime);
 
   // Player thread: joins the start queue when ready and not playing.
@@ -62,7 +62,7 @@ public:
 private:
   ~TVmoChannel() override;
 
-  TChannelOperator &m_queue;
+  TChannelOperator& m_queue;
 };
 
 // Carries a reference to a channel while an event takes it between threads.
@@ -77,8 +77,8 @@ class TChannelOperator {
 public:
   void Add(TRefPtr<TVmoChannel> channel) { m_channels.push_back(std::move(channel)); }
   // Takes the channel out; false when it was not queued.
-  bool Remove(const TVmoChannel &channel);
-  bool Contains(const TVmoChannel &channel) const;
+  bool Remove(const TVmoChannel& channel);
+  bool Contains(const TVmoChannel& channel) const;
   // Plays every queued channel that has a mixing channel, then empties the
   // queue. `time` is the music time, for the log.
   void PlayAll(double time);

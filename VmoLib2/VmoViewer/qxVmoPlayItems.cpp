@@ -13,15 +13,15 @@ namespace {
 
 std::string Ms(double time) { return std::to_string(std::llround(time)); }
 
-bool AllReady(const std::vector<TRefPtr<TVmoChannel>> &channels) {
-  return std::all_of(channels.begin(), channels.end(), [](const TRefPtr<TVmoChannel> &c) { return c->Ready; });
+bool AllReady(const std::vector<TRefPtr<TVmoChannel>>& channels) {
+  return std::all_of(channels.begin(), channels.end(), [](const TRefPtr<TVmoChannel>& c) { return c->Ready; });
 }
 
 } // namespace
 
 // TPlayItem
 
-void TPlayItem::EndChannel(const TRefPtr<TVmoChannel> &channel) {
+void TPlayItem::EndChannel(const TRefPtr<TVmoChannel>& channel) {
   if (channel->Playing) {
     Log().WriteLine("Stop Channel: " + channel->LogName());
     channel->Stop();
@@ -44,7 +44,7 @@ TPlayComment::~TPlayComment() {
   }
 }
 
-void TPlayComment::CreateChannel(const std::string &fileName, int32_t fileOffset, double startTime, double endTime) {
+void TPlayComment::CreateChannel(const std::string& fileName, int32_t fileOffset, double startTime, double endTime) {
   QX_ASSERT(!m_channel, "Comment channel created twice");
   m_channel = MakeRef<TVmoChannel>(m_host.StartQueue(), m_id, fileName, fileOffset, startTime, endTime);
   m_host.OpenChannel(m_channel);
@@ -58,7 +58,7 @@ void TPlayComment::Dispose(bool /*stopAll*/) {
   m_channel.Reset();
 }
 
-void TPlayComment::ChannelReady(TVmoChannel &channel) {
+void TPlayComment::ChannelReady(TVmoChannel& channel) {
   QX_ASSERT(m_channel.Get() == &channel, "Not the comment's channel");
   channel.Ready = true;
   m_ready = true;
@@ -81,8 +81,8 @@ void TPlayComment::Update(bool running, double time) {
 
 // TPlaySequence
 
-TPlaySequence::TPlaySequence(TPlayItemHost &host, int32_t id, const TPlayList &list, bool repeat, bool random,
-                             bool sync, std::mt19937 &shuffle)
+TPlaySequence::TPlaySequence(TPlayItemHost& host, int32_t id, const TPlayList& list, bool repeat, bool random,
+                             bool sync, std::mt19937& shuffle)
     : TPlayItem(host, id), m_list(&list), m_repeat(repeat), m_freeRunning(!sync) {
   if (random) {
     m_ownedList = std::make_unique<TPlayList>(TPlayList::ShuffledCopy(list, repeat ? kShuffledPasses : 1, shuffle));
@@ -106,21 +106,21 @@ void TPlaySequence::Dispose(bool stopAll) {
     return;
   m_disposed = true;
   Log().WriteLine("Finally sequence stop " + Ms(m_started ? m_host.Clock() - m_startClock : 0));
-  for (const TRefPtr<TVmoChannel> &channel : m_channels)
+  for (const TRefPtr<TVmoChannel>& channel : m_channels)
     EndChannel(channel);
   m_channels.clear();
 }
 
-void TPlaySequence::ChannelReady(TVmoChannel &channel) {
+void TPlaySequence::ChannelReady(TVmoChannel& channel) {
   const bool mine = std::any_of(m_channels.begin(), m_channels.end(),
-                                [&channel](const TRefPtr<TVmoChannel> &c) { return c.Get() == &channel; });
+                                [&channel](const TRefPtr<TVmoChannel>& c) { return c.Get() == &channel; });
   QX_ASSERT(mine, "Channel not in sequence");
   channel.Ready = true;
   m_ready = AllReady(m_channels);
 }
 
 void TPlaySequence::BecomeCurrent() {
-  TPlaySequence *const previous = m_host.CurrentSequence();
+  TPlaySequence* const previous = m_host.CurrentSequence();
   if (previous == this)
     return;
   if (previous)
@@ -133,7 +133,7 @@ void TPlaySequence::Update(bool running, double time) {
     return;
   if (m_started) {
     if (!running && !m_freeRunning) {
-      for (const TRefPtr<TVmoChannel> &channel : m_channels)
+      for (const TRefPtr<TVmoChannel>& channel : m_channels)
         channel->Stop();
       m_started = false;
       return;

@@ -24,14 +24,14 @@ class TPlayItemHost {
 public:
   // The device clock (ms); runs on while the show is paused.
   virtual double Clock() = 0;
-  virtual TChannelOperator &StartQueue() = 0;
+  virtual TChannelOperator& StartQueue() = 0;
   // Hands a channel to the loader to open (event 1) / to free (event 3).
-  virtual void OpenChannel(const TRefPtr<TVmoChannel> &channel) = 0;
-  virtual void ReleaseChannel(const TRefPtr<TVmoChannel> &channel) = 0;
-  virtual TPlaySequence *CurrentSequence() const = 0;
-  virtual void SetCurrentSequence(TPlaySequence *sequence) = 0;
-  virtual TPlayComment *CurrentComment() const = 0;
-  virtual void SetCurrentComment(TPlayComment *comment) = 0;
+  virtual void OpenChannel(const TRefPtr<TVmoChannel>& channel) = 0;
+  virtual void ReleaseChannel(const TRefPtr<TVmoChannel>& channel) = 0;
+  virtual TPlaySequence* CurrentSequence() const = 0;
+  virtual void SetCurrentSequence(TPlaySequence* sequence) = 0;
+  virtual TPlayComment* CurrentComment() const = 0;
+  virtual void SetCurrentComment(TPlayComment* comment) = 0;
 
 protected:
   ~TPlayItemHost() = default;
@@ -42,16 +42,16 @@ public:
   // Channels are opened this far ahead of their start (ms).
   static constexpr double kLookAheadMs = 5000.0;
 
-  TPlayItem(TPlayItemHost &host, int32_t id) : m_host(host), m_id(id) {}
-  TPlayItem(const TPlayItem &) = delete;
-  TPlayItem &operator=(const TPlayItem &) = delete;
+  TPlayItem(TPlayItemHost& host, int32_t id) : m_host(host), m_id(id) {}
+  TPlayItem(const TPlayItem&) = delete;
+  TPlayItem& operator=(const TPlayItem&) = delete;
   virtual ~TPlayItem() = default;
 
   // Ends the item: stops and releases its channels. stopAll also ends a
   // free-running sequence, which a reposition leaves playing.
   virtual void Dispose(bool stopAll) = 0;
   // The loader has processed one of the item's channels.
-  virtual void ChannelReady(TVmoChannel &channel) = 0;
+  virtual void ChannelReady(TVmoChannel& channel) = 0;
   // One player step at music time `time`; `running` tells that the clock runs.
   virtual void Update(bool running, double time) = 0;
 
@@ -62,9 +62,9 @@ public:
 
 protected:
   // Stops a playing channel or cancels one not started, and releases it.
-  void EndChannel(const TRefPtr<TVmoChannel> &channel);
+  void EndChannel(const TRefPtr<TVmoChannel>& channel);
 
-  TPlayItemHost &m_host;
+  TPlayItemHost& m_host;
   const int32_t m_id;
   bool m_ready = false;
   bool m_disposed = false;
@@ -77,17 +77,17 @@ public:
   // A comment ends this long before its end time.
   static constexpr double kEndMarginMs = 10.0;
 
-  TPlayComment(TPlayItemHost &host, int32_t id) : TPlayItem(host, id) {}
+  TPlayComment(TPlayItemHost& host, int32_t id) : TPlayItem(host, id) {}
   ~TPlayComment() override;
 
   // Makes the comment's channel and hands it to the loader; a second call
   // is an assertion failure.
-  void CreateChannel(const std::string &fileName, int32_t fileOffset, double startTime, double endTime);
-  const TRefPtr<TVmoChannel> &Channel() const { return m_channel; }
+  void CreateChannel(const std::string& fileName, int32_t fileOffset, double startTime, double endTime);
+  const TRefPtr<TVmoChannel>& Channel() const { return m_channel; }
   bool StopOnPause() const { return true; }
 
   void Dispose(bool stopAll) override;
-  void ChannelReady(TVmoChannel &channel) override;
+  void ChannelReady(TVmoChannel& channel) override;
   void Update(bool running, double time) override;
 
 private:
@@ -109,8 +109,8 @@ public:
   // Plays `list` (borrowed), or a shuffled copy of it (owned) when `random`
   // is set: 7 passes when `repeat`, else one. A repeating list is taken
   // without end.
-  TPlaySequence(TPlayItemHost &host, int32_t id, const TPlayList &list, bool repeat, bool random, bool sync,
-                std::mt19937 &shuffle);
+  TPlaySequence(TPlayItemHost& host, int32_t id, const TPlayList& list, bool repeat, bool random, bool sync,
+                std::mt19937& shuffle);
   ~TPlaySequence() override;
 
   double StartTime = 0; // show time at which the sequence begins
@@ -118,11 +118,11 @@ public:
 
   bool FreeRunning() const { return m_freeRunning; }
   bool Started() const { return m_started; }
-  const TPlayList &List() const { return *m_list; }
-  const std::vector<TRefPtr<TVmoChannel>> &Channels() const { return m_channels; }
+  const TPlayList& List() const { return *m_list; }
+  const std::vector<TRefPtr<TVmoChannel>>& Channels() const { return m_channels; }
 
   void Dispose(bool stopAll) override;
-  void ChannelReady(TVmoChannel &channel) override;
+  void ChannelReady(TVmoChannel& channel) override;
   void Update(bool running, double time) override;
 
 private:
@@ -134,7 +134,7 @@ private:
   void BecomeCurrent();
 
   std::unique_ptr<TPlayList> m_ownedList;
-  const TPlayList *m_list;
+  const TPlayList* m_list;
   const bool m_repeat;
   const bool m_freeRunning;
   std::vector<TRefPtr<TVmoChannel>> m_channels;

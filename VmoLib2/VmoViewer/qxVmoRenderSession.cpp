@@ -19,16 +19,11 @@ constexpr int64_t kSampleRate = 44100;
 
 std::string_view RenderEndText(TRenderEnd end) {
   switch (end) {
-  case TRenderEnd::ShowEnded:
-    return "the show ended";
-  case TRenderEnd::ReachedTo:
-    return "the show time reached -to";
-  case TRenderEnd::ReachedDuration:
-    return "the wall time reached -duration";
-  case TRenderEnd::Waiting:
-    return "the show waits for input and the script has no more";
-  case TRenderEnd::WindowClosed:
-    return "the window closed";
+  case TRenderEnd::ShowEnded: return "the show ended";
+  case TRenderEnd::ReachedTo: return "the show time reached -to";
+  case TRenderEnd::ReachedDuration: return "the wall time reached -duration";
+  case TRenderEnd::Waiting: return "the show waits for input and the script has no more";
+  case TRenderEnd::WindowClosed: return "the window closed";
   }
   return "";
 }

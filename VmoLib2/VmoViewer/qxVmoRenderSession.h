@@ -25,11 +25,11 @@ namespace qx {
 
 // Why a rendered session ended.
 enum class TRenderEnd {
-  ShowEnded,      // a show that does not repeat has ended
-  ReachedTo,      // the show time reached "-to"
+  ShowEnded,       // a show that does not repeat has ended
+  ReachedTo,       // the show time reached "-to"
   ReachedDuration, // the wall time reached "-duration"
-  Waiting,        // the engine waits for the user and the script has no later event
-  WindowClosed,   // the main window closed
+  Waiting,         // the engine waits for the user and the script has no later event
+  WindowClosed,    // the main window closed
 };
 
 // "the show ended", ... as the program prints it.
@@ -79,7 +79,6 @@ public:
   // Renders until one of the ends; `input` may be null. Frames go to the
   // options' folder; raises EQxError when a frame cannot be written.
   TResult Run(TRenderedWindow& window, TRenderInput* input, std::FILE* progressOut);
-
 
 private:
   class TPacer;

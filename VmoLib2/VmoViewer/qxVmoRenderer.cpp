@@ -160,9 +160,8 @@ void TVmoRenderer::WaitForSlides(double time) {
     m_source.GetSlideTimes(index, kept.emplace_back());
   }
   const bool mayDrop = std::any_of(m_entries.begin(), m_entries.end(), [&kept](const TSlideEntry& entry) {
-    return std::none_of(kept.begin(), kept.end(), [&entry](const TSlideTimes& times) {
-      return SameSlide(entry, times);
-    });
+    return std::none_of(kept.begin(), kept.end(),
+                        [&entry](const TSlideTimes& times) { return SameSlide(entry, times); });
   });
   const uint64_t stepsWanted = m_loader->Steps() + 2;
   for (;;) {

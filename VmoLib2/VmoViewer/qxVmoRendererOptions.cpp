@@ -17,8 +17,7 @@ bool ParseWhole(std::string_view text, int32_t& value) {
   return error == std::errc{} && end == text.data() + text.size();
 }
 
-int32_t ReadInteger(const TCommandsStorage& commands, std::string_view name, int32_t def, int32_t low,
-                    int32_t high) {
+int32_t ReadInteger(const TCommandsStorage& commands, std::string_view name, int32_t def, int32_t low, int32_t high) {
   const std::optional<std::string> text = commands.CommandItem(name, 0);
   if (!commands.HasCommand(name))
     return def;
@@ -109,9 +108,7 @@ TRenderOptions ReadRenderOptions(const TCommandsStorage& commands) {
   return options;
 }
 
-double FrameTime(int32_t from, int32_t fps, int64_t k) {
-  return from + static_cast<double>(k) * 1000.0 / fps;
-}
+double FrameTime(int32_t from, int32_t fps, int64_t k) { return from + static_cast<double>(k) * 1000.0 / fps; }
 
 int64_t FrameCount(int32_t from, int32_t to, int32_t fps) {
   if (to <= from || fps <= 0)

@@ -11,9 +11,7 @@ namespace qx {
 
 namespace {
 
-std::string ProjectMessage(const std::string& path) {
-  return std::string(kCannotLoadProject) + "\r\"" + path + "\"";
-}
+std::string ProjectMessage(const std::string& path) { return std::string(kCannotLoadProject) + "\r\"" + path + "\""; }
 
 std::unique_ptr<TVmoShowLocator> OpenProject(const std::string& path, std::string& message) {
   auto locator = OpenProjectFile(path);

@@ -84,8 +84,7 @@ bool TRootItem::BuildDrawList(std::span<const TSlideEntry> entries, TDrawItem* o
       m_items.push_back(current.Slide);
       m_slides.push_back(current.Slide);
       m_inTransition = true;
-      SetFilter(current.Transition,
-                std::clamp((time - current.Times.SlideStart) / current.Times.InEffect, 0.0, 1.0));
+      SetFilter(current.Transition, std::clamp((time - current.Times.SlideStart) / current.Times.InEffect, 0.0, 1.0));
     } else {
       m_inTransition = false;
     }

@@ -77,8 +77,7 @@ void TVmoShowViewer::OnEngineEvent(TVmoEngineEvent& event) {
     if (m_callbacks.Placement)
       m_callbacks.Placement(event.Integer(0), event.Integer(1), event.Integer(2));
     return;
-  default:
-    return;
+  default: return;
   }
 }
 

@@ -26,7 +26,7 @@ using namespace qx;
 
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
-constexpr GLenum kMaxAnisotropy = 0x84FE;      // GL_TEXTURE_MAX_ANISOTROPY_EXT
+constexpr GLenum kMaxAnisotropy = 0x84FE; // GL_TEXTURE_MAX_ANISOTROPY_EXT
 constexpr float kAnisotropy = 4.0f;
 
 // Measurements by (picture count, drawn size in percent of the screen).
@@ -55,9 +55,7 @@ std::vector<uint8_t> NoisePixels(uint32_t seed) {
 }
 
 // Processor time of every thread of the process.
-double ProcessCpuMs() {
-  return static_cast<double>(std::clock()) * 1000.0 / CLOCKS_PER_SEC;
-}
+double ProcessCpuMs() { return static_cast<double>(std::clock()) * 1000.0 / CLOCKS_PER_SEC; }
 
 class TFpsTimer {
 public:
@@ -253,16 +251,16 @@ void BM_BareGLQuads(benchmark::State& state) {
 // Full-screen pictures show every texel at its own size; at 90 % both
 // sides shrink the pictures and so read their mip chains.
 constexpr double kMinSeconds = 2.0;
-#define QX_SCREEN_BENCH_PAIR(count, percent)                                                                       \
-  BENCHMARK(BM_BareGLQuads)                                                                                        \
-      ->Args({count, percent})                                                                                     \
-      ->Unit(benchmark::kMillisecond)                                                                              \
-      ->UseRealTime()                                                                                              \
-      ->MinTime(kMinSeconds);                                                                                      \
-  BENCHMARK(BM_ScreenTiledPictures)                                                                                \
-      ->Args({count, percent})                                                                                     \
-      ->Unit(benchmark::kMillisecond)                                                                              \
-      ->UseRealTime()                                                                                              \
+#define QX_SCREEN_BENCH_PAIR(count, percent) \
+  BENCHMARK(BM_BareGLQuads)                  \
+      ->Args({count, percent})               \
+      ->Unit(benchmark::kMillisecond)        \
+      ->UseRealTime()                        \
+      ->MinTime(kMinSeconds);                \
+  BENCHMARK(BM_ScreenTiledPictures)          \
+      ->Args({count, percent})               \
+      ->Unit(benchmark::kMillisecond)        \
+      ->UseRealTime()                        \
       ->MinTime(kMinSeconds)
 QX_SCREEN_BENCH_PAIR(1, 100);
 QX_SCREEN_BENCH_PAIR(2, 100);

@@ -36,19 +36,30 @@ TFFMpegDll::~TFFMpegDll() {
 }
 
 std::string TFFMpegDll::Bind() {
-  void** const slots[] = {
-      reinterpret_cast<void**>(&OpenMediaFile),     reinterpret_cast<void**>(&OpenMediaFile2),
-      reinterpret_cast<void**>(&CloseMediaFile),    reinterpret_cast<void**>(&AllocBuffer),
-      reinterpret_cast<void**>(&AllocBufferWithData), reinterpret_cast<void**>(&FreeBuffer),
-      reinterpret_cast<void**>(&ConvertFrame),      reinterpret_cast<void**>(&GetNextVideoFrame),
-      reinterpret_cast<void**>(&SeekFile),          reinterpret_cast<void**>(&GetFormatName),
-      reinterpret_cast<void**>(&Flush),             reinterpret_cast<void**>(&FlushVideo),
-      reinterpret_cast<void**>(&GetFrameInfo),      reinterpret_cast<void**>(&GetDtsPts),
-      reinterpret_cast<void**>(&GetDtsPts2),        reinterpret_cast<void**>(&GetAudioInfo),
-      reinterpret_cast<void**>(&OpenAudioStream),   reinterpret_cast<void**>(&CloseAudioStream),
-      reinterpret_cast<void**>(&GetNextAudioFrame), reinterpret_cast<void**>(&AfterAudioSeek),
-      reinterpret_cast<void**>(&GetCurrentPts),     reinterpret_cast<void**>(&CreateVideoFile),
-      reinterpret_cast<void**>(&CreateAudioFile),   reinterpret_cast<void**>(&CreateVideoAudioFile)};
+  void** const slots[] = {reinterpret_cast<void**>(&OpenMediaFile),
+                          reinterpret_cast<void**>(&OpenMediaFile2),
+                          reinterpret_cast<void**>(&CloseMediaFile),
+                          reinterpret_cast<void**>(&AllocBuffer),
+                          reinterpret_cast<void**>(&AllocBufferWithData),
+                          reinterpret_cast<void**>(&FreeBuffer),
+                          reinterpret_cast<void**>(&ConvertFrame),
+                          reinterpret_cast<void**>(&GetNextVideoFrame),
+                          reinterpret_cast<void**>(&SeekFile),
+                          reinterpret_cast<void**>(&GetFormatName),
+                          reinterpret_cast<void**>(&Flush),
+                          reinterpret_cast<void**>(&FlushVideo),
+                          reinterpret_cast<void**>(&GetFrameInfo),
+                          reinterpret_cast<void**>(&GetDtsPts),
+                          reinterpret_cast<void**>(&GetDtsPts2),
+                          reinterpret_cast<void**>(&GetAudioInfo),
+                          reinterpret_cast<void**>(&OpenAudioStream),
+                          reinterpret_cast<void**>(&CloseAudioStream),
+                          reinterpret_cast<void**>(&GetNextAudioFrame),
+                          reinterpret_cast<void**>(&AfterAudioSeek),
+                          reinterpret_cast<void**>(&GetCurrentPts),
+                          reinterpret_cast<void**>(&CreateVideoFile),
+                          reinterpret_cast<void**>(&CreateAudioFile),
+                          reinterpret_cast<void**>(&CreateVideoAudioFile)};
   static_assert(std::size(slots) == std::size(kRequiredExports));
   for (size_t i = 0; i < std::size(slots); ++i) {
     *slots[i] = m_library->Symbol(kRequiredExports[i]);

@@ -19,12 +19,30 @@ class TDynamicLibrary;
 class TFFMpegDll : public TRefCounted {
 public:
   // The names every library must export, in the order they are looked up.
-  static constexpr const char* kRequiredExports[] = {
-      "OpenMediaFile",     "OpenMediaFile2",   "CloseMediaFile",   "AllocBuffer",       "AllocBufferWithData",
-      "FreeBuffer",        "ConvertFrame",     "GetNextVideoFrame", "SeekFile",         "GetFormatName",
-      "Flush",             "FlushVideo",       "GetFrameInfo",     "GetDtsPts",         "GetDtsPts2",
-      "GetAudioInfo",      "OpenAudioStream",  "CloseAudioStream", "GetNextAudioFrame", "AfterAudioSeek",
-      "GetCurrentPts",     "CreateVideoFile",  "CreateAudioFile",  "CreateVideoAudioFile"};
+  static constexpr const char* kRequiredExports[] = {"OpenMediaFile",
+                                                     "OpenMediaFile2",
+                                                     "CloseMediaFile",
+                                                     "AllocBuffer",
+                                                     "AllocBufferWithData",
+                                                     "FreeBuffer",
+                                                     "ConvertFrame",
+                                                     "GetNextVideoFrame",
+                                                     "SeekFile",
+                                                     "GetFormatName",
+                                                     "Flush",
+                                                     "FlushVideo",
+                                                     "GetFrameInfo",
+                                                     "GetDtsPts",
+                                                     "GetDtsPts2",
+                                                     "GetAudioInfo",
+                                                     "OpenAudioStream",
+                                                     "CloseAudioStream",
+                                                     "GetNextAudioFrame",
+                                                     "AfterAudioSeek",
+                                                     "GetCurrentPts",
+                                                     "CreateVideoFile",
+                                                     "CreateAudioFile",
+                                                     "CreateVideoAudioFile"};
 
   // The library file Acquire loads; empty = none (no video). Setting a new
   // path lets the next Acquire after the last release load that file.

@@ -100,11 +100,10 @@ void TFFMpegMedia::Settle() {
   const double streamRate =
       h.StreamRateNum > 0 && h.StreamRateDen > 0 ? static_cast<double>(h.StreamRateNum) / h.StreamRateDen : 0;
   const int32_t codec = h.CodecId;
-  m_data.UnreliableRate = (codec != QX_FF_CODEC_MPEG2 && rate > kMaxBelievedRate) || codec == 15 || codec == 16 ||
-                          codec == 17 || codec == 47 ||
-                          (m_data.Container == TContainerKind::Avi && codec == QX_FF_CODEC_MPEG4) ||
-                          (m_data.Container == TContainerKind::MpegTs && codec == QX_FF_CODEC_H264 &&
-                           streamRate >= kUnreliableTsRate);
+  m_data.UnreliableRate =
+      (codec != QX_FF_CODEC_MPEG2 && rate > kMaxBelievedRate) || codec == 15 || codec == 16 || codec == 17 ||
+      codec == 47 || (m_data.Container == TContainerKind::Avi && codec == QX_FF_CODEC_MPEG4) ||
+      (m_data.Container == TContainerKind::MpegTs && codec == QX_FF_CODEC_H264 && streamRate >= kUnreliableTsRate);
   if (!m_data.UnreliableRate && !Near(rate, kFilmRate) && !Near(rate, kNtscRate)) {
     const double perFrame = h.TicksPerFrame > 0 ? streamRate / h.TicksPerFrame : streamRate;
     if (Near(perFrame, kFilmRate)) {
@@ -130,22 +129,20 @@ void TFFMpegMedia::SetFirstPicture(int64_t stamp) {
   QxMediaFile& h = *m_handle;
   if (stamp == QX_FF_NO_PTS || h.TimeBaseDen <= 0)
     return;
-  const auto time = static_cast<int64_t>(
-      std::llround(static_cast<double>(stamp) * h.TimeBaseNum / h.TimeBaseDen * 1000000.0));
+  const auto time =
+      static_cast<int64_t>(std::llround(static_cast<double>(stamp) * h.TimeBaseNum / h.TimeBaseDen * 1000000.0));
   if (time > StartTime())
     h.StartTime = time;
 }
 
-double TFFMpegMedia::FrameRate() const {
-  return static_cast<double>(m_handle->FrameRateNum) / m_handle->FrameRateDen;
-}
+double TFFMpegMedia::FrameRate() const { return static_cast<double>(m_handle->FrameRateNum) / m_handle->FrameRateDen; }
 
 int64_t TFFMpegMedia::StartTime() const { return m_handle->StartTime > 0 ? m_handle->StartTime : 0; }
 
 int64_t TFFMpegMedia::StampOfIndex(int64_t index) const {
   const QxMediaFile& h = *m_handle;
-  const double time = static_cast<double>(StartTime()) + static_cast<double>(index) * h.FrameRateDen /
-                                                             h.FrameRateNum * 1000000.0;
+  const double time =
+      static_cast<double>(StartTime()) + static_cast<double>(index) * h.FrameRateDen / h.FrameRateNum * 1000000.0;
   if (h.TimeBaseNum <= 0 || h.TimeBaseDen <= 0)
     return 0;
   return std::llround(time / 1000000.0 / h.TimeBaseNum * h.TimeBaseDen);

@@ -43,16 +43,11 @@ TParamCache& ParamCache() {
 
 const char* CodecName(int32_t codec) {
   switch (codec) {
-  case QX_FF_CODEC_MPEG2:
-    return "MPEG2";
-  case QX_FF_CODEC_MPEG4:
-    return "MPEG4";
-  case QX_FF_CODEC_H264:
-    return "H264";
-  case QX_FF_CODEC_XVID:
-    return "XVID";
-  default:
-    return "OTHER";
+  case QX_FF_CODEC_MPEG2: return "MPEG2";
+  case QX_FF_CODEC_MPEG4: return "MPEG4";
+  case QX_FF_CODEC_H264: return "H264";
+  case QX_FF_CODEC_XVID: return "XVID";
+  default: return "OTHER";
   }
 }
 
@@ -69,15 +64,12 @@ uint8_t AspectClass(const QxMediaFile& handle) {
   case 10:
   case 16:
   case 59:
-  case 256:
-    return 1;
+  case 256: return 1;
   case 32:
   case 40:
   case 64:
-  case 118:
-    return 2;
-  default:
-    return 0;
+  case 118: return 2;
+  default: return 0;
   }
 }
 
@@ -92,8 +84,8 @@ std::unique_ptr<TFrameSource> TWinVideoSource::Open(TStream& stream, uint8_t cal
   return OpenWith(TFFMpegDll::Acquire(), stream, callerFlag, name);
 }
 
-std::unique_ptr<TWinVideoSource> TWinVideoSource::OpenWith(TRefPtr<TFFMpegDll> dll, TStream& stream,
-                                                           uint8_t callerFlag, const std::string& name) {
+std::unique_ptr<TWinVideoSource> TWinVideoSource::OpenWith(TRefPtr<TFFMpegDll> dll, TStream& stream, uint8_t callerFlag,
+                                                           const std::string& name) {
   std::unique_ptr<TFFMpegMedia> media = TFFMpegMedia::Open(std::move(dll), stream, name);
   // A file with sound only has no frames to give.
   if (!media || !media->HasVideo() || media->Handle().Width <= 0 || media->Handle().Height <= 0)

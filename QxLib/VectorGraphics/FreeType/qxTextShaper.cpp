@@ -31,10 +31,8 @@ bool FollowsPrevious(char32_t c) {
   case HB_UNICODE_GENERAL_CATEGORY_SPACING_MARK:
   case HB_UNICODE_GENERAL_CATEGORY_ENCLOSING_MARK:
   case HB_UNICODE_GENERAL_CATEGORY_FORMAT:
-  case HB_UNICODE_GENERAL_CATEGORY_CONTROL:
-    return true;
-  default:
-    return false;
+  case HB_UNICODE_GENERAL_CATEGORY_CONTROL: return true;
+  default: return false;
   }
 }
 

@@ -18,9 +18,7 @@ public:
   int Value;
 };
 
-int ValueOf(const std::unique_ptr<TApplicationMessage>& message) {
-  return static_cast<const TNumber&>(*message).Value;
-}
+int ValueOf(const std::unique_ptr<TApplicationMessage>& message) { return static_cast<const TNumber&>(*message).Value; }
 
 } // namespace
 

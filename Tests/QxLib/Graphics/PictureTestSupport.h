@@ -35,11 +35,11 @@ struct TBmpBuilder {
   uint16_t BitCount = 24;
   uint32_t Compression = 0;
   uint32_t ColoursUsed = 0;
-  std::vector<uint32_t> Masks;     // written after the info header
-  std::vector<uint32_t> Palette;   // 0x00RRGGBB entries
-  std::string Pixels;              // raw pixel data as stored in the file
-  int64_t FileSizeDelta = 0;       // added to the true file size
-  int64_t DataOffsetDelta = 0;     // added to the true pixel-data offset
+  std::vector<uint32_t> Masks;   // written after the info header
+  std::vector<uint32_t> Palette; // 0x00RRGGBB entries
+  std::string Pixels;            // raw pixel data as stored in the file
+  int64_t FileSizeDelta = 0;     // added to the true file size
+  int64_t DataOffsetDelta = 0;   // added to the true pixel-data offset
 
   std::string Build() const;
 };

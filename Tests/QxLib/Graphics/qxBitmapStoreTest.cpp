@@ -26,7 +26,8 @@ protected:
     ++Decodes;
     if (level >= m_directLevels)
       return nullptr;
-    return std::make_unique<TBitmap>(test::MakePattern(StoredLevelWidth(level), StoredLevelHeight(level), PixelFormat()));
+    return std::make_unique<TBitmap>(
+        test::MakePattern(StoredLevelWidth(level), StoredLevelHeight(level), PixelFormat()));
   }
 
 private:
@@ -38,7 +39,8 @@ TBitmap GreyPicture(int width, int height, std::initializer_list<int> values) {
   auto it = values.begin();
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x, ++it)
-      bitmap.SetPixel(x, y, TBgra{static_cast<uint8_t>(*it), static_cast<uint8_t>(*it), static_cast<uint8_t>(*it), 255});
+      bitmap.SetPixel(x, y,
+                      TBgra{static_cast<uint8_t>(*it), static_cast<uint8_t>(*it), static_cast<uint8_t>(*it), 255});
   return bitmap;
 }
 

@@ -100,7 +100,8 @@ TEST(GifStill, LongRandomDataAndSmallCodeSizesDecodeExactly) {
     for (int y = 0; y < 203; ++y) {
       for (int x = 0; x < 301; ++x) {
         const uint32_t rgb = gif.GlobalPalette[frame.Indexes[static_cast<size_t>(y) * 301 + x]];
-        const TBgra want{static_cast<uint8_t>(rgb), static_cast<uint8_t>(rgb >> 8), static_cast<uint8_t>(rgb >> 16), 255};
+        const TBgra want{static_cast<uint8_t>(rgb), static_cast<uint8_t>(rgb >> 8), static_cast<uint8_t>(rgb >> 16),
+                         255};
         wrong += Pixel(picture, 0, x, y) == want ? 0 : 1;
       }
     }

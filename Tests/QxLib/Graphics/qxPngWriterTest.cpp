@@ -17,14 +17,15 @@ TBitmap Pattern(int width, int height, TPixelFormat format) {
   TBitmap bitmap(width, height, format);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x)
-      bitmap.SetPixel(x, y, TBgra{static_cast<uint8_t>(x * 40), static_cast<uint8_t>(y * 60),
-                                  static_cast<uint8_t>(x * y * 8), static_cast<uint8_t>(255 - x * 30)});
+      bitmap.SetPixel(x, y,
+                      TBgra{static_cast<uint8_t>(x * 40), static_cast<uint8_t>(y * 60), static_cast<uint8_t>(x * y * 8),
+                            static_cast<uint8_t>(255 - x * 30)});
   return bitmap;
 }
 
 TEST(PngWriter, EveryFormatReadsBackWithItsPixels) {
-  for (const TPixelFormat format : {TPixelFormat::Bgra32, TPixelFormat::Bgr24, TPixelFormat::Gray8,
-                                    TPixelFormat::R5G6B5, TPixelFormat::X1R5G5B5}) {
+  for (const TPixelFormat format :
+       {TPixelFormat::Bgra32, TPixelFormat::Bgr24, TPixelFormat::Gray8, TPixelFormat::R5G6B5, TPixelFormat::X1R5G5B5}) {
     SCOPED_TRACE(PixelFormatName(format));
     const TBitmap source = Pattern(7, 5, format);
     const std::string bytes = EncodePng(source);

@@ -8,9 +8,7 @@ namespace qx {
 
 namespace {
 
-std::string Description(std::string_view ini) {
-  return std::string(kCompositeMarker) + std::string(ini);
-}
+std::string Description(std::string_view ini) { return std::string(kCompositeMarker) + std::string(ini); }
 
 // A description of `count` items, each in a section of its own.
 std::string ManyItems(int count) {

@@ -17,13 +17,9 @@ namespace qx {
 
 namespace {
 
-int NiceOf(pid_t thread) {
-  return getpriority(PRIO_PROCESS, static_cast<id_t>(thread));
-}
+int NiceOf(pid_t thread) { return getpriority(PRIO_PROCESS, static_cast<id_t>(thread)); }
 
-pid_t ThisThread() {
-  return static_cast<pid_t>(syscall(SYS_gettid));
-}
+pid_t ThisThread() { return static_cast<pid_t>(syscall(SYS_gettid)); }
 
 } // namespace
 

@@ -87,9 +87,7 @@ inline std::string ReceiveLine(int fd) {
 }
 
 // Sends `signal` to a child made by RunInChild.
-inline void SignalChild(pid_t pid, int signal) {
-  kill(pid, signal);
-}
+inline void SignalChild(pid_t pid, int signal) { kill(pid, signal); }
 
 // Sets or clears an environment variable for the life of the object.
 class TScopedEnv {

@@ -244,8 +244,8 @@ TEST(MainForm, AnotherShowThatCannotBeOpenedSaysWhy) {
   h.Form->Perform({akOpenShowReturning, 0, "old.exe"});
   ASSERT_EQ(h.Host->Messages.size(), 3u);
   EXPECT_EQ(h.Host->Messages[0], "Slideshow Error\nVmoShow File not Found:\nmissing.exe");
-  EXPECT_EQ(h.Host->Messages[1], "Slideshow Error\nNot VmoShow Executable File or File Corrupted:\n" +
-                                     h.Folder.Path() + "plain.txt");
+  EXPECT_EQ(h.Host->Messages[1],
+            "Slideshow Error\nNot VmoShow Executable File or File Corrupted:\n" + h.Folder.Path() + "plain.txt");
   EXPECT_EQ(h.Host->Messages[2], "Slideshow Error\nVmoShow ExeFile Version Mismatch:\n" + h.Folder.Path() + "old.exe");
   EXPECT_FALSE(h.Form->Closed()) << "with a return entry the show stays";
   EXPECT_EQ(h.Form->ShowPath(), first);
@@ -401,8 +401,7 @@ TEST(MainForm, PlacementScalesAndCentresOnTheChosenMonitor) {
   const T3DRect frame{4, 30, 4, 4};
   EXPECT_EQ(TMainForm::PlacementRect(800, 600, 1, monitors, frame, 0, false), (T3DRect{556, 223, 1364, 857}));
   // Larger than the monitor: scaled by the smaller ratio, to whole pixels.
-  EXPECT_EQ(TMainForm::PlacementRect(2560, 1440, 2, monitors, noBorders, 2, false),
-            (T3DRect{1920, 152, 3200, 872}));
+  EXPECT_EQ(TMainForm::PlacementRect(2560, 1440, 2, monitors, noBorders, 2, false), (T3DRect{1920, 152, 3200, 872}));
   // The whole desktop.
   EXPECT_EQ(TMainForm::PlacementRect(100, 100, 0, monitors, noBorders, 0, true), (T3DRect{0, 0, 3200, 1080}));
 }

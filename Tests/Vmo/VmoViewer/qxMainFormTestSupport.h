@@ -31,7 +31,8 @@ public:
     setup.MakeMusic = [this](TVmoSource&) -> std::unique_ptr<TVmoEngineMusic> {
       return std::make_unique<TTestMusic>(m_driver);
     };
-    Host = std::make_unique<TVmoHeadlessHost>(setup, [this] { return m_driver.Now(); }, 1920, 1080, nullptr);
+    Host = std::make_unique<TVmoHeadlessHost>(
+        setup, [this] { return m_driver.Now(); }, 1920, 1080, nullptr);
   }
   ~TFormHarness() {
     Form.reset();

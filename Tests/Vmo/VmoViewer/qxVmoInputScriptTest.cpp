@@ -71,8 +71,7 @@ TEST(InputScript, BadLinesNameTheirNumber) {
   EXPECT_EQ(ErrorOf("100 move 1 y\n"), "s.txt line 1: \"y\" is not a pixel coordinate");
   EXPECT_EQ(ErrorOf("100 wheel 1 shift\n"), "s.txt line 1: unknown wheel modifier \"shift\"");
   EXPECT_EQ(ErrorOf("-5 key Space\n"), "s.txt line 1: \"-5\" is not a time in ms");
-  EXPECT_EQ(ErrorOf("99999999999999999999 key Space\n"),
-            "s.txt line 1: \"99999999999999999999\" is not a time in ms");
+  EXPECT_EQ(ErrorOf("99999999999999999999 key Space\n"), "s.txt line 1: \"99999999999999999999\" is not a time in ms");
   EXPECT_EQ(ErrorOf("100\n"), "s.txt line 1: an event kind must follow the time");
   EXPECT_EQ(ErrorOf("200 key A\n100 key A\n"), "s.txt line 2: the time goes back");
 }
@@ -94,8 +93,7 @@ TEST(InputScript, AMissingFileIsAClearError) {
     ReadInputScript("/nonexistent/input.txt");
     FAIL();
   } catch (const EQxError& error) {
-    EXPECT_NE(std::string(error.what()).find("cannot read the input script /nonexistent/input.txt"),
-              std::string::npos);
+    EXPECT_NE(std::string(error.what()).find("cannot read the input script /nonexistent/input.txt"), std::string::npos);
   }
 }
 

@@ -12,10 +12,10 @@ namespace {
 TEST(PresentPacing, SixtyHertzSleepsOneToThirteenMs) {
   EXPECT_EQ(FramePeriodMs(60), 16);
   const int64_t last = 1000;
-  EXPECT_EQ(PresentSleepMs(60, last, last), 13);      // right after a present
-  EXPECT_EQ(PresentSleepMs(60, last, last + 5), 8);   // 11 ms left, 3 kept
-  EXPECT_EQ(PresentSleepMs(60, last, last + 15), 1);  // never below 1 ms
-  EXPECT_EQ(PresentSleepMs(60, last, last + 500), 1); // a late frame
+  EXPECT_EQ(PresentSleepMs(60, last, last), 13);       // right after a present
+  EXPECT_EQ(PresentSleepMs(60, last, last + 5), 8);    // 11 ms left, 3 kept
+  EXPECT_EQ(PresentSleepMs(60, last, last + 15), 1);   // never below 1 ms
+  EXPECT_EQ(PresentSleepMs(60, last, last + 500), 1);  // a late frame
   EXPECT_EQ(PresentSleepMs(60, last, last - 500), 13); // clock went back
   EXPECT_EQ(PresentSleepMs(100, last, last), 7);
 }

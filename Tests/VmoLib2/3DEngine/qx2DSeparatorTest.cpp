@@ -13,9 +13,7 @@ namespace {
 using test::TRecordedTriangle;
 using test::TRecordingController;
 
-TCutVertex Alpha(double x, double y, double alpha) {
-  return {{x, y}, {x, y, 0}, alpha};
-}
+TCutVertex Alpha(double x, double y, double alpha) { return {{x, y}, {x, y, 0}, alpha}; }
 
 double Area(std::span<const TCutVertex> vertices, const TCutPiece& piece) {
   double twice = 0;

@@ -29,9 +29,8 @@ TEST(Mosaic, TheGeneratorIsTheLinearCongruentialOne) {
   const float first = NextMosaicRandom(state);
   EXPECT_EQ(state, 1013904223u);
   EXPECT_EQ(first, std::bit_cast<float>(0x3F800000u | (1013904223u & 0x7FFFFFu)) - 1.0f);
-  EXPECT_EQ(NextMosaicRandom(state), std::bit_cast<float>(0x3F800000u | ((1013904223u * 1664525u + 1013904223u) &
-                                                                            0x7FFFFFu)) -
-                                         1.0f);
+  EXPECT_EQ(NextMosaicRandom(state),
+            std::bit_cast<float>(0x3F800000u | ((1013904223u * 1664525u + 1013904223u) & 0x7FFFFFu)) - 1.0f);
 }
 
 TEST(Mosaic, TheSameSeedGivesTheSameOrder) {

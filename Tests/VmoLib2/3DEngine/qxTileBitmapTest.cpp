@@ -65,8 +65,7 @@ TEST(TileBitmap, BadReadsRaiseTheirMessages) {
             "TTileBitmap.GetPixels (10,0) out of Bitmap.Size");
   EXPECT_EQ(message([&] { tiles.GetPixels(0, 12, 1, buffer, 16, 0); }),
             "TTileBitmap.GetPixels (0,12) out of Bitmap.Size");
-  EXPECT_EQ(message([&] { tiles.GetPixels(0, 0, 1, buffer, 16, -4); }),
-            "TTileBitmap.GetPixels - Offset out of Bounds");
+  EXPECT_EQ(message([&] { tiles.GetPixels(0, 0, 1, buffer, 16, -4); }), "TTileBitmap.GetPixels - Offset out of Bounds");
   EXPECT_EQ(message([&] { tiles.GetPixels(0, 0, 4, buffer, 16, 4); }),
             "TTileBitmap.GetPixels - Not Enought Pixel Buffer Space");
 }

@@ -104,8 +104,8 @@ TEST_F(VideoObject, ASharedClipContinuesOnTheNextSlide) {
                            "object c1:videoclip\nClipGUID=G\nFileName=" +
                            TestClip("h264.mp4") +
                            "\nLoadFromDisk=1\nStartVMOTime=9000\nStartSlideIdx=1\nDuration=3000\nend\nend\n";
-  MakeShow("object a:video\nClipGUID=G\nend\nobject b:video\nClipGUID=G\nend\n",
-           "object c:video\nClipGUID=G\nend\n", clip);
+  MakeShow("object a:video\nClipGUID=G\nend\nobject b:video\nClipGUID=G\nend\n", "object c:video\nClipGUID=G\nend\n",
+           clip);
   const auto second = Slide(1);
   const auto third = Slide(2);
   const TVmoVideo& onSecond = VideoOf(*second);

@@ -119,9 +119,7 @@ public:
   }
   void DrawLine(const T3DPoint&, const T3DPoint&, T3DColor) override { Add("line"); }
   // Video images live in memory.
-  TRefPtr<TYUVImage> MakeYUVImage(int width, int height) override {
-    return MakeRef<TMemoryYUVImage>(width, height);
-  }
+  TRefPtr<TYUVImage> MakeYUVImage(int width, int height) override { return MakeRef<TMemoryYUVImage>(width, height); }
   void DrawVideo(TYUVImage& image, const TPlacement& placement, const TVideoDrawParams& params) override {
     TDrawCall& call = Add("video");
     call.Placement = placement;

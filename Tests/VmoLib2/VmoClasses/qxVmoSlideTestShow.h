@@ -23,8 +23,7 @@ namespace qx::test {
 // Three 4:3 slides ending at 10 s, 20 s and 30 s, every transition a 1 s
 // cross-fade. Slide 1 has its own red background and one box; slides 2 and
 // 3 have one box each. Extra text is appended to the whole project.
-inline std::string ThreeSlideShow(std::string_view slide2Body = "object b:box\nend\n",
-                                  std::string_view extra = "") {
+inline std::string ThreeSlideShow(std::string_view slide2Body = "object b:box\nend\n", std::string_view extra = "") {
   return "[Main]\n"
          "opt_slidescount=3\n"
          "opt_synchpos1=10000\n"

@@ -269,8 +269,7 @@ TEST(Engine, ReportsOfAnEngineThatIsGoneAreDropped) {
 // --- Action points ------------------------------------------------------------
 
 TEST(Engine, ASlideProgramRunsOnceWhenItsSlideStarts) {
-  const std::string project =
-      EngineShow(3, "opt_repeat=stop\n", Personal(2, "Pers_RunApp=1\nRunAppFN=notes.txt\n"));
+  const std::string project = EngineShow(3, "opt_repeat=stop\n", Personal(2, "Pers_RunApp=1\nRunAppFN=notes.txt\n"));
   TEngineHarness harness;
   harness.Open(project);
   const double start = Times(project, 1).SlideStart;
@@ -284,8 +283,7 @@ TEST(Engine, ASlideProgramRunsOnceWhenItsSlideStarts) {
 }
 
 TEST(Engine, AProgramOfASlidePassedByASeekDoesNotRun) {
-  const std::string project =
-      EngineShow(3, "opt_repeat=stop\n", Personal(2, "Pers_RunApp=1\nRunAppFN=notes.txt\n"));
+  const std::string project = EngineShow(3, "opt_repeat=stop\n", Personal(2, "Pers_RunApp=1\nRunAppFN=notes.txt\n"));
   TEngineHarness harness;
   harness.Open(project, static_cast<int32_t>(Times(project, 1).SlideStart) + 500);
   harness.RunFor(2000);

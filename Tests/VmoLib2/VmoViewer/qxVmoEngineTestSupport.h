@@ -135,9 +135,8 @@ public:
   }
 
   int EndReports() const {
-    return static_cast<int>(std::count_if(Reports.begin(), Reports.end(), [](const TPositionReport& report) {
-      return report.Ended;
-    }));
+    return static_cast<int>(
+        std::count_if(Reports.begin(), Reports.end(), [](const TPositionReport& report) { return report.Ended; }));
   }
 
   TStepDriver& Driver() { return m_driver; }
@@ -161,8 +160,7 @@ private:
 
 // Slides of 4 s with `transition` ms transitions (none when 0), plus `main`
 // lines and `slides` sections (each "[SlideN]" with its keys).
-inline std::string EngineShow(int count, std::string_view main = "", std::string_view slides = "",
-                              int transition = 0) {
+inline std::string EngineShow(int count, std::string_view main = "", std::string_view slides = "", int transition = 0) {
   std::string text = "[Main]\nopt_slidescount=" + std::to_string(count) + "\n";
   for (int i = 1; i <= count; ++i)
     text += "opt_synchpos" + std::to_string(i) + "=" + std::to_string(i * 4000) + "\n";

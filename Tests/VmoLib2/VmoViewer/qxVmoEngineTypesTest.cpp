@@ -30,13 +30,9 @@ public:
   const int value;
 };
 
-TEventPayload Data(int value) {
-  return std::make_unique<TCountedData>(value);
-}
+TEventPayload Data(int value) { return std::make_unique<TCountedData>(value); }
 
-int ValueOf(const TEventPayload& payload) {
-  return payload ? static_cast<const TCountedData&>(*payload).value : -1;
-}
+int ValueOf(const TEventPayload& payload) { return payload ? static_cast<const TCountedData&>(*payload).value : -1; }
 
 class EventQueue : public testing::Test {
 protected:

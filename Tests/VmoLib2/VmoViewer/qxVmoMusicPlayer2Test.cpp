@@ -76,7 +76,8 @@ public:
     return test::WaveSamples(std::string(reinterpret_cast<const char*>(m_output->Memory()), static_cast<size_t>(size)));
   }
 
-  template <class T> std::vector<T*> Live() {
+  template <class T>
+  std::vector<T*> Live() {
     std::vector<T*> items;
     for (const auto& item : m_player->Items()) {
       if (auto* typed = dynamic_cast<T*>(item.get()); typed && !typed->Disposed())
@@ -277,7 +278,8 @@ TEST_F(MusicPlayer, TheStreamOpenerReadsPackedFilesAndDiskFiles) {
   };
   EXPECT_EQ(readEntry("music\\packed.wav"), "packed bytes");
   EXPECT_EQ(readEntry("LoadFromDisk:" + folder.Path() + "beside.wav"), "disk bytes");
-  EXPECT_EQ(readEntry("LoadFromDisk:D:\\authoring\\beside.wav"), "disk bytes") << "found by its name in the show's folder";
+  EXPECT_EQ(readEntry("LoadFromDisk:D:\\authoring\\beside.wav"), "disk bytes")
+      << "found by its name in the show's folder";
   EXPECT_EQ(readEntry("LoadFromDisk:D:\\authoring\\missing.wav"), "none");
   EXPECT_EQ(readEntry("beside.wav"), "none") << "a name without the prefix is a packed file";
 }

@@ -15,7 +15,6 @@ using test::MakeSource;
 
 class MusicSource : public test::TShowSourceTest {
 protected:
-
   const TVmoMusicSource& Build(const std::string& project) {
     m_source = MakeSource(project);
     m_music = std::make_unique<TVmoMusicSource>(m_source.get(), 5);

@@ -76,7 +76,8 @@ TEST_F(SlideLoader, FullScreenByDefault) {
 }
 
 TEST_F(SlideLoader, FramedWindowTakesItsCaptionAndSize) {
-  const auto loader = MakeLoader("projectname=Holiday\nopt_scr_full=0\nopt_withoutborder=0\nopt_scr_caption=On the beach\n");
+  const auto loader =
+      MakeLoader("projectname=Holiday\nopt_scr_full=0\nopt_withoutborder=0\nopt_scr_caption=On the beach\n");
   EXPECT_TRUE(loader->Framed());
   EXPECT_EQ(loader->Title(), "On the beach");
   EXPECT_EQ(loader->ScreenModeForWindow(), 1);

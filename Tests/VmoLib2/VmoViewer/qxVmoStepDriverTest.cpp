@@ -125,9 +125,8 @@ TEST(StepDriver, TheApplicationsQueueIsHandledAtThePostingInstant) {
   TStepDriver driver;
   TApplicationSteps steps(application);
   driver.Attach(steps, TStepDriver::kNever);
-  const int32_t id = application.RegisterMessage([&](std::unique_ptr<TApplicationMessage>&) {
-    handled.push_back(driver.Now());
-  });
+  const int32_t id =
+      application.RegisterMessage([&](std::unique_ptr<TApplicationMessage>&) { handled.push_back(driver.Now()); });
   driver.RunUntil(10);
   application.Post(id, nullptr);
   driver.RunUntil(20);

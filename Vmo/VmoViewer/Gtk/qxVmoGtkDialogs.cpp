@@ -26,8 +26,8 @@ void KeepAbove(GtkWidget* dialog) {
 }
 
 void ShowError(const std::string& caption, const std::string& text) {
-  GtkWidget* box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_WARNING, GTK_BUTTONS_OK, "%s",
-                                          text.c_str());
+  GtkWidget* box =
+      gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_WARNING, GTK_BUTTONS_OK, "%s", text.c_str());
   gtk_window_set_title(GTK_WINDOW(box), caption.c_str());
   KeepAbove(box);
   gtk_dialog_run(GTK_DIALOG(box));
@@ -108,9 +108,9 @@ bool TGtkDialogs::Start() {
 std::optional<std::string> TGtkDialogs::AskPassword(const TPasswordTexts& texts) {
   if (!Start())
     return std::nullopt;
-  GtkWidget* dialog = gtk_dialog_new_with_buttons(texts.Caption.c_str(), nullptr, GTK_DIALOG_MODAL,
-                                                  texts.Cancel.c_str(), GTK_RESPONSE_CANCEL, texts.Ok.c_str(),
-                                                  GTK_RESPONSE_OK, nullptr);
+  GtkWidget* dialog =
+      gtk_dialog_new_with_buttons(texts.Caption.c_str(), nullptr, GTK_DIALOG_MODAL, texts.Cancel.c_str(),
+                                  GTK_RESPONSE_CANCEL, texts.Ok.c_str(), GTK_RESPONSE_OK, nullptr);
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
   GtkWidget* content = gtk_dialog_get_content_area(GTK_DIALOG(dialog));
   gtk_container_set_border_width(GTK_CONTAINER(content), 12);
@@ -136,8 +136,7 @@ void TGtkDialogs::RunPrintDialog(TVmoPrintDialog& dialog) {
   if (!Start())
     return;
   const TPrintTexts& texts = dialog.Texts();
-  GtkWidget* window = gtk_dialog_new_with_buttons(texts.Caption.c_str(), nullptr, GTK_DIALOG_MODAL, nullptr,
-                                                  nullptr);
+  GtkWidget* window = gtk_dialog_new_with_buttons(texts.Caption.c_str(), nullptr, GTK_DIALOG_MODAL, nullptr, nullptr);
   gtk_dialog_add_button(GTK_DIALOG(window), texts.ChangePrinter.c_str(), prChangePrinter);
   if (texts.CanSave)
     gtk_dialog_add_button(GTK_DIALOG(window), texts.SaveButton.c_str(), prSave);
@@ -157,8 +156,8 @@ void TGtkDialogs::RunPrintDialog(TVmoPrintDialog& dialog) {
       if (response == prChangePrinter) {
         if (!m_state->Settings)
           m_state->Settings = gtk_print_settings_new();
-        GtkPageSetup* chosen = gtk_print_run_page_setup_dialog(GTK_WINDOW(window), m_state->PageSetup,
-                                                               m_state->Settings);
+        GtkPageSetup* chosen =
+            gtk_print_run_page_setup_dialog(GTK_WINDOW(window), m_state->PageSetup, m_state->Settings);
         if (m_state->PageSetup)
           g_object_unref(m_state->PageSetup);
         m_state->PageSetup = chosen;
@@ -183,8 +182,8 @@ void TGtkDialogs::RunPrintDialog(TVmoPrintDialog& dialog) {
           gtk_print_operation_set_print_settings(operation, m_state->Settings);
         g_signal_connect(operation, "draw-page", G_CALLBACK(DrawPage), &job);
         GError* error = nullptr;
-        const GtkPrintOperationResult result = gtk_print_operation_run(
-            operation, GTK_PRINT_OPERATION_ACTION_PRINT_DIALOG, GTK_WINDOW(window), &error);
+        const GtkPrintOperationResult result =
+            gtk_print_operation_run(operation, GTK_PRINT_OPERATION_ACTION_PRINT_DIALOG, GTK_WINDOW(window), &error);
         if (result == GTK_PRINT_OPERATION_RESULT_APPLY) {
           if (m_state->Settings)
             g_object_unref(m_state->Settings);

@@ -43,7 +43,6 @@ std::string RectText(const T3DRect& r) {
          std::to_string(r.bottom) + ")";
 }
 
-
 struct TCapsRecord {
   int64_t maxTextureSize = 0;
   int64_t shaderVersion = 0;
@@ -97,14 +96,12 @@ bool GLAvailable() {
   return ProcessCaps(error) != nullptr;
 }
 
-std::unique_ptr<T3DEngine> CreateGLEngine(const TDisplays* displays) {
-  return std::make_unique<T3DEngineGL>(displays);
-}
+std::unique_ptr<T3DEngine> CreateGLEngine(const TDisplays* displays) { return std::make_unique<T3DEngineGL>(displays); }
 
 } // namespace
 
-const T3DEngineDriver k3DEngineGLDriver{{"gl", "GL ES 3.0 through EGL and the window system", GLAvailable}, true,
-                                       CreateGLEngine};
+const T3DEngineDriver k3DEngineGLDriver{
+    {"gl", "GL ES 3.0 through EGL and the window system", GLAvailable}, true, CreateGLEngine};
 
 int64_t T3DEngineGL::Caps(std::string_view key, int) {
   const std::lock_guard lock(DeviceLock());
@@ -164,7 +161,8 @@ std::unique_ptr<T3DRenderer> T3DEngineGL::CreateRenderer(TDrawDevice& device, co
     if (!context) {
       Log().WriteLine("T3DEngineGL.CreateRenderer: " + error);
       Fail(T3DResult::Other);
-      Log().WriteLine("T3DEngineGL.CreateRenderer: create device res= " + std::to_string(static_cast<int>(LastResult())));
+      Log().WriteLine("T3DEngineGL.CreateRenderer: create device res= " +
+                      std::to_string(static_cast<int>(LastResult())));
       return nullptr;
     }
     auto owned = std::make_unique<TGLDevStore>(device, std::move(context));
@@ -183,6 +181,5 @@ std::unique_ptr<T3DRenderer> T3DEngineGL::CreateRenderer(TDrawDevice& device, co
   renderer->ReleaseThread();
   return renderer;
 }
-
 
 } // namespace qx

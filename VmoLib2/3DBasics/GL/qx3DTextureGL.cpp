@@ -101,9 +101,7 @@ void T3DSurfaceGL::ReleaseDeviceObjects() {
   m_locked.reset();
 }
 
-TPixelFormat T3DSurfaceGL::Format() const {
-  return FormatOf(m_storage.kind).pixelFormat;
-}
+TPixelFormat T3DSurfaceGL::Format() const { return FormatOf(m_storage.kind).pixelFormat; }
 
 bool T3DSurfaceGL::Enter() {
   if (!Alive() || !m_storage.texture) {

@@ -50,7 +50,8 @@ public:
   void ReleaseDeviceObjects() override;
 
 private:
-  template <class> friend class TGLDeviceCall;
+  template <class>
+  friend class TGLDeviceCall;
   // Binds the context of a surface whose device is still there; false with
   // DeviceLost or Other.
   bool Enter();

@@ -77,8 +77,8 @@ bool T3DVertexListGL::Fill(int firstVertex, std::span<const T3DVertex> source, i
     glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(m_count) * m_layout.stride, nullptr, GL_DYNAMIC_DRAW);
     m_drawn = false;
   }
-  glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(from) * m_layout.stride,
-                  static_cast<GLsizeiptr>(bytes.size()), bytes.data());
+  glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(from) * m_layout.stride, static_cast<GLsizeiptr>(bytes.size()),
+                  bytes.data());
   glBindBuffer(GL_ARRAY_BUFFER, 0);
   if (glGetError() != GL_NO_ERROR) {
     return Fail(T3DResult::Other);

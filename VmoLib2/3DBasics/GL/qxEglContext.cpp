@@ -65,7 +65,8 @@ EGLDisplay HeadlessDisplay() {
     const char* extensions = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
     const auto getPlatformDisplay =
         reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
-    if (extensions && getPlatformDisplay && std::string(extensions).find("EGL_MESA_platform_surfaceless") != std::string::npos) {
+    if (extensions && getPlatformDisplay &&
+        std::string(extensions).find("EGL_MESA_platform_surfaceless") != std::string::npos) {
       d = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
     }
     if (d == EGL_NO_DISPLAY) {
@@ -93,8 +94,18 @@ std::unique_ptr<TGLContext> CreateHeadlessContext(std::string& error) {
     return nullptr;
   }
   eglBindAPI(EGL_OPENGL_ES_API);
-  const EGLint configAttributes[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_ES3_BIT, EGL_SURFACE_TYPE, EGL_PBUFFER_BIT,
-                                     EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_ALPHA_SIZE, 8,
+  const EGLint configAttributes[] = {EGL_RENDERABLE_TYPE,
+                                     EGL_OPENGL_ES3_BIT,
+                                     EGL_SURFACE_TYPE,
+                                     EGL_PBUFFER_BIT,
+                                     EGL_RED_SIZE,
+                                     8,
+                                     EGL_GREEN_SIZE,
+                                     8,
+                                     EGL_BLUE_SIZE,
+                                     8,
+                                     EGL_ALPHA_SIZE,
+                                     8,
                                      EGL_NONE};
   EGLConfig config = nullptr;
   EGLint count = 0;

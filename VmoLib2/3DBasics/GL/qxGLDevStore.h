@@ -46,8 +46,6 @@ private:
 };
 
 // The GL store of an object living on a GL device, or null once lost.
-inline TGLDevStore* GLStore(const T3DObject& object) {
-  return static_cast<TGLDevStore*>(object.Store());
-}
+inline TGLDevStore* GLStore(const T3DObject& object) { return static_cast<TGLDevStore*>(object.Store()); }
 
 } // namespace qx

@@ -32,9 +32,7 @@ int64_t T3DEngineNull::Caps(std::string_view key, int) {
   return 0;
 }
 
-int T3DEngineNull::ShaderLevel(int) {
-  return 2;
-}
+int T3DEngineNull::ShaderLevel(int) { return 2; }
 
 std::unique_ptr<T3DRenderer> T3DEngineNull::CreateRenderer(TDrawDevice& device, const T3DRendererParams& params) {
   const std::lock_guard lock(DeviceLock());
@@ -52,7 +50,8 @@ std::unique_ptr<T3DRenderer> T3DEngineNull::CreateRenderer(TDrawDevice& device, 
   store->Add(*renderer, T3DDevStore::TList::Renderers);
   if (!renderer->Create()) {
     Fail(renderer->LastResult());
-    Log().WriteLine("T3DEngineNull.CreateRenderer: create device res= " + std::to_string(static_cast<int>(LastResult())));
+    Log().WriteLine("T3DEngineNull.CreateRenderer: create device res= " +
+                    std::to_string(static_cast<int>(LastResult())));
     return nullptr;
   }
   Succeed();

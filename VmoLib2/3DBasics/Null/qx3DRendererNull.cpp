@@ -69,8 +69,7 @@ bool T3DSurfaceNull::Unlock() {
 // ---- T3DTextureNull ----
 
 T3DTextureNull::T3DTextureNull(T3DTextureKind kind, int width, int height, int levels)
-    : m_kind(kind), m_width(width), m_height(height), m_levels(levels),
-      m_surfaces(static_cast<size_t>(levels)) {}
+    : m_kind(kind), m_width(width), m_height(height), m_levels(levels), m_surfaces(static_cast<size_t>(levels)) {}
 
 void T3DTextureNull::ReleaseDeviceObjects() {
   for (auto& surface : m_surfaces) {

@@ -49,16 +49,15 @@ private:
 
 } // namespace
 
-TSdlDrawDevice::TSdlDrawDevice(const std::string& title, const T3DRect& bounds)
-    : TDrawDevice(bounds), m_title(title) {}
+TSdlDrawDevice::TSdlDrawDevice(const std::string& title, const T3DRect& bounds) : TDrawDevice(bounds), m_title(title) {}
 
 TSdlDrawDevice::~TSdlDrawDevice() {
   ReleaseAttached();
   CloseWindow();
 }
 
-std::unique_ptr<TSdlDrawDevice> TSdlDrawDevice::Create(const std::string& title, const T3DRect& bounds,
-                                                       bool fullScreen, std::string& error) {
+std::unique_ptr<TSdlDrawDevice> TSdlDrawDevice::Create(const std::string& title, const T3DRect& bounds, bool fullScreen,
+                                                       std::string& error) {
   if (SDL_WasInit(SDL_INIT_VIDEO) == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     error = SDL_GetError();
     return nullptr;

@@ -23,13 +23,9 @@ bool SdlVideoAvailable() {
   return true;
 }
 
-std::unique_ptr<TWindowSystem> CreateSdlWindowSystem(std::string& error) {
-  return TSdlWindowSystem::Create(error);
-}
+std::unique_ptr<TWindowSystem> CreateSdlWindowSystem(std::string& error) { return TSdlWindowSystem::Create(error); }
 
-TDrawDevice* DeviceOf(uint32_t windowId) {
-  return TSdlDrawDevice::FromWindow(SDL_GetWindowFromID(windowId));
-}
+TDrawDevice* DeviceOf(uint32_t windowId) { return TSdlDrawDevice::FromWindow(SDL_GetWindowFromID(windowId)); }
 
 TSdlDrawDevice* SdlDevice(TDrawDevice& window) {
   return TSdlDrawDevice::FromWindow(static_cast<SDL_Window*>(window.WindowHandle()));
@@ -44,18 +40,13 @@ int32_t ButtonOf(uint8_t sdlButton) {
   }
 }
 
-uint32_t MouseButtons() {
-  return SDL_GetMouseState(nullptr, nullptr);
-}
+uint32_t MouseButtons() { return SDL_GetMouseState(nullptr, nullptr); }
 
 } // namespace
 
-const TWindowSystemDriver kSdlWindowSystemDriver{{"sdl", "SDL2 windows", SdlVideoAvailable},
-                                                 CreateSdlWindowSystem};
+const TWindowSystemDriver kSdlWindowSystemDriver{{"sdl", "SDL2 windows", SdlVideoAvailable}, CreateSdlWindowSystem};
 
-int TSdlDisplays::Count() const {
-  return std::max(0, SDL_GetNumVideoDisplays());
-}
+int TSdlDisplays::Count() const { return std::max(0, SDL_GetNumVideoDisplays()); }
 
 bool TSdlDisplays::Bounds(int index, T3DRect& bounds) const {
   SDL_Rect rect;
@@ -82,13 +73,20 @@ int32_t KeyCodeOfSdlKey(int32_t sdlKey) {
 
 uint8_t ShiftStateOfSdl(uint16_t keyModifiers, uint32_t mouseButtons) {
   uint8_t shift = 0;
-  if (keyModifiers & KMOD_GUI) shift |= ssWindows;
-  if (keyModifiers & KMOD_SHIFT) shift |= ssShift;
-  if (keyModifiers & KMOD_ALT) shift |= ssAlt;
-  if (keyModifiers & KMOD_CTRL) shift |= ssCtrl;
-  if (mouseButtons & SDL_BUTTON(SDL_BUTTON_LEFT)) shift |= ssLeft;
-  if (mouseButtons & SDL_BUTTON(SDL_BUTTON_RIGHT)) shift |= ssRight;
-  if (mouseButtons & SDL_BUTTON(SDL_BUTTON_MIDDLE)) shift |= ssMiddle;
+  if (keyModifiers & KMOD_GUI)
+    shift |= ssWindows;
+  if (keyModifiers & KMOD_SHIFT)
+    shift |= ssShift;
+  if (keyModifiers & KMOD_ALT)
+    shift |= ssAlt;
+  if (keyModifiers & KMOD_CTRL)
+    shift |= ssCtrl;
+  if (mouseButtons & SDL_BUTTON(SDL_BUTTON_LEFT))
+    shift |= ssLeft;
+  if (mouseButtons & SDL_BUTTON(SDL_BUTTON_RIGHT))
+    shift |= ssRight;
+  if (mouseButtons & SDL_BUTTON(SDL_BUTTON_MIDDLE))
+    shift |= ssMiddle;
   return shift;
 }
 
@@ -147,8 +145,7 @@ void TSdlWindowSystem::Wake() {
 bool TSdlWindowSystem::HandleEvent(const SDL_Event& event) {
   TWindowEvent out;
   switch (event.type) {
-  case SDL_QUIT:
-    return false;
+  case SDL_QUIT: return false;
   case SDL_WINDOWEVENT: {
     TSdlDrawDevice* device = TSdlDrawDevice::FromWindow(SDL_GetWindowFromID(event.window.windowID));
     if (!device) {
@@ -156,10 +153,22 @@ bool TSdlWindowSystem::HandleEvent(const SDL_Event& event) {
     }
     out.Window = device;
     switch (event.window.event) {
-    case SDL_WINDOWEVENT_ENTER: out.Kind = TWindowEvent::TKind::MouseEnter; Deliver(out); break;
-    case SDL_WINDOWEVENT_LEAVE: out.Kind = TWindowEvent::TKind::MouseLeave; Deliver(out); break;
-    case SDL_WINDOWEVENT_FOCUS_GAINED: out.Kind = TWindowEvent::TKind::FocusGained; Deliver(out); break;
-    case SDL_WINDOWEVENT_FOCUS_LOST: out.Kind = TWindowEvent::TKind::FocusLost; Deliver(out); break;
+    case SDL_WINDOWEVENT_ENTER:
+      out.Kind = TWindowEvent::TKind::MouseEnter;
+      Deliver(out);
+      break;
+    case SDL_WINDOWEVENT_LEAVE:
+      out.Kind = TWindowEvent::TKind::MouseLeave;
+      Deliver(out);
+      break;
+    case SDL_WINDOWEVENT_FOCUS_GAINED:
+      out.Kind = TWindowEvent::TKind::FocusGained;
+      Deliver(out);
+      break;
+    case SDL_WINDOWEVENT_FOCUS_LOST:
+      out.Kind = TWindowEvent::TKind::FocusLost;
+      Deliver(out);
+      break;
     default: break;
     }
     return device->HandleWindowEvent(event.window);
@@ -210,8 +219,7 @@ bool TSdlWindowSystem::HandleEvent(const SDL_Event& event) {
       Deliver(out);
     }
     return true;
-  default:
-    return true;
+  default: return true;
   }
 }
 

@@ -88,7 +88,7 @@ TEST(VmoVideoExtractor, WaitingRequestIsServedAndTakingAsksForTheNextFrame) {
 TEST(VmoVideoExtractor, NearestFrameIsTakenWhenTheExactOneIsNotReady) {
   TExtractorFixture fixture;
   TVmoVideoExtractor& extractor = fixture.Extractor;
-  ASSERT_TRUE(extractor.Request(200, true)); // frame 5
+  ASSERT_TRUE(extractor.Request(200, true));                       // frame 5
   const TVmoVideoExtractor::TTaken taken = extractor.Take(280, 0); // frame 7 wanted
   EXPECT_FALSE(taken.Exact);
   EXPECT_EQ(taken.Index, 5);

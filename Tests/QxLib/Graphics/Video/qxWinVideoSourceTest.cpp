@@ -12,8 +12,8 @@
 namespace qx {
 namespace {
 
-using test::TMemoryYUVImage;
 using test::TestClip;
+using test::TMemoryYUVImage;
 
 TRefPtr<TFFMpegDll> Library() {
   std::string error;
@@ -267,8 +267,8 @@ TEST(WinVideoSourceHostile, FilesThatAreNoClipGiveNoSource) {
   // Only sound: no frames to give.
   EXPECT_FALSE(OpenBytes("tone.flac", test::ReadBinary(TestClip("tone.flac"))));
   // A header claiming a picture of 100000 x 100000 pixels.
-  EXPECT_FALSE(OpenBytes("huge.y4m", "YUV4MPEG2 W100000 H100000 F25:1 Ip A1:1 C420jpeg\nFRAME\n" +
-                                         std::string(4096, '\x80')));
+  EXPECT_FALSE(
+      OpenBytes("huge.y4m", "YUV4MPEG2 W100000 H100000 F25:1 Ip A1:1 C420jpeg\nFRAME\n" + std::string(4096, '\x80')));
   // An MP4 without its index (cut before the end).
   const std::string mp4 = test::ReadBinary(TestClip("h264.mp4"));
   EXPECT_FALSE(OpenBytes("cut.mp4", mp4.substr(0, mp4.size() / 2)));

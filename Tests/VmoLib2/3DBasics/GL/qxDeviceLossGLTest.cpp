@@ -114,7 +114,8 @@ TEST_F(DeviceLossGL, ObjectsKeptAfterALossAnswerDeviceLost) {
   TOwner owner;
   ASSERT_TRUE(owner.EnsureDevice());
   // Keep the objects: no callbacks.
-  for (T3DObject* object : std::initializer_list<T3DObject*>{owner.renderer.get(), owner.texture.get(), owner.quad.get()}) {
+  for (T3DObject* object :
+       std::initializer_list<T3DObject*>{owner.renderer.get(), owner.texture.get(), owner.quad.get()}) {
     object->SetDeviceKilledCallback(nullptr);
   }
   T3DSurface* surface = owner.texture->SurfaceLevel(0);

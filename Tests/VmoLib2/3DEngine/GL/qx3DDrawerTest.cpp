@@ -39,8 +39,8 @@ TPictureDrawParams Plain(float opacity = 100) {
 TEST_F(Drawer, FrameRunsThePhasesInOrderAndTellsTheItem) {
   TFunctionItem item([](TDeviceDrawer&) {});
   m_drawer->DrawItem(item);
-  EXPECT_EQ(m_phases, (std::vector<TDrawPhase>{TDrawPhase::FrameBegins, TDrawPhase::ItemDrawing,
-                                               TDrawPhase::ItemDrawn, TDrawPhase::FrameEnds}));
+  EXPECT_EQ(m_phases, (std::vector<TDrawPhase>{TDrawPhase::FrameBegins, TDrawPhase::ItemDrawing, TDrawPhase::ItemDrawn,
+                                               TDrawPhase::FrameEnds}));
   EXPECT_EQ(item.frameEnded, 1);
 }
 
@@ -48,9 +48,9 @@ TEST_F(Drawer, NestedItemOnlyDrawsBetweenItsOwnPhases) {
   TFunctionItem inner([](TDeviceDrawer&) {});
   TFunctionItem outer([&](TDeviceDrawer& drawer) { drawer.DrawItem(inner); });
   m_drawer->DrawItem(outer);
-  EXPECT_EQ(m_phases, (std::vector<TDrawPhase>{TDrawPhase::FrameBegins, TDrawPhase::ItemDrawing,
-                                               TDrawPhase::ItemDrawing, TDrawPhase::ItemDrawn,
-                                               TDrawPhase::ItemDrawn, TDrawPhase::FrameEnds}));
+  EXPECT_EQ(m_phases,
+            (std::vector<TDrawPhase>{TDrawPhase::FrameBegins, TDrawPhase::ItemDrawing, TDrawPhase::ItemDrawing,
+                                     TDrawPhase::ItemDrawn, TDrawPhase::ItemDrawn, TDrawPhase::FrameEnds}));
   EXPECT_EQ(outer.frameEnded, 1);
   EXPECT_EQ(inner.frameEnded, 0);
 }
@@ -382,8 +382,7 @@ TEST_F(Drawer, LostDeviceIsRebuiltOnTheNextFrameWithThePictureCacheRestored) {
     return DrawFrame([&](TDeviceDrawer& drawer) { drawer.DrawPicture(picture, FlatRect(10, 10, 130, 100), Plain()); });
   };
   const TBitmap before = draw();
-  TMultiTexture6* cached = m_drawer->TextureCache().Find(
-      *store, TTextureStore2::MultiTexKey(store->Id(), 0, 1, 1));
+  TMultiTexture6* cached = m_drawer->TextureCache().Find(*store, TTextureStore2::MultiTexKey(store->Id(), 0, 1, 1));
   ASSERT_NE(cached, nullptr);
 
   SimulateDeviceLoss(*m_device);
@@ -467,7 +466,10 @@ TEST_F(Drawer, MaskedGroupIsMaskTimesContentAcrossOffScreenTiles) {
   draw.Placement = FlatRect(950, 100, 1150, 200);
   draw.Params = Plain();
   const TBitmap frame = DrawFrame(
-      [&](TDeviceDrawer& drawer) { drawer.DrawMaskedGroup(content, {&draw, 1}, nullptr); }, MakeColor(0, 0, 255));
+      [&](TDeviceDrawer& drawer) {
+        drawer.DrawMaskedGroup(content, {&draw, 1}, nullptr);
+      },
+      MakeColor(0, 0, 255));
   const TBgra opaque{13, 100, 100, 255}; // (200 x 128, 100 x 255, 50 x 64) / 255
   EXPECT_TRUE(Near(frame.GetPixel(1000, 150), opaque, 2)) << "left of the seam";
   EXPECT_TRUE(Near(frame.GetPixel(1040, 150), opaque, 2)) << "right of the seam";
@@ -522,8 +524,9 @@ TEST_F(Drawer, NestedMaskedGroupShowsItsContentUnmasked) {
   TFunctionItem outer([&](TDeviceDrawer& drawer) { drawer.DrawMaskedGroup(inner, {&innerMask, 1}, nullptr); });
   TMaskDraw outerMask = innerMask;
   outerMask.Placement = FlatRect(0, 0, 100, 100);
-  const TBitmap frame =
-      DrawFrame([&](TDeviceDrawer& drawer) { drawer.DrawMaskedGroup(outer, {&outerMask, 1}, nullptr); });
+  const TBitmap frame = DrawFrame([&](TDeviceDrawer& drawer) {
+    drawer.DrawMaskedGroup(outer, {&outerMask, 1}, nullptr);
+  });
   EXPECT_TRUE(Near(frame.GetPixel(50, 50), {0, 0, 255, 255}, 0));
   EXPECT_TRUE(Near(frame.GetPixel(150, 50), {0, 0, 0, 255}, 0));
 }
@@ -541,8 +544,9 @@ TEST_F(Drawer, MaskedGroupShowsTheRepeatPatternBehindTheContent) {
   draw.Picture.Bitmap = white;
   draw.Placement = FlatRect(0, 0, 100, 100);
   draw.Params = Plain();
-  const TBitmap frame =
-      DrawFrame([&](TDeviceDrawer& drawer) { drawer.DrawMaskedGroup(content, {&draw, 1}, &pattern); });
+  const TBitmap frame = DrawFrame([&](TDeviceDrawer& drawer) {
+    drawer.DrawMaskedGroup(content, {&draw, 1}, &pattern);
+  });
   EXPECT_TRUE(Near(frame.GetPixel(25, 50), {0, 0, 255, 255}, 0)) << "content";
   EXPECT_TRUE(Near(frame.GetPixel(75, 50), {0, 255, 0, 255}, 0)) << "pattern";
   EXPECT_TRUE(Near(frame.GetPixel(150, 50), {0, 0, 0, 255}, 0)) << "outside the mask";

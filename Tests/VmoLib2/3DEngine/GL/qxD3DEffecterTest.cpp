@@ -10,7 +10,6 @@ namespace {
 
 constexpr TBgra kClear{0, 0, 0, 255};
 
-
 class EffecterTest : public ScreenTest {
 protected:
   // Reads target `index` back.

@@ -123,8 +123,7 @@ TEST_F(DrawerVideo, DeviceLossSuspendsImagesUntilTheRendererIsBack) {
   }
   // The planes kept in memory are uploaded again; the lost textures ask
   // the source for a refill as well.
-  const TBitmap frame =
-      DrawFrame([&](TDeviceDrawer& drawer) { drawer.DrawVideo(*image, FlatRect(0, 0, 32, 32), {}); });
+  const TBitmap frame = DrawFrame([&](TDeviceDrawer& drawer) { drawer.DrawVideo(*image, FlatRect(0, 0, 32, 32), {}); });
   EXPECT_TRUE(NearRgb(frame.GetPixel(16, 16), YuvToRgb(kY, kU, kV), 2));
   EXPECT_TRUE(image->NeedsRefill());
 }

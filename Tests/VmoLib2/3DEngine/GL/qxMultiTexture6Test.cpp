@@ -225,8 +225,7 @@ TEST_F(MultiTexture, GridCellsAreDrawnWithoutTheirNeighbours) {
   TMultiTexture6 multi(*m_manager);
   TTileBitmap cells(sheet, 2, 1);
   const TFloatRect cell = cells.CellRect(1, 0);
-  multi.SetSource(sheet, 2, 1,
-                  {int(cell.left), int(cell.top), int(cell.right), int(cell.bottom)});
+  multi.SetSource(sheet, 2, 1, {int(cell.left), int(cell.top), int(cell.right), int(cell.bottom)});
   EXPECT_EQ(multi.Width(), 32);
   const TBitmap frame = DrawTiled(multi, TPlacement::Flat({0, 0, 320, 320}));
   EXPECT_EQ(frame.GetPixel(0, 100).r, 0);

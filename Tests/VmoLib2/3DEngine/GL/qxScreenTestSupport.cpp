@@ -72,10 +72,10 @@ std::shared_ptr<TBitmap> NoisePicture(int width, int height, uint32_t seed) {
       !off(actual.a, expected.a)) {
     return ::testing::AssertionSuccess();
   }
-  return ::testing::AssertionFailure() << "got (r" << int{actual.r} << " g" << int{actual.g} << " b"
-                                       << int{actual.b} << " a" << int{actual.a} << "), expected (r"
-                                       << int{expected.r} << " g" << int{expected.g} << " b" << int{expected.b}
-                                       << " a" << int{expected.a} << ") within " << tolerance;
+  return ::testing::AssertionFailure() << "got (r" << int{actual.r} << " g" << int{actual.g} << " b" << int{actual.b}
+                                       << " a" << int{actual.a} << "), expected (r" << int{expected.r} << " g"
+                                       << int{expected.g} << " b" << int{expected.b} << " a" << int{expected.a}
+                                       << ") within " << tolerance;
 }
 
 TDifference MaxDifference(const TBitmap& a, const TBitmap& b, const T3DRect& rect) {

@@ -24,24 +24,21 @@ constexpr TRgba kBlue{0, 0, 255, 255};
 // incoming slide without the effect.
 constexpr float kAlmostOne = 0.99999f;
 
-
 struct TCase {
   int cls;
   int variant;
 };
 
-std::string Name(const TCase& c) {
-  return "class " + std::to_string(c.cls) + " variant " + std::to_string(c.variant);
-}
+std::string Name(const TCase& c) { return "class " + std::to_string(c.cls) + " variant " + std::to_string(c.variant); }
 
 // Every class with every variant it has a movement for (class 7 variant 5
 // is its cross-fade).
 std::vector<TCase> AllCases() {
-  const std::pair<int, int> variants[] = {{kEffectMosaic, 1}, {kEffectFade, 1},  {kEffectClock, 2},        {kEffectCircle, 2},
-                                          {kEffectRhomb, 2},  {kEffectSquare, 2}, {kEffectLines, 5},       {kEffectDiagonal, 4},
-                                          {kEffectWipe, 4},   {kEffectDiagonalWipe, 4}, {kEffectBroom, 16}, {kEffectPush, 4},
-                                          {kEffectSlide, 4},  {kEffectRoll, 8},   {kEffectDiagonalRoll, 8}, {kEffectFlip, 4},
-                                          {kEffectSwap, 4}};
+  const std::pair<int, int> variants[] = {
+      {kEffectMosaic, 1}, {kEffectFade, 1},  {kEffectClock, 2},    {kEffectCircle, 2}, {kEffectRhomb, 2},
+      {kEffectSquare, 2}, {kEffectLines, 5}, {kEffectDiagonal, 4}, {kEffectWipe, 4},   {kEffectDiagonalWipe, 4},
+      {kEffectBroom, 16}, {kEffectPush, 4},  {kEffectSlide, 4},    {kEffectRoll, 8},   {kEffectDiagonalRoll, 8},
+      {kEffectFlip, 4},   {kEffectSwap, 4}};
   std::vector<TCase> cases;
   for (const auto& [cls, count] : variants) {
     for (int v = 1; v <= count; ++v) {
@@ -98,8 +95,8 @@ std::shared_ptr<TBitmap> WavePicture(int width, int height, bool flip) {
     for (int x = 0; x < width; ++x) {
       const double u = flip ? width - 1 - x : x;
       const auto wave = [](double t) { return static_cast<uint8_t>(std::lround(127.5 + 100 * std::sin(t))); };
-      picture->SetPixel(x, y, TBgra{wave(u / 40 * 6.2831853), wave(y / 40.0 * 6.2831853 + 1), wave((u + y) / 60.0 * 6.2831853),
-                                    255});
+      picture->SetPixel(
+          x, y, TBgra{wave(u / 40 * 6.2831853), wave(y / 40.0 * 6.2831853 + 1), wave((u + y) / 60.0 * 6.2831853), 255});
     }
   }
   return picture;
@@ -131,8 +128,8 @@ int ChannelDifference(TBgra a, TBgra b) {
       }
       const int d = ChannelDifference(here, cut.GetPixel(x, y));
       if (d > 2 + own) {
-        return ::testing::AssertionFailure() << "differs by " << d << " at (" << x << ", " << y << "), its own edge "
-                                             << own;
+        return ::testing::AssertionFailure()
+               << "differs by " << d << " at (" << x << ", " << y << "), its own edge " << own;
       }
     }
   }
@@ -228,7 +225,8 @@ TEST_F(TransitionFrames, EveryClassAndVariantStartsWithTheOutgoingAndEndsWithThe
     const int clockEdge = (soft + 2) * kH / 2 + soft * soft;
     for (const TCase& c : AllCases()) {
       EXPECT_EQ(Count(Frame(c, 0, params)).first, total) << Name(c);
-      EXPECT_GE(Count(Frame(c, kAlmostOne, params)).second, c.cls == kEffectClock ? total - clockEdge : total) << Name(c);
+      EXPECT_GE(Count(Frame(c, kAlmostOne, params)).second, c.cls == kEffectClock ? total - clockEdge : total)
+          << Name(c);
     }
   }
 }
@@ -238,40 +236,37 @@ TEST_F(TransitionFrames, HalfWayTheShapesShowTheIncomingSlideWhereTheyLie) {
   const double cy = kH / 2.0;
   const double halfDiagonal = std::hypot(cx, cy);
   // Circle: a disk of half the reach (the farthest corner).
-  EXPECT_TRUE(Where(Frame({kEffectCircle, 2}, 0.5f), [&](double x, double y) {
-    return Side(std::hypot(x - cx, y - cy), halfDiagonal / 2);
-  }));
+  EXPECT_TRUE(Where(Frame({kEffectCircle, 2}, 0.5f),
+                    [&](double x, double y) { return Side(std::hypot(x - cx, y - cy), halfDiagonal / 2); }));
   // Centred at (25 %, 75 %): the farthest corner is the top-right one.
   TEffectParams offCentre = Defaults();
   offCentre.CenterX = 25;
   offCentre.CenterY = 75;
-  EXPECT_TRUE(Where(Frame({kEffectCircle, 2}, 0.5f, offCentre), [&](double x, double y) {
-    return Side(std::hypot(x - 40, y - 67.5), std::hypot(120, 67.5) / 2);
-  }));
+  EXPECT_TRUE(Where(Frame({kEffectCircle, 2}, 0.5f, offCentre),
+                    [&](double x, double y) { return Side(std::hypot(x - 40, y - 67.5), std::hypot(120, 67.5) / 2); }));
   // Diamond of half the reach (width + height) / 2, rectangle of half the
   // half-width.
-  EXPECT_TRUE(Where(Frame({kEffectRhomb, 2}, 0.5f), [&](double x, double y) {
-    return Side(std::abs(x - cx) + std::abs(y - cy), (kW + kH) / 4.0);
-  }));
+  EXPECT_TRUE(Where(Frame({kEffectRhomb, 2}, 0.5f),
+                    [&](double x, double y) { return Side(std::abs(x - cx) + std::abs(y - cy), (kW + kH) / 4.0); }));
   EXPECT_TRUE(Where(Frame({kEffectSquare, 2}, 0.5f), [&](double x, double y) {
     return Side(std::max(std::abs(x - cx), std::abs(y - cy) * kW / kH), kW / 4.0);
   }));
   // One band in the middle, half the width; wipes half way in from their
   // side.
-  EXPECT_TRUE(Where(Frame({kEffectLines, 2}, 0.5f), [&](double x, double) { return Side(std::abs(x - cx), kW / 4.0); }));
-  EXPECT_TRUE(Where(Frame({kEffectLines, 4}, 0.5f), [&](double, double y) { return Side(std::abs(y - cy), kH / 4.0); }));
+  EXPECT_TRUE(
+      Where(Frame({kEffectLines, 2}, 0.5f), [&](double x, double) { return Side(std::abs(x - cx), kW / 4.0); }));
+  EXPECT_TRUE(
+      Where(Frame({kEffectLines, 4}, 0.5f), [&](double, double y) { return Side(std::abs(y - cy), kH / 4.0); }));
   EXPECT_TRUE(Where(Frame({kEffectWipe, 1}, 0.5f), [&](double x, double) { return Side(x, cx); }));
   EXPECT_TRUE(Where(Frame({kEffectWipe, 2}, 0.5f), [&](double x, double) { return Side(kW - x, cx); }));
   EXPECT_TRUE(Where(Frame({kEffectWipe, 3}, 0.5f), [&](double, double y) { return Side(y, cy); }));
   EXPECT_TRUE(Where(Frame({kEffectWipe, 4}, 0.5f), [&](double, double y) { return Side(kH - y, cy); }));
   // Diagonal bands: both sides of the line through the centre; the
   // one-sided wipe from the top-left corner, half way to the far corner.
-  EXPECT_TRUE(Where(Frame({kEffectDiagonal, 2}, 0.5f), [&](double x, double y) {
-    return Side(std::abs(x - (cx + cy - y) ), (kW + kH) / 4.0);
-  }));
-  EXPECT_TRUE(Where(Frame({kEffectDiagonalWipe, 1}, 0.5f), [&](double x, double y) {
-    return Side(x + y, (kW + kH) / 2.0);
-  }));
+  EXPECT_TRUE(Where(Frame({kEffectDiagonal, 2}, 0.5f),
+                    [&](double x, double y) { return Side(std::abs(x - (cx + cy - y)), (kW + kH) / 4.0); }));
+  EXPECT_TRUE(
+      Where(Frame({kEffectDiagonalWipe, 1}, 0.5f), [&](double x, double y) { return Side(x + y, (kW + kH) / 2.0); }));
   // Clock: a quarter turn shows the top-right quarter; reversed, the
   // top-left.
   EXPECT_TRUE(Where(Frame({kEffectClock, 1}, 0.25f), [&](double x, double y) {
@@ -305,9 +300,11 @@ TEST_F(TransitionFrames, BroomsHalfWayShowTheHalfTheySweptFirst) {
 
 TEST_F(TransitionFrames, InvertedVariantsExchangeTheRoles) {
   const std::pair<TCase, TCase> pairs[] = {
-      {{kEffectCircle, 1}, {kEffectCircle, 2}},   {{kEffectRhomb, 1}, {kEffectRhomb, 2}},       {{kEffectSquare, 1}, {kEffectSquare, 2}},
-      {{kEffectLines, 1}, {kEffectLines, 2}},     {{kEffectLines, 3}, {kEffectLines, 4}},       {{kEffectDiagonal, 1}, {kEffectDiagonal, 2}},
-      {{kEffectDiagonal, 3}, {kEffectDiagonal, 4}}, {{kEffectBroom, 6}, {kEffectBroom, 14}}, {{kEffectBroom, 7}, {kEffectBroom, 15}}};
+      {{kEffectCircle, 1}, {kEffectCircle, 2}},     {{kEffectRhomb, 1}, {kEffectRhomb, 2}},
+      {{kEffectSquare, 1}, {kEffectSquare, 2}},     {{kEffectLines, 1}, {kEffectLines, 2}},
+      {{kEffectLines, 3}, {kEffectLines, 4}},       {{kEffectDiagonal, 1}, {kEffectDiagonal, 2}},
+      {{kEffectDiagonal, 3}, {kEffectDiagonal, 4}}, {{kEffectBroom, 6}, {kEffectBroom, 14}},
+      {{kEffectBroom, 7}, {kEffectBroom, 15}}};
   for (const auto& [inverted, plain] : pairs) {
     const TBitmap a = Frame(inverted, 0.5f);
     const TBitmap b = Frame(plain, 0.5f);
@@ -430,13 +427,12 @@ TEST_F(TransitionFrames, ACustomTransitionDrawsItsSlideWithBothSlidesAsPictures)
   // The mini-slide shows the outgoing slide at half size on the left and
   // the incoming one on the right.
   auto files = MakeRef<TTestFileSource>();
-  files->Add("fx/halves.vmo",
-             "[Main]\nopt_slidescount=1\nopt_synchpos1=1000\nopt_scr_width=160\nopt_scr_height=90\n"
-             "[slide1]\nUsePersonal=1\nPers_Fon=1\nbstyle=1\nbname=65280\n"
-             "object out:image\n  ReplaceWithEffectBuffer=1\n  FitMode=PlaceInto\n"
-             "  object K:keypoint\n    ScaleX=50\n    ScaleY=50\n    Position=-50,0\n  end\nend\n"
-             "object in:image\n  ReplaceWithEffectBuffer=2\n  FitMode=PlaceInto\n"
-             "  object K:keypoint\n    ScaleX=50\n    ScaleY=50\n    Position=50,0\n  end\nend\n");
+  files->Add("fx/halves.vmo", "[Main]\nopt_slidescount=1\nopt_synchpos1=1000\nopt_scr_width=160\nopt_scr_height=90\n"
+                              "[slide1]\nUsePersonal=1\nPers_Fon=1\nbstyle=1\nbname=65280\n"
+                              "object out:image\n  ReplaceWithEffectBuffer=1\n  FitMode=PlaceInto\n"
+                              "  object K:keypoint\n    ScaleX=50\n    ScaleY=50\n    Position=-50,0\n  end\nend\n"
+                              "object in:image\n  ReplaceWithEffectBuffer=2\n  FitMode=PlaceInto\n"
+                              "  object K:keypoint\n    ScaleX=50\n    ScaleY=50\n    Position=50,0\n  end\nend\n");
   const TFileAccessor accessor = TestAccessor(files);
   m_drawer->SetFileAccessor(&accessor);
   TEffectParams params = Defaults();

@@ -38,9 +38,8 @@ struct TTransitionCase {
 // Every class with its variants, the custom transition, and one chosen at
 // random from the show's groups.
 std::vector<TTransitionCase> Cases() {
-  const std::pair<int, int> classes[] = {{1, 1},  {2, 1},  {3, 2},  {4, 2},  {5, 2},  {6, 2},
-                                         {7, 5},  {8, 4},  {9, 4},  {10, 4}, {11, 16}, {12, 4},
-                                         {13, 4}, {14, 8}, {15, 8}, {16, 4}, {17, 4}};
+  const std::pair<int, int> classes[] = {{1, 1},  {2, 1},   {3, 2},  {4, 2},  {5, 2},  {6, 2},  {7, 5},  {8, 4}, {9, 4},
+                                         {10, 4}, {11, 16}, {12, 4}, {13, 4}, {14, 8}, {15, 8}, {16, 4}, {17, 4}};
   std::vector<TTransitionCase> cases;
   for (const auto& [cls, count] : classes) {
     for (int v = 1; v <= count; ++v) {
@@ -69,14 +68,15 @@ std::string Project(const std::vector<TTransitionCase>& cases) {
     text += "opt_synchpos" + std::to_string(i) + "=" + std::to_string(i * kSlideMs) + "\r\n";
   }
   for (int i = 1; i <= slides; ++i) {
-    text += "[Slide" + std::to_string(i) + "]\r\nUsePersonal=1\r\nPers_Fon=1\r\nbstyle=1\r\nbname=" +
-            std::to_string(i % 2 == 1 ? kRed : kBlue) + "\r\n";
+    text += "[Slide" + std::to_string(i) +
+            "]\r\nUsePersonal=1\r\nPers_Fon=1\r\nbstyle=1\r\nbname=" + std::to_string(i % 2 == 1 ? kRed : kBlue) +
+            "\r\n";
     if (i == 1) {
       continue;
     }
     const TTransitionCase& c = cases[static_cast<size_t>(i - 2)];
-    text += "Pers_Effect=1\r\nEffect_Class=" + std::to_string(c.cls) + "\r\nEffect_Type=" +
-            (c.cls == 18 ? std::string("0") : std::string(1, VariantChar(c.variant))) +
+    text += "Pers_Effect=1\r\nEffect_Class=" + std::to_string(c.cls) +
+            "\r\nEffect_Type=" + (c.cls == 18 ? std::string("0") : std::string(1, VariantChar(c.variant))) +
             "\r\nEffectTime=" + std::to_string(kEffectMs) + "\r\nEffectUseSmoothline=1\r\nEffectSmoothline=20\r\n";
   }
   return text;
@@ -160,8 +160,8 @@ TEST_F(TransitionShow, EveryTransitionOfTheShowShowsBetweenItsSlides) {
   TBitmap frame;
   const int total = kWidth * kHeight;
   for (size_t k = 0; k < m_cases.size(); ++k) {
-    const std::string name = "class " + std::to_string(m_cases[k].cls) + " variant " +
-                             std::to_string(m_cases[k].variant);
+    const std::string name =
+        "class " + std::to_string(m_cases[k].cls) + " variant " + std::to_string(m_cases[k].variant);
     // Slide k + 1 (red when k is even) goes, slide k + 2 comes.
     const bool incomingBlue = k % 2 == 0;
     run->renderer->Render(During(k, -0.25), frame);

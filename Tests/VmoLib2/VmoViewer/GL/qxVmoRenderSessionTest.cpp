@@ -75,7 +75,8 @@ protected:
     ASSERT_NE(m_engine, nullptr);
   }
 
-  TRun Render(const std::string& project, const std::string& name, std::vector<std::pair<int64_t, TScript::TCall>> calls = {},
+  TRun Render(const std::string& project, const std::string& name,
+              std::vector<std::pair<int64_t, TScript::TCall>> calls = {},
               std::optional<int32_t> duration = std::nullopt) {
     TRenderOptions options;
     options.OutputFolder = m_folder.Path() + name;

@@ -86,8 +86,8 @@ protected:
     T3DEngine* engine = test::SharedGLEngine();
     ASSERT_NE(engine, nullptr);
     m_device = std::make_unique<TDrawDevice>(T3DRect{0, 0, kWidth, kHeight});
-    m_controller = std::make_unique<TVmoDrawController>(
-        *m_device, [engine] { return std::make_unique<T3DDrawer>(*engine); });
+    m_controller =
+        std::make_unique<TVmoDrawController>(*m_device, [engine] { return std::make_unique<T3DDrawer>(*engine); });
     m_renderer = std::make_unique<TVmoRenderer>(m_show->Source(), *m_controller, false);
     m_renderer->SetPrepareTimeout(std::chrono::seconds(20));
   }
