@@ -102,11 +102,17 @@ TVmoVideoExtractor::TTaken TVmoVideoExtractor::Take(double timeMs, double displa
   taken.Exact = nearest->Index == index;
   m_pool.erase(nearest);
 
-  int64_t next = displayRate > 0 ? FrameIndex(timeMs + 1000.0 / displayRate) : index + 1;
-  if (next == index)
-    next = index + 1;
-  if (m_params.FrameCount > 0 && next >= m_params.FrameCount)
-    next = m_loops ? next % m_params.FrameCount : m_params.FrameCount - 1;
+  // A frame taken in place of the wanted one asks for the wanted one: else
+  // a clip standing still (before its start, or after a seek) would keep
+  // showing a neighbour, since the frame ahead is all that is asked for.
+  int64_t next = index;
+  if (taken.Exact) {
+    next = displayRate > 0 ? FrameIndex(timeMs + 1000.0 / displayRate) : index + 1;
+    if (next == index)
+      next = index + 1;
+    if (m_params.FrameCount > 0 && next >= m_params.FrameCount)
+      next = m_loops ? next % m_params.FrameCount : m_params.FrameCount - 1;
+  }
   if (!PoolHolds(next) && next != taken.Index) {
     m_request = next;
     m_changed.notify_all();

@@ -48,7 +48,8 @@ public:
   bool Request(double timeMs, bool wait);
   // Takes the pool's frame whose index is nearest to the index of `timeMs`
   // out of the pool, then asks for the frame one display step ahead
-  // (`displayRate` frames per second; the next index when 0).
+  // (`displayRate` frames per second; the next index when 0), or, when the
+  // frame taken is not the one of `timeMs`, for that one.
   TTaken Take(double timeMs, double displayRate);
   // Gives a taken frame object back to the pool with the index it holds.
   void GiveBack(const TTaken& taken);

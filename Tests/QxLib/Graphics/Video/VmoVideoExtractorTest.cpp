@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <set>
+#include <vector>
 
 namespace qx {
 namespace {
@@ -93,6 +96,76 @@ TEST(VmoVideoExtractor, NearestFrameIsTakenWhenTheExactOneIsNotReady) {
   EXPECT_FALSE(taken.Exact);
   EXPECT_EQ(taken.Index, 5);
   extractor.GiveBack(taken);
+}
+
+// A source that holds each decode until the test lets it go, and tells
+// which index it was asked for.
+class TGatedSource final : public TFrameSource {
+public:
+  TGatedSource() {
+    m_params.Width = 8;
+    m_params.Height = 8;
+    m_params.FrameRate = 25;
+    m_params.FrameCount = 100;
+  }
+  bool GetFrame(int64_t index, TYUVImage& image) override {
+    std::unique_lock lock(m_lock);
+    m_asked.push_back(index);
+    m_changed.notify_all();
+    m_changed.wait(lock, [this] { return m_open > 0; });
+    --m_open;
+    image.RefillDone();
+    return true;
+  }
+  bool GetFrame24(int64_t, TBitmap&) override { return false; }
+
+  // Lets one decode through, or every one from now on.
+  void Open(int count = 1) {
+    const std::lock_guard lock(m_lock);
+    m_open += count;
+    m_changed.notify_all();
+  }
+  // The index of decode number `n` (from 0), once it has been asked for.
+  int64_t Asked(size_t n) {
+    std::unique_lock lock(m_lock);
+    m_changed.wait(lock, [this, n] { return m_asked.size() > n; });
+    return m_asked[n];
+  }
+
+private:
+  std::mutex m_lock;
+  std::condition_variable m_changed;
+  std::vector<int64_t> m_asked;
+  int m_open = 0;
+};
+
+TEST(VmoVideoExtractor, TakingAFrameInPlaceOfTheWantedOneAsksForTheWantedOne) {
+  TGatedSource source;
+  TVmoVideoExtractor extractor(&source, false, source.Params());
+  // However the test ends, the thread is not left waiting in a decode.
+  struct TRelease {
+    TGatedSource& Source;
+    ~TRelease() { Source.Open(1 << 20); }
+  } release{source};
+  extractor.AddFrame(MakeRef<TMemoryYUVImage>(8, 8));
+  extractor.AddFrame(MakeRef<TMemoryYUVImage>(8, 8));
+  source.Open();
+  ASSERT_TRUE(extractor.Request(200, true)); // frame 5
+  ASSERT_EQ(source.Asked(0), 5);
+  // A clip standing at frame 0 (before its start, or after a seek back)
+  // gets its own frame next, not frame 1 for ever.
+  const TVmoVideoExtractor::TTaken taken = extractor.Take(0, 25);
+  EXPECT_FALSE(taken.Exact);
+  EXPECT_EQ(source.Asked(1), 0);
+  source.Open();
+  extractor.GiveBack(taken);
+  ASSERT_TRUE(extractor.Request(0, true));
+  const TVmoVideoExtractor::TTaken exact = extractor.Take(0, 25);
+  EXPECT_TRUE(exact.Exact);
+  // Then the thread runs one step ahead again.
+  EXPECT_EQ(source.Asked(2), 1);
+  source.Open();
+  extractor.GiveBack(exact);
 }
 
 TEST(VmoVideoExtractor, InvalidFramesAreDecodedAgain) {
