@@ -9,6 +9,8 @@
 #include "VmoLib2/3DEngine/qx3DDrawer.h"
 #include "VmoLib2/3DEngine/qxDeviceDrawer.h"
 #include "VmoLib2/VmoClasses/qxVmoSlide.h"
+#include "VmoLib2/VmoClasses/qxVmoSlideHost.h"
+#include "VmoLib2/VmoClasses/qxVmoSlideUtils3.h"
 #include "VmoLib2/VmoClasses/qxVmoSource2.h"
 #include "VmoLib2/VmoViewer/qxVmoFileAccessor2.h"
 #include "VmoLib2/VmoViewer/qxVmoSlideLoader2.h"
@@ -252,6 +254,9 @@ void TVmoEngine::Reinitialise(double position, bool reopen) {
       Preload(*slide);
   });
   m_loader->ReportTo(Events());
+  // A deterministic show draws each clip frame of its own time, waiting for
+  // the decoder, instead of the nearest one decoded so far.
+  m_loader->Cache().Producer().Host().SetExactVideoFrames(m_deterministic);
 
   if (m_paused)
     StartMusic();

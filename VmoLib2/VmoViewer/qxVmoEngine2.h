@@ -178,9 +178,10 @@ public:
   void SetActionsEnabled(bool enabled) { m_actionsEnabled = enabled; }
   // Slides cover the output (cropped) instead of fitting inside it.
   void SetCover(bool cover) { m_cover = cover; }
-  // Random choices of the show (transitions) follow fixed orders, so that
-  // every run shows the same; from the next open on. The player leaves it
-  // false; the headless renderer sets it.
+  // Random choices of the show (transitions) follow fixed orders and video
+  // objects wait for the clip frame of their time, so that every run shows
+  // the same; from the next open on. The player leaves it false; the
+  // headless renderer sets it.
   void SetDeterministic(bool deterministic) { m_deterministic = deterministic; }
 
   // The first open, made on the calling thread before the thread starts:
