@@ -73,16 +73,22 @@ std::optional<double> CodedMs(const std::vector<int16_t>& samples, size_t at) {
   return frame / test::kFramesPerMs;
 }
 
-// The clip in Matroska: H.264 with two B-frames and a key frame every 10
-// frames, the sound in FLAC (lossless, so the codes survive).
-std::string MakeClip(const TScratchFolder& folder) {
+// The clip in a container of each audio seek strategy: Matroska (by time)
+// with FLAC, MP4 (by stream) with ALAC; H.264 with two B-frames and a key
+// frame every 10 frames. Both sounds are lossless, so the codes survive.
+struct TContainer {
+  std::string Extension;
+  std::string SoundCodec;
+};
+
+std::string MakeClip(const TScratchFolder& folder, const TContainer& container) {
   const std::string sound = folder.Write("clip-sound.wav", CodedWave(static_cast<int32_t>(kClipMs), 1));
-  const std::string clip = folder.Path() + "clip.mkv";
+  const std::string clip = folder.Path() + "clip." + container.Extension;
   const bool made = test::RunFfmpeg(
       "-f lavfi -i nullsrc=s=64x36:r=25:d=4 -i '" + sound +
       "' -vf \"geq=lum='16+219*if(gte(X\\,56)\\,1\\,mod(floor(N/pow(2\\,floor(X/8)))\\,2))':cb=128:cr=128\" "
-      "-c:v libx264 -preset veryfast -qp 4 -g 10 -bf 2 -pix_fmt yuv420p -c:a flac -shortest '" +
-      clip + "'");
+      "-c:v libx264 -preset veryfast -qp 4 -g 10 -bf 2 -pix_fmt yuv420p -c:a " +
+      container.SoundCodec + " -shortest '" + clip + "'");
   EXPECT_TRUE(made) << "ffmpeg could not make the clip";
   return clip;
 }
@@ -125,11 +131,11 @@ struct TSeen {
   bool Silent = false;          // neither music nor clip is heard
 };
 
-class RenderedClip : public testing::Test {
+class RenderedClip : public testing::TestWithParam<TContainer> {
 protected:
   void SetUp() override {
     m_folder.Write("music.wav", CodedWave(6000, 0));
-    m_project = m_folder.Write("show.vmo", Project(MakeClip(m_folder)));
+    m_project = m_folder.Write("show.vmo", Project(MakeClip(m_folder, GetParam())));
   }
 
   TProgramRun Render(const std::string& script, int32_t durationMs) {
@@ -218,7 +224,7 @@ protected:
   std::vector<int16_t> m_samples;
 };
 
-TEST_F(RenderedClip, PictureAndSoundFollowTheShowTimeAndLineUp) {
+TEST_P(RenderedClip, PictureAndSoundFollowTheShowTimeAndLineUp) {
   const TProgramRun run = Render("", 6000);
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
   int compared = 0;
@@ -251,7 +257,7 @@ TEST_F(RenderedClip, PictureAndSoundFollowTheShowTimeAndLineUp) {
   EXPECT_TRUE(before && during && after);
 }
 
-TEST_F(RenderedClip, PauseAndSeeksKeepPictureAndSoundTogether) {
+TEST_P(RenderedClip, PauseAndSeeksKeepPictureAndSoundTogether) {
   const TProgramRun run = Render("1000 key Space\n"  // pause
                                  "1800 key Space\n"  // resume
                                  "2400 wheel -3\n"   // to 2100 ms: a little ahead
@@ -304,6 +310,10 @@ TEST_F(RenderedClip, PauseAndSeeksKeepPictureAndSoundTogether) {
   }
   EXPECT_TRUE(restarted);
 }
+
+INSTANTIATE_TEST_SUITE_P(Containers, RenderedClip,
+                         testing::Values(TContainer{"mkv", "flac"}, TContainer{"mp4", "alac"}),
+                         [](const testing::TestParamInfo<TContainer>& info) { return info.param.Extension; });
 
 } // namespace
 } // namespace qx
