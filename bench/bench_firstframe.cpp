@@ -22,6 +22,7 @@
 #include "Vmo/VmoViewer/MainUnit.h"
 #include "Vmo/VmoViewer/qxVmoHeadlessHost.h"
 #include "bench/qxBenchPhoto.h"
+#include "bench/qxBenchPlayer.h"
 
 #include <algorithm>
 #include <chrono>
@@ -97,12 +98,8 @@ std::optional<double> TimeToFirstFrame(const std::string& path) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(TClock::now().time_since_epoch()).count();
   };
   TVmoHeadlessHost host(setup, now, kWidth, kHeight, nullptr);
-  TCommandsStorage commands;
-  commands.Parse(JoinCommandLine({"bench_firstframe", "-exename", path}));
-  TMainFormOptions options;
-  options.Commands = &commands;
-  options.ProgramPath = ProgramPath();
-  TMainForm form(host, options);
+  const bench::TShowCommandLine command(path);
+  TMainForm form(host, command.Options);
   if (!form.Create())
     throw std::runtime_error("the show did not open: " + path);
   // The main window is shown when the engine reports the first frame.

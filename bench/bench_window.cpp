@@ -9,7 +9,7 @@
 //     position against the milliseconds a silent buffer of the same device
 //     has played, over the playing span.
 // Without a display it runs itself again under Xvfb (xvfb-run); the sound
-// goes to SDL's dummy driver, which consumes samples in real time.
+// goes to SDL's dummy driver.
 // Usage: bench_window [SHOW]
 #include "QxLib/Application2/qxApplication.h"
 #include "QxLib/Music/Backends/qxSoundDevices.h"
@@ -24,6 +24,7 @@
 #include "VmoLib2/VmoViewer/qxVmoEngineMusic.h"
 #include "Vmo/VmoViewer/MainUnit.h"
 #include "Vmo/VmoViewer/qxVmoWindowHost.h"
+#include "bench/qxBenchPlayer.h"
 
 #include <algorithm>
 #include <atomic>
@@ -202,7 +203,10 @@ int PlayAndMeasure(const std::string& showPath) {
     std::fprintf(stderr, "bench_window: %s\n", error.c_str());
     return 1;
   }
-  std::unique_ptr<TWaveOutDevice> sound = CreateWaveOutDevice(RequestedSoundDevice(std::nullopt), {}, error);
+  // SDL's dummy driver consumes samples at the pace of a sound card.
+  TSoundDeviceOptions soundOptions;
+  soundOptions.SdlDriver = "dummy";
+  std::unique_ptr<TWaveOutDevice> sound = CreateWaveOutDevice("sdl", soundOptions, error);
   if (!sound || !sound->IsUsable()) {
     std::fprintf(stderr, "bench_window: no sound device: %s\n", error.c_str());
     return 1;
@@ -224,12 +228,8 @@ int PlayAndMeasure(const std::string& showPath) {
   setup.Pacer = &recorder;
   TVmoWindowHost host(*windows, setup, nullptr, nullptr);
 
-  TCommandsStorage commands;
-  commands.Parse(JoinCommandLine({"bench_window", "-exename", showPath}));
-  TMainFormOptions options;
-  options.Commands = &commands;
-  options.ProgramPath = ProgramPath();
-  TMainForm form(host, options);
+  const bench::TShowCommandLine command(showPath);
+  TMainForm form(host, command.Options);
 
   std::vector<TSample> samples;
   const int32_t callId = application.RegisterMessage([](std::unique_ptr<TApplicationMessage>& message) {
@@ -304,23 +304,13 @@ int PlayAndMeasure(const std::string& showPath) {
   return 0;
 }
 
-// Runs this program again with a display (Xvfb when there is none) and the
-// dummy sound driver, and passes its output on.
-int RunInDisplay(const std::string& showPath) {
-  std::vector<std::string> args;
-  std::string program = "env";
-  if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) {
-    program = "xvfb-run";
-    args = {"-a", "-s", "-screen 0 1920x1080x24", "env"};
-  }
-  for (const char* arg : {"SDL_AUDIODRIVER=dummy", "VMO_AUDIO=sdl"})
-    args.emplace_back(arg);
-  args.insert(args.end(), {ProgramPath(), kChildFlag, showPath});
-  const TProgramResult result = RunProgram(program, args);
+// Runs this program again under Xvfb and passes its output on.
+int RunInVirtualDisplay(const std::string& showPath) {
+  const TProgramResult result = RunProgram(
+      "xvfb-run", {"-a", "-s", "-screen 0 1920x1080x24", ProgramPath(), kChildFlag, showPath}, TProgramOutput::Joined);
   std::fputs(result.Out.c_str(), stdout);
-  std::fputs(result.Err.c_str(), stderr);
   if (!result.StartError.empty())
-    std::fprintf(stderr, "bench_window: %s: %s\n", program.c_str(), result.StartError.c_str());
+    std::fprintf(stderr, "bench_window: xvfb-run: %s\n", result.StartError.c_str());
   return result.ExitCode;
 }
 
@@ -329,9 +319,12 @@ int RunInDisplay(const std::string& showPath) {
 int main(int argc, char** argv) {
   try {
     InitCommandLine(argc, argv);
-    if (argc > 1 && std::strcmp(argv[1], kChildFlag) == 0)
-      return PlayAndMeasure(argc > 2 ? argv[2] : VMO_DEMO_SHOW);
-    return RunInDisplay(argc > 1 ? argv[1] : VMO_DEMO_SHOW);
+    const bool child = argc > 1 && std::strcmp(argv[1], kChildFlag) == 0;
+    const int showArg = child ? 2 : 1;
+    const std::string show = argc > showArg ? argv[showArg] : VMO_DEMO_SHOW;
+    if (!child && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
+      return RunInVirtualDisplay(show);
+    return PlayAndMeasure(show);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "bench_window: %s\n", error.what());
     return 1;
