@@ -77,6 +77,7 @@ void TCompositeParams::Clear() {
   m_duration = 0;
   m_items.clear();
   m_mainVolume.reset();
+  m_points = 0;
   m_error.clear();
 }
 
@@ -130,12 +131,17 @@ bool TCompositeParams::ReadPart(std::string_view text, int32_t offset, bool only
     item.Duration = s->ReadInteger("Duration", 0);
     if (!item.Fades.Read(ini, section))
       return Fail("Composite description has a bad FadeCount in item " + section);
+    m_points += item.Fades.PointCount();
   }
 
   if (ini.SectionExists(kMainVolumeSection)) {
     TVolumeParamsList master(false);
     if (!master.Read(ini, kMainVolumeSection))
       return Fail("Composite description has a bad FadeCount in its master volume");
+    const int64_t copies = onlyPart ? 1 : static_cast<int64_t>(m_items.size() - firstItem);
+    m_points += copies * master.PointCount();
+    if (m_points > kMaxPoints)
+      return Fail("Composite description too large");
     if (onlyPart) {
       if (!master.IsEmpty())
         m_mainVolume = std::make_unique<TVolumeParamsList>(std::move(master));

@@ -22,6 +22,14 @@ std::string ManyItems(int count) {
   return text;
 }
 
+// ManyItems with one master envelope of `points` points.
+std::string ManyItemsUnderAMaster(int items, int points) {
+  std::string text = ManyItems(items) + "[MainVolume]\nFadeCount=1\n";
+  for (int k = 0; k < points; ++k)
+    text += "[Vol_MainVolume_0_" + std::to_string(k) + "]\n0=" + std::to_string(k) + "\n1=500\n";
+  return text;
+}
+
 } // namespace
 
 TEST(CompositeParams, TheMarkerTellsDescriptionsFromFileNames) {
@@ -141,6 +149,21 @@ TEST(CompositeParams, ADurationBeyondThirtyTwoBitsIsRefused) {
                            Description("[Main]\nDuration=2000000000\n[0]\nFileName=b.wav\n");
   TCompositeParams params;
   EXPECT_FALSE(params.Read(text));
+}
+
+// A master envelope is copied into every item of a later part: with a few
+// thousand sections the copies would reach hundreds of millions of points.
+TEST(CompositeParams, MasterCopiesBeyondThePointLimitAreRefused) {
+  TCompositeParams params;
+  const std::string first = Description("[Main]\nDuration=1000\n[0]\nFileName=a.wav\n");
+  ASSERT_TRUE(params.Read(first + ManyItemsUnderAMaster(100, 100))) << params.ErrorText();
+  EXPECT_EQ(params.Item(100).Fades[0].PointCount(), 100);
+  EXPECT_FALSE(params.Read(first + ManyItemsUnderAMaster(600, 600)));
+  EXPECT_EQ(params.ErrorText(), "Composite description too large");
+  EXPECT_EQ(params.ItemCount(), 0);
+  // The only part keeps its master envelope once, whatever its items.
+  ASSERT_TRUE(params.Read(ManyItemsUnderAMaster(600, 600))) << params.ErrorText();
+  EXPECT_EQ(params.MainVolume()->operator[](0).PointCount(), 600);
 }
 
 } // namespace qx
