@@ -121,10 +121,11 @@ public:
   // Video images live in memory.
   TRefPtr<TYUVImage> MakeYUVImage(int width, int height) override { return MakeRef<TMemoryYUVImage>(width, height); }
   void DrawVideo(TYUVImage& image, const TPlacement& placement, const TVideoDrawParams& params) override {
-    TDrawCall& call = Add("video");
-    call.Placement = placement;
-    call.VideoParams = params;
-    call.VideoImage = TRefPtr<TYUVImage>(&image);
+    Add("video", [&](TDrawCall& call) {
+      call.Placement = placement;
+      call.VideoParams = params;
+      call.VideoImage = TRefPtr<TYUVImage>(&image);
+    });
   }
   void DrawMaskedGroup(TDrawItem& content, std::span<const TMaskDraw> masks, const TRepeatPattern*) override {
     Add("masked", [&](TDrawCall& call) { call.Masks.assign(masks.begin(), masks.end()); });

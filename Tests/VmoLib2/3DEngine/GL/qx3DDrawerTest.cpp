@@ -1,3 +1,4 @@
+#include "Tests/TestSupport/qxMutedDebugOutput.h"
 #include "Tests/VmoLib2/3DEngine/GL/qxDrawerTestSupport.h"
 
 #include "QxLib/qxExceptions.h"
@@ -72,7 +73,7 @@ TEST_F(Drawer, RaisingItemStillEndsItsFrameAndTheNextFrameDraws) {
 }
 
 TEST_F(Drawer, DrawingWithoutCallbackIsAnAssertion) {
-  const TMuted muted;
+  const TMutedDebugOutput muted;
   m_drawer->SetDrawCallback(nullptr);
   TFunctionItem item([](TDeviceDrawer&) {});
   EXPECT_THROW(m_drawer->DrawItem(item), EAssertionFailed);

@@ -1,3 +1,4 @@
+#include "Tests/TestSupport/qxMutedDebugOutput.h"
 #include "Tests/VmoLib2/3DEngine/GL/qxScreenTestSupport.h"
 
 #include "Tests/QxLib/Graphics/PictureTestSupport.h"
@@ -233,7 +234,7 @@ TEST_F(MultiTexture, GridCellsAreDrawnWithoutTheirNeighbours) {
 }
 
 TEST_F(MultiTexture, SourceRectangleMustBeInsideAndNotEmpty) {
-  const TMuted muted;
+  const TMutedDebugOutput muted;
   const auto picture = NoisePicture(50, 50, 6);
   TMultiTexture6 multi(*m_manager);
   EXPECT_THROW(multi.SetSource(picture, 1, 1, {10, 10, 10, 20}), EAssertionFailed);
