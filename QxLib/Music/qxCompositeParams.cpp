@@ -2,6 +2,7 @@
 
 #include "QxLib/qxExceptions.h"
 #include "QxLib/qxIniStorage.h"
+#include "QxLib/qxTextReader.h"
 
 #include <algorithm>
 #include <climits>
@@ -111,9 +112,15 @@ bool TCompositeParams::Read(std::string_view text) {
 // text is not the only part, its master envelopes become envelopes of its
 // own items, so that they shape only this part.
 bool TCompositeParams::ReadPart(std::string_view text, int32_t offset, bool onlyPart) {
+  // A description is the player's own UTF-8 text, whose names come from
+  // decoded projects; read without its byte-order mark it would be taken for
+  // the ANSI code page, and every name outside ASCII would change.
   TIniStorage ini;
   try {
-    ini.LoadFromString(text);
+    if (text.starts_with(kUtf8ByteOrderMark))
+      ini.LoadFromString(text);
+    else
+      ini.LoadFromString(std::string(kUtf8ByteOrderMark) + std::string(text));
   } catch (const EQxError& e) {
     return Fail(std::string("Composite description unreadable: ") + e.what());
   }

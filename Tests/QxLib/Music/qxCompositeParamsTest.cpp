@@ -166,4 +166,19 @@ TEST(CompositeParams, MasterCopiesBeyondThePointLimitAreRefused) {
   EXPECT_EQ(params.MainVolume()->operator[](0).PointCount(), 600);
 }
 
+// Descriptions hold the names of decoded projects, in UTF-8: a name outside
+// ASCII must not be read as the ANSI code page (and change on every pass).
+TEST(CompositeParams, NamesOutsideAsciiReadBackAsWritten) {
+  const std::string name = "Chanson d\u2019\u00E9t\u00E9 \u266B.mp3";
+  TCompositeParams params;
+  ASSERT_TRUE(params.Read(Description("[Main]\nDuration=100\n[0]\nFileName=" + name + "\n")));
+  EXPECT_EQ(params.Item(0).FileName, name);
+  TCompositeParams again;
+  ASSERT_TRUE(again.Read(params.Write()));
+  EXPECT_EQ(again.Item(0).FileName, name);
+  // Bytes that are no UTF-8 make the description unreadable.
+  EXPECT_FALSE(params.Read(Description("[Main]\nDuration=100\n[0]\nFileName=\xE9t\xE9.mp3\n")));
+  EXPECT_NE(params.ErrorText().find("unreadable"), std::string::npos) << params.ErrorText();
+}
+
 } // namespace qx

@@ -57,6 +57,14 @@ TMusicOptionsReader ReadMusic(const std::string& body, int32_t limit = 0) {
   return reader;
 }
 
+// A project without a byte-order mark is in the ANSI code page; its names
+// reach the mixer as the same characters.
+TEST(MusicOptions, FileNamesOutsideAsciiReachTheMixerUnchanged) {
+  const TMusicOptionsReader reader =
+      ReadMusic(Track("", "object A:TMusicItem\nFileName=\xC9t\xE9.mp3\nDuration=1000\nend\n"));
+  EXPECT_EQ(Parse(reader.MusicDescription())->Item(0).FileName, "\u00C9t\u00E9.mp3");
+}
+
 TEST(MusicOptions, CrossFadeOverlapsTheNextItemButDoesNotMoveTheFirst) {
   const TMusicOptionsReader reader =
       ReadMusic(Track("", Item("a.mp3", "Duration=8000\nCross=1500\n") + Item("b.mp3", "Duration=6000\nCross=2000\n") +
