@@ -137,7 +137,7 @@ TEST(Engine, APauseEndActionStopsExactlyAtSlideEndUntilASeek) {
 
 // Runs the show from just before the end of a slide with a loop end action
 // until the position goes back; answers the position before and after.
-std::pair<double, double> RunIntoLoop(TEngineHarness& harness, const TSlideTimes& slide) {
+std::pair<double, double> RunIntoLoop(TEngineHarness& harness) {
   // Started near the end, so that the clock reaches it while it is still
   // the raw music time.
   double before = 0;
@@ -161,7 +161,7 @@ TEST(Engine, ALoopEndActionContinuesAsFarIntoTheLoopAsItRanPastItsEnd) {
     // at its beginning.
     TEngineHarness harness;
     harness.Open(project, static_cast<int32_t>(slide.SlideEnd) - 100);
-    EXPECT_EQ(RunIntoLoop(harness, slide).second, slide.SlideEnd - loop);
+    EXPECT_EQ(RunIntoLoop(harness).second, slide.SlideEnd - loop);
     // And keeps looping.
     ASSERT_TRUE(harness.RunUntilTrue([&] { return harness.State().Running; }, 500));
     harness.RunFor(static_cast<int64_t>(loop) + 500);
@@ -173,7 +173,7 @@ TEST(Engine, ALoopEndActionContinuesAsFarIntoTheLoopAsItRanPastItsEnd) {
     TEngineHarness harness;
     harness.Open(project, static_cast<int32_t>(slide.SlideEnd) - 100);
     harness.Music->HonourLimit = false;
-    const auto [before, after] = RunIntoLoop(harness, slide);
+    const auto [before, after] = RunIntoLoop(harness);
     const double past = before + TVmoEngine::kSleepMs - slide.SlideEnd;
     ASSERT_GT(past, 0);
     EXPECT_EQ(after, slide.SlideEnd - loop + past);
