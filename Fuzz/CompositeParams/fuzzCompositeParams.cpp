@@ -13,6 +13,7 @@
 // points set, whether it is sought or stepped frame by frame; the mixer
 // opens what the reader accepts, delivers every piece asked for and reports
 // the end shortly after Duration.
+#include "Fuzz/FuzzSupport/qxFuzzSound.h"
 #include "Fuzz/FuzzSupport/qxFuzzSupport.h"
 #include "QxLib/Music/qxCompositeConverter.h"
 #include "QxLib/Music/qxMediaInfo.h"
@@ -25,7 +26,6 @@ namespace {
 
 using namespace qx;
 
-constexpr int32_t kPiece = 4096;
 // Frames of the sound file every item plays: 50 ms of the mixing format.
 constexpr int32_t kFileFrames = 2205;
 
@@ -175,25 +175,12 @@ void CheckMixer(const std::string& description, const TCompositeParams& params) 
   FUZZ_CHECK(opened);
   FUZZ_CHECK(converter.OutputFormat() == MixingFormat());
   FUZZ_CHECK(converter.Params().ItemCount() == params.ItemCount());
-  const auto read = [&](int32_t pieces) {
-    for (int32_t i = 0; i < pieces; ++i) {
-      const double before = converter.Position();
-      bool more = false;
-      FUZZ_CHECK(FUZZ_RESULT_OR_ERROR(more = converter.Read(kPiece)));
-      FUZZ_CHECK(converter.Output().Used() >= kPiece);
-      FUZZ_CHECK(!(converter.Position() < before));
-      converter.Output().Consume(kPiece);
-      if (!more)
-        return true;
-    }
-    return false;
-  };
-  read(4);
+  fuzz::ReadPieces(converter, 4);
   FUZZ_CHECK(FUZZ_RESULT_OR_ERROR(converter.Seek(params.Duration() / 2.0)));
-  read(4);
+  fuzz::ReadPieces(converter, 4);
   // From 100 ms before the end the end comes within a few blocks.
   FUZZ_CHECK(FUZZ_RESULT_OR_ERROR(converter.Seek(std::max(0.0, params.Duration() - 100.0))));
-  FUZZ_CHECK(read(3 * TCompositeConverter::kBlockBytes / kPiece + 8));
+  FUZZ_CHECK(fuzz::ReadPieces(converter, 3 * TCompositeConverter::kBlockBytes / fuzz::kSoundPiece + 8));
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 // 24-bit picture has the clip's size; the sound, when the library finds
 // some, delivers every piece asked for in the mixing format or is refused,
 // and ends within the clip's length and a minute of slack.
+#include "Fuzz/FuzzSupport/qxFuzzSound.h"
 #include "Fuzz/FuzzSupport/qxFuzzSupport.h"
 #include "QxLib/Graphics/Video/qxWinVideoSource.h"
 #include "QxLib/Graphics/qxBitmap.h"
@@ -31,7 +32,6 @@ const char* const kNames[] = {".mp4", ".avi", ".mkv", ".mpg", ".ts", ".flv", ".w
 // Pictures larger than this are opened but not decoded (decoding a picture
 // the size the library allows takes seconds).
 constexpr int64_t kPixelBudget = int64_t{1} << 20;
-constexpr int32_t kPiece = 4096;
 constexpr double kSlackMs = 60000;
 
 // The library stays loaded until the process has ended, so that the leak
@@ -86,24 +86,11 @@ void CheckSound(const std::string& bytes, const std::string& name) {
     return;
   TWavConverter& converter = *made;
   FUZZ_CHECK(converter.OutputFormat() == MixingFormat());
-  const double perSecond = converter.OutputFormat().AvgBytesPerSec;
-  const auto readToEnd = [&] {
-    const int64_t reads = static_cast<int64_t>((std::max(info->Length, 0) + kSlackMs) / 1000 * perSecond / kPiece) + 2;
-    for (int64_t i = 0; i < reads; ++i) {
-      const double before = converter.Position();
-      const bool more = converter.Read(kPiece);
-      FUZZ_CHECK(converter.Output().Used() >= kPiece);
-      FUZZ_CHECK(!(converter.Position() < before));
-      converter.Output().Consume(kPiece);
-      if (!more)
-        return true;
-    }
-    return false;
-  };
+  const int64_t pieces = fuzz::PiecesFor(converter, info->Length, kSlackMs);
   bool ended = false;
-  FUZZ_CHECK(FUZZ_RESULT_OR_ERROR(ended = readToEnd()));
+  FUZZ_CHECK(FUZZ_RESULT_OR_ERROR(ended = fuzz::ReadPieces(converter, pieces)));
   FUZZ_CHECK(ended);
-  FUZZ_CHECK(FUZZ_RESULT_OR_ERROR(converter.Seek(info->Length / 2.0); ended = readToEnd()));
+  FUZZ_CHECK(FUZZ_RESULT_OR_ERROR(converter.Seek(info->Length / 2.0); ended = fuzz::ReadPieces(converter, pieces)));
   FUZZ_CHECK(ended);
 }
 
