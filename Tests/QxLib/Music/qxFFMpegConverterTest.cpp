@@ -111,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(Strategies, FFMpegConverterSeek,
                          testing::Values(TStrategyCase{"sweep.mov", TFFMpegConverter::kSeekByStream, 0},
                                          TStrategyCase{"sweep.mkv", TFFMpegConverter::kSeekByTime, 44},
                                          TStrategyCase{"sweep.asf", TFFMpegConverter::kSeekAndDecode, 44}),
-                         [](const auto& info) { return std::string(info.param.Clip).substr(6); });
+                         [](const auto& test) { return std::string(test.param.Clip).substr(6); });
 
 TEST_F(FFMpegConverter, SelectorAfterTheQuestionMarkChoosesTheSoundStream) {
   EXPECT_EQ(TFFMpegConverter::StreamSelector("clip.mkv?1"), 1);

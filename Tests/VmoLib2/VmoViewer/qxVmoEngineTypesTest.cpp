@@ -21,7 +21,7 @@ using namespace std::chrono_literals;
 // freed exactly once whichever way its event goes.
 class TCountedData : public TVmoEventData {
 public:
-  explicit TCountedData(int value) : value(value) { ++Live(); }
+  explicit TCountedData(int number) : value(number) { ++Live(); }
   ~TCountedData() override { --Live(); }
   static std::atomic<int>& Live() {
     static std::atomic<int> live{0};

@@ -134,7 +134,7 @@ TEST(FileSource, IdsAreUniqueAcrossSources) {
 
 class TTestPicture : public TRefCounted {
 public:
-  explicit TTestPicture(std::string from) : from(std::move(from)) {}
+  explicit TTestPicture(std::string origin) : from(std::move(origin)) {}
   std::string from;
 };
 

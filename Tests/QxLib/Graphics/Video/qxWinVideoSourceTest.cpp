@@ -126,8 +126,8 @@ INSTANTIATE_TEST_SUITE_P(Containers, FrameExactSeeking,
                                          TContainerCase{"h264.mkv", TContainerKind::Matroska, "H264"},
                                          TContainerCase{"mpeg4.avi", TContainerKind::Avi, "MPEG4"},
                                          TContainerCase{"h264.ts", TContainerKind::MpegTs, "H264"}),
-                         [](const auto& info) {
-                           std::string name = info.param.Clip;
+                         [](const auto& test) {
+                           std::string name = test.param.Clip;
                            std::replace(name.begin(), name.end(), '.', '_');
                            return name;
                          });

@@ -47,9 +47,9 @@ public:
       const auto found = m_files.find(name);
       return found == m_files.end() ? nullptr : MemoryStreamOf(found->second);
     };
-    access.Free = [this](std::unique_ptr<TStream> stream) {
+    access.Free = [this](std::unique_ptr<TStream> released) {
       ++freed;
-      stream.reset();
+      released.reset();
     };
     player->SetFileAccess(access);
   }
