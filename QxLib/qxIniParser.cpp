@@ -13,7 +13,6 @@ namespace qx {
 namespace {
 
 constexpr size_t kSaveFlushSize = 65536;
-constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 
 bool IsWord(std::string_view word, std::string_view lowerAscii) {
   if (word.size() != lowerAscii.size())
@@ -179,7 +178,7 @@ void TIniParser::EndOfText() {
 // TIniSaver
 
 void TIniSaver::Save(const TIniCollection& items) {
-  m_buffer.assign(kUtf8Bom);
+  m_buffer.assign(kUtf8ByteOrderMark);
   WriteItems(items);
   Flush();
 }

@@ -128,6 +128,13 @@ int32_t TVolumeParamsList::WrittenCount() const {
                                             [](const TVolumeParams& v) { return !v.Auto() && v.PointCount() > 0; }));
 }
 
+int64_t TVolumeParamsList::PointCount() const {
+  int64_t count = 0;
+  for (const TVolumeParams& envelope : m_list)
+    count += envelope.PointCount();
+  return count;
+}
+
 bool TVolumeParamsList::Read(const TIniStorage& ini, std::string_view section) {
   const int32_t fadeCount = ini.ReadInteger(section, "FadeCount", 0);
   if (fadeCount < 0 || fadeCount > kMaxFadeCount)

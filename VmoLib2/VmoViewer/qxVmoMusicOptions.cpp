@@ -101,7 +101,9 @@ void AddTrackItem(TCompositeParams& params, const TIniObject& object, const TIni
   const int32_t crossMode = ReadNumber(object, "CrossMode", 0);
   const int32_t cross = ReadNumber(object, "Cross", 0);
   const int32_t pause = ReadNumber(object, "Pause", 0);
-  const int32_t volume = ClampInt32(int64_t{ReadNumber(object, "Volume", 100)} * 10);
+  // A negative volume is silence: as an envelope level it would end the
+  // envelope, and every envelope after it, when the mixer reads it back.
+  const int32_t volume = std::max(0, ClampInt32(int64_t{ReadNumber(object, "Volume", 100)} * 10));
 
   if (crossMode == 1 && pause > 0) {
     track.Pos += pause;
@@ -245,7 +247,7 @@ void TMusicOptionsReader::ReadComment(const TIniObject* comment, const TExtraMus
   int64_t length = 0;
   if (comment) {
     const int32_t pause = std::max(0, ReadNumber(*comment, "Pause", 0));
-    const int32_t volume = ClampInt32(int64_t{ReadNumber(*comment, "Volume", 100)} * 10);
+    const int32_t volume = std::max(0, ClampInt32(int64_t{ReadNumber(*comment, "Volume", 100)} * 10));
     const int32_t startTime = ReadNumber(*comment, "StartTime", 0);
     length = int64_t{ReadNumber(*comment, "Duration", 0)} + pause;
     if (m_commentLimit > 0 && m_commentLimit < length)

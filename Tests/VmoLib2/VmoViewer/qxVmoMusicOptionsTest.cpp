@@ -57,6 +57,31 @@ TMusicOptionsReader ReadMusic(const std::string& body, int32_t limit = 0) {
   return reader;
 }
 
+// A project without a byte-order mark is in the ANSI code page; its names
+// reach the mixer as the same characters.
+TEST(MusicOptions, FileNamesOutsideAsciiReachTheMixerUnchanged) {
+  const TMusicOptionsReader reader =
+      ReadMusic(Track("", "object A:TMusicItem\nFileName=\xC9t\xE9.mp3\nDuration=1000\nend\n"));
+  EXPECT_EQ(Parse(reader.MusicDescription())->Item(0).FileName, "\u00C9t\u00E9.mp3");
+}
+
+// A negative level would end an envelope (and the ones after it) when the
+// mixer reads the description: a negative volume is silence.
+TEST(MusicOptions, NegativeVolumesAreSilence) {
+  const TMusicOptionsReader reader = ReadMusic(
+      Track("", Item("a.mp3", "Duration=1000\nVolume=-5\n") + Item("b.mp3", "Duration=1000\nVolume=-1\nCross=200\n") +
+                    Item("c.mp3", "Duration=1000\nCross=300\n")) +
+      "object C:TSoundComment\nFileName=talk.wav\nDuration=500\nVolume=-20\nend\n");
+  const auto music = Parse(reader.MusicDescription());
+  ASSERT_EQ(music->ItemCount(), 1) << "only c sounds";
+  EXPECT_EQ(music->Item(0).FileName, "c.mp3");
+  EXPECT_EQ(music->Item(0).TimeLine, 1500) << "the silent items keep their time and cross-fades";
+  EXPECT_EQ(music->Write(), reader.MusicDescription());
+  const auto comment = Parse(reader.CommentDescription());
+  ASSERT_EQ(comment->ItemCount(), 1);
+  EXPECT_EQ(Points(comment->Item(0), 0), (TPoints{{0, 0}, {500, 0}}));
+}
+
 TEST(MusicOptions, CrossFadeOverlapsTheNextItemButDoesNotMoveTheFirst) {
   const TMusicOptionsReader reader =
       ReadMusic(Track("", Item("a.mp3", "Duration=8000\nCross=1500\n") + Item("b.mp3", "Duration=6000\nCross=2000\n") +
