@@ -1,5 +1,6 @@
 #include "QxLib/Graphics/qxJpegWriter.h"
 
+#include "QxLib/Graphics/qxJpegError.h"
 #include "QxLib/qxExceptions.h"
 
 #include <algorithm>
@@ -13,23 +14,6 @@
 namespace qx {
 
 namespace {
-
-// libjpeg reports fatal errors through error_exit, which must not return:
-// it jumps back to the guarded call, whose state lives in TJpegOut so that
-// nothing with a destructor is skipped by the jump.
-struct TJpegError {
-  jpeg_error_mgr Manager; // first: libjpeg sees only this part
-  std::jmp_buf Jump;
-  char Message[JMSG_LENGTH_MAX] = {};
-};
-
-[[noreturn]] void ErrorExit(j_common_ptr cinfo) {
-  auto* error = reinterpret_cast<TJpegError*>(cinfo->err);
-  (*cinfo->err->format_message)(cinfo, error->Message);
-  std::longjmp(error->Jump, 1);
-}
-
-void SilentMessage(j_common_ptr) {}
 
 struct TJpegOut {
   jpeg_compress_struct Info{};
@@ -49,8 +33,8 @@ struct TJpegOut {
 // The compression run; returns false after a libjpeg error.
 bool Compress(TJpegOut& out, const TBitmap& bitmap, int quality) {
   out.Info.err = jpeg_std_error(&out.Error.Manager);
-  out.Error.Manager.error_exit = ErrorExit;
-  out.Error.Manager.output_message = SilentMessage;
+  out.Error.Manager.error_exit = JpegErrorExit;
+  out.Error.Manager.output_message = JpegSilentMessage;
   if (setjmp(out.Error.Jump) != 0)
     return false;
   jpeg_create_compress(&out.Info);
