@@ -313,7 +313,7 @@ TEST_P(RenderedClip, PauseAndSeeksKeepPictureAndSoundTogether) {
 
 INSTANTIATE_TEST_SUITE_P(Containers, RenderedClip,
                          testing::Values(TContainer{"mkv", "flac"}, TContainer{"mp4", "alac"}),
-                         [](const testing::TestParamInfo<TContainer>& info) { return info.param.Extension; });
+                         [](const testing::TestParamInfo<TContainer>& param) { return param.param.Extension; });
 
 } // namespace
 } // namespace qx
