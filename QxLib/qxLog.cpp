@@ -4,6 +4,7 @@
 #include "QxLib/qxDebugOutput.h"
 #include "QxLib/qxFileStream.h"
 #include "QxLib/qxProcess.h"
+#include "QxLib/qxTextReader.h"
 
 #include <charconv>
 #include <chrono>
@@ -58,7 +59,6 @@ std::string DateTimeText() {
 
 const std::string kStartRule(64, '=');
 const std::string kStopRule(64, '-');
-constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
 struct TLogRegistry {
   TLog discarding;
@@ -168,7 +168,7 @@ void TStreamLog::WriteMarkWhenEmpty() {
     return;
   try {
     if (m_stream->GetSize() == 0)
-      m_stream->WriteBuffer(kUtf8Mark.data(), static_cast<int64_t>(kUtf8Mark.size()));
+      m_stream->WriteBuffer(kUtf8ByteOrderMark.data(), static_cast<int64_t>(kUtf8ByteOrderMark.size()));
   } catch (const std::exception&) {
     // A log that cannot write loses its lines, never the program.
   }

@@ -1,6 +1,7 @@
 #include "Tools/PackWriter/qxVmoPackWriter.h"
 
 #include "QxLib/qxExceptions.h"
+#include "QxLib/qxTextReader.h"
 #include "QxLib/qxUtf8.h"
 #include "QxLib/qxZLib.h"
 #include "VmoLib2/VmoViewer/qxVmoScrambleKey.h"
@@ -10,7 +11,6 @@ namespace qx {
 
 namespace {
 
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr std::string_view kLineEnd = "\r\n";
 
 void AppendLine(std::string& text, std::string_view line) {
@@ -78,7 +78,7 @@ void TVmoPackWriter::AddExeGuid(std::string_view guidText) { AddEntry("ExeGUID",
 
 void TVmoPackWriter::Finish(std::string_view vmoVersion, TVmoTrailerForm form) {
   const int64_t tablePosition = m_out.GetPosition();
-  std::string text(kUtf8Bom);
+  std::string text(kUtf8ByteOrderMark);
   text += m_table;
   AppendLine(text, "[" + std::string(kVmoProtectionSection) + "]");
   AppendLine(text, "vmoversion=" + std::string(vmoVersion));
