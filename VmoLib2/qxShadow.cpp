@@ -44,16 +44,12 @@ TBitmap TDropShadow::BorderedMask(const TBitmap& source, const TCancelCallback& 
     const uint8_t* src = source.Scanline(y);
     uint8_t* dst = mask.Scanline(y + border) + border;
     switch (source.Format()) {
-    case TPixelFormat::Gray8:
-      std::memcpy(dst, src, static_cast<size_t>(width));
-      break;
+    case TPixelFormat::Gray8: std::memcpy(dst, src, static_cast<size_t>(width)); break;
     case TPixelFormat::Bgra32:
       for (int x = 0; x < width; ++x)
         dst[x] = src[4 * x + 3];
       break;
-    default:
-      std::memset(dst, 255, static_cast<size_t>(width));
-      break;
+    default: std::memset(dst, 255, static_cast<size_t>(width)); break;
     }
     Poll(cancel);
   }
@@ -67,8 +63,7 @@ void TDropShadow::Execute(const TBitmap& source, const TCancelCallback& cancel) 
     RaiseTooSmall();
   const double border = std::ceil(kBorderPerSigma * m_sigma);
   CheckPictureSize(static_cast<int64_t>(std::min<double>(source.Width() + 2 * border, 1e12)),
-                   static_cast<int64_t>(std::min<double>(source.Height() + 2 * border, 1e12)),
-                   TPixelFormat::Bgra32);
+                   static_cast<int64_t>(std::min<double>(source.Height() + 2 * border, 1e12)), TPixelFormat::Bgra32);
 
   const TBitmap bordered = BorderedMask(source, cancel);
   const int width = bordered.Width();

@@ -51,9 +51,9 @@ double ParseDecimal(std::string_view text, double def) {
 std::string FormatDecimal(double value, int decimals) {
   // Room for any double in fixed notation: up to 309 digits before the point.
   char buffer[std::numeric_limits<double>::max_exponent10 + 32];
-  const auto result = decimals < 0 ? std::to_chars(buffer, buffer + sizeof(buffer), value)
-                                   : std::to_chars(buffer, buffer + sizeof(buffer), value,
-                                                   std::chars_format::fixed, decimals);
+  const auto result = decimals < 0
+                          ? std::to_chars(buffer, buffer + sizeof(buffer), value)
+                          : std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::fixed, decimals);
   return std::string(buffer, result.ptr);
 }
 
@@ -179,8 +179,8 @@ TShadowNameParams ParseShadowName(std::string_view name) {
   for (size_t i = 0; i < std::size(leading); ++i)
     *leading[i] = ParseInteger(values[i], *leading[i]);
   p.BlurSize = ParseDecimal(values[7], p.BlurSize);
-  int* const middle[] = {&p.ContourIndex, &p.Gradient, &p.GradientStartAlpha, &p.GradientEndAlpha,
-                         &p.Blue, &p.Green, &p.Red};
+  int* const middle[] = {&p.ContourIndex, &p.Gradient, &p.GradientStartAlpha, &p.GradientEndAlpha, &p.Blue,
+                         &p.Green,        &p.Red};
   for (size_t i = 0; i < std::size(middle); ++i)
     *middle[i] = ParseInteger(values[8 + i], *middle[i]);
   p.Opacity = ParseDecimal(values[15], p.Opacity);
@@ -246,8 +246,7 @@ TBitmap ProduceShadowPicture(std::string_view name, const TShadowSourceGetter& g
   const double opacity = std::clamp(params.Opacity, 0.0, 100.0);
   producer.SetColor(TBgra{static_cast<uint8_t>(ClampByteValue(params.Blue)),
                           static_cast<uint8_t>(ClampByteValue(params.Green)),
-                          static_cast<uint8_t>(ClampByteValue(params.Red)),
-                          static_cast<uint8_t>(opacity * 255 / 100)});
+                          static_cast<uint8_t>(ClampByteValue(params.Red)), static_cast<uint8_t>(opacity * 255 / 100)});
   producer.SetCancelCallback(cancel);
   return producer.Produce(picture);
 }

@@ -113,9 +113,10 @@ private:
 } // namespace qx::fuzz
 
 // Stops the run when an invariant of the reader does not hold.
-#define FUZZ_CHECK(condition)                                                  \
-  do {                                                                         \
-    if (!(condition)) ::qx::fuzz::Fail(#condition, __FILE__, __LINE__);        \
+#define FUZZ_CHECK(condition)                           \
+  do {                                                  \
+    if (!(condition))                                   \
+      ::qx::fuzz::Fail(#condition, __FILE__, __LINE__); \
   } while (false)
 
 // Runs a statement; true when it finished, false when it raised an EQxError.

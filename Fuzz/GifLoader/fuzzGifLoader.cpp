@@ -72,8 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (tiles) {
     FUZZ_CHECK(tiles->FrameCount == animation.FrameCount);
     FUZZ_CHECK(tiles->TileWidth == animation.ScreenWidth && tiles->TileHeight == animation.ScreenHeight);
-    FUZZ_CHECK(tiles->TotalDuration ==
-               std::accumulate(animation.Delays.begin(), animation.Delays.end(), int64_t{0}));
+    FUZZ_CHECK(tiles->TotalDuration == std::accumulate(animation.Delays.begin(), animation.Delays.end(), int64_t{0}));
   }
   fuzz::CheckStore(*store, false);
   FUZZ_CHECK(fuzz::OpenThrough(fuzz::StandardLoaders(), bytes, "fuzz.gif").has_value());

@@ -14,8 +14,7 @@ namespace {
 using namespace qx;
 
 bool KnownKind(int32_t kind) {
-  return kind == kPathMove || kind == kPathLine || kind == kPathQuadratic || kind == kPathCubic ||
-         kind == kPathClose;
+  return kind == kPathMove || kind == kPathLine || kind == kPathQuadratic || kind == kPathCubic || kind == kPathClose;
 }
 
 } // namespace

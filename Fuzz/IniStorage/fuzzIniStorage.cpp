@@ -34,7 +34,8 @@ void ReadTyped(const TIniIdentList& list, const std::string& key) {
   FUZZ_CHECK(items.size() <= 8);
   std::vector<int32_t> integers;
   const int count = list.ReadIntegerList(key, integers);
-  FUZZ_CHECK(count >= 0 ? integers.size() == static_cast<size_t>(count) : integers.size() == static_cast<size_t>(~count));
+  FUZZ_CHECK(count >= 0 ? integers.size() == static_cast<size_t>(count)
+                        : integers.size() == static_cast<size_t>(~count));
   std::vector<double> floats;
   const int floatCount = list.ReadFloatList(key, floats, 4);
   FUZZ_CHECK(floatCount >= 0 ? floats.size() == static_cast<size_t>(floatCount) && floatCount <= 4
@@ -74,7 +75,9 @@ void Walk(const TIniIdentList& list, int depth) {
 std::vector<std::string> Reload(const std::string& saved, std::vector<TReport>* reports) {
   TIniStorage storage;
   if (reports)
-    storage.SetErrorHandler([reports](int code, int64_t position, int line) { reports->push_back({code, position, line}); });
+    storage.SetErrorHandler([reports](int code, int64_t position, int line) {
+      reports->push_back({code, position, line});
+    });
   bool loaded = false;
   FUZZ_CHECK(FUZZ_RESULT_OR_ERROR(loaded = storage.LoadFromString(saved)));
   FUZZ_CHECK(loaded);
@@ -87,7 +90,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string bytes = fuzz::Bytes(data, size);
   TIniStorage storage;
   std::vector<TReport> reports;
-  storage.SetErrorHandler([&reports](int code, int64_t position, int line) { reports.push_back({code, position, line}); });
+  storage.SetErrorHandler([&reports](int code, int64_t position, int line) {
+    reports.push_back({code, position, line});
+  });
   bool loaded = false;
   if (!FUZZ_RESULT_OR_ERROR(loaded = storage.LoadFromString(bytes)))
     return 0; // undecodable text

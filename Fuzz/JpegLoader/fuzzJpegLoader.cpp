@@ -25,7 +25,8 @@ void CheckLevels(const std::string& bytes, const TJpegInfo& info) {
       continue;
     std::vector<double> heard;
     TBitmap bitmap;
-    const bool decoded = FUZZ_RESULT_OR_ERROR(bitmap = DecodeJpeg(bytes, level, [&heard](double f) { heard.push_back(f); }));
+    const bool decoded =
+        FUZZ_RESULT_OR_ERROR(bitmap = DecodeJpeg(bytes, level, [&heard](double f) { heard.push_back(f); }));
     for (const double fraction : heard)
       FUZZ_CHECK(fraction >= 0 && fraction <= 1);
     if (!decoded)

@@ -34,16 +34,16 @@ constexpr double kSensible = 1e6;
 bool Sensible(double value) { return std::isfinite(value) && std::fabs(value) <= kSensible; }
 
 bool Sensible(const TKeyValues& v) {
-  for (const float value : {v.Opacity, v.Angle, v.ScaleX, v.ScaleY, v.Position.X, v.Position.Y, v.ZPos,
-                            v.CenterPos.X, v.CenterPos.Y, v.AngleX, v.AngleY, v.Blur})
+  for (const float value : {v.Opacity, v.Angle, v.ScaleX, v.ScaleY, v.Position.X, v.Position.Y, v.ZPos, v.CenterPos.X,
+                            v.CenterPos.Y, v.AngleX, v.AngleY, v.Blur})
     if (!Sensible(value))
       return false;
   return true;
 }
 
 bool Finite(const TKeyValues& v) {
-  for (const float value : {v.Opacity, v.Angle, v.ScaleX, v.ScaleY, v.Position.X, v.Position.Y, v.ZPos,
-                            v.CenterPos.X, v.CenterPos.Y, v.AngleX, v.AngleY, v.Blur})
+  for (const float value : {v.Opacity, v.Angle, v.ScaleX, v.ScaleY, v.Position.X, v.Position.Y, v.ZPos, v.CenterPos.X,
+                            v.CenterPos.Y, v.AngleX, v.AngleY, v.Blur})
     if (!std::isfinite(value))
       return false;
   return true;
@@ -90,7 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (std::isfinite(time) && std::fabs(time) < 2e9)
       FUZZ_CHECK(list.KeyTime(i) == static_cast<int32_t>(std::trunc(time)));
     sensible = sensible && Sensible(time) && Sensible(list.KeyPoint(i).Values());
-    FUZZ_CHECK(list.KeyPoint(i).Values().ScaleX >= TKeyPoint::kMinScale || std::isnan(list.KeyPoint(i).Values().ScaleX));
+    FUZZ_CHECK(list.KeyPoint(i).Values().ScaleX >= TKeyPoint::kMinScale ||
+               std::isnan(list.KeyPoint(i).Values().ScaleX));
     times.insert(times.end(), {time, time - 0.5, time + 0.25, std::nextafter(time, -1e300)});
   }
   for (int kind = 0; kind < kSpeedKindCount; ++kind) {

@@ -32,12 +32,11 @@ TRefPtr<TBitmapStore> SourcePicture(const std::string& name) {
 }
 
 bool SameValues(const TShadowNameParams& a, const TShadowNameParams& b) {
-  return a.Left == b.Left && a.Top == b.Top && a.Width == b.Width && a.Height == b.Height &&
-         a.BorderX == b.BorderX && a.BorderY == b.BorderY && a.BaseAlpha == b.BaseAlpha &&
-         a.BlurSize == b.BlurSize && a.ContourIndex == b.ContourIndex && a.Gradient == b.Gradient &&
-         a.GradientStartAlpha == b.GradientStartAlpha && a.GradientEndAlpha == b.GradientEndAlpha &&
-         a.Blue == b.Blue && a.Green == b.Green && a.Red == b.Red && a.MipLevel == b.MipLevel &&
-         a.Source == b.Source;
+  return a.Left == b.Left && a.Top == b.Top && a.Width == b.Width && a.Height == b.Height && a.BorderX == b.BorderX &&
+         a.BorderY == b.BorderY && a.BaseAlpha == b.BaseAlpha && a.BlurSize == b.BlurSize &&
+         a.ContourIndex == b.ContourIndex && a.Gradient == b.Gradient && a.GradientStartAlpha == b.GradientStartAlpha &&
+         a.GradientEndAlpha == b.GradientEndAlpha && a.Blue == b.Blue && a.Green == b.Green && a.Red == b.Red &&
+         a.MipLevel == b.MipLevel && a.Source == b.Source;
 }
 
 void CheckPicture(const std::string& name, const TShadowNameParams& params) {

@@ -10,6 +10,7 @@
 // converter refuses to open or delivers every piece asked for, moves its
 // position forward, and reports the end after a bounded amount of sound
 // (the file's length and a minute of slack), also after seeking.
+#include "Fuzz/FuzzSupport/qxFuzzSound.h"
 #include "Fuzz/FuzzSupport/qxFuzzSupport.h"
 #include "QxLib/Music/qxConverterFactory.h"
 #include "QxLib/Music/qxDecoderPlugins.h"
@@ -22,7 +23,6 @@ namespace {
 using namespace qx;
 
 const char* const kExtensions[] = {".wav", ".mp3", ".mp2", ".ogg", ".wma"};
-constexpr int32_t kPiece = 4096;
 constexpr double kSlackMs = 60000;
 
 // The plug-ins stay loaded until the process has ended, so that the leak
@@ -45,23 +45,6 @@ void CheckInformation(const TMediaInfo& info, int64_t size) {
   FUZZ_CHECK(std::isfinite(info.MeanFrameDuration) && info.MeanFrameDuration >= 0);
 }
 
-// Reads until the converter reports the end; false when it never does.
-bool ReadToEnd(TWavConverter& converter, double lengthMs) {
-  const double perSecond = std::max<uint32_t>(converter.OutputFormat().AvgBytesPerSec, 1);
-  const int64_t reads = static_cast<int64_t>((lengthMs + kSlackMs) / 1000 * perSecond / kPiece) + 2;
-  double position = converter.Position();
-  for (int64_t i = 0; i < reads; ++i) {
-    const bool more = converter.Read(kPiece);
-    FUZZ_CHECK(converter.Output().Used() >= kPiece);
-    FUZZ_CHECK(!(converter.Position() < position));
-    position = converter.Position();
-    converter.Output().Consume(kPiece);
-    if (!more)
-      return true;
-  }
-  return false;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -78,7 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   std::unique_ptr<TWavConverter> converter;
   bool opened = false;
-  if (!FUZZ_RESULT_OR_ERROR(converter = CreateConverter(*stream, name, *info); opened = converter && converter->Open(*info)) ||
+  if (!FUZZ_RESULT_OR_ERROR(converter = CreateConverter(*stream, name, *info);
+                            opened = converter && converter->Open(*info)) ||
       !opened)
     return 0;
   FUZZ_CHECK(converter->OutputFormat().AvgBytesPerSec > 0);
@@ -86,9 +70,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // An opened file decodes to its end without raising, from the start and
   // again from its middle.
   bool ended = false;
-  FUZZ_CHECK(FUZZ_RESULT_OR_ERROR(ended = ReadToEnd(*converter, info->Length)));
+  FUZZ_CHECK(
+      FUZZ_RESULT_OR_ERROR(ended = fuzz::ReadPieces(*converter, fuzz::PiecesFor(*converter, info->Length, kSlackMs))));
   FUZZ_CHECK(ended);
-  FUZZ_CHECK(FUZZ_RESULT_OR_ERROR(converter->Seek(info->Length / 2.0); ended = ReadToEnd(*converter, info->Length)));
+  FUZZ_CHECK(
+      FUZZ_RESULT_OR_ERROR(converter->Seek(info->Length / 2.0);
+                           ended = fuzz::ReadPieces(*converter, fuzz::PiecesFor(*converter, info->Length, kSlackMs))));
   FUZZ_CHECK(ended);
   return 0;
 }

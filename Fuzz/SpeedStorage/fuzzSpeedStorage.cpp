@@ -62,7 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t i = 0; i < store.Intervals().size(); ++i) {
     FUZZ_CHECK(again.Intervals()[i].From == store.Intervals()[i].From);
     FUZZ_CHECK(again.Intervals()[i].To == store.Intervals()[i].To);
-    FUZZ_CHECK(static_cast<double>(again.Intervals()[i].AccelEnd) == static_cast<double>(store.Intervals()[i].AccelEnd));
+    FUZZ_CHECK(static_cast<double>(again.Intervals()[i].AccelEnd) ==
+               static_cast<double>(store.Intervals()[i].AccelEnd));
     FUZZ_CHECK(static_cast<double>(again.Intervals()[i].DecelStart) ==
                static_cast<double>(store.Intervals()[i].DecelStart));
   }

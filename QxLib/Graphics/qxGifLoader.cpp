@@ -135,8 +135,7 @@ void ReadApplication(const std::string& bytes, size_t at, TGifLayout& layout) {
 // stops after the first frame. Raises EPictureTooLarge past kMaxFrames.
 bool ParseLayout(const std::string& bytes, bool allFrames, TGifLayout& layout) {
   TByteReader reader(bytes);
-  if (!reader.Has(kScreenDescriptorSize) ||
-      (bytes.compare(0, 6, "GIF87a") != 0 && bytes.compare(0, 6, "GIF89a") != 0))
+  if (!reader.Has(kScreenDescriptorSize) || (bytes.compare(0, 6, "GIF87a") != 0 && bytes.compare(0, 6, "GIF89a") != 0))
     return false;
   reader.Skip(6);
   layout.Width = reader.U16();

@@ -124,8 +124,7 @@ TEST(ShadowNames, HugeValuesComposeInFullAndParseBack) {
 }
 
 TEST(ShadowNames, UnparsableValuesTakeTheirDefaults) {
-  const TShadowNameParams p =
-      ParseShadowName("Shadow: a: 7 :x:1e3:-:9999999999:?:nan:q:z:y:x:w:v:u:inf:.:pic");
+  const TShadowNameParams p = ParseShadowName("Shadow: a: 7 :x:1e3:-:9999999999:?:nan:q:z:y:x:w:v:u:inf:.:pic");
   EXPECT_EQ(p.Left, 0);
   EXPECT_EQ(p.Top, 7);
   EXPECT_EQ(p.Width, 0);
@@ -154,10 +153,10 @@ TEST(ShadowNames, ReductionHalvesUntilTheAreaAndSidesFit) {
     int factor;
     int64_t rw, rh;
   } cases[] = {
-      {1000, 700, 1, 1000, 700},        // exactly 700000
-      {1000, 701, 2, 500, 350},         // just over
-      {2000, 1500, 4, 500, 375},        // 750000 after one halving: halve again
-      {20000, 10, 2, 10000, 5},         // small area, side too long
+      {1000, 700, 1, 1000, 700}, // exactly 700000
+      {1000, 701, 2, 500, 350},  // just over
+      {2000, 1500, 4, 500, 375}, // 750000 after one halving: halve again
+      {20000, 10, 2, 10000, 5},  // small area, side too long
       {2147483647, 2147483647, 1 << 22, 511, 511},
   };
   for (const auto& c : cases) {
@@ -201,8 +200,8 @@ TEST(ShadowPictures, OpacityAndGradientShapeTheAlpha) {
     TShadowGradient kind;
     bool leftLower, topLower;
   } cases[] = {
-      {TShadowGradient::FromLeft, true, false}, {TShadowGradient::FromRight, false, false},
-      {TShadowGradient::FromTop, false, true},  {TShadowGradient::FromBottom, false, false},
+      {TShadowGradient::FromLeft, true, false},   {TShadowGradient::FromRight, false, false},
+      {TShadowGradient::FromTop, false, true},    {TShadowGradient::FromBottom, false, false},
       {TShadowGradient::FromTopLeft, true, true},
   };
   for (const auto& c : cases) {

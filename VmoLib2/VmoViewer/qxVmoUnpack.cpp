@@ -82,8 +82,7 @@ TIniSection* TUnpackStruc::FindEntrySection(std::string_view name) const {
   return m_table->FindSection(TableName(name));
 }
 
-TVmoUnpack::TVmoUnpack(std::string hostFileName)
-    : m_hostFileName(std::move(hostFileName)), m_key(kVmoScrambleKey) {
+TVmoUnpack::TVmoUnpack(std::string hostFileName) : m_hostFileName(std::move(hostFileName)), m_key(kVmoScrambleKey) {
   m_host = TFileStream::TryOpen(m_hostFileName, TFileMode::OpenRead);
   if (!m_host) {
     m_errorText = kErrShowNotFound;

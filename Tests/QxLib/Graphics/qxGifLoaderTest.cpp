@@ -100,7 +100,8 @@ TEST(GifStill, LongRandomDataAndSmallCodeSizesDecodeExactly) {
     for (int y = 0; y < 203; ++y) {
       for (int x = 0; x < 301; ++x) {
         const uint32_t rgb = gif.GlobalPalette[frame.Indexes[static_cast<size_t>(y) * 301 + x]];
-        const TBgra want{static_cast<uint8_t>(rgb), static_cast<uint8_t>(rgb >> 8), static_cast<uint8_t>(rgb >> 16), 255};
+        const TBgra want{static_cast<uint8_t>(rgb), static_cast<uint8_t>(rgb >> 8), static_cast<uint8_t>(rgb >> 16),
+                         255};
         wrong += Pixel(picture, 0, x, y) == want ? 0 : 1;
       }
     }
@@ -279,7 +280,7 @@ TEST(GifHostile, DamagedCodeStreamsKeepWhatCameBefore) {
 }
 
 TEST(GifHostile, CutRandomAndOversizedFilesNeverCrash) {
-  const test::TMuted muted;
+  const test::TMutedDebugOutput muted;
   TGifBuilder gif = Screen(40, 30);
   gif.LoopCount = 0;
   std::mt19937 random(3);
@@ -330,7 +331,7 @@ TEST(GifHostile, ScreensWithoutAreaAreNoPicture) {
 }
 
 TEST(GifHostile, HugeScreensAndEndlessFrameListsAreRefused) {
-  const test::TMuted muted;
+  const test::TMutedDebugOutput muted;
   TGifBuilder huge = Screen(65535, 65535);
   huge.Frames.push_back(Solid(0, 0, 1, 1, 0));
   TGifPicture picture;

@@ -113,12 +113,12 @@ TEST(VmoUnpack, RecordedTablePositionDecidesTheBaseShift) {
   int64_t position = 0;
   ThreeMethods().Build(&position);
   const TCase cases[] = {
-      {std::nullopt, false, true, 0},                     // equal to the table position
-      {std::nullopt, true, true, 0},                      // absent
-      {std::to_string(position - 5), false, true, 5},     // recorded earlier: entries moved
-      {"abc", false, false, 0},                           // unparsable
-      {std::to_string(position + 1), false, false, 0},    // beyond the table
-      {"-9223372036854775808", false, false, 0},          // the shift would overflow
+      {std::nullopt, false, true, 0},                  // equal to the table position
+      {std::nullopt, true, true, 0},                   // absent
+      {std::to_string(position - 5), false, true, 5},  // recorded earlier: entries moved
+      {"abc", false, false, 0},                        // unparsable
+      {std::to_string(position + 1), false, false, 0}, // beyond the table
+      {"-9223372036854775808", false, false, 0},       // the shift would overflow
   };
   for (const TCase& c : cases) {
     TTestPackage package = ThreeMethods();
@@ -165,14 +165,13 @@ TEST(VmoUnpack, BracketsInNamesAreLookedUpAsAngleBrackets) {
 TEST(VmoUnpack, PositionsAndSizesOutside32BitsCountAsMissing) {
   TScratchFolder folder;
   TTestPackage package = ThreeMethods();
-  package.extraTable =
-      "[big]\r\n_ps=2147483648\r\n_sz=1\r\n"
-      "[negative]\r\n_ps=-5\r\n_sz=1\r\n"
-      "[nosize]\r\n_ps=0\r\n"
-      "[hexa]\r\n_ps=$10\r\n_sz=1\r\n"
-      "[hugesize]\r\n_ps=0\r\n_sz=99999999999\r\n"
-      "[edge]\r\n_ps=2147483647\r\n_sz=0\r\n"
-      "[methodbyte]\r\n_ps=0\r\n_sz=2\r\n_pm=256\r\n";
+  package.extraTable = "[big]\r\n_ps=2147483648\r\n_sz=1\r\n"
+                       "[negative]\r\n_ps=-5\r\n_sz=1\r\n"
+                       "[nosize]\r\n_ps=0\r\n"
+                       "[hexa]\r\n_ps=$10\r\n_sz=1\r\n"
+                       "[hugesize]\r\n_ps=0\r\n_sz=99999999999\r\n"
+                       "[edge]\r\n_ps=2147483647\r\n_sz=0\r\n"
+                       "[methodbyte]\r\n_ps=0\r\n_sz=2\r\n_pm=256\r\n";
   TVmoUnpack unpack(folder.Write("show", package.Build()));
   ASSERT_TRUE(unpack.IsOpen());
   TVmoEntryInfo info;
