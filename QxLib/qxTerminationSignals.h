@@ -12,4 +12,13 @@ namespace qx {
 // safe there. The first call installs; later calls do nothing.
 void CallOnTermination(void (*cleanup)());
 
+// Turns the first request to end (SIGINT, SIGTERM) into a flag that
+// TerminationRequested() reads, so that a long job can stop at its next
+// step and leave complete output behind; a second request ends the process
+// as it would have ended without this. A CallOnTermination clean-up
+// installed later runs before the flag is set. The first call installs;
+// later calls do nothing.
+void StopOnTermination();
+bool TerminationRequested();
+
 } // namespace qx

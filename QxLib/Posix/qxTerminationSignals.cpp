@@ -44,7 +44,39 @@ void OnTerminationSignal(int signal, siginfo_t* info, void* context) {
   errno = savedErrno;
 }
 
-void InstallHandlers() {
+volatile sig_atomic_t g_stopRequested = 0;
+struct sigaction g_previousStop[std::size(kHandledSignals)];
+
+void OnStopSignal(int signal, siginfo_t* info, void* context) {
+  if (!g_stopRequested) {
+    g_stopRequested = 1;
+    return;
+  }
+  for (size_t i = 0; i < std::size(kHandledSignals); ++i) {
+    if (kHandledSignals[i] != signal)
+      continue;
+    const struct sigaction& previous = g_previousStop[i];
+    if (previous.sa_flags & SA_SIGINFO) {
+      previous.sa_sigaction(signal, info, context);
+      return;
+    }
+    if (previous.sa_handler != SIG_DFL && previous.sa_handler != SIG_IGN) {
+      previous.sa_handler(signal);
+      return;
+    }
+  }
+  const int savedErrno = errno;
+  struct sigaction defaultAction {};
+  defaultAction.sa_handler = SIG_DFL;
+  sigemptyset(&defaultAction.sa_mask);
+  sigaction(signal, &defaultAction, nullptr);
+  raise(signal);
+  errno = savedErrno;
+}
+
+// Installs `handler` for every handled signal the process does not ignore,
+// keeping the handlers it replaces in `previous`.
+void InstallHandlers(void (*handler)(int, siginfo_t*, void*), struct sigaction* previousHandlers) {
   for (size_t i = 0; i < std::size(kHandledSignals); ++i) {
     struct sigaction current {};
     if (sigaction(kHandledSignals[i], nullptr, &current) != 0) {
@@ -53,9 +85,9 @@ void InstallHandlers() {
     if (!(current.sa_flags & SA_SIGINFO) && current.sa_handler == SIG_IGN) {
       continue;
     }
-    g_previous[i] = current;
+    previousHandlers[i] = current;
     struct sigaction action {};
-    action.sa_sigaction = OnTerminationSignal;
+    action.sa_sigaction = handler;
     action.sa_flags = SA_SIGINFO | SA_RESTART;
     sigemptyset(&action.sa_mask);
     sigaction(kHandledSignals[i], &action, nullptr);
@@ -68,8 +100,15 @@ void CallOnTermination(void (*cleanup)()) {
   static std::once_flag installed;
   std::call_once(installed, [cleanup] {
     g_cleanup = cleanup;
-    InstallHandlers();
+    InstallHandlers(OnTerminationSignal, g_previous);
   });
 }
+
+void StopOnTermination() {
+  static std::once_flag installed;
+  std::call_once(installed, [] { InstallHandlers(OnStopSignal, g_previousStop); });
+}
+
+bool TerminationRequested() { return g_stopRequested != 0; }
 
 } // namespace qx

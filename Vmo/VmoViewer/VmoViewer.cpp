@@ -5,7 +5,8 @@
 // a virtual wall clock, with scripted input ("-input SCRIPT"), and writes
 // each output frame as a PNG and the sound as audio.wav; "-render-at
 // T1,T2,... DIR" draws single show times straight through the slide loader
-// and the drawer.
+// and the drawer. "-render OUT.mp4" (.mov, .mkv, .webm) encodes the same
+// frames and sound into one video file.
 #include "QxLib/Application2/qxFormUtils.h"
 #include "QxLib/Music/qxFFMpegConverter.h"
 #include "QxLib/qxBackendChoice.h"
@@ -13,11 +14,14 @@
 #include "QxLib/qxExceptions.h"
 #include "QxLib/qxLog.h"
 #include "QxLib/qxProcess.h"
+#include "QxLib/qxTerminationSignals.h"
 #include "VmoLib2/3DBasics/qxDrawDevice.h"
 #include "VmoLib2/3DEngine/qx3DDrawer.h"
 #include "QxLib/Music/Backends/qxSoundDevices.h"
 #include "VmoLib2/Backends/qx3DEngines.h"
 #include "VmoLib2/Backends/qxWindowSystems.h"
+#include "VmoLib2/VmoViewer/FFmpeg/qxVmoFFmpegEncoder.h"
+#include "VmoLib2/VmoViewer/Virtual/qxVmoExportSound.h"
 #include "VmoLib2/VmoViewer/Virtual/qxVmoRenderSound.h"
 #include "VmoLib2/VmoViewer/qxVmoEngineMusic.h"
 #include "VmoLib2/VmoViewer/qxVmoRenderSession.h"
@@ -27,6 +31,7 @@
 #include "VmoLib2/VmoViewer/qxVmoRendererProgress.h"
 #include "VmoLib2/VmoViewer/qxVmoRendererShow.h"
 #include "VmoLib2/VmoViewer/qxVmoShowLocator.h"
+#include "VmoLib2/VmoViewer/qxVmoVideoExport.h"
 #include "VmoLib2/VmoViewer/qxVmoVideoLibrary.h"
 #include "Vmo/VmoViewer/MainUnit.h"
 #include "Vmo/VmoViewer/VmoViewerWindow.h"
@@ -62,6 +67,8 @@ std::string Usage() {
          "]\n"
          "       vmoviewer -exename SHOW -render DIR [-fps 25] [-size 1920x1080]\n"
          "                 [-time MS | -from MS] [-to MS] [-duration MS] [-input SCRIPT] [-cover]\n"
+         "       vmoviewer -exename SHOW -render OUT.mp4|.mov|.mkv|.webm [-crf N] [-preset NAME]\n"
+         "                 [the options of -render DIR]\n"
          "       vmoviewer -exename SHOW -render-at T1,T2,... DIR [-size 1920x1080] [-cover]\n"
          "                 [-engine " +
          EngineNames() +
@@ -70,7 +77,8 @@ std::string Usage() {
          "       Without -render the show plays in a window with its music.\n"
          "       (-filename PROJECT opens a project file). -render plays the show\n"
          "       on a virtual clock: frame k is the screen at k x 1000 / fps ms,\n"
-         "       DIR/audio.wav the sound of the frames; it ends when the show\n"
+         "       DIR/audio.wav the sound of the frames (or both go into the video\n"
+         "       file: H.264 and AAC, VP9 and Opus in WebM); it ends when the show\n"
          "       ends, at -to (show time) or -duration (wall time), or when the\n"
          "       show waits for input. Without -engine the environment variable\n"
          "       VMO_ENGINE names the engine, else the first available one draws.\n";
@@ -164,12 +172,21 @@ int RenderSession(const TRenderOptions& options, T3DEngine& engine, int argc, ch
     drawer->SetNoPresent(true);
     return drawer;
   };
+  const bool exporting = !options.VideoFile.empty();
   const bool folderExisted = std::filesystem::exists(options.OutputFolder);
   TRenderSession session(options, output);
-  auto sound =
-      std::make_unique<TVmoRenderSound>((std::filesystem::path(options.OutputFolder) / kAudioFileName).string());
-  TWaveOutDevice& device = sound->Device();
-  session.SetSound(std::move(sound), MakeMusicFactory(&device, kRenderMusicSeed));
+  TVmoExportSound* exportSound = nullptr;
+  if (exporting) {
+    auto sound = std::make_unique<TVmoExportSound>();
+    exportSound = sound.get();
+    TWaveOutDevice& device = sound->Device();
+    session.SetSound(std::move(sound), MakeMusicFactory(&device, kRenderMusicSeed));
+  } else {
+    auto sound =
+        std::make_unique<TVmoRenderSound>((std::filesystem::path(options.OutputFolder) / kAudioFileName).string());
+    TWaveOutDevice& device = sound->Device();
+    session.SetSound(std::move(sound), MakeMusicFactory(&device, kRenderMusicSeed));
+  }
 
   TStepDriver& driver = session.Driver();
   TVmoHeadlessHost host(
@@ -189,19 +206,45 @@ int RenderSession(const TRenderOptions& options, T3DEngine& engine, int argc, ch
   if (!form.Create()) {
     // A show that does not open leaves no output behind.
     session.SetSound(nullptr, {});
+    if (exporting)
+      return kExitShowError;
     std::error_code ignored;
     std::filesystem::remove(std::filesystem::path(options.OutputFolder) / kAudioFileName, ignored);
     if (!folderExisted)
       std::filesystem::remove(options.OutputFolder, ignored);
     return kExitShowError;
   }
+  if (exporting) {
+    // The file is made once the show is open: the show may carry the video
+    // library that encodes it.
+    TVideoFileParams params;
+    params.Path = options.VideoFile;
+    params.Width = options.Width;
+    params.Height = options.Height;
+    params.Fps = options.Fps;
+    params.Crf = options.Crf;
+    params.Preset = options.Preset;
+    try {
+      session.SetFrameSink(std::make_unique<TVideoExport>(params, CreateFFmpegVideoEncoder, *exportSound));
+    } catch (const EQxError& error) {
+      std::fprintf(stderr, "vmoviewer: %s\n", error.what());
+      return kExitShowError;
+    }
+    // Ctrl+C ends the export with the frames so far in a complete file.
+    StopOnTermination();
+    session.SetStopRequest(TerminationRequested);
+  }
   // "-from" starts the show where "-time" would, without its 1-based count.
   if (options.From > 0 && !commands.HasCommand("time") && !commands.HasCommand("slide"))
     form.Viewer()->Seek(options.From);
   const TFormPoll poll(driver, form);
   const TRenderSession::TResult result = session.Run(form, script.get(), stderr);
-  std::printf("%lld frame(s) and %s written to %s: %s\n", static_cast<long long>(result.Frames), kAudioFileName,
-              options.OutputFolder.c_str(), std::string(RenderEndText(result.End)).c_str());
+  if (exporting)
+    std::printf("%lld frame(s) and their sound written to %s: %s\n", static_cast<long long>(result.Frames),
+                options.VideoFile.c_str(), std::string(RenderEndText(result.End)).c_str());
+  else
+    std::printf("%lld frame(s) and %s written to %s: %s\n", static_cast<long long>(result.Frames), kAudioFileName,
+                options.OutputFolder.c_str(), std::string(RenderEndText(result.End)).c_str());
   return form.ExitCode();
 }
 

@@ -15,6 +15,22 @@ namespace {
 
 constexpr int64_t kSampleRate = 44100;
 
+// Frames as PNG files in a folder.
+class TFolderSink final : public TRenderSession::TFrameSink {
+public:
+  explicit TFolderSink(std::filesystem::path folder) : m_folder(std::move(folder)) {}
+
+  void Write(const TBitmap& screen, int64_t k) override {
+    m_writer.Write(screen.CropView(0, 0, screen.Width(), screen.Height()),
+                   (m_folder / SequenceFrameName(k)).string());
+  }
+  void Finish(int64_t) override { m_writer.Finish(); }
+
+private:
+  std::filesystem::path m_folder;
+  TFrameWriter m_writer;
+};
+
 } // namespace
 
 std::string_view RenderEndText(TRenderEnd end) {
@@ -24,6 +40,7 @@ std::string_view RenderEndText(TRenderEnd end) {
   case TRenderEnd::ReachedDuration: return "the wall time reached -duration";
   case TRenderEnd::Waiting: return "the show waits for input and the script has no more";
   case TRenderEnd::WindowClosed: return "the window closed";
+  case TRenderEnd::Interrupted: return "interrupted";
   }
   return "";
 }
@@ -87,10 +104,12 @@ TRenderSession::TRenderSession(const TRenderOptions& options, TVmoViewerSetup ou
       }),
       m_scope(m_driver), m_applicationSteps(std::make_unique<TApplicationSteps>(m_application)),
       m_pacer(std::make_unique<TPacer>(m_driver, options.Width, options.Height)), m_setup(std::move(output)) {
-  std::error_code error;
-  std::filesystem::create_directories(m_options.OutputFolder, error);
-  if (!std::filesystem::is_directory(m_options.OutputFolder))
-    throw EQxError("cannot create the folder " + m_options.OutputFolder);
+  if (m_options.VideoFile.empty()) {
+    std::error_code error;
+    std::filesystem::create_directories(m_options.OutputFolder, error);
+    if (!std::filesystem::is_directory(m_options.OutputFolder))
+      throw EQxError("cannot create the folder " + m_options.OutputFolder);
+  }
   m_driver.Attach(*m_applicationSteps, TStepDriver::kNever);
   m_setup.Application = &m_application;
   m_setup.Pacer = m_pacer.get();
@@ -104,6 +123,10 @@ void TRenderSession::SetSound(std::unique_ptr<TSound> sound, TVmoMusicFactory mu
   m_sound = std::move(sound);
   m_setup.MakeMusic = std::move(music);
 }
+
+void TRenderSession::SetFrameSink(std::unique_ptr<TFrameSink> sink) { m_sink = std::move(sink); }
+
+void TRenderSession::SetStopRequest(std::function<bool()> stop) { m_stop = std::move(stop); }
 
 void TRenderSession::RunToFrame(TRenderedWindow& window, int64_t time) {
   m_pacer->Want(time);
@@ -155,14 +178,18 @@ int64_t TRenderSession::EstimatedFrames(TRenderedWindow& window) const {
 }
 
 TRenderSession::TResult TRenderSession::Run(TRenderedWindow& window, TRenderInput* input, std::FILE* progressOut) {
-  const std::filesystem::path folder(m_options.OutputFolder);
+  if (!m_sink)
+    m_sink = std::make_unique<TFolderSink>(m_options.OutputFolder);
   TResult result;
-  TFrameWriter writer;
   TRenderProgress progress(progressOut, m_options.Progress, EstimatedFrames(window));
   for (int64_t k = 0;; ++k) {
     const int64_t time = FrameWallTime(m_options.Fps, k);
     if (m_options.Duration && time >= *m_options.Duration) {
       result.End = TRenderEnd::ReachedDuration;
+      break;
+    }
+    if (m_stop && m_stop()) {
+      result.End = TRenderEnd::Interrupted;
       break;
     }
     // The input of this instant goes in before any step at it runs.
@@ -172,12 +199,10 @@ TRenderSession::TResult TRenderSession::Run(TRenderedWindow& window, TRenderInpu
     RunToFrame(window, time);
     if (Finished(window, input, time, result.End))
       break;
-    const TBitmap& screen = m_pacer->Screen();
-    writer.Write(screen.CropView(0, 0, screen.Width(), screen.Height()), (folder / SequenceFrameName(k)).string());
+    m_sink->Write(m_pacer->Screen(), k);
     result.Frames = k + 1;
     progress.FrameDone(result.Frames);
   }
-  writer.Finish();
   progress.Finish();
   if (m_sound) {
     // The sound of the last frame written ends where the next frame's
@@ -186,6 +211,7 @@ TRenderSession::TResult TRenderSession::Run(TRenderedWindow& window, TRenderInpu
     m_driver.RunUntil((samples * 1000 + kSampleRate - 1) / kSampleRate);
     m_sound->Finish(samples);
   }
+  m_sink->Finish(result.Frames);
   return result;
 }
 

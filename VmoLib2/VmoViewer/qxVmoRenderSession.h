@@ -30,6 +30,7 @@ enum class TRenderEnd {
   ReachedDuration, // the wall time reached "-duration"
   Waiting,         // the engine waits for the user and the script has no later event
   WindowClosed,    // the main window closed
+  Interrupted,     // the stop request said so (Ctrl+C)
 };
 
 // "the show ended", ... as the program prints it.
@@ -51,6 +52,18 @@ public:
     virtual void Finish(int64_t samples) = 0;
   };
 
+  // Where the frames go: PNG files in the options' folder unless the
+  // session is given another sink.
+  class TFrameSink {
+  public:
+    virtual ~TFrameSink() = default;
+    // Frame k of the sequence, as the screen shows it (Bgra32, opaque).
+    virtual void Write(const TBitmap& screen, int64_t k) = 0;
+    // After the last frame and the end of the sound: `frames` were
+    // written. Raises EQxError when the output cannot be completed.
+    virtual void Finish(int64_t frames) = 0;
+  };
+
   struct TResult {
     int64_t Frames = 0;
     TRenderEnd End = TRenderEnd::WindowClosed;
@@ -59,7 +72,7 @@ public:
   // `output` gives the draw device (off-screen, of the options' size) and
   // the drawer; the session adds its application queue, its frame pacer
   // and its music. Makes the output folder (raises EQxError when it
-  // cannot). Installs the session's step driver on this thread for
+  // cannot) unless the options name a video file. Installs the session's step driver on this thread for
   // the session's life: the window must be made after the session and
   // freed before it.
   TRenderSession(const TRenderOptions& options, TVmoViewerSetup output);
@@ -76,8 +89,14 @@ public:
   // window opens its show.
   void SetSound(std::unique_ptr<TSound> sound, TVmoMusicFactory music);
 
-  // Renders until one of the ends; `input` may be null. Frames go to the
-  // options' folder; raises EQxError when a frame cannot be written.
+  // Frames go to `sink` instead of PNG files.
+  void SetFrameSink(std::unique_ptr<TFrameSink> sink);
+  // Asked before each frame; true ends the session as interrupted, with
+  // the frames so far and their sound completed.
+  void SetStopRequest(std::function<bool()> stop);
+
+  // Renders until one of the ends; `input` may be null. Raises EQxError
+  // when a frame cannot be written.
   TResult Run(TRenderedWindow& window, TRenderInput* input, std::FILE* progressOut);
 
 private:
@@ -92,6 +111,8 @@ private:
   TRenderOptions m_options;
   TApplication m_application;
   std::unique_ptr<TSound> m_sound;
+  std::unique_ptr<TFrameSink> m_sink;
+  std::function<bool()> m_stop;
   TStepDriver m_driver;
   TStepDriver::TScope m_scope;
   std::unique_ptr<TApplicationSteps> m_applicationSteps;

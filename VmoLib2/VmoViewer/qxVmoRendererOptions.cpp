@@ -2,9 +2,11 @@
 
 #include "QxLib/qxCommandLine.h"
 #include "QxLib/qxExceptions.h"
+#include "VmoLib2/VmoViewer/qxVmoVideoExport.h"
 
 #include <charconv>
 #include <cstdio>
+#include <filesystem>
 
 namespace qx {
 
@@ -83,7 +85,12 @@ TRenderOptions ReadRenderOptions(const TCommandsStorage& commands) {
   if (sequence == single)
     throw EQxError("give either -render DIR or -render-at T1,T2,... DIR");
   if (sequence) {
-    options.OutputFolder = RequiredItem(commands, "render", 0, "an output folder");
+    options.OutputFolder = RequiredItem(commands, "render", 0, "an output folder or video file");
+    if (IsVideoFileName(options.OutputFolder)) {
+      options.VideoFile = options.OutputFolder;
+      const std::filesystem::path folder = std::filesystem::path(options.VideoFile).parent_path();
+      options.OutputFolder = folder.empty() ? "." : folder.string();
+    }
   } else {
     options.Times = ParseTimeList(RequiredItem(commands, "render-at", 0, "a list of times"));
     options.OutputFolder = RequiredItem(commands, "render-at", 1, "an output folder after the times");
@@ -105,6 +112,14 @@ TRenderOptions ReadRenderOptions(const TCommandsStorage& commands) {
       throw EQxError("-size wants WIDTHxHEIGHT, each side from 1 to " + std::to_string(kMaxRenderSide));
   }
   options.Cover = commands.HasCommand("cover");
+  if (commands.HasCommand("crf") || commands.HasCommand("preset")) {
+    if (options.VideoFile.empty())
+      throw EQxError("-crf and -preset need -render with a video file (.mp4, .mov, .mkv, .webm)");
+    if (commands.HasCommand("crf"))
+      options.Crf = ReadInteger(commands, "crf", 0, 0, kMaxRenderCrf);
+    if (commands.HasCommand("preset"))
+      options.Preset = RequiredItem(commands, "preset", 0, "an encoder preset name");
+  }
   return options;
 }
 

@@ -16,8 +16,14 @@ struct TRenderOptions {
   // loose project file; `ProjectMode` when it was named by "-filename".
   std::string ShowPath;
   bool ProjectMode = false;
-  // The folder the frames are written to.
+  // The folder the frames are written to; for a video file, its folder.
   std::string OutputFolder;
+  // "-render OUT.mp4" (.mov, .mkv, .webm): the frames and their sound are
+  // encoded into this file instead.
+  std::string VideoFile;
+  // "-crf N" and "-preset NAME" of the video file's picture encoder.
+  std::optional<int32_t> Crf;
+  std::string Preset;
   // Either a frame sequence (`Times` empty) or single times ("-render-at").
   std::vector<int32_t> Times;
   int32_t Fps = 25;
@@ -40,6 +46,8 @@ struct TRenderOptions {
 
 inline constexpr int32_t kMaxRenderFps = 1000;
 inline constexpr int32_t kMaxRenderSide = 16384;
+// The largest quality number of the picture encoders (VP9's scale).
+inline constexpr int32_t kMaxRenderCrf = 63;
 
 // Reads the options from the parsed command line. Raises EQxError with a
 // message naming the wrong option.
