@@ -142,3 +142,32 @@ TEST(RenderProgress, RewritesOneLineAndEndsIt) {
 
 } // namespace
 } // namespace qx
+
+namespace qx {
+namespace {
+
+TEST(RenderOptions, AVideoFileNameExportsIntoThatFile) {
+  const TRenderOptions options = Read("vmoviewer -exename show -render /out/My.Show.MP4 -crf 28 -preset fast");
+  EXPECT_EQ(options.VideoFile, "/out/My.Show.MP4");
+  EXPECT_EQ(options.OutputFolder, "/out");
+  EXPECT_EQ(options.Crf, 28);
+  EXPECT_EQ(options.Preset, "fast");
+  // A bare file name is written in the current folder.
+  EXPECT_EQ(Read("vmoviewer -exename show -render show.webm").OutputFolder, ".");
+  // Other names stay folders of frames, even with a dot.
+  const TRenderOptions folder = Read("vmoviewer -exename show -render /out/frames.v2");
+  EXPECT_TRUE(folder.VideoFile.empty());
+  EXPECT_EQ(folder.OutputFolder, "/out/frames.v2");
+  EXPECT_FALSE(folder.Crf.has_value());
+}
+
+TEST(RenderOptions, EncoderOptionsNeedAVideoFileAndSaneValues) {
+  EXPECT_NE(ReadError("vmoviewer -exename show -render frames -crf 20").find("-crf and -preset need"),
+            std::string::npos);
+  EXPECT_NE(ReadError("vmoviewer -exename show -render out.mkv -crf 64").find("-crf wants"), std::string::npos);
+  EXPECT_NE(ReadError("vmoviewer -exename show -render out.mkv -crf x").find("-crf wants"), std::string::npos);
+  EXPECT_NE(ReadError("vmoviewer -exename show -render out.mkv -preset").find("-preset wants"), std::string::npos);
+}
+
+} // namespace
+} // namespace qx
