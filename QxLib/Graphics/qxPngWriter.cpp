@@ -76,7 +76,7 @@ TPngRows PrepareRows(const TBitmap& bitmap) {
 }
 
 // Runs libpng; kept free of objects with destructors because of longjmp.
-bool RunLibpng(TPngOutput& output, TPngRows& rows, int width, int height) {
+bool RunLibpng(TPngOutput& output, TPngRows& rows, int width, int height, TPngEffort effort) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &output, OnError, OnWarning);
   if (!png)
     return false;
@@ -86,6 +86,12 @@ bool RunLibpng(TPngOutput& output, TPngRows& rows, int width, int height) {
     return false;
   }
   png_set_write_fn(png, &output, WriteData, FlushData);
+  if (effort == TPngEffort::Fast) {
+    png_set_compression_level(png, 1);
+    // "Up" suits rendered frames (smooth areas, repeated rows) and costs
+    // one subtraction a byte.
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
+  }
   png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, rows.ColorType,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
@@ -97,20 +103,20 @@ bool RunLibpng(TPngOutput& output, TPngRows& rows, int width, int height) {
 
 } // namespace
 
-std::string EncodePng(const TBitmap& bitmap) {
+std::string EncodePng(const TBitmap& bitmap, TPngEffort effort) {
   if (bitmap.IsEmpty())
     throw EQxError("PNG write error: empty picture");
   TPngRows rows = PrepareRows(bitmap);
   TPngOutput output;
-  if (!RunLibpng(output, rows, bitmap.Width(), bitmap.Height()))
+  if (!RunLibpng(output, rows, bitmap.Width(), bitmap.Height(), effort))
     throw EQxError("PNG write error: " + (output.Error.empty() ? std::string("libpng failed") : output.Error));
   return std::move(output.Bytes);
 }
 
 void WritePng(const TBitmap& bitmap, TStream& stream) { stream.WriteString(EncodePng(bitmap)); }
 
-void WritePngFile(const TBitmap& bitmap, const std::string& path) {
-  const std::string bytes = EncodePng(bitmap);
+void WritePngFile(const TBitmap& bitmap, const std::string& path, TPngEffort effort) {
+  const std::string bytes = EncodePng(bitmap, effort);
   TFileStream file(path, TFileMode::Create);
   file.WriteString(bytes);
 }

@@ -66,7 +66,7 @@ std::string Usage() {
          SoundDeviceNames() + "] [-windows " + WindowSystemNames() +
          "]\n"
          "       vmoviewer -exename SHOW -render DIR [-fps 25] [-size 1920x1080]\n"
-         "                 [-time MS | -from MS] [-to MS] [-duration MS] [-input SCRIPT] [-cover]\n"
+         "                 [-time MS | -from MS] [-to MS] [-duration MS] [-input SCRIPT] [-cover] [-discard]\n"
          "       vmoviewer -exename SHOW -render OUT.mp4|.mov|.mkv|.webm [-crf N] [-preset NAME]\n"
          "                 [the options of -render DIR]\n"
          "       vmoviewer -exename SHOW -render-at T1,T2,... DIR [-size 1920x1080] [-cover]\n"

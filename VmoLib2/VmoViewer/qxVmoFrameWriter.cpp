@@ -3,9 +3,17 @@
 #include "QxLib/Graphics/qxBitmapConvert.h"
 #include "QxLib/Graphics/qxPngWriter.h"
 
+#include <algorithm>
+
 namespace qx {
 
-TFrameWriter::TFrameWriter() : m_thread([this] { Run(); }) {}
+TFrameWriter::TFrameWriter(unsigned threads) {
+  if (threads == 0)
+    threads = std::max(1u, std::thread::hardware_concurrency());
+  m_inFlight = 2 * static_cast<size_t>(threads);
+  for (unsigned i = 0; i < threads; ++i)
+    m_threads.emplace_back([this] { Run(); });
+}
 
 TFrameWriter::~TFrameWriter() {
   {
@@ -13,12 +21,13 @@ TFrameWriter::~TFrameWriter() {
     m_closing = true;
   }
   m_changed.notify_all();
-  m_thread.join();
+  for (std::thread& thread : m_threads)
+    thread.join();
 }
 
 void TFrameWriter::Write(TBitmap frame, std::string path) {
   std::unique_lock lock(m_lock);
-  m_changed.wait(lock, [this] { return m_failure || m_queue.size() < kInFlight; });
+  m_changed.wait(lock, [this] { return m_failure || m_queue.size() < m_inFlight; });
   RaiseFailure();
   m_queue.emplace_back(std::move(frame), std::move(path));
   m_changed.notify_all();
@@ -26,7 +35,7 @@ void TFrameWriter::Write(TBitmap frame, std::string path) {
 
 void TFrameWriter::Finish() {
   std::unique_lock lock(m_lock);
-  m_changed.wait(lock, [this] { return m_failure || (m_queue.empty() && !m_busy); });
+  m_changed.wait(lock, [this] { return m_failure || (m_queue.empty() && m_busy == 0); });
   RaiseFailure();
 }
 
@@ -43,17 +52,17 @@ void TFrameWriter::Run() {
       return;
     auto [frame, path] = std::move(m_queue.front());
     m_queue.pop_front();
-    m_busy = true;
+    ++m_busy;
     lock.unlock();
     std::exception_ptr failure;
     try {
       // The frame is opaque: an RGB file is smaller and quicker to write.
-      WritePngFile(ConvertBitmap(frame, TPixelFormat::Bgr24), path);
+      WritePngFile(ConvertBitmap(frame, TPixelFormat::Bgr24), path, TPngEffort::Fast);
     } catch (...) {
       failure = std::current_exception();
     }
     lock.lock();
-    m_busy = false;
+    --m_busy;
     if (failure && !m_failure)
       m_failure = failure;
     m_changed.notify_all();

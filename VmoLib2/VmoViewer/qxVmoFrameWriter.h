@@ -1,5 +1,7 @@
 // The PNG writer of the headless renderers: frames are compressed and
-// written on a thread of its own while the next frame is drawn.
+// written on a pool of threads (one per core) while the next frames are
+// drawn, with the fast compression setting, so that writing does not hold
+// the renderer back.
 #pragma once
 
 #include "QxLib/Graphics/qxBitmap.h"
@@ -12,21 +14,22 @@
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace qx {
 
-// At most kInFlight frames wait; a failed write is raised by the next call.
+// At most two frames per thread wait; a failed write is raised by the next
+// call. Frames may be finished in any order.
 class TFrameWriter {
 public:
-  static constexpr size_t kInFlight = 2;
-
-  TFrameWriter();
-  // Writes what is queued, then ends the thread.
+  // `threads` 0: one per core.
+  explicit TFrameWriter(unsigned threads = 0);
+  // Writes what is queued, then ends the threads.
   ~TFrameWriter();
   TFrameWriter(const TFrameWriter&) = delete;
   TFrameWriter& operator=(const TFrameWriter&) = delete;
 
-  // Queues an opaque frame for `path`; waits while kInFlight frames wait.
+  // Queues an opaque frame for `path`; waits while the queue is full.
   void Write(TBitmap frame, std::string path);
   // Waits until every frame is written.
   void Finish();
@@ -39,9 +42,10 @@ private:
   std::condition_variable m_changed;
   std::deque<std::pair<TBitmap, std::string>> m_queue;
   std::exception_ptr m_failure;
-  bool m_busy = false;
+  size_t m_inFlight = 0;
+  size_t m_busy = 0;
   bool m_closing = false;
-  std::thread m_thread;
+  std::vector<std::thread> m_threads;
 };
 
 } // namespace qx

@@ -31,6 +31,13 @@ private:
   TFrameWriter m_writer;
 };
 
+// Frames drawn and dropped: the renderer's own pace.
+class TDiscardSink final : public TRenderSession::TFrameSink {
+public:
+  void Write(const TBitmap&, int64_t) override {}
+  void Finish(int64_t) override {}
+};
+
 } // namespace
 
 std::string_view RenderEndText(TRenderEnd end) {
@@ -178,6 +185,8 @@ int64_t TRenderSession::EstimatedFrames(TRenderedWindow& window) const {
 }
 
 TRenderSession::TResult TRenderSession::Run(TRenderedWindow& window, TRenderInput* input, std::FILE* progressOut) {
+  if (!m_sink && m_options.Discard)
+    m_sink = std::make_unique<TDiscardSink>();
   if (!m_sink)
     m_sink = std::make_unique<TFolderSink>(m_options.OutputFolder);
   TResult result;

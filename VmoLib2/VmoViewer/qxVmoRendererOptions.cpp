@@ -112,6 +112,7 @@ TRenderOptions ReadRenderOptions(const TCommandsStorage& commands) {
       throw EQxError("-size wants WIDTHxHEIGHT, each side from 1 to " + std::to_string(kMaxRenderSide));
   }
   options.Cover = commands.HasCommand("cover");
+  options.Discard = commands.HasCommand("discard");
   if (commands.HasCommand("crf") || commands.HasCommand("preset")) {
     if (options.VideoFile.empty())
       throw EQxError("-crf and -preset need -render with a video file (.mp4, .mov, .mkv, .webm)");

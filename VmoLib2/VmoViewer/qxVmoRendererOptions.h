@@ -40,6 +40,8 @@ struct TRenderOptions {
   int32_t Width = 1920;
   int32_t Height = 1080;
   bool Cover = false;
+  // "-discard": frames are drawn but not written (to time the renderer).
+  bool Discard = false;
   // Show the progress line (the program sets it when stderr is a terminal).
   bool Progress = false;
 };

@@ -63,7 +63,8 @@ void TVideoExport::Write(const TBitmap& screen, int64_t k) {
   TJob job;
   // The sound mixed so far belongs to the frames before this one.
   m_sound.Take(FrameFirstSample(m_params.Fps, k), job.Sound);
-  job.Picture = screen.Clone();
+  // The session's screen is a new bitmap each frame: a view keeps it.
+  job.Picture = screen.CropView(0, 0, screen.Width(), screen.Height());
   Queue(std::move(job));
 }
 
