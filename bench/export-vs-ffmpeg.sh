@@ -47,7 +47,7 @@ slide_ms=$((show_seconds * 1000 / slides))
 for i in $(seq 1 $slides); do
   [[ -f photo$i.jpg ]] && continue
   ffmpeg -nostdin -loglevel error -y -f lavfi \
-    -i "gradients=s=3000x2000:n=4:seed=$((i * 7)):speed=0,noise=alls=18:allf=u,drawbox=x=$((i * 180)):y=$((300 + i * 60)):w=700:h=500:c=white@0.35:t=fill" \
+    -i "gradients=s=3000x2000:n=4:seed=$((i * 7)):speed=0.00001,noise=alls=18:allf=u,drawbox=x=$((i * 180)):y=$((300 + i * 60)):w=700:h=500:c=white@0.35:t=fill" \
     -frames:v 1 -q:v 3 photo$i.jpg
 done
 if [[ ! -f music.wav ]]; then

@@ -15,33 +15,38 @@ struct sigaction g_previous[std::size(kHandledSignals)];
 // Read by the signal handler, so a plain pointer set before the handlers.
 void (*g_cleanup)() = nullptr;
 
-void OnTerminationSignal(int signal, siginfo_t* info, void* context) {
-  const int savedErrno = errno;
-  g_cleanup();
+// Hands the signal to the handler the process had before (`previous`, one
+// per handled signal) or, when that was the default, ends the process as
+// the signal would have; the signal stays blocked until the handler
+// returns.
+void PassOn(const struct sigaction* previous, int signal, siginfo_t* info, void* context, int savedErrno) {
   for (size_t i = 0; i < std::size(kHandledSignals); ++i) {
     if (kHandledSignals[i] != signal) {
       continue;
     }
-    const struct sigaction& previous = g_previous[i];
-    if (previous.sa_flags & SA_SIGINFO) {
+    if (previous[i].sa_flags & SA_SIGINFO) {
       errno = savedErrno;
-      previous.sa_sigaction(signal, info, context);
+      previous[i].sa_sigaction(signal, info, context);
       return;
     }
-    if (previous.sa_handler != SIG_DFL && previous.sa_handler != SIG_IGN) {
+    if (previous[i].sa_handler != SIG_DFL && previous[i].sa_handler != SIG_IGN) {
       errno = savedErrno;
-      previous.sa_handler(signal);
+      previous[i].sa_handler(signal);
       return;
     }
   }
-  // Ends the process as the signal would have without us; the signal stays
-  // blocked until this handler returns.
   struct sigaction defaultAction {};
   defaultAction.sa_handler = SIG_DFL;
   sigemptyset(&defaultAction.sa_mask);
   sigaction(signal, &defaultAction, nullptr);
   raise(signal);
   errno = savedErrno;
+}
+
+void OnTerminationSignal(int signal, siginfo_t* info, void* context) {
+  const int savedErrno = errno;
+  g_cleanup();
+  PassOn(g_previous, signal, info, context, savedErrno);
 }
 
 volatile sig_atomic_t g_stopRequested = 0;
@@ -52,30 +57,11 @@ void OnStopSignal(int signal, siginfo_t* info, void* context) {
     g_stopRequested = 1;
     return;
   }
-  for (size_t i = 0; i < std::size(kHandledSignals); ++i) {
-    if (kHandledSignals[i] != signal)
-      continue;
-    const struct sigaction& previous = g_previousStop[i];
-    if (previous.sa_flags & SA_SIGINFO) {
-      previous.sa_sigaction(signal, info, context);
-      return;
-    }
-    if (previous.sa_handler != SIG_DFL && previous.sa_handler != SIG_IGN) {
-      previous.sa_handler(signal);
-      return;
-    }
-  }
-  const int savedErrno = errno;
-  struct sigaction defaultAction {};
-  defaultAction.sa_handler = SIG_DFL;
-  sigemptyset(&defaultAction.sa_mask);
-  sigaction(signal, &defaultAction, nullptr);
-  raise(signal);
-  errno = savedErrno;
+  PassOn(g_previousStop, signal, info, context, errno);
 }
 
 // Installs `handler` for every handled signal the process does not ignore,
-// keeping the handlers it replaces in `previous`.
+// keeping the handlers it replaces in `previousHandlers`.
 void InstallHandlers(void (*handler)(int, siginfo_t*, void*), struct sigaction* previousHandlers) {
   for (size_t i = 0; i < std::size(kHandledSignals); ++i) {
     struct sigaction current {};
