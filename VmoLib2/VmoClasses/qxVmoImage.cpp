@@ -216,7 +216,8 @@ TFloatRect TVmoImage::SourceRect(TPlacement* placement) const {
 }
 
 void TVmoImage::DrawContent(TDeviceDrawer& drawer) {
-  if (!m_picture)
+  TBitmapStore* const picture = DrawnPicture();
+  if (!picture)
     return;
   const TPictureDrawParams params = DrawParams();
   if (!(params.Opacity > 0))
@@ -224,13 +225,9 @@ void TVmoImage::DrawContent(TDeviceDrawer& drawer) {
   m_shadow.Draw(drawer, *this, ShadowSizeMeasure(), params.Opacity);
   TPlacement placement = PicturePlacement();
   TPictureSource source;
-  source.Store = m_picture.Get();
+  source.Store = picture;
   source.SourceRect = SourceRect(&placement);
   drawer.DrawPicture(source, placement, params);
 }
-
-double TVmoButton::ShadowSizeMeasure() const { return Height() * 3.0; }
-
-double TVmoButton::ShadowSizeFactor() const { return LevelHeight() / kShadowSizeDivisor * kTextShadowScale; }
 
 } // namespace qx

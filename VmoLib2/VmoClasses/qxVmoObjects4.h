@@ -22,6 +22,7 @@
 
 namespace qx {
 
+class TButtonProducer;
 class TIniIdentList;
 class TStream;
 class TVectorText;
@@ -58,6 +59,9 @@ public:
   // no texts. Called on the loading thread.
   virtual std::shared_ptr<const TVectorText> TextLayout(const std::string& fontName, uint32_t style,
                                                         const std::vector<std::string>& lines);
+  // The skin of a button theme (a folder under the show's button path), or
+  // none when the theme has no usable skin. Called on the loading thread.
+  virtual const TButtonProducer* ButtonTheme(const std::string& theme);
 };
 
 // The parameter base of every object: owns the key point list, whose
