@@ -14,8 +14,8 @@ extern "C" {
 
 /* Access to a sound file through the player's stream access (every call is
    serialised with all other sound file reads of the process). Origins: 0 =
-   start, 1 = current position, 2 = end. Reads return the bytes read (0 at
-   the end or on failure); a 64-bit read of more than 104857600 bytes is
+   start, 1 = current position, 2 = end. Reads return the number of bytes
+   read: 0 at the end or on failure; a 64-bit read of more than 104857600 bytes is
    refused (it reads nothing). Seeks return the new position. */
 typedef struct QxSoundStreamFunctions {
   int32_t (*Read)(void* stream, void* buffer, int32_t count);

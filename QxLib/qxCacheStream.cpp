@@ -46,9 +46,7 @@ void TCacheStream::SetPosition(int64_t position) {
   TMemoryStream::SetPosition(position);
 }
 
-void TCacheStream::SetSize(int64_t) {
-  throw EStreamError("Stream Cannot be resized");
-}
+void TCacheStream::SetSize(int64_t) { throw EStreamError("Stream Cannot be resized"); }
 
 int64_t TCacheStream::Read(void* buffer, int64_t count) {
   const int64_t position = TMemoryStream::GetPosition();
@@ -59,8 +57,6 @@ int64_t TCacheStream::Read(void* buffer, int64_t count) {
   return TMemoryStream::Read(buffer, count);
 }
 
-int64_t TCacheStream::Write(const void*, int64_t) {
-  return 0;
-}
+int64_t TCacheStream::Write(const void*, int64_t) { return 0; }
 
 } // namespace qx

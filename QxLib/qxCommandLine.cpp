@@ -11,9 +11,7 @@ namespace {
 
 constexpr char kQuote = '"';
 
-bool IsBlank(char c) {
-  return static_cast<unsigned char>(c) <= 32;
-}
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 
 // Command names are plain ASCII words; other bytes are kept as they are.
 std::string LowerAscii(std::string_view text) {
@@ -134,9 +132,7 @@ std::string JoinCommandLine(const std::vector<std::string>& arguments) {
   return text;
 }
 
-TCommandsStorage::TCommandsStorage() {
-  Clear();
-}
+TCommandsStorage::TCommandsStorage() { Clear(); }
 
 void TCommandsStorage::Clear() {
   m_tokens.clear();
@@ -165,9 +161,7 @@ bool TCommandsStorage::HasToken(std::string_view text) const {
   return std::find(m_tokens.begin(), m_tokens.end(), text) != m_tokens.end();
 }
 
-bool TCommandsStorage::HasCommand(std::string_view name) const {
-  return Command(name) != nullptr;
-}
+bool TCommandsStorage::HasCommand(std::string_view name) const { return Command(name) != nullptr; }
 
 const TCommand* TCommandsStorage::Command(std::string_view name) const {
   const std::string lower = LowerAscii(name);
@@ -225,20 +219,12 @@ void InitCommandLine(int argc, char** argv) {
   process.programPath = FindProgramPath(argc > 0 ? argv[0] : nullptr);
 }
 
-TCommandsStorage& CommandLine() {
-  return Process().storage;
-}
+TCommandsStorage& CommandLine() { return Process().storage; }
 
-const std::string& CommandLineText() {
-  return Process().text;
-}
+const std::string& CommandLineText() { return Process().text; }
 
-const std::string& ProgramPath() {
-  return Process().programPath;
-}
+const std::string& ProgramPath() { return Process().programPath; }
 
-void SetProgramPath(std::string path) {
-  Process().programPath = std::move(path);
-}
+void SetProgramPath(std::string path) { Process().programPath = std::move(path); }
 
 } // namespace qx

@@ -1,5 +1,5 @@
-// The debugger output: the sink for diagnostics that have no log. On this
-// platform it is standard error.
+// The debugger output: the sink for diagnostics that have no log (standard
+// error here; QxLib/Posix/qxDebugOutput.cpp).
 #pragma once
 
 #include <string_view>

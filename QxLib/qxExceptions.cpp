@@ -22,13 +22,11 @@ std::string UnitName(const char* path) {
 
 } // namespace
 
-TAssertionHook SetAssertionHook(TAssertionHook hook) {
-  return g_assertionHook.exchange(hook);
-}
+TAssertionHook SetAssertionHook(TAssertionHook hook) { return g_assertionHook.exchange(hook); }
 
 void AssertionFailed(const std::string& message, const char* unit, int line) {
-  const std::string report = "Asseertion with message: '" + message + "' (" + UnitName(unit) +
-                             ", line: " + std::to_string(line) + ")";
+  const std::string report =
+      "Asseertion with message: '" + message + "' (" + UnitName(unit) + ", line: " + std::to_string(line) + ")";
   WriteDebugOutput(report);
   if (const TAssertionHook hook = g_assertionHook.load())
     hook(report);

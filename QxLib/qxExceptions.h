@@ -57,7 +57,8 @@ TAssertionHook SetAssertionHook(TAssertionHook hook);
 
 // Checks an internal condition; on failure raises EAssertionFailed whose text
 // names this source file and line.
-#define QX_ASSERT(condition, message)                                          \
-  do {                                                                         \
-    if (!(condition)) ::qx::AssertionFailed((message), __FILE__, __LINE__);    \
+#define QX_ASSERT(condition, message)                       \
+  do {                                                      \
+    if (!(condition))                                       \
+      ::qx::AssertionFailed((message), __FILE__, __LINE__); \
   } while (false)

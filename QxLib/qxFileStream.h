@@ -1,19 +1,13 @@
 // A stream over a file of the local file system.
 #pragma once
 
+#include "QxLib/qxFileHandle.h"
 #include "QxLib/qxStream.h"
 
 #include <memory>
 #include <string>
 
 namespace qx {
-
-enum class TFileMode {
-  OpenRead,      // existing file, read only
-  OpenReadWrite, // existing file, read and write
-  OpenOrCreate,  // read and write, created when missing, contents kept
-  Create,        // read and write, created anew (truncated when it exists)
-};
 
 class TFileStream : public TStream {
 public:
@@ -37,11 +31,10 @@ public:
   void Flush();
 
 private:
-  struct TNoThrow {};
-  TFileStream(const std::string& path, TFileMode mode, TNoThrow);
+  TFileStream(const std::string& path, TFileHandle file);
 
   std::string m_path;
-  int m_fd = -1;
+  TFileHandle m_file;
 };
 
 } // namespace qx

@@ -13,7 +13,6 @@ namespace qx {
 namespace {
 
 constexpr size_t kSaveFlushSize = 65536;
-constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 
 bool IsWord(std::string_view word, std::string_view lowerAscii) {
   if (word.size() != lowerAscii.size())
@@ -138,8 +137,8 @@ bool TIniParser::AddSectionLine(std::string_view line, size_t bracket) {
   while (nameEnd > nameStart && IsBlank(line[nameEnd - 1]))
     --nameEnd;
   // Sections always belong to the storage; open objects stay open.
-  m_current = static_cast<TIniSection*>(&m_storage.Add(
-      std::make_unique<TIniSection>(std::string(line), Pos32(nameStart), Pos32(nameEnd - nameStart))));
+  m_current = static_cast<TIniSection*>(
+      &m_storage.Add(std::make_unique<TIniSection>(std::string(line), Pos32(nameStart), Pos32(nameEnd - nameStart))));
   return true;
 }
 
@@ -179,7 +178,7 @@ void TIniParser::EndOfText() {
 // TIniSaver
 
 void TIniSaver::Save(const TIniCollection& items) {
-  m_buffer.assign(kUtf8Bom);
+  m_buffer.assign(kUtf8ByteOrderMark);
   WriteItems(items);
   Flush();
 }
@@ -187,22 +186,16 @@ void TIniSaver::Save(const TIniCollection& items) {
 void TIniSaver::WriteItems(const TIniCollection& items) {
   for (const TCommonIniItem* item = items.First(); item; item = item->Next()) {
     switch (item->Kind()) {
-    case TIniItemKind::EmptyLine:
-      WriteLine({});
-      break;
+    case TIniItemKind::EmptyLine: WriteLine({}); break;
     case TIniItemKind::TextLine:
     case TIniItemKind::Comment:
-    case TIniItemKind::Ident:
-      WriteLine(static_cast<const TIniTextLine*>(item)->Text());
-      break;
+    case TIniItemKind::Ident: WriteLine(static_cast<const TIniTextLine*>(item)->Text()); break;
     case TIniItemKind::Section:
     case TIniItemKind::Object:
       WriteLine(static_cast<const TCommonIniSection*>(item)->Header());
       WriteItems(*static_cast<const TIniCollection*>(item));
       break;
-    case TIniItemKind::Storage:
-      WriteItems(*static_cast<const TIniCollection*>(item));
-      break;
+    case TIniItemKind::Storage: WriteItems(*static_cast<const TIniCollection*>(item)); break;
     }
   }
 }

@@ -13,10 +13,10 @@ using TLoadCallback = std::function<bool()>;
 
 // What one call of the process-wide callback does, chosen by the engine.
 enum TLoadCallbackMode : int {
-  lcmNone = 0,       // returns true at once
-  lcmYield = 1,      // at most every 5 ms gives up the time slice; true
-  lcmSleep = 2,      // at most every 5 ms sleeps 1 ms; true; the process runs at raised priority
-  lcmCancel = 3,     // returns false
+  lcmNone = 0,   // returns true at once
+  lcmYield = 1,  // at most every 5 ms gives up the time slice; true
+  lcmSleep = 2,  // at most every 5 ms sleeps 1 ms; true; the process runs at raised priority
+  lcmCancel = 3, // returns false
 };
 
 // Chooses the behaviour of CallLoadCallback and records the current time.

@@ -3,13 +3,15 @@
 #include "QxLib/qxCommandLine.h"
 #include "QxLib/qxDebugOutput.h"
 #include "QxLib/qxFileStream.h"
+#include "QxLib/qxProcess.h"
+#include "QxLib/qxTextReader.h"
 
 #include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
-#include <unistd.h>
+#include <mutex>
 #include <vector>
 
 namespace qx {
@@ -42,7 +44,12 @@ std::string DateTimeText() {
   const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
   std::tm local{};
-  localtime_r(&seconds, &local);
+  {
+    // std::localtime hands out one shared record.
+    static std::mutex lock;
+    const std::lock_guard guard(lock);
+    local = *std::localtime(&seconds);
+  }
   char buffer[64];
   const size_t length = std::strftime(buffer, sizeof(buffer), "%Y-%m-%d %H:%M:%S", &local);
   char millis[8];
@@ -52,7 +59,6 @@ std::string DateTimeText() {
 
 const std::string kStartRule(64, '=');
 const std::string kStopRule(64, '-');
-constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
 struct TLogRegistry {
   TLog discarding;
@@ -68,9 +74,7 @@ TLogRegistry& Registry() {
 
 } // namespace
 
-void TLog::WriteLine(std::string_view text) {
-  WriteFormatted(text, true);
-}
+void TLog::WriteLine(std::string_view text) { WriteFormatted(text, true); }
 
 void TLog::WriteValue(std::string_view text, int64_t value, std::string_view suffix) {
   WriteLine(std::string(text) + std::to_string(value) + std::string(suffix));
@@ -97,8 +101,8 @@ void TLog::WriteList(std::string_view text, std::span<const int64_t> values, std
 
 void TLog::WriteRect(std::string_view text, double left, double top, double right, double bottom,
                      std::string_view suffix) {
-  WriteLine(std::string(text) + "(" + FormatFloat(left) + ", " + FormatFloat(top) + ", " + FormatFloat(right) +
-            ", " + FormatFloat(bottom) + ")" + std::string(suffix));
+  WriteLine(std::string(text) + "(" + FormatFloat(left) + ", " + FormatFloat(top) + ", " + FormatFloat(right) + ", " +
+            FormatFloat(bottom) + ")" + std::string(suffix));
 }
 
 void TLog::WritePoint(std::string_view text, double x, double y, std::string_view suffix) {
@@ -135,29 +139,23 @@ void TLog::WriteText(std::string_view) {}
 void TLog::WriteFormatted(std::string_view text, bool withTime) {
   std::string line = m_prefix;
   if (ShowThreadId())
-    line += "#" + std::to_string(gettid()) + " ";
+    line += "#" + std::to_string(CurrentThreadId()) + " ";
   if (withTime && ShowTime())
     line += "[" + std::to_string(MillisecondsSinceStart()) + "] ";
   line += text;
   WriteText(line);
 }
 
-void TStdLog::WriteText(std::string_view line) {
-  WriteDebugOutput(line);
-}
+void TStdLog::WriteText(std::string_view line) { WriteDebugOutput(line); }
 
 void TExclLog::WriteText(std::string_view line) {
   const std::lock_guard guard(m_lock);
   WriteLocked(line);
 }
 
-TStreamLog::TStreamLog(std::unique_ptr<TStream> stream) {
-  AttachStream(std::move(stream));
-}
+TStreamLog::TStreamLog(std::unique_ptr<TStream> stream) { AttachStream(std::move(stream)); }
 
-TStreamLog::TStreamLog(TStream& stream) : m_stream(&stream) {
-  WriteMarkWhenEmpty();
-}
+TStreamLog::TStreamLog(TStream& stream) : m_stream(&stream) { WriteMarkWhenEmpty(); }
 
 void TStreamLog::AttachStream(std::unique_ptr<TStream> stream) {
   m_ownedStream = std::move(stream);
@@ -170,7 +168,7 @@ void TStreamLog::WriteMarkWhenEmpty() {
     return;
   try {
     if (m_stream->GetSize() == 0)
-      m_stream->WriteBuffer(kUtf8Mark.data(), static_cast<int64_t>(kUtf8Mark.size()));
+      m_stream->WriteBuffer(kUtf8ByteOrderMark.data(), static_cast<int64_t>(kUtf8ByteOrderMark.size()));
   } catch (const std::exception&) {
     // A log that cannot write loses its lines, never the program.
   }
@@ -204,9 +202,7 @@ std::string DefaultLogFileName() {
   return path.string();
 }
 
-TLog& Log() {
-  return *Registry().current.load(std::memory_order_acquire);
-}
+TLog& Log() { return *Registry().current.load(std::memory_order_acquire); }
 
 void InstallLog(std::unique_ptr<TLog> log) {
   TLogRegistry& registry = Registry();

@@ -36,9 +36,7 @@ void TMemoryStream::Reserve(int64_t capacity) {
   m_capacity = capacity;
 }
 
-void TMemoryStream::SetPosition(int64_t position) {
-  m_position = std::max<int64_t>(position, 0);
-}
+void TMemoryStream::SetPosition(int64_t position) { m_position = std::max<int64_t>(position, 0); }
 
 void TMemoryStream::SetSize(int64_t size) {
   if (size < 0 || size > kMaxSize)

@@ -11,8 +11,7 @@ namespace qx {
 
 namespace {
 
-static_assert(std::endian::native == std::endian::little,
-              "stream values are little-endian and read by copying");
+static_assert(std::endian::native == std::endian::little, "stream values are little-endian and read by copying");
 
 class TPositionRestorer {
 public:
@@ -72,14 +71,9 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count) {
 
 int64_t TStream::Seek(int64_t offset, TSeekOrigin origin) {
   switch (origin) {
-  case TSeekOrigin::Begin:
-    break;
-  case TSeekOrigin::Current:
-    offset += GetPosition();
-    break;
-  case TSeekOrigin::End:
-    offset += GetSize();
-    break;
+  case TSeekOrigin::Begin: break;
+  case TSeekOrigin::Current: offset += GetPosition(); break;
+  case TSeekOrigin::End: offset += GetSize(); break;
   }
   SetPosition(offset);
   return GetPosition();

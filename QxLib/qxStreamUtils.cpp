@@ -19,9 +19,7 @@ TStream& Checked(const std::unique_ptr<TStream>& stream) {
   return *stream;
 }
 
-bool DoNothing() {
-  return true;
-}
+bool DoNothing() { return true; }
 
 } // namespace
 
@@ -67,17 +65,11 @@ void TPartialStream::AttachLoadCallback(int32_t requestedPieceSize) {
   AttachCallback(requestedPieceSize, ProcessLoadCallback());
 }
 
-int64_t TPartialStream::GetPosition() {
-  return m_source.GetPosition() - m_start;
-}
+int64_t TPartialStream::GetPosition() { return m_source.GetPosition() - m_start; }
 
-void TPartialStream::SetPosition(int64_t position) {
-  m_source.SetPosition(position + m_start);
-}
+void TPartialStream::SetPosition(int64_t position) { m_source.SetPosition(position + m_start); }
 
-void TPartialStream::SetSize(int64_t) {
-  throw EStreamError(kCannotResize);
-}
+void TPartialStream::SetSize(int64_t) { throw EStreamError(kCannotResize); }
 
 int64_t TPartialStream::RoomAt(int64_t position) const {
   // A source moved before the window (by another window on it) must not let

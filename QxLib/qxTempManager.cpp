@@ -3,20 +3,13 @@
 #include "QxLib/qxCommandLine.h"
 #include "QxLib/qxExceptions.h"
 #include "QxLib/qxGuid.h"
+#include "QxLib/qxProcess.h"
+#include "QxLib/qxTerminationSignals.h"
 
 #include <atomic>
-#include <cerrno>
-#include <csignal>
-#include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <filesystem>
-#include <iterator>
 #include <memory>
 #include <mutex>
-#include <sys/stat.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 #include <vector>
 
 namespace qx {
@@ -25,79 +18,24 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Folders nested deeper than this are left behind rather than risking the
-// stack of a signal handler.
-constexpr int kMaxRemoveDepth = 32;
 // Fresh GUIDs practically never collide; repeated failures mean the base
 // folder refuses new entries.
 constexpr int kMaxCreateAttempts = 16;
-
-// Offsets inside a record returned by getdents64.
-constexpr size_t kDirentRecordLength = 16;
-constexpr size_t kDirentType = 18;
-constexpr size_t kDirentName = 19;
-constexpr unsigned char kTypeDirectory = 4;
 
 bool IsFolder(const std::string& path) {
   std::error_code error;
   return !path.empty() && fs::is_directory(path, error);
 }
 
-bool IsDotEntry(const char* name) {
-  return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
-}
-
-// Empties the folder open as dirFd. Entries are removed while reading, so
-// the folder is read again from the start until a pass removes nothing.
-void RemoveContents(int dirFd, int depth) {
-  alignas(8) char buffer[1024];
-  bool removedAny = true;
-  while (removedAny) {
-    removedAny = false;
-    if (lseek(dirFd, 0, SEEK_SET) != 0)
-      return;
-    for (;;) {
-      const long size = syscall(SYS_getdents64, dirFd, buffer, sizeof(buffer));
-      if (size <= 0)
-        break;
-      for (long offset = 0; offset < size;) {
-        const char* record = buffer + offset;
-        uint16_t length = 0;
-        std::memcpy(&length, record + kDirentRecordLength, sizeof(length));
-        if (length == 0)
-          return;
-        offset += length;
-        const char* name = record + kDirentName;
-        if (IsDotEntry(name))
-          continue;
-        const auto type = static_cast<unsigned char>(record[kDirentType]);
-        if (type != kTypeDirectory && unlinkat(dirFd, name, 0) == 0) {
-          removedAny = true;
-          continue;
-        }
-        if (depth >= kMaxRemoveDepth)
-          continue;
-        const int childFd = openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (childFd < 0)
-          continue;
-        RemoveContents(childFd, depth + 1);
-        close(childFd);
-        if (unlinkat(dirFd, name, AT_REMOVEDIR) == 0)
-          removedAny = true;
-      }
-    }
-  }
-}
-
 struct TTempFolder {
   std::string path;
-  pid_t owner = 0;
+  int64_t owner = 0;
   const TTempFolder* next = nullptr;
 };
 
-// The folders made by this process. The signal handler walks the list from
-// `head` without locking: nodes are only ever prepended and stay alive until
-// the registry itself goes at exit.
+// The folders made by this process. The termination clean-up walks the list
+// from `head` without locking: nodes are only ever prepended and stay alive
+// until the registry itself goes at exit.
 struct TTempRegistry {
   std::mutex lock;
   std::string base;
@@ -107,7 +45,7 @@ struct TTempRegistry {
   ~TTempRegistry() {
     const TTempFolder* folder = head.exchange(nullptr);
     for (; folder != nullptr; folder = folder->next)
-      if (folder->owner == getpid())
+      if (folder->owner == CurrentProcessId())
         RemoveFolderTree(folder->path.c_str());
   }
 };
@@ -117,76 +55,31 @@ TTempRegistry& Registry() {
   return registry;
 }
 
-// Read by the signal handler, so a plain pointer set before the handlers.
+// Read by the termination clean-up, so a plain pointer set before it is
+// installed.
 TTempRegistry* g_registry = nullptr;
 
-constexpr int kHandledSignals[] = {SIGINT, SIGTERM};
-struct sigaction g_previous[std::size(kHandledSignals)];
-
+// Runs inside a signal handler: only calls that are safe there.
 void RemoveFoldersOfThisProcess() {
   if (g_registry == nullptr)
     return;
-  const pid_t self = getpid();
+  const int64_t self = CurrentProcessId();
   for (const TTempFolder* folder = g_registry->head.load(); folder != nullptr; folder = folder->next)
     if (folder->owner == self)
       RemoveFolderTree(folder->path.c_str());
 }
 
-void OnTerminationSignal(int signal, siginfo_t* info, void* context) {
-  const int savedErrno = errno;
-  RemoveFoldersOfThisProcess();
-  for (size_t i = 0; i < std::size(kHandledSignals); ++i) {
-    if (kHandledSignals[i] != signal)
-      continue;
-    const struct sigaction& previous = g_previous[i];
-    if (previous.sa_flags & SA_SIGINFO) {
-      errno = savedErrno;
-      previous.sa_sigaction(signal, info, context);
-      return;
-    }
-    if (previous.sa_handler != SIG_DFL && previous.sa_handler != SIG_IGN) {
-      errno = savedErrno;
-      previous.sa_handler(signal);
-      return;
-    }
-  }
-  // Ends the process as the signal would have without us; the signal stays
-  // blocked until this handler returns.
-  struct sigaction defaultAction{};
-  defaultAction.sa_handler = SIG_DFL;
-  sigemptyset(&defaultAction.sa_mask);
-  sigaction(signal, &defaultAction, nullptr);
-  raise(signal);
-  errno = savedErrno;
-}
-
-// A signal the process ignores stays ignored; another handler is called
-// after the folders are gone.
-void InstallSignalHandlers(TTempRegistry& registry) {
-  g_registry = &registry;
-  for (size_t i = 0; i < std::size(kHandledSignals); ++i) {
-    struct sigaction current{};
-    if (sigaction(kHandledSignals[i], nullptr, &current) != 0)
-      continue;
-    if (!(current.sa_flags & SA_SIGINFO) && current.sa_handler == SIG_IGN)
-      continue;
-    g_previous[i] = current;
-    struct sigaction action{};
-    action.sa_sigaction = OnTerminationSignal;
-    action.sa_flags = SA_SIGINFO | SA_RESTART;
-    sigemptyset(&action.sa_mask);
-    sigaction(kHandledSignals[i], &action, nullptr);
-  }
-}
-
 void Register(std::string path) {
-  static std::once_flag handlersInstalled;
+  static std::once_flag cleanUpInstalled;
   TTempRegistry& registry = Registry();
-  std::call_once(handlersInstalled, [&registry] { InstallSignalHandlers(registry); });
+  std::call_once(cleanUpInstalled, [&registry] {
+    g_registry = &registry;
+    CallOnTermination(RemoveFoldersOfThisProcess);
+  });
   const std::lock_guard guard(registry.lock);
   auto folder = std::make_unique<TTempFolder>();
   folder->path = std::move(path);
-  folder->owner = getpid();
+  folder->owner = CurrentProcessId();
   folder->next = registry.head.load();
   registry.head.store(folder.get());
   registry.folders.push_back(std::move(folder));
@@ -194,26 +87,11 @@ void Register(std::string path) {
 
 } // namespace
 
-bool RemoveFolderTree(const char* path) {
-  const int dirFd = open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (dirFd >= 0) {
-    RemoveContents(dirFd, 1);
-    close(dirFd);
-  }
-  if (rmdir(path) == 0)
-    return true;
-  struct stat info{};
-  return lstat(path, &info) != 0 && errno == ENOENT;
-}
-
 std::string ChooseTempBase() {
-  for (const char* variable : {"TMPDIR", "TMP", "TEMP"}) {
-    const char* value = std::getenv(variable);
-    if (value != nullptr && IsFolder(value))
-      return value;
+  for (const std::string& folder : SystemTempFolders()) {
+    if (IsFolder(folder))
+      return folder;
   }
-  if (IsFolder("/tmp"))
-    return "/tmp";
   const fs::path programFolder = fs::path(ProgramPath()).parent_path();
   if (programFolder.empty())
     return {};
@@ -246,19 +124,17 @@ std::string NewTempFolderName() {
 std::string NewTempFolder(bool trailingSeparator) {
   const std::string& base = TempBaseFolder();
   const std::string separator = base == "/" ? "" : "/";
-  int lastError = 0;
+  std::string lastError;
   for (int attempt = 0; attempt < kMaxCreateAttempts; ++attempt) {
     std::string path = base + separator + NewTempFolderName();
-    if (mkdir(path.c_str(), 0700) != 0) {
-      lastError = errno;
+    if (!MakePrivateFolder(path, lastError))
       continue;
-    }
     Register(path);
     if (trailingSeparator)
       path += '/';
     return path;
   }
-  throw EQxError("Cannot create a temporary folder in \"" + base + "\": " + std::strerror(lastError));
+  throw EQxError("Cannot create a temporary folder in \"" + base + "\": " + lastError);
 }
 
 } // namespace qx

@@ -3,6 +3,8 @@
 // Plug-in decoders and other helper files are written into them.
 #pragma once
 
+#include "QxLib/qxFolderTree.h"
+
 #include <string>
 
 namespace qx {
@@ -25,10 +27,5 @@ std::string ChooseTempBase();
 
 // "[XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX]" for a fresh GUID.
 std::string NewTempFolderName();
-
-// Deletes a folder and everything in it without following symbolic links;
-// uses only calls that may run inside a signal handler. Returns true when
-// the folder is gone afterwards.
-bool RemoveFolderTree(const char* path);
 
 } // namespace qx

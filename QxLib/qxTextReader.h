@@ -23,6 +23,9 @@ public:
 
 enum class TTextEncoding { Ansi, Utf8, Utf16LE, Utf16BE };
 
+// The byte-order mark that opens UTF-8 text; without it text is ANSI.
+inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
 // Turns the bytes of a stream into UTF-8 text, block by block. Characters
 // outside the Basic Multilingual Plane travel as surrogate pairs internally
 // and come out as one UTF-8 sequence; unpaired surrogates become U+FFFD.

@@ -155,6 +155,12 @@ std::string UpperCase(std::string_view text) {
   return MapText(text, UpperCaseChar);
 }
 
+bool SameAsciiText(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
 bool SameText(std::string_view a, std::string_view b) {
   size_t i = 0;
   size_t j = 0;

@@ -20,6 +20,9 @@ char32_t UpperCaseChar(char32_t c);
 
 // True when both texts are equal without regard to case.
 bool SameText(std::string_view a, std::string_view b);
+// The same, folding only the ASCII letters (for file names and keys that
+// are compared byte for byte otherwise).
+bool SameAsciiText(std::string_view a, std::string_view b);
 
 // Conversion between UTF-8 and UTF-16. Code points above U+FFFF become
 // surrogate pairs. A malformed UTF-8 byte becomes U+FFFD; an unpaired

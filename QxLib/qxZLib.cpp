@@ -91,13 +91,9 @@ TZDecompressionStream::TZDecompressionStream(std::unique_ptr<TStream> ownedSourc
 
 TZDecompressionStream::~TZDecompressionStream() = default;
 
-void TZDecompressionStream::SetSize(int64_t) {
-  throw EZDecompressionError(kInvalidOperation);
-}
+void TZDecompressionStream::SetSize(int64_t) { throw EZDecompressionError(kInvalidOperation); }
 
-int64_t TZDecompressionStream::Write(const void*, int64_t) {
-  throw EZDecompressionError(kInvalidOperation);
-}
+int64_t TZDecompressionStream::Write(const void*, int64_t) { throw EZDecompressionError(kInvalidOperation); }
 
 int64_t TZDecompressionStream::Read(void* buffer, int64_t count) {
   if (count <= 0 || m_finished)

@@ -74,9 +74,7 @@ std::string PictureFileNameExt(std::string_view path) {
   return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
-std::string PictureFileName(std::string_view path) {
-  return std::string(WithoutExtension(PictureFileNameExt(path)));
-}
+std::string PictureFileName(std::string_view path) { return std::string(WithoutExtension(PictureFileNameExt(path))); }
 
 std::string PicturePathName(std::string_view path) { return std::string(WithoutExtension(path)); }
 

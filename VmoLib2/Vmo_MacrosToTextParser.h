@@ -30,20 +30,13 @@ struct TIptcMacro {
   bool Trimmed;
 };
 inline constexpr TIptcMacro kIptcMacros[] = {
-    {"<%MainImg.IPTC.DocumentTitle%>", 5, false},
-    {"<%MainImg.IPTC.SpecialInstructions%>", 40, false},
-    {"<%MainImg.IPTC.AuthorByline%>", 80, true},
-    {"<%MainImg.IPTC.AuthorTitle%>", 85, true},
-    {"<%MainImg.IPTC.City%>", 90, false},
-    {"<%MainImg.IPTC.Sublocation%>", 92, false},
-    {"<%MainImg.IPTC.ProvinceState%>", 95, false},
-    {"<%MainImg.IPTC.Country%>", 101, false},
-    {"<%MainImg.IPTC.OTR%>", 103, false},
-    {"<%MainImg.IPTC.Headline%>", 105, false},
-    {"<%MainImg.IPTC.Credits%>", 110, false},
-    {"<%MainImg.IPTC.Source%>", 115, false},
-    {"<%MainImg.IPTC.Copyright%>", 116, false},
-    {"<%MainImg.IPTC.CaptionDescription%>", 120, false},
+    {"<%MainImg.IPTC.DocumentTitle%>", 5, false},  {"<%MainImg.IPTC.SpecialInstructions%>", 40, false},
+    {"<%MainImg.IPTC.AuthorByline%>", 80, true},   {"<%MainImg.IPTC.AuthorTitle%>", 85, true},
+    {"<%MainImg.IPTC.City%>", 90, false},          {"<%MainImg.IPTC.Sublocation%>", 92, false},
+    {"<%MainImg.IPTC.ProvinceState%>", 95, false}, {"<%MainImg.IPTC.Country%>", 101, false},
+    {"<%MainImg.IPTC.OTR%>", 103, false},          {"<%MainImg.IPTC.Headline%>", 105, false},
+    {"<%MainImg.IPTC.Credits%>", 110, false},      {"<%MainImg.IPTC.Source%>", 115, false},
+    {"<%MainImg.IPTC.Copyright%>", 116, false},    {"<%MainImg.IPTC.CaptionDescription%>", 120, false},
     {"<%MainImg.IPTC.CaptionWriter%>", 122, true},
 };
 

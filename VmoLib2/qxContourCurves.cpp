@@ -33,9 +33,7 @@ constexpr int kSegmentSteps = 1000;
 
 bool ValidPresetIndex(int index) { return index >= 0 && index < kContourPresetCount; }
 
-uint8_t ClampByte(double value) {
-  return static_cast<uint8_t>(std::clamp(std::nearbyint(value), 0.0, 255.0));
-}
+uint8_t ClampByte(double value) { return static_cast<uint8_t>(std::clamp(std::nearbyint(value), 0.0, 255.0)); }
 
 // Writes the Catmull-Rom segment from p1 to p2 (neighbours p0 and p3) into
 // the table, stepping the cubic by forward differences.
@@ -203,10 +201,9 @@ bool TCurvesData::LoadPresetFromStream(TStream& stream, std::string& name) {
     Reset();
     return false;
   }
-  const int32_t nameLength = static_cast<int32_t>(static_cast<uint8_t>(length[0]) |
-                                                  (static_cast<uint8_t>(length[1]) << 8) |
-                                                  (static_cast<uint8_t>(length[2]) << 16) |
-                                                  (static_cast<uint32_t>(static_cast<uint8_t>(length[3])) << 24));
+  const int32_t nameLength = static_cast<int32_t>(
+      static_cast<uint8_t>(length[0]) | (static_cast<uint8_t>(length[1]) << 8) |
+      (static_cast<uint8_t>(length[2]) << 16) | (static_cast<uint32_t>(static_cast<uint8_t>(length[3])) << 24));
   const int64_t left = stream.GetSize() - stream.GetPosition();
   if (nameLength < 0 || nameLength > left) {
     Reset();

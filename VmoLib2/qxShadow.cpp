@@ -44,16 +44,12 @@ TBitmap TDropShadow::BorderedMask(const TBitmap& source, const TCancelCallback& 
     const uint8_t* src = source.Scanline(y);
     uint8_t* dst = mask.Scanline(y + border) + border;
     switch (source.Format()) {
-    case TPixelFormat::Gray8:
-      std::memcpy(dst, src, static_cast<size_t>(width));
-      break;
+    case TPixelFormat::Gray8: std::memcpy(dst, src, static_cast<size_t>(width)); break;
     case TPixelFormat::Bgra32:
       for (int x = 0; x < width; ++x)
         dst[x] = src[4 * x + 3];
       break;
-    default:
-      std::memset(dst, 255, static_cast<size_t>(width));
-      break;
+    default: std::memset(dst, 255, static_cast<size_t>(width)); break;
     }
     Poll(cancel);
   }
@@ -67,17 +63,17 @@ void TDropShadow::Execute(const TBitmap& source, const TCancelCallback& cancel) 
     RaiseTooSmall();
   const double border = std::ceil(kBorderPerSigma * m_sigma);
   CheckPictureSize(static_cast<int64_t>(std::min<double>(source.Width() + 2 * border, 1e12)),
-                   static_cast<int64_t>(std::min<double>(source.Height() + 2 * border, 1e12)),
-                   TPixelFormat::Bgra32);
+                   static_cast<int64_t>(std::min<double>(source.Height() + 2 * border, 1e12)), TPixelFormat::Bgra32);
 
   const TBitmap bordered = BorderedMask(source, cancel);
   const int width = bordered.Width();
   const int height = bordered.Height();
   // A sigma below 1 (a strongly reduced shadow picture) would make the
   // "small" mask many times larger than the mask itself; it is kept at the
-  // size that sigma 1 gives.
-  const int smallWidth = std::min(static_cast<int>(std::nearbyint(width / m_sigma)) + 1, width + 1);
-  const int smallHeight = std::min(static_cast<int>(std::nearbyint(height / m_sigma)) + 1, height + 1);
+  // size that sigma 1 gives. The bound is applied before converting, since
+  // the quotient of a tiny sigma passes the int range.
+  const int smallWidth = static_cast<int>(std::min(std::nearbyint(width / m_sigma) + 1, width + 1.0));
+  const int smallHeight = static_cast<int>(std::min(std::nearbyint(height / m_sigma) + 1, height + 1.0));
   if (smallWidth < 2 || smallHeight < 2)
     RaiseTooSmall();
 

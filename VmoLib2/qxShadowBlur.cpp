@@ -95,8 +95,7 @@ double CubicBSpline(double x) {
 
 void ResampleMaskRows(const TBitmap& mask, int width, int height, const TResampledRowSink& sink) {
   QX_ASSERT(mask.Format() == TPixelFormat::Gray8, "ResampleMask: mask is not 8-bit");
-  QX_ASSERT(mask.Width() >= 2 && mask.Height() >= 2 && width >= 1 && height >= 1,
-            "ResampleMask: size too small");
+  QX_ASSERT(mask.Width() >= 2 && mask.Height() >= 2 && width >= 1 && height >= 1, "ResampleMask: size too small");
   const int sw = mask.Width();
   const int sh = mask.Height();
   const std::vector<TContributors> across = ComputeContributors(sw, width);
@@ -118,7 +117,8 @@ void ResampleMaskRows(const TBitmap& mask, int width, int height, const TResampl
   const auto emit = [&values, &sink, width](int y, const float* row) {
     constexpr float kToSixteenBits = 65535.0f / 255.0f;
     for (int x = 0; x < width; ++x)
-      values[static_cast<size_t>(x)] = static_cast<uint16_t>(std::clamp(row[x] * kToSixteenBits + 0.5f, 0.0f, 65535.0f));
+      values[static_cast<size_t>(x)] =
+          static_cast<uint16_t>(std::clamp(row[x] * kToSixteenBits + 0.5f, 0.0f, 65535.0f));
     sink(y, values.data());
   };
 

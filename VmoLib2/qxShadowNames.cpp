@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <memory>
 
 namespace qx {
@@ -47,10 +49,11 @@ double ParseDecimal(std::string_view text, double def) {
 }
 
 std::string FormatDecimal(double value, int decimals) {
-  char buffer[64];
-  const auto result = decimals < 0 ? std::to_chars(buffer, buffer + sizeof(buffer), value)
-                                   : std::to_chars(buffer, buffer + sizeof(buffer), value,
-                                                   std::chars_format::fixed, decimals);
+  // Room for any double in fixed notation: up to 309 digits before the point.
+  char buffer[std::numeric_limits<double>::max_exponent10 + 32];
+  const auto result = decimals < 0
+                          ? std::to_chars(buffer, buffer + sizeof(buffer), value)
+                          : std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::fixed, decimals);
   return std::string(buffer, result.ptr);
 }
 
@@ -60,8 +63,11 @@ std::string FormatDecimal(double value, int decimals) {
 
 int ClampByteValue(int value) { return std::clamp(value, 0, 255); }
 
-int RoundedDivide(int value, int factor) {
-  return static_cast<int>(std::nearbyint(static_cast<double>(value) / factor));
+// Offsets are computed in 64 bits: a rectangle far to the left of its source
+// picture with a wide border passes the int range before it is divided.
+int RoundedDivide(int64_t value, int factor) {
+  const double quotient = std::nearbyint(static_cast<double>(value) / factor);
+  return static_cast<int>(std::clamp(quotient, double{INT32_MIN}, double{INT32_MAX}));
 }
 
 // Fills the whole picture with white and an alpha ramp from `start` to `end`
@@ -126,8 +132,8 @@ void DrawSource(TBitmap& picture, const TShadowNameParams& params, const TShadow
   for (int i = 0; i < reduction.Halvings; ++i)
     cut = HalveBitmap(cut, true);
   const int k = reduction.Factor;
-  picture.Draw(cut, RoundedDivide(params.BorderX + (left - params.Left), k),
-               RoundedDivide(params.BorderY + (top - params.Top), k));
+  picture.Draw(cut, RoundedDivide(int64_t{params.BorderX} + left - params.Left, k),
+               RoundedDivide(int64_t{params.BorderY} + top - params.Top, k));
 }
 
 void CheckRanges(std::string_view name, const TShadowNameParams& params) {
@@ -173,8 +179,8 @@ TShadowNameParams ParseShadowName(std::string_view name) {
   for (size_t i = 0; i < std::size(leading); ++i)
     *leading[i] = ParseInteger(values[i], *leading[i]);
   p.BlurSize = ParseDecimal(values[7], p.BlurSize);
-  int* const middle[] = {&p.ContourIndex, &p.Gradient, &p.GradientStartAlpha, &p.GradientEndAlpha,
-                         &p.Blue, &p.Green, &p.Red};
+  int* const middle[] = {&p.ContourIndex, &p.Gradient, &p.GradientStartAlpha, &p.GradientEndAlpha, &p.Blue,
+                         &p.Green,        &p.Red};
   for (size_t i = 0; i < std::size(middle); ++i)
     *middle[i] = ParseInteger(values[8 + i], *middle[i]);
   p.Opacity = ParseDecimal(values[15], p.Opacity);
@@ -240,8 +246,7 @@ TBitmap ProduceShadowPicture(std::string_view name, const TShadowSourceGetter& g
   const double opacity = std::clamp(params.Opacity, 0.0, 100.0);
   producer.SetColor(TBgra{static_cast<uint8_t>(ClampByteValue(params.Blue)),
                           static_cast<uint8_t>(ClampByteValue(params.Green)),
-                          static_cast<uint8_t>(ClampByteValue(params.Red)),
-                          static_cast<uint8_t>(opacity * 255 / 100)});
+                          static_cast<uint8_t>(ClampByteValue(params.Red)), static_cast<uint8_t>(opacity * 255 / 100)});
   producer.SetCancelCallback(cancel);
   return producer.Produce(picture);
 }

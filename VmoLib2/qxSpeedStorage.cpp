@@ -33,8 +33,8 @@ public:
     if (!field)
       return std::nullopt;
     long double value = 0;
-    const auto [end, ec] = std::from_chars(field->data(), field->data() + field->size(), value,
-                                           std::chars_format::fixed);
+    const auto [end, ec] =
+        std::from_chars(field->data(), field->data() + field->size(), value, std::chars_format::fixed);
     if (ec != std::errc() || end != field->data() + field->size() || !std::isfinite(value))
       return std::nullopt;
     return value;
@@ -84,8 +84,8 @@ void AppendInteger(std::string& out, int64_t value) {
 // Plain decimal notation, as short as reads back to the same double.
 void AppendReal(std::string& out, long double value) {
   char buffer[400];
-  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(value),
-                                       std::chars_format::fixed);
+  const auto [end, ec] =
+      std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(value), std::chars_format::fixed);
   out.append(buffer, ec == std::errc() ? end : buffer);
   out += ';';
 }

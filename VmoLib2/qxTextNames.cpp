@@ -113,8 +113,8 @@ std::string TextPictureName(const TTextParams& params, const std::vector<std::st
   name += StyleWords(params.Style) + ":";
   name += std::to_string(static_cast<int>(params.Align)) + ":";
   name += Fixed(params.LineSpacing, 2) + ":";
-  name += std::to_string(params.Color.r) + ":" + std::to_string(params.Color.g) + ":" +
-          std::to_string(params.Color.b) + ":" + std::to_string(params.Color.a) + ":";
+  name += std::to_string(params.Color.r) + ":" + std::to_string(params.Color.g) + ":" + std::to_string(params.Color.b) +
+          ":" + std::to_string(params.Color.a) + ":";
   name += QuotedLines(lines);
   return name;
 }

@@ -38,11 +38,8 @@ std::vector<std::unique_ptr<TKeyPoints>> MakeObjects(const TKeyPointAnchors& anc
       for (const TSpeedKind kind : {TSpeedKind::Pan, TSpeedKind::Zoom, TSpeedKind::Rotate})
         list->Store(kind).SetIntervals({{0, kKeyPointsPerObject - 1, 0.25L, 0.6L}});
       break;
-    case 1:
-      list->SetPerspectiveCorrection(true);
-      break;
-    default:
-      break;
+    case 1: list->SetPerspectiveCorrection(true); break;
+    default: break;
     }
     objects.push_back(std::move(list));
   }

@@ -7,10 +7,11 @@
 // prepared slide, and the growth counted in slides.
 // bench_memory [SLIDES] (default 300)
 #include "QxLib/qxFileStream.h"
+#include "QxLib/qxProcess.h"
 #include "Tools/PackWriter/qxVmoPackWriter.h"
-#include "VmoLib2/3DBasics/GL/qx3DEngineGL.h"
 #include "VmoLib2/3DBasics/qxDrawDevice.h"
 #include "VmoLib2/3DEngine/qx3DDrawer.h"
+#include "VmoLib2/Backends/qx3DEngines.h"
 #include "VmoLib2/VmoClasses/qxVmoImage.h"
 #include "VmoLib2/VmoClasses/qxVmoSource2.h"
 #include "VmoLib2/VmoViewer/qxVmoRenderer.h"
@@ -25,8 +26,6 @@
 #include <exception>
 #include <random>
 #include <string>
-#include <sys/resource.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -68,14 +67,10 @@ void WriteShow(const std::string& path, int slides) {
   writer.Finish("5.6.1", TVmoTrailerForm::Current);
 }
 
-double PeakMiB() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss / 1024.0;
-}
+double PeakMiB() { return static_cast<double>(PeakResidentBytes()) / (1024 * 1024); }
 
 int Run(int slides) {
-  const std::string path = "/tmp/bench_memory_" + std::to_string(getpid()) + ".VmShow";
+  const std::string path = "/tmp/bench_memory_" + std::to_string(CurrentProcessId()) + ".VmShow";
   WriteShow(path, slides);
   std::string message;
   auto show = OpenShowToRender(path, false, message);
@@ -84,15 +79,21 @@ int Run(int slides) {
     return 1;
   }
   TVmoSource& source = show->Source();
-  T3DEngineGL::Instance().SetForceHeadless(true);
+  std::string error;
+  const std::unique_ptr<T3DEngine> engine = CreateDrawingEngine("", nullptr, error);
+  if (!engine) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
   TDrawDevice device({0, 0, kWidth, kHeight});
-  TVmoDrawController controller(device, [] { return std::make_unique<T3DDrawer>(T3DEngineGL::Instance()); });
+  TVmoDrawController controller(device, [&engine] { return std::make_unique<T3DDrawer>(*engine); });
 
   // One prepared slide: the picture decoded at the level a full-screen
   // picture gets (Bgra32), and its tiles uploaded once more.
   const double fit = std::min(double(kWidth) / kPhotoWidth, double(kHeight) / kPhotoHeight);
-  const int level = MipLevelForSize(kPhotoWidth, kPhotoHeight, WantedSide(kPhotoWidth * fit, TVmoObjectHost::kMipLevelScale),
-                                    WantedSide(kPhotoHeight * fit, TVmoObjectHost::kMipLevelScale));
+  const int level =
+      MipLevelForSize(kPhotoWidth, kPhotoHeight, WantedSide(kPhotoWidth * fit, TVmoObjectHost::kMipLevelScale),
+                      WantedSide(kPhotoHeight * fit, TVmoObjectHost::kMipLevelScale));
   const double levelMiB = double(kPhotoWidth >> level) * (kPhotoHeight >> level) * 4 / (1024 * 1024);
   const double slideMiB = 2 * levelMiB;
 
@@ -107,8 +108,8 @@ int Run(int slides) {
       if (k == kFps * kSlideMs / 1000 - 1)
         afterFirstMiB = PeakMiB();
       if (k % 100 == 0)
-        std::fprintf(stderr, "\rframe %lld/%lld  peak %.0f MiB", static_cast<long long>(k), static_cast<long long>(count),
-                     PeakMiB());
+        std::fprintf(stderr, "\rframe %lld/%lld  peak %.0f MiB", static_cast<long long>(k),
+                     static_cast<long long>(count), PeakMiB());
     }
     std::fprintf(stderr, "\n");
     std::printf("%d slides of %dx%d JPEG, %lld frames at %d fps, %dx%d output\n", slides, kPhotoWidth, kPhotoHeight,
@@ -118,8 +119,8 @@ int Run(int slides) {
   const double peakMiB = PeakMiB();
   std::printf("mip level %d: %.1f MiB decoded, about %.1f MiB a prepared slide with its tiles\n", level, levelMiB,
               slideMiB);
-  std::printf("peak RSS: %.1f MiB before rendering, %.1f MiB after the first slide, %.1f MiB at the end\n",
-              beforeMiB, afterFirstMiB, peakMiB);
+  std::printf("peak RSS: %.1f MiB before rendering, %.1f MiB after the first slide, %.1f MiB at the end\n", beforeMiB,
+              afterFirstMiB, peakMiB);
   std::printf("growth after the first slide: %.1f MiB = %.2f slides\n", peakMiB - afterFirstMiB,
               (peakMiB - afterFirstMiB) / slideMiB);
   std::printf("growth over the whole run: %.1f MiB = %.2f slides\n", peakMiB - beforeMiB,

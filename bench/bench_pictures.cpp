@@ -4,6 +4,7 @@
 #include "QxLib/Graphics/qxBitmapStore.h"
 #include "QxLib/Graphics/qxJpegLoader.h"
 #include "QxLib/Graphics/qxMipFilter.h"
+#include "QxLib/qxProcess.h"
 
 #include <benchmark/benchmark.h>
 
@@ -12,14 +13,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <random>
-#include <spawn.h>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
 
 #include <jpeglib.h>
-
-extern char** environ;
 
 namespace {
 
@@ -75,7 +71,7 @@ struct TPhoto {
 
   TPhoto() {
     Jpeg = EncodeJpeg(MakePhoto());
-    Path = "/tmp/bench_pictures_photo_" + std::to_string(getpid()) + ".jpg";
+    Path = "/tmp/bench_pictures_photo_" + std::to_string(qx::CurrentProcessId()) + ".jpg";
     std::ofstream(Path, std::ios::binary).write(Jpeg.data(), static_cast<std::streamsize>(Jpeg.size()));
   }
   ~TPhoto() { std::remove(Path.c_str()); }
@@ -106,21 +102,16 @@ void BM_Djpeg(benchmark::State& state) {
   const std::string scale = "1/" + std::to_string(1 << level);
   std::string path = Photo().Path;
   for (auto _ : state) {
-    const char* argv[] = {"djpeg", "-scale", scale.c_str(), "-outfile", "/dev/null", path.c_str(), nullptr};
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, "djpeg", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
+    const qx::TProgramResult run = qx::RunProgram("djpeg", {"-scale", scale, "-outfile", "/dev/null", path});
+    if (!run.StartError.empty()) {
       state.SkipWithError("djpeg not found (package libjpeg-turbo-progs)");
       return;
     }
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    if (run.ExitCode != 0) {
       state.SkipWithError("djpeg failed");
       return;
     }
-    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    state.SetIterationTime(seconds(usage.ru_utime) + seconds(usage.ru_stime));
+    state.SetIterationTime(run.CpuSeconds);
   }
 }
 

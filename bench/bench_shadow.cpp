@@ -67,7 +67,12 @@ void BM_NamedShadow(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(BM_ShadowProducer)->Args({0, -1})->Args({10, -1})->Args({10, 5})->Args({40, 0})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ShadowProducer)
+    ->Args({0, -1})
+    ->Args({10, -1})
+    ->Args({10, 5})
+    ->Args({40, 0})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_NamedShadow)->Arg(10)->Arg(40)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

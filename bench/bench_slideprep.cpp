@@ -6,9 +6,10 @@
 // figures come from the same machine state.
 #include "QxLib/Graphics/qxBitmapStore.h"
 #include "QxLib/Graphics/qxImage.h"
-#include "VmoLib2/3DBasics/GL/qx3DEngineGL.h"
+#include "QxLib/qxProcess.h"
 #include "VmoLib2/3DBasics/qxDrawDevice.h"
 #include "VmoLib2/3DEngine/qxMultiTexture6.h"
+#include "VmoLib2/Backends/qx3DEngines.h"
 #include "VmoLib2/VmoClasses/qxVmoImage.h"
 #include "bench/qxBenchPhoto.h"
 
@@ -19,12 +20,7 @@
 #include <cstdio>
 #include <fstream>
 #include <random>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
@@ -37,7 +33,7 @@ constexpr int kOutputHeight = 1080;
 
 struct TPhotoFile {
   std::string Path;
-  TPhotoFile() : Path("/tmp/bench_slideprep_" + std::to_string(getpid()) + ".jpg") {
+  TPhotoFile() : Path("/tmp/bench_slideprep_" + std::to_string(CurrentProcessId()) + ".jpg") {
     const std::string jpeg = bench::EncodePhoto(kPhotoWidth, kPhotoHeight, 90, 7);
     std::ofstream(Path, std::ios::binary).write(jpeg.data(), static_cast<std::streamsize>(jpeg.size()));
   }
@@ -60,9 +56,14 @@ int SlideMipLevel(int width, int height) {
 int g_level = -1;
 
 void BM_PrepareJpegSlide(benchmark::State& state) {
-  T3DEngineGL::Instance().SetForceHeadless(true);
+  std::string error;
+  const std::unique_ptr<T3DEngine> engine = CreateDrawingEngine("", nullptr, error);
+  if (!engine) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
   TDrawDevice device({0, 0, kOutputWidth, kOutputHeight});
-  T3DScreen screen(T3DEngineGL::Instance(), nullptr, nullptr);
+  T3DScreen screen(*engine, nullptr, nullptr);
   screen.AssignDevice(&device);
   if (!screen.BeginScene()) {
     state.SkipWithError("no headless GL ES 3 screen");
@@ -114,15 +115,12 @@ void BM_DjpegSameScale(benchmark::State& state) {
   const std::string path = Photo().Path;
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
-    const char* argv[] = {"djpeg", "-scale", scale.c_str(), "-outfile", "/dev/null", path.c_str(), nullptr};
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, "djpeg", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
+    const TProgramResult run = RunProgram("djpeg", {"-scale", scale, "-outfile", "/dev/null", path});
+    if (!run.StartError.empty()) {
       state.SkipWithError("djpeg not found (package libjpeg-turbo-progs)");
       return;
     }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    if (run.ExitCode != 0) {
       state.SkipWithError("djpeg failed");
       return;
     }

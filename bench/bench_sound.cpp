@@ -8,11 +8,10 @@
 // counter "cpu_ms" (processor time per iteration: this process's for the
 // converter, the child's for the program); "x_realtime" says how many times
 // faster than playing the decode runs in real time.
+#include "QxLib/qxProcess.h"
 #include "QxLib/Music/qxConverterFactory.h"
 
 #include <benchmark/benchmark.h>
-
-#include <sys/resource.h>
 
 #include <cstdlib>
 #include <string>
@@ -20,13 +19,6 @@
 namespace {
 
 using namespace qx;
-
-double CpuMs(int who) {
-  rusage usage{};
-  getrusage(who, &usage);
-  return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
-         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
-}
 
 constexpr int kLoops = 10;
 constexpr int32_t kReadStep = 4096;
@@ -36,7 +28,7 @@ const std::string kMedia = VMO_SOUND_MEDIA_DIR "/";
 void DecodeWithConverter(benchmark::State& state, const std::string& file) {
   int64_t bytes = 0;
   double seconds = 0;
-  const double cpuBefore = CpuMs(RUSAGE_SELF);
+  const double cpuBefore = (ProcessCpuSeconds() * 1000.0);
   for (auto _ : state) {
     for (int loop = 0; loop < kLoops; ++loop) {
       TOpenedSound sound(kMedia + file, {});
@@ -51,14 +43,14 @@ void DecodeWithConverter(benchmark::State& state, const std::string& file) {
     }
   }
   state.SetBytesProcessed(bytes);
-  state.counters["cpu_ms"] = (CpuMs(RUSAGE_SELF) - cpuBefore) / static_cast<double>(state.iterations());
+  state.counters["cpu_ms"] = ((ProcessCpuSeconds() * 1000.0) - cpuBefore) / static_cast<double>(state.iterations());
   state.counters["x_realtime"] = benchmark::Counter(seconds, benchmark::Counter::kIsRate);
 }
 
 void DecodeWithProgram(benchmark::State& state, const std::string& file) {
   const std::string command = "mpg123 -q -s --loop " + std::to_string(kLoops) + " '" + kMedia + file + "' >/dev/null";
   double seconds = 0;
-  const double cpuBefore = CpuMs(RUSAGE_CHILDREN);
+  const double cpuBefore = (ChildrenCpuSeconds() * 1000.0);
   for (auto _ : state) {
     if (std::system(command.c_str()) != 0) {
       state.SkipWithError("mpg123 failed");
@@ -66,7 +58,7 @@ void DecodeWithProgram(benchmark::State& state, const std::string& file) {
     }
     seconds += kLoops * 12.0;
   }
-  state.counters["cpu_ms"] = (CpuMs(RUSAGE_CHILDREN) - cpuBefore) / static_cast<double>(state.iterations());
+  state.counters["cpu_ms"] = ((ChildrenCpuSeconds() * 1000.0) - cpuBefore) / static_cast<double>(state.iterations());
   state.counters["x_realtime"] = benchmark::Counter(seconds, benchmark::Counter::kIsRate);
 }
 

@@ -41,9 +41,7 @@ private:
 
 // Half of the buffers at the mixing format, the others at 22050 Hz mono
 // 16 bits (resampled by the mixer); the rates the shows carry.
-TPcmFormat FormatOf(int index) {
-  return index % 2 == 0 ? MixingFormat() : MakePcmFormat(22050, 16, 1);
-}
+TPcmFormat FormatOf(int index) { return index % 2 == 0 ? MixingFormat() : MakePcmFormat(22050, 16, 1); }
 
 struct TPlaying {
   std::vector<std::unique_ptr<TSignalFiller>> fillers;

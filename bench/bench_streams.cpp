@@ -7,11 +7,11 @@
 // at the end.
 #include "QxLib/qxFileStream.h"
 #include "QxLib/qxLoadCallback.h"
+#include "QxLib/qxProcess.h"
 #include "QxLib/qxStreamUtils.h"
+#include "QxLib/qxTempManager.h"
 
 #include <benchmark/benchmark.h>
-
-#include <sys/resource.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -46,26 +46,23 @@ int64_t ParseSize(const char* text) {
   const double value = std::strtod(text, &end);
   int64_t scale = 1;
   switch (end && *end ? *end : ' ') {
-  case 'k': case 'K': scale = int64_t(1) << 10; break;
-  case 'm': case 'M': scale = int64_t(1) << 20; break;
-  case 'g': case 'G': scale = int64_t(1) << 30; break;
+  case 'k':
+  case 'K': scale = int64_t(1) << 10; break;
+  case 'm':
+  case 'M': scale = int64_t(1) << 20; break;
+  case 'g':
+  case 'G': scale = int64_t(1) << 30; break;
   default: break;
   }
   const auto size = static_cast<int64_t>(value * static_cast<double>(scale));
   return size > 0 ? size : g_entrySize;
 }
 
-long PeakRssKiB() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
-}
+long PeakRssKiB() { return static_cast<long>(PeakResidentBytes() / 1024); }
 
 // Byte i of the file; the entry is not all zeros, so a window that read the
 // wrong place would give another checksum.
-uint8_t FileByte(int64_t i) {
-  return static_cast<uint8_t>((i * 2654435761u) >> 13);
-}
+uint8_t FileByte(int64_t i) { return static_cast<uint8_t>((i * 2654435761u) >> 13); }
 
 void WriteEntryFile(const std::string& name, int64_t total) {
   TFileStream file(name, TFileMode::Create);
@@ -124,9 +121,7 @@ void WindowRead(benchmark::State& state, const char* name, int32_t pieceSize, in
   Record(state, name, sum, span);
 }
 
-void BM_WindowRead(benchmark::State& state) {
-  WindowRead(state, "BM_WindowRead", kRequestedPieceSize, g_entrySize);
-}
+void BM_WindowRead(benchmark::State& state) { WindowRead(state, "BM_WindowRead", kRequestedPieceSize, g_entrySize); }
 
 void BM_WindowRead256BytePieces(benchmark::State& state) {
   WindowRead(state, "BM_WindowRead256BytePieces", kTinyPieceSize, std::min(g_entrySize, kTinyPieceSpan));
@@ -149,13 +144,7 @@ public:
 // in it when the run ends.
 class TTempFolder {
 public:
-  TTempFolder() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/bench_streams.XXXXXX";
-    if (!mkdtemp(pattern.data()))
-      throw std::runtime_error("cannot create a temporary folder");
-    m_path = pattern;
-  }
+  TTempFolder() : m_path(NewTempFolder(false)) {}
   ~TTempFolder() {
     std::error_code ignored;
     std::filesystem::remove_all(m_path, ignored);

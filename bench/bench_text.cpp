@@ -37,8 +37,8 @@ constexpr int kHeight = 1080;
 constexpr int kLines = 36;
 
 std::string Words(size_t length) {
-  static const char* const kWords[] = {"slides", "move", "under", "a", "quiet", "sky,", "pictures", "turn", "and",
-                                       "fade;", "music", "keeps", "the", "time", "while", "texts", "glide", "by."};
+  static const char* const kWords[] = {"slides", "move",  "under", "a",   "quiet", "sky,",  "pictures", "turn",  "and",
+                                       "fade;",  "music", "keeps", "the", "time",  "while", "texts",    "glide", "by."};
   std::string text;
   for (size_t i = 0; text.size() < length; ++i) {
     if (!text.empty())

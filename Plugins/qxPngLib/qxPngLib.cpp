@@ -41,7 +41,8 @@ void ReadData(png_structp png, png_bytep data, size_t length) {
   size_t done = 0;
   while (done < length) {
     const size_t piece = length - done > 0x40000000 ? 0x40000000 : length - done;
-    const int32_t got = state->Access.Read(state->Access.Stream, state->Position, data + done, static_cast<int32_t>(piece));
+    const int32_t got =
+        state->Access.Read(state->Access.Stream, state->Position, data + done, static_cast<int32_t>(piece));
     if (got <= 0)
       png_error(png, "PNG data cut short");
     state->Position += got;

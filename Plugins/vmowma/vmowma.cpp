@@ -261,7 +261,7 @@ private:
   int64_t m_position = 0;
   int64_t m_firstStamp = 0;
   int m_frameSamples = 1;
-  bool m_discardLanding = false; // the first frame after a seek is not whole
+  bool m_discardLanding = false;     // the first frame after a seek is not whole
   int64_t m_landed = AV_NOPTS_VALUE; // stamp of the first frame after a seek
   std::vector<int16_t> m_pending;    // decoded while checking a seek
 };

@@ -1,14 +1,12 @@
 #include "QxLib/Graphics/qxBitmap.h"
 
+#include "QxLib/qxMemoryAdvice.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <utility>
-
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
 
 namespace qx {
 
@@ -17,7 +15,6 @@ namespace {
 // Pixel memory of this size or more is placed on huge pages where the system
 // offers them: touching a freshly mapped 24-megapixel picture page by page
 // otherwise costs more than decoding it.
-constexpr size_t kHugePageSize = size_t{2} << 20;
 constexpr size_t kHugePageThreshold = 2 * kHugePageSize;
 
 std::shared_ptr<uint8_t[]> AllocatePixels(size_t bytes, bool zeroed) {
@@ -27,18 +24,14 @@ std::shared_ptr<uint8_t[]> AllocatePixels(size_t bytes, bool zeroed) {
   void* memory = std::aligned_alloc(kHugePageSize, rounded);
   if (!memory)
     throw std::bad_alloc();
-#if defined(__linux__)
-  madvise(memory, rounded, MADV_HUGEPAGE);
-#endif
+  AdviseHugePages(memory, rounded);
   std::shared_ptr<uint8_t[]> result(static_cast<uint8_t*>(memory), [](uint8_t* p) { std::free(p); });
   if (zeroed)
     std::memset(memory, 0, bytes);
   return result;
 }
 
-uint8_t Luminance(TBgra c) {
-  return static_cast<uint8_t>((77u * c.r + 150u * c.g + 29u * c.b) >> 8);
-}
+uint8_t Luminance(TBgra c) { return static_cast<uint8_t>((77u * c.r + 150u * c.g + 29u * c.b) >> 8); }
 
 } // namespace
 
@@ -46,17 +39,14 @@ void CheckPictureSize(int64_t width, int64_t height, TPixelFormat format) {
   if (width <= 0 || height <= 0)
     throw EQxError("Invalid picture size: " + std::to_string(width) + " x " + std::to_string(height));
   const int64_t bytes = std::max(BytesPerPixel(format), 1);
-  if (width > kMaxPictureSide || height > kMaxPictureSide ||
-      width * height > kMaxPictureBytes / bytes)
+  if (width > kMaxPictureSide || height > kMaxPictureSide || width * height > kMaxPictureBytes / bytes)
     throw EPictureTooLarge("Picture too large: " + std::to_string(width) + " x " + std::to_string(height) +
                            " pixels (limit " + std::to_string(kMaxPictureSide) + " x " +
                            std::to_string(kMaxPictureSide) + " and " + std::to_string(kMaxPictureBytes >> 20) +
                            " MiB)");
 }
 
-int64_t DefaultStride(int64_t width, TPixelFormat format) {
-  return (width * BytesPerPixel(format) + 3) / 4 * 4;
-}
+int64_t DefaultStride(int64_t width, TPixelFormat format) { return (width * BytesPerPixel(format) + 3) / 4 * 4; }
 
 TBitmap::TBitmap(int width, int height, TPixelFormat format) { Allocate(width, height, format, true); }
 
@@ -169,12 +159,8 @@ void TBitmap::SetPixel(int x, int y, TBgra c) {
   uint8_t* p = Scanline(y) + int64_t{x} * PixelBytes();
   uint16_t word = 0;
   switch (m_format) {
-  case TPixelFormat::Bgr24:
-    p[0] = c.b, p[1] = c.g, p[2] = c.r;
-    return;
-  case TPixelFormat::Bgra32:
-    p[0] = c.b, p[1] = c.g, p[2] = c.r, p[3] = c.a;
-    return;
+  case TPixelFormat::Bgr24: p[0] = c.b, p[1] = c.g, p[2] = c.r; return;
+  case TPixelFormat::Bgra32: p[0] = c.b, p[1] = c.g, p[2] = c.r, p[3] = c.a; return;
   case TPixelFormat::X1R5G5B5: word = PackX1R5G5B5(c.r, c.g, c.b); break;
   case TPixelFormat::R5G6B5: word = PackR5G6B5(c.r, c.g, c.b); break;
   case TPixelFormat::Gray8: p[0] = Luminance(c); return;
@@ -212,8 +198,7 @@ void TBitmap::Draw(const TBitmap& source, int x, int y) {
     return;
   const int bytes = PixelBytes();
   for (int row = top; row < bottom; ++row)
-    std::memmove(Scanline(row) + int64_t{left} * bytes,
-                 source.Scanline(row - y) + int64_t{left - x} * bytes,
+    std::memmove(Scanline(row) + int64_t{left} * bytes, source.Scanline(row - y) + int64_t{left - x} * bytes,
                  static_cast<size_t>(right - left) * bytes);
 }
 

@@ -22,12 +22,8 @@ inline TBgra ReadPixel(const uint8_t* p, TPixelFormat format) {
 inline void WritePixel(uint8_t* p, TPixelFormat format, TBgra c) {
   uint16_t word = 0;
   switch (format) {
-  case TPixelFormat::Bgr24:
-    p[0] = c.b, p[1] = c.g, p[2] = c.r;
-    return;
-  case TPixelFormat::Bgra32:
-    p[0] = c.b, p[1] = c.g, p[2] = c.r, p[3] = c.a;
-    return;
+  case TPixelFormat::Bgr24: p[0] = c.b, p[1] = c.g, p[2] = c.r; return;
+  case TPixelFormat::Bgra32: p[0] = c.b, p[1] = c.g, p[2] = c.r, p[3] = c.a; return;
   case TPixelFormat::X1R5G5B5: word = PackX1R5G5B5(c.r, c.g, c.b); break;
   case TPixelFormat::R5G6B5: word = PackR5G6B5(c.r, c.g, c.b); break;
   case TPixelFormat::Gray8:

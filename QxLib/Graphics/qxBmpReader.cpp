@@ -191,8 +191,8 @@ bool ParseHeader(const uint8_t* b, TBmpHeader& h) {
   h.BitCount = Le16(info + 14);
   h.Compression = Le32(info + 16);
   h.ColoursUsed = Le32(info + 32);
-  return h.HeaderSize >= kInfoHeaderSize && h.Width > 0 && h.Height != 0 && h.Height != INT32_MIN &&
-         h.Planes == 1 && h.Compression < kCompressionLimit && (h.BitCount != 0 || h.Compression >= 4);
+  return h.HeaderSize >= kInfoHeaderSize && h.Width > 0 && h.Height != 0 && h.Height != INT32_MIN && h.Planes == 1 &&
+         h.Compression < kCompressionLimit && (h.BitCount != 0 || h.Compression >= 4);
 }
 
 // A 32-bit picture whose alpha bytes are all zero was written without alpha

@@ -104,8 +104,7 @@ std::unique_ptr<TBitmap> TGfxBitmapStore::DecodeLevel(int level) {
   const int height = StoredLevelHeight(0);
   std::unique_ptr<TBitmap> result;
   try {
-    const std::string bmp =
-        InflateRaw(m_compressed, int64_t{width} * height * 4 + kBmpOverhead);
+    const std::string bmp = InflateRaw(m_compressed, int64_t{width} * height * 4 + kBmpOverhead);
     TMemoryStream memory;
     memory.WriteString(bmp);
     memory.SetPosition(0);

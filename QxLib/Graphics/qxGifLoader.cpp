@@ -135,12 +135,15 @@ void ReadApplication(const std::string& bytes, size_t at, TGifLayout& layout) {
 // stops after the first frame. Raises EPictureTooLarge past kMaxFrames.
 bool ParseLayout(const std::string& bytes, bool allFrames, TGifLayout& layout) {
   TByteReader reader(bytes);
-  if (!reader.Has(kScreenDescriptorSize) ||
-      (bytes.compare(0, 6, "GIF87a") != 0 && bytes.compare(0, 6, "GIF89a") != 0))
+  if (!reader.Has(kScreenDescriptorSize) || (bytes.compare(0, 6, "GIF87a") != 0 && bytes.compare(0, 6, "GIF89a") != 0))
     return false;
   reader.Skip(6);
   layout.Width = reader.U16();
   layout.Height = reader.U16();
+  // A screen without area has nothing to show: not a picture, like bytes
+  // that are no GIF.
+  if (layout.Width == 0 || layout.Height == 0)
+    return false;
   const uint8_t packed = reader.U8();
   reader.Skip(2); // background colour index, aspect ratio
   if (!ReadPalette(reader, packed, layout.GlobalPaletteOffset, layout.GlobalPaletteSize))

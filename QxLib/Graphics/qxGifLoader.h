@@ -18,9 +18,9 @@ struct TGifPicture {
   std::unique_ptr<TBitmap> Bitmap;
   int ScreenWidth = 0;
   int ScreenHeight = 0;
-  int FrameCount = 0;         // frames held by Bitmap (1 for a still picture)
-  std::vector<int> Delays;    // ms per frame held, 50 for a zero delay field
-  int LoopCount = 0;          // from the "NETSCAPE2.0" extension; 0 = for ever
+  int FrameCount = 0;      // frames held by Bitmap (1 for a still picture)
+  std::vector<int> Delays; // ms per frame held, 50 for a zero delay field
+  int LoopCount = 0;       // from the "NETSCAPE2.0" extension; 0 = for ever
 };
 
 // Decodes GIF bytes. With `animate` false (or a single frame) only the first

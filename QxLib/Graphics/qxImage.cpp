@@ -3,6 +3,7 @@
 #include "QxLib/Graphics/qxStandardLoaders.h"
 #include "QxLib/qxDebugOutput.h"
 #include "QxLib/qxFileStream.h"
+#include "QxLib/qxUtf8.h"
 
 #include <algorithm>
 #include <cctype>
@@ -13,12 +14,6 @@ namespace qx {
 namespace {
 
 const uint8_t kPngSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
-
-bool SameExtension(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
 
 } // namespace
 
@@ -97,13 +92,12 @@ std::optional<TImage> TImageLoaderRegistry::OpenWith(TStream& stream, std::uniqu
                                                      const std::string& fileName,
                                                      const TProgressCallback& progress) const {
   std::string extension = FileExtension(fileName);
-  if (SameExtension(extension, ".bmp") && HasPngSignature(stream))
+  if (SameAsciiText(extension, ".bmp") && HasPngSignature(stream))
     extension = ".png";
   const int64_t position = stream.GetPosition();
   for (const auto& entry : m_loaders) {
-    if (!fileName.empty() &&
-        std::none_of(entry.Extensions.begin(), entry.Extensions.end(),
-                     [&](const std::string& e) { return SameExtension(e, extension); }))
+    if (!fileName.empty() && std::none_of(entry.Extensions.begin(), entry.Extensions.end(),
+                                          [&](const std::string& e) { return SameAsciiText(e, extension); }))
       continue;
     TRefPtr<TBitmapStore> store;
     try {

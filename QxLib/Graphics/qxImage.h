@@ -21,9 +21,9 @@ namespace qx {
 // restores the stream position and returns nullptr; it may also raise for a
 // picture it recognised but cannot read, which the registry treats like
 // nullptr. `progress` may be empty.
-using TLoaderFunction = std::function<TRefPtr<TBitmapStore>(
-    TStream& stream, const std::string& fileName, std::unique_ptr<TStream>& ownedStream,
-    const TProgressCallback& progress)>;
+using TLoaderFunction =
+    std::function<TRefPtr<TBitmapStore>(TStream& stream, const std::string& fileName,
+                                        std::unique_ptr<TStream>& ownedStream, const TProgressCallback& progress)>;
 
 // The image parameters kept with each image handle.
 struct TImageParams {

@@ -1,9 +1,8 @@
 #include "QxLib/Graphics/qxImageLib.h"
 
 #include "QxLib/qxCommandLine.h"
+#include "QxLib/qxDynamicLibrary.h"
 #include "QxLib/qxMemoryStream.h"
-
-#include <dlfcn.h>
 
 #include <algorithm>
 #include <climits>
@@ -57,12 +56,6 @@ int32_t AccessWrite(void* context, int64_t position, const void* buffer, int32_t
   } catch (...) {
     return 0;
   }
-}
-
-template <class T>
-bool LookUp(void* handle, const char* name, T& function) {
-  function = reinterpret_cast<T>(dlsym(handle, name));
-  return function != nullptr;
 }
 
 } // namespace
@@ -128,17 +121,18 @@ private:
 };
 
 std::shared_ptr<TPictureLibrary> TPictureLibrary::Load(const std::string& path, std::string* error) {
-  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!handle) {
+  std::string reason;
+  std::unique_ptr<TDynamicLibrary> loaded = TDynamicLibrary::Load(path, reason);
+  if (!loaded) {
     if (error)
-      *error = dlerror();
+      *error = reason;
     return nullptr;
   }
-  std::shared_ptr<TPictureLibrary> library(new TPictureLibrary(handle));
-  if (!LookUp(handle, QX_OPEN_IMAGE_NAME, library->OpenImage) ||
-      !LookUp(handle, QX_OPEN_IMAGE_FILE_NAME, library->OpenImageFile) ||
-      !LookUp(handle, QX_READ_IMAGE_NAME, library->ReadImage) ||
-      !LookUp(handle, QX_CLOSE_IMAGE_NAME, library->CloseImage)) {
+  const TDynamicLibrary& code = *loaded;
+  std::shared_ptr<TPictureLibrary> library(new TPictureLibrary(std::move(loaded)));
+  if (!code.LookUp(QX_OPEN_IMAGE_NAME, library->OpenImage) ||
+      !code.LookUp(QX_OPEN_IMAGE_FILE_NAME, library->OpenImageFile) ||
+      !code.LookUp(QX_READ_IMAGE_NAME, library->ReadImage) || !code.LookUp(QX_CLOSE_IMAGE_NAME, library->CloseImage)) {
     if (error)
       *error = "\"" + path + "\" lacks one of the picture library functions";
     return nullptr;
@@ -146,7 +140,9 @@ std::shared_ptr<TPictureLibrary> TPictureLibrary::Load(const std::string& path, 
   return library;
 }
 
-TPictureLibrary::~TPictureLibrary() { dlclose(m_handle); }
+TPictureLibrary::TPictureLibrary(std::unique_ptr<TDynamicLibrary> code) : m_code(std::move(code)) {}
+
+TPictureLibrary::~TPictureLibrary() = default;
 
 TImageLibStore::TImageLibStore(std::string fileName, std::unique_ptr<TImageLibSession> session)
     : TSysBitmapStore(std::move(fileName), session->Image().Width, session->Image().Height, session->Format()),

@@ -13,6 +13,8 @@
 
 namespace qx {
 
+class TDynamicLibrary;
+
 // One loaded picture library with its four functions. Unloaded when the
 // last holder (the registry entry, an open store) lets go.
 class TPictureLibrary {
@@ -31,8 +33,8 @@ public:
   QxCloseImageFunc CloseImage = nullptr;
 
 private:
-  explicit TPictureLibrary(void* handle) : m_handle(handle) {}
-  void* m_handle;
+  explicit TPictureLibrary(std::unique_ptr<TDynamicLibrary> code);
+  std::unique_ptr<TDynamicLibrary> m_code;
 };
 
 class TImageLibSession;

@@ -1,5 +1,6 @@
 #include "QxLib/Graphics/qxJpegLoader.h"
 
+#include "QxLib/Graphics/qxJpegError.h"
 #include "QxLib/Graphics/qxImage.h"
 
 #include <algorithm>
@@ -14,24 +15,6 @@ namespace {
 
 constexpr int kMaxJpegLevel = 3;
 constexpr int kRowsPerRead = 16;
-
-// libjpeg reports fatal errors through error_exit, which must not return.
-// It jumps back to the guarded call below; the code between the setjmp and
-// the jump only touches libjpeg state and objects that outlive the jump.
-struct TJpegError {
-  jpeg_error_mgr Manager; // first: libjpeg sees only this part
-  std::jmp_buf Jump;
-  char Message[JMSG_LENGTH_MAX] = {};
-};
-
-[[noreturn]] void ErrorExit(j_common_ptr cinfo) {
-  auto* error = reinterpret_cast<TJpegError*>(cinfo->err);
-  (*cinfo->err->format_message)(cinfo, error->Message);
-  std::longjmp(error->Jump, 1);
-}
-
-// Warnings about damaged data are not printed; the decoder carries on.
-void SilentMessage(j_common_ptr) {}
 
 struct TJpegProgress {
   jpeg_progress_mgr Manager; // first: libjpeg sees only this part
@@ -69,8 +52,8 @@ struct TJpegJob {
 
   TJpegJob() {
     Info.err = jpeg_std_error(&Error.Manager);
-    Error.Manager.error_exit = ErrorExit;
-    Error.Manager.output_message = SilentMessage;
+    Error.Manager.error_exit = JpegErrorExit;
+    Error.Manager.output_message = JpegSilentMessage;
   }
   ~TJpegJob() {
     if (Created)
@@ -104,10 +87,12 @@ void RunJob(TJpegJob& job) {
   info.out_color_space = job.Header.Grey ? JCS_GRAYSCALE : job.Cmyk ? JCS_CMYK : JCS_EXT_BGR;
   jpeg_calc_output_dimensions(&info);
   // CMYK rows are decoded into 4-byte pixels and turned into BGR afterwards.
-  const TPixelFormat format =
-      job.Header.Grey ? TPixelFormat::Gray8 : job.Cmyk ? TPixelFormat::Bgra32 : TPixelFormat::Bgr24;
+  const TPixelFormat format = job.Header.Grey ? TPixelFormat::Gray8
+                              : job.Cmyk      ? TPixelFormat::Bgra32
+                                              : TPixelFormat::Bgr24;
   CheckPictureSize(info.output_width, info.output_height, format);
-  job.Pixels = TBitmap::Uninitialized(static_cast<int>(info.output_width), static_cast<int>(info.output_height), format);
+  job.Pixels =
+      TBitmap::Uninitialized(static_cast<int>(info.output_width), static_cast<int>(info.output_height), format);
   if (job.Progress && *job.Progress) {
     job.ProgressManager.Manager.progress_monitor = ProgressMonitor;
     job.ProgressManager.Callback = job.Progress;

@@ -175,7 +175,10 @@ bool TChannelMusic::Stop(int32_t fadeMs) {
   TMusicChannel* const current = CurrentLocked();
   if (!current || current->State() != TMusicChannel::Playing)
     return false;
-  m_savedPosition = current->GetPosition();
+  // The sound goes on in full until the fade begins, so the next Play
+  // starts there: its fade-in then covers what the fade-out took away, and
+  // nothing is heard twice.
+  m_savedPosition = current->GetPosition() + kStopFadeDelayMs;
   current->Stop(fadeMs);
   return true;
 }

@@ -22,9 +22,7 @@ constexpr double kGainReset = 10.0;
 // Bytes of an item's own format decoded per resampling step.
 constexpr int32_t kResampleChunk = 4096;
 
-double MsOfBytes(int64_t bytes) {
-  return static_cast<double>(bytes) * 1000.0 / kMixBytesPerSecond;
-}
+double MsOfBytes(int64_t bytes) { return static_cast<double>(bytes) * 1000.0 / kMixBytesPerSecond; }
 
 // Scaled values are limited so that the sum of every open item, and the
 // master envelope's scaling of it, stays within 32 bits whatever the
@@ -42,9 +40,7 @@ int16_t Sample(const uint8_t* data, int32_t index) {
   return s;
 }
 
-bool StartsEarlier(const TCompositeItem2* a, const TCompositeItem2* b) {
-  return a->TimeLine < b->TimeLine;
-}
+bool StartsEarlier(const TCompositeItem2* a, const TCompositeItem2* b) { return a->TimeLine < b->TimeLine; }
 
 } // namespace
 
@@ -97,9 +93,7 @@ bool TCompositeConverter::Open(const TMediaInfo& info) {
   return opened;
 }
 
-void TCompositeConverter::SortPending() {
-  std::stable_sort(m_pending.begin(), m_pending.end(), StartsEarlier);
-}
+void TCompositeConverter::SortPending() { std::stable_sort(m_pending.begin(), m_pending.end(), StartsEarlier); }
 
 void TCompositeConverter::Seek(double ms) {
   TWavConverter::Seek(ms);
@@ -390,8 +384,7 @@ void InstallCompositeConverter() {
     TCompositeConverterMaker maker;
     maker.IsComposite = [](const std::string& name) { return IsCompositeDescription(name); };
     maker.MediaInfo = CompositeDescriptionInfo;
-    maker.Create = [](const std::string& description,
-                      const TSoundFileAccess& files) -> std::unique_ptr<TWavConverter> {
+    maker.Create = [](const std::string& description, const TSoundFileAccess& files) -> std::unique_ptr<TWavConverter> {
       return std::make_unique<TCompositeConverter>(description, files);
     };
     SetCompositeConverterMaker(std::move(maker));

@@ -2,6 +2,7 @@
 
 #include "QxLib/qxExceptions.h"
 #include "QxLib/qxIniStorage.h"
+#include "QxLib/qxTextReader.h"
 
 #include <algorithm>
 #include <climits>
@@ -47,15 +48,11 @@ int32_t CountSectionHeaders(std::string_view text, int32_t limit) {
   return count;
 }
 
-int32_t ClampToInt32(int64_t value) {
-  return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
-}
+int32_t ClampToInt32(int64_t value) { return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX)); }
 
 } // namespace
 
-bool IsCompositeDescription(std::string_view name) {
-  return name.starts_with(kCompositeMarker);
-}
+bool IsCompositeDescription(std::string_view name) { return name.starts_with(kCompositeMarker); }
 
 TCompositeParams::TCompositeParams() : TCompositeParams([] { return std::make_unique<TCompositeItem>(); }) {}
 
@@ -81,6 +78,7 @@ void TCompositeParams::Clear() {
   m_duration = 0;
   m_items.clear();
   m_mainVolume.reset();
+  m_points = 0;
   m_error.clear();
 }
 
@@ -114,9 +112,15 @@ bool TCompositeParams::Read(std::string_view text) {
 // text is not the only part, its master envelopes become envelopes of its
 // own items, so that they shape only this part.
 bool TCompositeParams::ReadPart(std::string_view text, int32_t offset, bool onlyPart) {
+  // A description is the player's own UTF-8 text, whose names come from
+  // decoded projects; read without its byte-order mark it would be taken for
+  // the ANSI code page, and every name outside ASCII would change.
   TIniStorage ini;
   try {
-    ini.LoadFromString(text);
+    if (text.starts_with(kUtf8ByteOrderMark))
+      ini.LoadFromString(text);
+    else
+      ini.LoadFromString(std::string(kUtf8ByteOrderMark) + std::string(text));
   } catch (const EQxError& e) {
     return Fail(std::string("Composite description unreadable: ") + e.what());
   }
@@ -134,12 +138,17 @@ bool TCompositeParams::ReadPart(std::string_view text, int32_t offset, bool only
     item.Duration = s->ReadInteger("Duration", 0);
     if (!item.Fades.Read(ini, section))
       return Fail("Composite description has a bad FadeCount in item " + section);
+    m_points += item.Fades.PointCount();
   }
 
   if (ini.SectionExists(kMainVolumeSection)) {
     TVolumeParamsList master(false);
     if (!master.Read(ini, kMainVolumeSection))
       return Fail("Composite description has a bad FadeCount in its master volume");
+    const int64_t copies = onlyPart ? 1 : static_cast<int64_t>(m_items.size() - firstItem);
+    m_points += copies * master.PointCount();
+    if (m_points > kMaxPoints)
+      return Fail("Composite description too large");
     if (onlyPart) {
       if (!master.IsEmpty())
         m_mainVolume = std::make_unique<TVolumeParamsList>(std::move(master));

@@ -48,6 +48,10 @@ public:
   // parsed; a description written by a show holds far fewer.
   static constexpr size_t kMaxTextSize = 16 * 1024 * 1024;
   static constexpr int32_t kMaxSections = 32768;
+  // Envelope points a description may hold in all. A later part's master
+  // envelopes are copied into each of its items, so a text within the
+  // limits above could otherwise ask for hundreds of millions of points.
+  static constexpr int64_t kMaxPoints = 262144;
 
   // Items read are made by the factory (plain TCompositeItem by default).
   TCompositeParams();
@@ -74,7 +78,8 @@ public:
   // played after the ones before it (its items and Duration follow theirs).
   // False, with the reason in ErrorText, when the text does not start with
   // the marker, an INI text cannot be read, a "FadeCount" is out of range,
-  // the text is beyond the limits, the total Duration is 0 or less,
+  // the text or its envelope points are beyond the limits, the total
+  // Duration is 0 or less,
   // or there is no item.
   bool Read(std::string_view text);
   const std::string& ErrorText() const { return m_error; }
@@ -91,6 +96,7 @@ private:
   int32_t m_duration = 0;
   std::vector<std::unique_ptr<TCompositeItem>> m_items;
   std::unique_ptr<TVolumeParamsList> m_mainVolume;
+  int64_t m_points = 0;
   std::string m_error;
 };
 

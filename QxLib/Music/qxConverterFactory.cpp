@@ -26,12 +26,9 @@ TCompositeConverterMaker CompositeMaker() {
 std::unique_ptr<TWavConverter> CreateConverter(TStream& stream, const std::string& name, const TMediaInfo& info) {
   switch (info.Kind) {
   case TMediaKind::WavePcm:
-  case TMediaKind::WaveFloat:
-    return std::make_unique<TWavConverter>(&stream);
-  case TMediaKind::WaveAdpcm:
-    return std::make_unique<TAdpcmConverter>(stream);
-  case TMediaKind::Mpeg:
-    return std::make_unique<TMpegConverter>(stream);
+  case TMediaKind::WaveFloat: return std::make_unique<TWavConverter>(&stream);
+  case TMediaKind::WaveAdpcm: return std::make_unique<TAdpcmConverter>(stream);
+  case TMediaKind::Mpeg: return std::make_unique<TMpegConverter>(stream);
   case TMediaKind::Wma:
   case TMediaKind::Ogg:
   case TMediaKind::Ape:
@@ -49,8 +46,7 @@ std::unique_ptr<TWavConverter> CreateConverter(TStream& stream, const std::strin
     }
     return maker ? maker(stream, name, info) : nullptr;
   }
-  default:
-    break;
+  default: break;
   }
   AssertionFailed("Unknown sound kind " + std::to_string(static_cast<int>(info.Kind)), __FILE__, __LINE__);
 }
@@ -80,16 +76,14 @@ std::optional<TMediaInfo> CompositeMediaInfo(const std::string& description) {
   return maker.MediaInfo(description);
 }
 
-std::unique_ptr<TWavConverter> CreateCompositeConverter(const std::string& description,
-                                                        const TSoundFileAccess& files) {
+std::unique_ptr<TWavConverter> CreateCompositeConverter(const std::string& description, const TSoundFileAccess& files) {
   const TCompositeConverterMaker maker = CompositeMaker();
   if (!maker.Create)
     return nullptr;
   return maker.Create(description, files);
 }
 
-std::unique_ptr<TStream> OpenConverterStream(const std::string& name, TMediaInfo& info,
-                                             const TSoundFileAccess& files) {
+std::unique_ptr<TStream> OpenConverterStream(const std::string& name, TMediaInfo& info, const TSoundFileAccess& files) {
   TStreamWrapperClass& access = TStreamWrapperClass::Instance();
   if (info.Kind == TMediaKind::Mpeg && info.DataOffset > 0) {
     std::unique_ptr<TStream> stream = access.OpenShifted(name, files.Open, info.DataOffset);

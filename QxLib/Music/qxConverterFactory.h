@@ -40,8 +40,7 @@ TConverterMaker SetConverterMaker(TMediaKind kind, TConverterMaker maker);
 struct TCompositeConverterMaker {
   std::function<bool(const std::string& name)> IsComposite;
   std::function<std::optional<TMediaInfo>(const std::string& description)> MediaInfo;
-  std::function<std::unique_ptr<TWavConverter>(const std::string& description, const TSoundFileAccess& files)>
-      Create;
+  std::function<std::unique_ptr<TWavConverter>(const std::string& description, const TSoundFileAccess& files)> Create;
 };
 
 // Installs the composite mixer's functions; returns the previous ones.
@@ -55,15 +54,13 @@ bool IsCompositeName(const std::string& name);
 std::optional<TMediaInfo> CompositeMediaInfo(const std::string& description);
 // The composite converter for a description, not yet opened; nullptr when no
 // composite mixer is installed.
-std::unique_ptr<TWavConverter> CreateCompositeConverter(const std::string& description,
-                                                        const TSoundFileAccess& files);
+std::unique_ptr<TWavConverter> CreateCompositeConverter(const std::string& description, const TSoundFileAccess& files);
 
 // Opens the stream a converter reads, as a channel does: an MPEG stream with
 // audio data after a header (ID3v2 tag, WAVE chunks) through a
 // TMp3ShiftStream beginning at the data, with `info`'s data offset set to 0
 // to match; any other kind as it is. nullptr when the file cannot be opened.
-std::unique_ptr<TStream> OpenConverterStream(const std::string& name, TMediaInfo& info,
-                                             const TSoundFileAccess& files);
+std::unique_ptr<TStream> OpenConverterStream(const std::string& name, TMediaInfo& info, const TSoundFileAccess& files);
 
 // Opens a sound file as a channel does: through the stream access (an MPEG
 // stream inside WAVE through the shifting stream), media information,

@@ -46,16 +46,11 @@ TDecoderPlugins::~TDecoderPlugins() {
 
 int TDecoderPlugins::SlotOf(TMediaKind kind) {
   switch (kind) {
-  case TMediaKind::Wma:
-    return 0;
-  case TMediaKind::Ogg:
-    return 1;
-  case TMediaKind::Ape:
-    return 2;
-  case TMediaKind::Aac:
-    return 3;
-  default:
-    return -1;
+  case TMediaKind::Wma: return 0;
+  case TMediaKind::Ogg: return 1;
+  case TMediaKind::Ape: return 2;
+  case TMediaKind::Aac: return 3;
+  default: return -1;
   }
 }
 
@@ -79,12 +74,12 @@ std::string TDecoderPlugins::Folder() const {
 }
 
 std::shared_ptr<TDecoderLibrary> TDecoderPlugins::InstallOne(const std::string& entry, const char* fileName,
-                                                             const TOpenStreamFunc& open, const char* failure) {
-  if (entry.empty() || !open)
+                                                             const TOpenStreamFunc& openStream, const char* failure) {
+  if (entry.empty() || !openStream)
     return nullptr;
   std::string reason;
   try {
-    std::unique_ptr<TStream> packed = open(entry);
+    std::unique_ptr<TStream> packed = openStream(entry);
     if (!packed)
       return nullptr; // not in the package: the show simply has no such plug-in
     if (m_folder.empty())
@@ -106,15 +101,16 @@ std::shared_ptr<TDecoderLibrary> TDecoderPlugins::InstallOne(const std::string& 
   return nullptr;
 }
 
-void TDecoderPlugins::Install(const std::string& wmaEntry, const std::string& oggEntry, const TOpenStreamFunc& open) {
+void TDecoderPlugins::Install(const std::string& wmaEntry, const std::string& oggEntry,
+                              const TOpenStreamFunc& openStream) {
   std::lock_guard lock(m_lock);
   if (m_installed)
     return;
   m_installed = true;
   // The Windows build also checks that the system's WMA runtime libraries
   // load; other systems decode WMA inside the plug-in itself.
-  m_slots[0] = InstallOne(wmaEntry, kWmaFileName, open, "WMA INITIALIZE FAILED");
-  m_slots[1] = InstallOne(oggEntry, kOggFileName, open, "OGG INITIALIZE FAILED");
+  m_slots[0] = InstallOne(wmaEntry, kWmaFileName, openStream, "WMA INITIALIZE FAILED");
+  m_slots[1] = InstallOne(oggEntry, kOggFileName, openStream, "OGG INITIALIZE FAILED");
 }
 
 void TDecoderPlugins::Shutdown() {

@@ -167,14 +167,10 @@ bool ParseMpeg(TStream& stream, int64_t start, int64_t end, int insideRiffBitRat
 // tag in their sub-format).
 TMediaKind WaveKindOf(uint16_t tag) {
   switch (tag) {
-  case kWaveFormatPcm:
-    return TMediaKind::WavePcm;
-  case kWaveFormatAdpcm:
-    return TMediaKind::WaveAdpcm;
-  case kWaveFormatIeeeFloat:
-    return TMediaKind::WaveFloat;
-  default:
-    return TMediaKind::None;
+  case kWaveFormatPcm: return TMediaKind::WavePcm;
+  case kWaveFormatAdpcm: return TMediaKind::WaveAdpcm;
+  case kWaveFormatIeeeFloat: return TMediaKind::WaveFloat;
+  default: return TMediaKind::None;
   }
 }
 

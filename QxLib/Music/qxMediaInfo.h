@@ -55,16 +55,16 @@ enum class TMediaKind : uint8_t {
 
 // The record is zero-filled before the reader fills it.
 struct TMediaInfo {
-  int32_t DataOffset = 0; // stream position of the first audio byte
-  int32_t DataSize = 0;   // bytes
-  int32_t Length = 0;     // ms
-  int32_t FrameSize = 0;  // MPEG only: bytes of the largest of the first frames
+  int32_t DataOffset = 0;       // stream position of the first audio byte
+  int32_t DataSize = 0;         // bytes
+  int32_t Length = 0;           // ms
+  int32_t FrameSize = 0;        // MPEG only: bytes of the largest of the first frames
   double MeanFrameDuration = 0; // MPEG only: ms, for seeking
   bool InsideRiff = false;      // an MPEG stream inside a WAVE file
   TMediaKind Kind = TMediaKind::None;
-  TPcmFormat Format;            // what the converter delivers
+  TPcmFormat Format;                    // what the converter delivers
   std::array<uint8_t, 32> AdpcmExtra{}; // MS-ADPCM format bytes after the 18-byte header
-  bool Vbr = false;             // MPEG: the first frame carries "Xing" or "VBRI"
+  bool Vbr = false;                     // MPEG: the first frame carries "Xing" or "VBRI"
 };
 
 // Decides what a stream holds. Returns nothing when the kind cannot be

@@ -27,9 +27,7 @@ bool HeaderAt(TStream& stream, int64_t position, TMpegFrameHeader& header) {
 
 } // namespace
 
-TMpg123::TMpg123() {
-  mpg123_init();
-}
+TMpg123::TMpg123() { mpg123_init(); }
 
 TMpg123::~TMpg123() { mpg123_exit(); }
 
@@ -122,13 +120,12 @@ void TMpegConverter::Seek(double ms) {
   Stream()->SetPosition(m_seekStart);
 
   const TPcmFormat& format = OutputFormat();
-  const int64_t dropBytes =
-      std::llround(preroll / 1000.0 * format.AvgBytesPerSec) / std::max<int>(format.BlockAlign, 1) *
-      std::max<int>(format.BlockAlign, 1);
+  const int64_t dropBytes = std::llround(preroll / 1000.0 * format.AvgBytesPerSec) /
+                            std::max<int>(format.BlockAlign, 1) * std::max<int>(format.BlockAlign, 1);
   const int32_t savedReadSize = ReadSize();
   if (info.Length > 0)
-    SetReadSize(static_cast<int32_t>(std::clamp<int64_t>(static_cast<int64_t>(info.DataSize) * 100 / info.Length,
-                                                         savedReadSize, kMaxPrerollRead)));
+    SetReadSize(static_cast<int32_t>(
+        std::clamp<int64_t>(static_cast<int64_t>(info.DataSize) * 100 / info.Length, savedReadSize, kMaxPrerollRead)));
   for (int read = 0; read < kPrerollReads && Output().Used() < dropBytes; ++read) {
     if (!FillInput() || !Convert(InputBuffer()))
       break;
@@ -149,8 +146,8 @@ bool TMpegConverter::Convert(TLocalBuffer& input) {
   for (;;) {
     Output().EnsureFree(kDecodeArea);
     size_t done = 0;
-    const int result = mpg123_decode(m_handle, data, size, Output().DataEnd(), static_cast<size_t>(Output().FreeSpace()),
-                                     &done);
+    const int result =
+        mpg123_decode(m_handle, data, size, Output().DataEnd(), static_cast<size_t>(Output().FreeSpace()), &done);
     data = nullptr;
     size = 0;
     if (done > 0)

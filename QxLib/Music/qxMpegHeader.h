@@ -7,10 +7,10 @@
 namespace qx {
 
 struct TMpegFrameHeader {
-  int Version = 0;       // 10 = MPEG-1, 20 = MPEG-2, 25 = MPEG-2.5
-  int Layer = 0;         // 1 ... 3
-  int BitRate = 0;       // kbit/s
-  int SampleRate = 0;    // Hz
+  int Version = 0;    // 10 = MPEG-1, 20 = MPEG-2, 25 = MPEG-2.5
+  int Layer = 0;      // 1 ... 3
+  int BitRate = 0;    // kbit/s
+  int SampleRate = 0; // Hz
   bool Padding = false;
   bool SingleChannel = false;
 

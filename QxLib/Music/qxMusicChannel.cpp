@@ -120,28 +120,30 @@ void TMusicChannel::SetVolume(float volume) { m_buffer->SetVolume(volume); }
 
 int32_t TMusicChannel::GetPosition() { return m_buffer->GetPosition() + m_startOffset; }
 
-void TMusicChannel::FirstFill(TWaveOutBuffer&, uint8_t* destination, int32_t count) {
+void TMusicChannel::FirstFill(TWaveOutBuffer& buffer, uint8_t* destination, int32_t count) {
   const int32_t copied = std::min(count, static_cast<int32_t>(m_prebuffer.size()));
   std::memcpy(destination, m_prebuffer.data(), static_cast<size_t>(copied));
   if (copied < count)
     std::memset(destination + copied, m_format.BitsPerSample == 8 ? 128 : 0, static_cast<size_t>(count - copied));
   m_prebuffer.clear();
   m_prebuffer.shrink_to_fit();
-  ProcessGain(destination, count, false);
+  ProcessGain(buffer, destination, count, false);
 }
 
-void TMusicChannel::FadeQueued(TWaveOutBuffer&, uint8_t* data, int32_t count) { ProcessGain(data, count, true); }
+void TMusicChannel::FadeQueued(TWaveOutBuffer& buffer, uint8_t* data, int32_t count) {
+  ProcessGain(buffer, data, count, true);
+}
 
-void TMusicChannel::Refill(TWaveOutBuffer&, uint8_t* destination, int32_t count) {
+void TMusicChannel::Refill(TWaveOutBuffer& buffer, uint8_t* destination, int32_t count) {
   const bool more = Decode(destination, count);
   if (!more)
     m_atEnd.store(true);
-  ProcessGain(destination, count, false);
+  ProcessGain(buffer, destination, count, false);
   if (m_atEnd.load())
-    ScheduleRemoval(count);
+    ScheduleRemoval(buffer, count);
 }
 
-void TMusicChannel::ProcessGain(uint8_t* data, int32_t count, bool queued) {
+void TMusicChannel::ProcessGain(TWaveOutBuffer& buffer, uint8_t* data, int32_t count, bool queued) {
   std::lock_guard lock(m_gainLock);
   if (m_stopRequested) {
     // A stop switches this copy to fading out at once.
@@ -185,19 +187,19 @@ void TMusicChannel::ProcessGain(uint8_t* data, int32_t count, bool queued) {
       m_gain = static_cast<float>(m_gain - m_gainStep);
       if (m_gain <= 0.0f) {
         m_gain = 0.0f;
-        ScheduleRemoval(queued ? 0 : count);
+        ScheduleRemoval(buffer, queued ? 0 : count);
       }
     }
   }
 }
 
-void TMusicChannel::ScheduleRemoval(int32_t blockBytes) {
+void TMusicChannel::ScheduleRemoval(TWaveOutBuffer& buffer, int32_t blockBytes) {
   if (m_removalScheduled && !m_rescheduleOnFade)
     return;
   m_rescheduleOnFade = false;
   const double bytesPerSecond = m_format.AvgBytesPerSec;
   int32_t delay =
-      static_cast<int32_t>(std::lround((m_buffer->QueuedBytes() + int64_t{blockBytes}) / bytesPerSecond * 1000.0));
+      static_cast<int32_t>(std::lround((buffer.QueuedBytes() + int64_t{blockBytes}) / bytesPerSecond * 1000.0));
   if (delay <= 0)
     delay += kWholeBufferMs;
   m_killDelay.store(delay + kKillMarginMs);

@@ -71,9 +71,9 @@ private:
   bool Decode(uint8_t* destination, int32_t count);
   // Scales the bytes in place while a fade is active; `queued` tells that
   // they are already counted in the buffer's queued bytes.
-  void ProcessGain(uint8_t* data, int32_t count, bool queued);
+  void ProcessGain(TWaveOutBuffer& buffer, uint8_t* data, int32_t count, bool queued);
   // Removal once the queued bytes and `blockBytes` more have played.
-  void ScheduleRemoval(int32_t blockBytes);
+  void ScheduleRemoval(TWaveOutBuffer& buffer, int32_t blockBytes);
 
   std::atomic<TChannelMusic*> m_owner;
   TWaveOutDevice& m_device;

@@ -29,11 +29,11 @@ int32_t SampleBytes(const TPcmFormat& format) { return format.BitsPerSample / 8;
 TPcmResampler::TPcmResampler(const TPcmFormat& input, const TPcmFormat& output) : m_in(input), m_out(output) {
   const bool floatIn = IsFloat(input);
   const bool inBitsOk = floatIn ? (input.BitsPerSample == 32 || input.BitsPerSample == 64)
-                                : (input.BitsPerSample == 8 || input.BitsPerSample == 16 ||
-                                   input.BitsPerSample == 24 || input.BitsPerSample == 32);
+                                : (input.BitsPerSample == 8 || input.BitsPerSample == 16 || input.BitsPerSample == 24 ||
+                                   input.BitsPerSample == 32);
   const bool inChannelsOk = input.Channels == 1 || input.Channels == 2 || input.Channels == 6;
-  const bool outOk = (output.BitsPerSample == 8 || output.BitsPerSample == 16) &&
-                     (output.Channels == 1 || output.Channels == 2);
+  const bool outOk =
+      (output.BitsPerSample == 8 || output.BitsPerSample == 16) && (output.Channels == 1 || output.Channels == 2);
   if (!inBitsOk || !inChannelsOk || !outOk || input.SamplesPerSec == 0 || output.SamplesPerSec == 0)
     throw EQxError("Unsupported PCM conversion");
   m_inFrameBytes = SampleBytes(input) * input.Channels;
@@ -73,12 +73,8 @@ void TPcmResampler::ReadFrame(const uint8_t* frame, int32_t& left, int32_t& righ
       continue;
     }
     switch (size) {
-    case 1:
-      samples[c] = (p[0] - 128) * 256;
-      break;
-    case 2:
-      samples[c] = Le16(p);
-      break;
+    case 1: samples[c] = (p[0] - 128) * 256; break;
+    case 2: samples[c] = Le16(p); break;
     default: // 24 and 32 bits: the top 16 bits
       samples[c] = Le16(p + size - 2);
       break;

@@ -39,9 +39,9 @@ private:
   TPcmFormat m_out;
   int32_t m_inFrameBytes;
   int32_t m_outFrameBytes;
-  double m_step;        // input frames per output frame
-  double m_next = 0;    // position of the next output frame, in input frames
-  int64_t m_seen = 0;   // input frames taken since the last reset
+  double m_step;             // input frames per output frame
+  double m_next = 0;         // position of the next output frame, in input frames
+  int64_t m_seen = 0;        // input frames taken since the last reset
   int32_t m_history[3][2]{}; // the last three input frames, oldest first
 };
 

@@ -155,9 +155,7 @@ void TSoftMixer::Add(TSoftVoice& voice) {
     m_voices.push_back(&voice);
 }
 
-void TSoftMixer::Remove(TSoftVoice& voice) {
-  std::erase(m_voices, &voice);
-}
+void TSoftMixer::Remove(TSoftVoice& voice) { std::erase(m_voices, &voice); }
 
 void TSoftMixer::Mix(int16_t* out, int32_t frames) {
   if (frames <= 0)
@@ -182,8 +180,7 @@ void TSoftMixer::MixVoice(TSoftVoice& voice, int32_t frames) {
     voice.m_fraction = static_cast<uint32_t>(advance);
   } else if (voice.m_step == kUnitStep && voice.m_format.Channels == 2 && voice.m_format.BitsPerSample == 16 &&
              voice.m_fraction == 0) {
-    MixSameRateStereo16(voice.m_ring.data(), ringFrames, frame, validEnd, voice.GainQ16, m_accumulator.data(),
-                        frames);
+    MixSameRateStereo16(voice.m_ring.data(), ringFrames, frame, validEnd, voice.GainQ16, m_accumulator.data(), frames);
   } else if (voice.m_format.BitsPerSample == 8) {
     MixFrames<8>(voice.m_ring.data(), ringFrames, blockAlign, voice.m_format.Channels, frame, voice.m_fraction,
                  voice.m_step, validEnd, voice.GainQ16, m_accumulator.data(), frames);

@@ -51,7 +51,7 @@ private:
 
   TPcmFormat m_format;
   std::vector<uint8_t> m_ring;
-  uint64_t m_step;       // source frames per output frame, 32.32 fixed point
+  uint64_t m_step; // source frames per output frame, 32.32 fixed point
   uint32_t m_fraction = 0;
 };
 

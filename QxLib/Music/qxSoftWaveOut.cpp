@@ -20,9 +20,7 @@ int32_t BytesPerSecondOf(const TPcmFormat& format) {
   return static_cast<int32_t>(format.BlockAlign * format.SamplesPerSec);
 }
 
-int32_t WholeBlocks(int64_t bytes, int32_t blockAlign) {
-  return static_cast<int32_t>(bytes / blockAlign * blockAlign);
-}
+int32_t WholeBlocks(int64_t bytes, int32_t blockAlign) { return static_cast<int32_t>(bytes / blockAlign * blockAlign); }
 
 } // namespace
 
@@ -316,8 +314,8 @@ void TSoftTimerChannel::Start() {
     SetTimeLocked(m_startValue, m_device.NowMs());
   }
   if (m_device.Threaded())
-    m_thread = std::make_unique<TSoundEventThread>(nullptr, [this] { Tick(); },
-                                                   std::chrono::milliseconds(TSoftWaveOutDevice::kTickPeriodMs));
+    m_thread = std::make_unique<TSoundEventThread>(
+        nullptr, [this] { Tick(); }, std::chrono::milliseconds(TSoftWaveOutDevice::kTickPeriodMs));
   else
     m_device.Register(*this);
 }

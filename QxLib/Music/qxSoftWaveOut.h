@@ -69,7 +69,7 @@ private:
 class TSoftWaveBuffer : public TWaveOutBuffer {
 public:
   // Fade of queued data starts this far after the play position.
-  static constexpr int32_t kFadeDelayMs = 25;
+  static constexpr int32_t kFadeDelayMs = kStopFadeDelayMs;
 
   TSoftWaveBuffer(TSoftWaveOutDevice& device, const TPcmFormat& format, TWaveOutFiller& filler);
   ~TSoftWaveBuffer() override;

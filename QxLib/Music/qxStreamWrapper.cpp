@@ -48,12 +48,9 @@ private:
 
 TSeekOrigin OriginOf(int origin) {
   switch (origin) {
-  case 1:
-    return TSeekOrigin::Current;
-  case 2:
-    return TSeekOrigin::End;
-  default:
-    return TSeekOrigin::Begin;
+  case 1: return TSeekOrigin::Current;
+  case 2: return TSeekOrigin::End;
+  default: return TSeekOrigin::Begin;
   }
 }
 
@@ -123,12 +120,12 @@ TStreamWrapperClass& TStreamWrapperClass::Instance() {
   return instance;
 }
 
-std::unique_ptr<TStream> TStreamWrapperClass::Open(const std::string& name, const TOpenStreamFunc& open) {
+std::unique_ptr<TStream> TStreamWrapperClass::Open(const std::string& name, const TOpenStreamFunc& openStream) {
   const std::string fileName = StreamNameOf(name);
   std::unique_ptr<TStream> stream;
   try {
     std::lock_guard lock(m_lock);
-    stream = open ? open(fileName) : TFileStream::TryOpen(fileName, TFileMode::OpenRead);
+    stream = openStream ? openStream(fileName) : TFileStream::TryOpen(fileName, TFileMode::OpenRead);
   } catch (const std::exception&) {
     return nullptr;
   }

@@ -124,9 +124,15 @@ TVolumeParams& TVolumeParamsList::Add(bool isAuto) {
 }
 
 int32_t TVolumeParamsList::WrittenCount() const {
-  return static_cast<int32_t>(std::count_if(m_list.begin(), m_list.end(), [](const TVolumeParams& v) {
-    return !v.Auto() && v.PointCount() > 0;
-  }));
+  return static_cast<int32_t>(std::count_if(m_list.begin(), m_list.end(),
+                                            [](const TVolumeParams& v) { return !v.Auto() && v.PointCount() > 0; }));
+}
+
+int64_t TVolumeParamsList::PointCount() const {
+  int64_t count = 0;
+  for (const TVolumeParams& envelope : m_list)
+    count += envelope.PointCount();
+  return count;
 }
 
 bool TVolumeParamsList::Read(const TIniStorage& ini, std::string_view section) {

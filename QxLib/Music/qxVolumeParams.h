@@ -126,6 +126,8 @@ public:
   const TVolumeParams& operator[](int32_t index) const { return m_list[static_cast<size_t>(index)]; }
   // Envelopes an author set (those that are not Auto).
   int32_t WrittenCount() const;
+  // The points of all envelopes.
+  int64_t PointCount() const;
 
   // Reads "FadeCount" of `section` and the points of envelope j from the
   // sections "Vol_<section>_<j>_<k>" (key "0" time, "1" volume; a missing or

@@ -67,8 +67,7 @@ void TWavConverter::Seek(double ms) {
   const int64_t bytes = std::llround(std::max(ms, 0.0) / 1000.0 * format.AvgBytesPerSec);
   const int64_t align = std::max<int64_t>(format.BlockAlign, 1);
   if (m_stream)
-    m_stream->SetPosition(std::min(bytes / align * align, static_cast<int64_t>(m_info.DataSize)) +
-                          m_info.DataOffset);
+    m_stream->SetPosition(std::min(bytes / align * align, static_cast<int64_t>(m_info.DataSize)) + m_info.DataOffset);
   m_position = ms;
 }
 

@@ -16,6 +16,10 @@ namespace qx {
 
 class TWaveOutBuffer;
 
+// A stop's fade-out begins this long after the request: what is queued up to
+// then is heard in full.
+inline constexpr int32_t kStopFadeDelayMs = 25;
+
 // The owner of a buffer. Every callback runs on the buffer's refill thread
 // (or, for the virtual device, on the thread that advances its clock) with
 // the buffer's fill lock held: it only decodes and scales, and never takes

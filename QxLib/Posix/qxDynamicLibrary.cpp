@@ -14,12 +14,8 @@ std::unique_ptr<TDynamicLibrary> TDynamicLibrary::Load(const std::string& path, 
   return std::unique_ptr<TDynamicLibrary>(new TDynamicLibrary(handle));
 }
 
-TDynamicLibrary::~TDynamicLibrary() {
-  dlclose(m_handle);
-}
+TDynamicLibrary::~TDynamicLibrary() { dlclose(m_handle); }
 
-void* TDynamicLibrary::Symbol(const char* name) const {
-  return dlsym(m_handle, name);
-}
+void* TDynamicLibrary::Symbol(const char* name) const { return dlsym(m_handle, name); }
 
 } // namespace qx

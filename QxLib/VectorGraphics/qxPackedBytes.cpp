@@ -11,8 +11,8 @@ void TPackedReader::Fail(const std::string& message) const { throw EVectorTextEr
 
 const uint8_t* TPackedReader::Take(size_t count) {
   if (count > Remaining())
-    Fail("truncated entry (" + std::to_string(count) + " bytes wanted at offset " + std::to_string(m_position) +
-         ", " + std::to_string(Remaining()) + " left)");
+    Fail("truncated entry (" + std::to_string(count) + " bytes wanted at offset " + std::to_string(m_position) + ", " +
+         std::to_string(Remaining()) + " left)");
   const auto* at = reinterpret_cast<const uint8_t*>(m_bytes.data()) + m_position;
   m_position += count;
   return at;

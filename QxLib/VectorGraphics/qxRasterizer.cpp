@@ -39,11 +39,8 @@ TBgra BlendOver(TBgra pixel, TBgra color) {
     return pixel;
   const uint32_t da = Div255(uint32_t{pixel.a} * (255 - sa));
   const uint32_t outA = sa + da;
-  auto channel = [&](uint8_t s, uint8_t d) {
-    return static_cast<uint8_t>((s * sa + d * da + outA / 2) / outA);
-  };
-  return {channel(color.b, pixel.b), channel(color.g, pixel.g), channel(color.r, pixel.r),
-          static_cast<uint8_t>(outA)};
+  auto channel = [&](uint8_t s, uint8_t d) { return static_cast<uint8_t>((s * sa + d * da + outA / 2) / outA); };
+  return {channel(color.b, pixel.b), channel(color.g, pixel.g), channel(color.r, pixel.r), static_cast<uint8_t>(outA)};
 }
 
 // --- TRasterizer ----------------------------------------------------------
@@ -192,10 +189,9 @@ void TRasterHelper::Fill() {
     throw EAbort("TRasterHelper: cancelled");
   m_outline.SetEvenOdd(m_evenOdd);
   m_outline.Finish();
-  m_rasterizer.Sweep(m_outline, m_target.Width(), m_target.Height(),
-                     [this](int y, int first, int last, const uint16_t* coverage) {
-                       WriteRow(y, first, last, coverage);
-                     });
+  m_rasterizer.Sweep(
+      m_outline, m_target.Width(), m_target.Height(),
+      [this](int y, int first, int last, const uint16_t* coverage) { WriteRow(y, first, last, coverage); });
 }
 
 void TRasterHelper::FillPath(const TPathPoint* points, size_t count) {

@@ -176,8 +176,7 @@ void TOutline::AddPath(const TPathPoint* points, size_t count, const TPointTrans
       Close();
       ++i;
       break;
-    default:
-      AssertionFailed("Unknown Path Command", __FILE__, __LINE__);
+    default: AssertionFailed("Unknown Path Command", __FILE__, __LINE__);
     }
   }
 }

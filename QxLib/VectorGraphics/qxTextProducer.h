@@ -83,7 +83,6 @@ std::pair<double, double> BarBand(const TPlacedLine& line, double scaleY, float 
 // Produces the text bitmap (Bgra32). `cancel` is polled after each line and
 // each bitmap row; when it answers true what is done so far is returned. A
 // bitmap beyond the picture limits raises EPictureTooLarge.
-TBitmap ProduceTextBitmap(const TVectorText& text, const TTextParams& params,
-                          const std::function<bool()>& cancel = {});
+TBitmap ProduceTextBitmap(const TVectorText& text, const TTextParams& params, const std::function<bool()>& cancel = {});
 
 } // namespace qx

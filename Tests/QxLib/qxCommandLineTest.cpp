@@ -35,7 +35,9 @@ TEST(CommandLineTokens, QuotesInsideATokenAreDroppedAndTheLettersJoined) {
 }
 
 TEST(CommandLineTokens, EveryControlCharacterSeparates) {
-  EXPECT_EQ(TokenizeCommandLine("  a\tb\r\nc\x01" "d  "), (std::vector<std::string>{"a", "b", "c", "d"}));
+  EXPECT_EQ(TokenizeCommandLine("  a\tb\r\nc\x01"
+                                "d  "),
+            (std::vector<std::string>{"a", "b", "c", "d"}));
   EXPECT_TRUE(TokenizeCommandLine(" \t ").empty());
   // Bytes above 127 (UTF-8) belong to tokens.
   EXPECT_EQ(TokenizeCommandLine("\xC3\xA9t\xC3\xA9 x"), (std::vector<std::string>{"\xC3\xA9t\xC3\xA9", "x"}));

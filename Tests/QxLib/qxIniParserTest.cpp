@@ -71,9 +71,8 @@ TEST(IniParser, ShortBlankCommentAndTextLines) {
   std::vector<TIniItemKind> kinds;
   for (const TCommonIniItem* item = s.First(); item; item = item->Next())
     kinds.push_back(item->Kind());
-  EXPECT_EQ(kinds, (std::vector<TIniItemKind>{TIniItemKind::EmptyLine, TIniItemKind::EmptyLine,
-                                              TIniItemKind::EmptyLine, TIniItemKind::Comment,
-                                              TIniItemKind::TextLine}));
+  EXPECT_EQ(kinds, (std::vector<TIniItemKind>{TIniItemKind::EmptyLine, TIniItemKind::EmptyLine, TIniItemKind::EmptyLine,
+                                              TIniItemKind::Comment, TIniItemKind::TextLine}));
   EXPECT_EQ(LinesOf(s), (std::vector<std::string>{"[S]", "", "", "", "; note", "=orphan"}));
   EXPECT_EQ(static_cast<const TIniComment*>(s.Last()->Prev())->Comment(), " note");
 }
@@ -86,8 +85,8 @@ TEST(IniParser, SectionHeaders) {
   ASSERT_NE(s, nullptr);
   EXPECT_EQ(s->Header(), "[  My Section \t] trailing text");
   // "[" lines without a usable name stay in the section as text lines.
-  EXPECT_EQ(LinesOf(*s), (std::vector<std::string>{"[  My Section \t] trailing text", "k=1", "[broken", "k2=2",
-                                                  "[ ]", "[]"}));
+  EXPECT_EQ(LinesOf(*s),
+            (std::vector<std::string>{"[  My Section \t] trailing text", "k=1", "[broken", "k2=2", "[ ]", "[]"}));
   EXPECT_EQ(s->ReadInteger("k2", 0), 2);
 }
 

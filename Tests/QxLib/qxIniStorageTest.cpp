@@ -2,6 +2,7 @@
 
 #include "QxLib/qxDebugOutput.h"
 #include "QxLib/qxExceptions.h"
+#include "Tests/TestSupport/qxMutedDebugOutput.h"
 
 #include <gtest/gtest.h>
 
@@ -15,14 +16,7 @@ std::unique_ptr<TIniStorage> Parse(std::string_view text) {
   return ini;
 }
 
-class TMutedDebugOutput {
-public:
-  TMutedDebugOutput() : m_previous(SetDebugOutputMuted(true)) {}
-  ~TMutedDebugOutput() { SetDebugOutputMuted(m_previous); }
-
-private:
-  bool m_previous;
-};
+using test::TMutedDebugOutput;
 
 } // namespace
 
@@ -120,9 +114,9 @@ TEST(IniStorage, FindOrAddKeyInAnObjectEndingWithNestedObjects) {
   TIniObject* pic = ini->FindSection("Slide1")->FirstObject();
   ASSERT_NE(pic, nullptr);
   pic->WriteString("Zoom", "150");
-  EXPECT_EQ(ini->Lines(), (std::vector<std::string>{"[Slide1]", "  object Pic:Picture", "    X=1", "    Zoom=150",
-                                                   "    ; note", "    object Frame:Frame", "      W=2", "    end",
-                                                   "  end"}));
+  EXPECT_EQ(ini->Lines(),
+            (std::vector<std::string>{"[Slide1]", "  object Pic:Picture", "    X=1", "    Zoom=150", "    ; note",
+                                      "    object Frame:Frame", "      W=2", "    end", "  end"}));
   // Without key lines the new one comes first, still indented.
   TIniObject* frame = pic->FirstObject();
   frame->Remove(frame->FindKey("W"));

@@ -44,8 +44,8 @@ TEST(IniValues, IntegersDecimalAndHexadecimal) {
 }
 
 TEST(IniValues, MalformedIntegersAreRejected) {
-  for (const char* bad : {"", " ", "-", "$", "0x", "12a", "1.5", "2147483648", "-2147483649", "$100000000",
-                          "1 ", "--1", "0x-1"})
+  for (const char* bad :
+       {"", " ", "-", "$", "0x", "12a", "1.5", "2147483648", "-2147483649", "$100000000", "1 ", "--1", "0x-1"})
     EXPECT_EQ(Int(bad), -99) << bad;
 }
 

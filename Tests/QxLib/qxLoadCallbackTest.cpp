@@ -2,12 +2,9 @@
 
 #include "QxLib/qxDebugOutput.h"
 #include "QxLib/qxExceptions.h"
+#include "Tests/TestSupport/qxMutedDebugOutput.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <future>
@@ -15,18 +12,6 @@
 #include <vector>
 
 namespace qx {
-
-namespace {
-
-int NiceOf(pid_t thread) {
-  return getpriority(PRIO_PROCESS, static_cast<id_t>(thread));
-}
-
-pid_t ThisThread() {
-  return static_cast<pid_t>(syscall(SYS_gettid));
-}
-
-} // namespace
 
 TEST(LoadCallback, OnlyTheCancelModeAnswersFalse) {
   EXPECT_EQ(LoadCallbackMode(), lcmNone);
@@ -41,47 +26,12 @@ TEST(LoadCallback, OnlyTheCancelModeAnswersFalse) {
 }
 
 TEST(LoadCallback, ModeOutsideTheRangeIsAnAssertion) {
-  const bool muted = SetDebugOutputMuted(true);
+  const test::TMutedDebugOutput muted;
   SetLoadCallbackMode(lcmYield);
   EXPECT_THROW(SetLoadCallbackMode(4), EAssertionFailed);
   EXPECT_THROW(SetLoadCallbackMode(-1), EAssertionFailed);
   EXPECT_EQ(LoadCallbackMode(), lcmYield);
   SetLoadCallbackMode(lcmNone);
-  SetDebugOutputMuted(muted);
-}
-
-TEST(LoadCallback, SleepModeRaisesEveryThreadsPriorityAndRestoresIt) {
-  // One thread alive across the mode changes, one started while raised.
-  std::atomic<bool> stop{false};
-  std::promise<pid_t> olderStarted;
-  std::promise<pid_t> newerStarted;
-  const auto idle = [&stop](std::promise<pid_t>& started) {
-    started.set_value(ThisThread());
-    while (!stop)
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  };
-  std::thread older(idle, std::ref(olderStarted));
-  const pid_t olderId = olderStarted.get_future().get();
-  const int before = NiceOf(ThisThread());
-
-  SetLoadCallbackMode(lcmSleep);
-  const int raisedHere = NiceOf(ThisThread());
-  const int raisedThere = NiceOf(olderId);
-  std::thread newer(idle, std::ref(newerStarted));
-  const pid_t newerId = newerStarted.get_future().get();
-  SetLoadCallbackMode(lcmYield);
-  const std::vector<int> after = {NiceOf(ThisThread()), NiceOf(olderId), NiceOf(newerId)};
-  SetLoadCallbackMode(lcmNone);
-  stop = true;
-  older.join();
-  newer.join();
-
-  EXPECT_EQ(after, std::vector<int>(3, before));
-  // Raising needs privileges; without them the priority simply stays.
-  if (raisedHere != before) {
-    EXPECT_LT(raisedHere, before);
-    EXPECT_EQ(raisedThere, raisedHere);
-  }
 }
 
 } // namespace qx

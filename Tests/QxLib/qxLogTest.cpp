@@ -4,7 +4,7 @@
 #include "QxLib/qxFileStream.h"
 #include "QxLib/qxMemoryStream.h"
 #include "QxLib/qxTempManager.h"
-#include "Tests/TestSupport/qxChildProcess.h"
+#include "Tests/TestSupport/Posix/qxChildProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -130,11 +130,13 @@ TEST(StreamLog, EmptyStreamGetsByteOrderMarkAndLinesEndInCrLf) {
   TMemoryStream stream;
   {
     TStreamLog log(stream);
-    log.WriteLine("Gr\xC3\xBC\xC3\x9F" "e");
+    log.WriteLine("Gr\xC3\xBC\xC3\x9F"
+                  "e");
     log.WriteLine("");
   }
   stream.SetPosition(0);
-  EXPECT_EQ(stream.ReadAll(), kBom + "Gr\xC3\xBC\xC3\x9F" "e\r\n\r\n");
+  EXPECT_EQ(stream.ReadAll(), kBom + "Gr\xC3\xBC\xC3\x9F"
+                                     "e\r\n\r\n");
 }
 
 TEST(StreamLog, StreamWithContentGetsNoSecondMark) {
@@ -154,9 +156,7 @@ protected:
 
 TEST_F(FileLog, CreatesTheFileAnewOrAppends) {
   const std::string path = folder + "show.log";
-  {
-    std::ofstream(path, std::ios::binary) << "previous run\r\n";
-  }
+  { std::ofstream(path, std::ios::binary) << "previous run\r\n"; }
   {
     TFileLog log(path);
     ASSERT_TRUE(log.HasStream());

@@ -3,6 +3,7 @@
 #include "QxLib/qxDebugOutput.h"
 #include "QxLib/qxExceptions.h"
 #include "Tests/QxLib/qxTestStreams.h"
+#include "Tests/TestSupport/qxMutedDebugOutput.h"
 
 #include <gtest/gtest.h>
 
@@ -169,10 +170,9 @@ TEST(CryptStream, PositionsCountFromTheWindowStart) {
 }
 
 TEST(CryptStream, EmptyKeyIsRefused) {
-  const bool muted = SetDebugOutputMuted(true);
+  const test::TMutedDebugOutput muted;
   TProbeStream source;
   EXPECT_THROW(TCryptStream(source, ""), EAssertionFailed);
-  SetDebugOutputMuted(muted);
 }
 
 } // namespace qx

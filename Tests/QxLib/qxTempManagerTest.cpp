@@ -1,6 +1,7 @@
 #include "QxLib/qxTempManager.h"
 
-#include "Tests/TestSupport/qxChildProcess.h"
+#include "Tests/QxLib/qxTempFolderTestSupport.h"
+#include "Tests/TestSupport/Posix/qxChildProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -20,41 +21,10 @@ namespace qx {
 namespace {
 
 namespace fs = std::filesystem;
+using test::TScopedEnv;
 
-// Sets or clears an environment variable for the life of the object.
-class TScopedEnv {
-public:
-  TScopedEnv(const char* name, const char* value) : m_name(name) {
-    if (const char* old = std::getenv(name))
-      m_old = old;
-    if (value)
-      setenv(name, value, 1);
-    else
-      unsetenv(name);
-  }
-  ~TScopedEnv() {
-    if (m_old)
-      setenv(m_name, m_old->c_str(), 1);
-    else
-      unsetenv(m_name);
-  }
-
-private:
-  const char* m_name;
-  std::optional<std::string> m_old;
-};
-
-void WriteFile(const fs::path& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-// A folder with files, nested folders and an empty folder.
-void FillFolder(const fs::path& folder) {
-  WriteFile(folder / "plugin.so", "binary");
-  fs::create_directories(folder / "a" / "b" / "c");
-  WriteFile(folder / "a" / "b" / "c" / "deep.txt", "deep");
-  fs::create_directory(folder / "empty");
-}
+using test::FillFolder;
+using test::WriteFile;
 
 } // namespace
 
@@ -130,63 +100,6 @@ TEST(TempFolders, RemovingATreeDeletesEverythingButNeverFollowsLinks) {
   EXPECT_FALSE(fs::exists(tree));
   EXPECT_TRUE(fs::exists(keep / "precious"));
   EXPECT_TRUE(RemoveFolderTree((folder / "never-made").c_str()));
-}
-
-// The remaining cases end a child process and look at what it left behind.
-class TempFoldersAtExit : public testing::Test {
-protected:
-  void SetUp() override { base = NewTempFolder(false); }
-
-  // In the child: makes two filled folders under `base`, reports them.
-  int MakeFolders(int messageFd) {
-    setenv("TMPDIR", base.c_str(), 1);
-    for (int i = 0; i < 2; ++i) {
-      const std::string folder = NewTempFolder(false);
-      FillFolder(folder);
-      test::SendMessage(messageFd, folder);
-    }
-    return 0;
-  }
-
-  std::string base;
-};
-
-TEST_F(TempFoldersAtExit, NormalExitRemovesEveryFolder) {
-  const auto result = test::RunInChild([this](int fd) { return MakeFolders(fd); });
-  EXPECT_TRUE(result.Exited(0));
-  EXPECT_EQ(std::count(result.message.begin(), result.message.end(), '\n'), 2);
-  EXPECT_TRUE(fs::is_empty(base));
-}
-
-TEST_F(TempFoldersAtExit, TerminationSignalsRemoveEveryFolderAndStillEndTheProcess) {
-  for (const int signal : {SIGTERM, SIGINT}) {
-    std::vector<std::string> seen;
-    const auto result = test::RunInChild(
-        [this](int fd) {
-          MakeFolders(fd);
-          test::SendMessage(fd, "ready");
-          for (;;)
-            pause();
-          return 3;
-        },
-        [&](pid_t pid, int fd) {
-          for (std::string line; (line = test::ReceiveLine(fd)) != "ready" && !line.empty();)
-            seen.push_back(line);
-          for (const std::string& folder : seen)
-            EXPECT_TRUE(fs::is_directory(folder)) << folder;
-          kill(pid, signal);
-        });
-    EXPECT_TRUE(result.KilledBy(signal)) << "signal " << signal << ", status " << result.status;
-    EXPECT_EQ(seen.size(), 2u);
-    EXPECT_TRUE(fs::is_empty(base)) << "signal " << signal;
-  }
-}
-
-TEST_F(TempFoldersAtExit, AForkedChildLeavesItsParentsFoldersAlone) {
-  const std::string mine = NewTempFolder(false);
-  const auto result = test::RunInChild([](int) { return 0; });
-  EXPECT_TRUE(result.Exited(0));
-  EXPECT_TRUE(fs::is_directory(mine));
 }
 
 } // namespace qx

@@ -53,7 +53,9 @@ TEST(TextReader, ByteOrderMarksChooseTheDecoder) {
   // A failed check leaves the bytes to the ANSI decoder.
   EXPECT_EQ(Decode("\xEF\xBB"), "\xC3\xAF\xC2\xBB");
   EXPECT_EQ(Decode("A"), "A");
-  EXPECT_EQ(Decode("\xEF\xBB\xBF" "abc"), "abc");
+  EXPECT_EQ(Decode("\xEF\xBB\xBF"
+                   "abc"),
+            "abc");
 }
 
 TEST(TextReader, ReadingStartsAtTheStreamPositionAndNeverSeeksBack) {
@@ -69,7 +71,11 @@ TEST(TextReader, Utf16BothByteOrdersWithSurrogatePairs) {
   EXPECT_EQ(Decode(Utf16Bytes(units, false)), utf8);
   EXPECT_EQ(Decode(Utf16Bytes(units, true)), utf8);
   // Unpaired surrogates and an odd last byte become U+FFFD.
-  EXPECT_EQ(Decode(Utf16Bytes(u"\xD800" u"a\xDC00", false)), "\uFFFD" "a\uFFFD");
+  EXPECT_EQ(Decode(Utf16Bytes(u"\xD800"
+                              u"a\xDC00",
+                              false)),
+            "\uFFFD"
+            "a\uFFFD");
   EXPECT_EQ(Decode(Utf16Bytes(u"a\xD83D", false)), "a\uFFFD");
   EXPECT_EQ(Decode(Utf16Bytes(u"a", false) + "b"), "a\uFFFD");
 }
@@ -93,8 +99,8 @@ TEST(TextReader, Utf8SequencesOfOneToSixBytes) {
 
 TEST(TextReader, BadUtf8RaisesTheInvalidCharacterError) {
   const std::string bom = "\xEF\xBB\xBF";
-  for (const std::string bad : {"\x80", "ab\xBF", "\xC3\x41", "\xE2\x82", "\xF0\x9F\x98", "\xFE", "\xFF",
-                                "\xE2\x82\xC0"})
+  for (const std::string bad :
+       {"\x80", "ab\xBF", "\xC3\x41", "\xE2\x82", "\xF0\x9F\x98", "\xFE", "\xFF", "\xE2\x82\xC0"})
     EXPECT_THROW(Decode(bom + bad), EIniInvalidCharacter) << bad;
   try {
     Decode(bom + "abc\xC3(");

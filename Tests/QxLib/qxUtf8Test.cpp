@@ -25,6 +25,14 @@ TEST(Utf8, SameTextIgnoresCaseOnly) {
   EXPECT_TRUE(SameText("", ""));
 }
 
+TEST(Utf8, SameAsciiTextFoldsOnlyAsciiLetters) {
+  EXPECT_TRUE(SameAsciiText("Photo.JPG", "photo.jpg"));
+  EXPECT_FALSE(SameAsciiText("photo.jpg", "photo.jpeg"));
+  // Other bytes are compared as they are: file names differ by them.
+  EXPECT_FALSE(SameAsciiText("Ärger", "ärger"));
+  EXPECT_TRUE(SameText("Ärger", "ärger"));
+}
+
 TEST(Utf8, Utf16RoundTripUsesSurrogatePairs) {
   const std::string text = "a\u00E9\u20AC\U0001F600";
   const std::u16string wide = Utf8ToUtf16(text);

@@ -165,8 +165,7 @@ TEST(InflateRaw, RoundTripsAndBoundsItsOutput) {
 
   const std::string bomb = DeflateRaw(std::string(10 << 20, '\0'));
   EXPECT_EQ(ErrorText([&] { InflateRaw(bomb, 1 << 20); }), "Inflated data too large");
-  EXPECT_EQ(ErrorText([&] { InflateRaw(bomb.substr(0, bomb.size() / 2)); }),
-            "Unexpected end of compressed data");
+  EXPECT_EQ(ErrorText([&] { InflateRaw(bomb.substr(0, bomb.size() / 2)); }), "Unexpected end of compressed data");
 }
 
 } // namespace qx

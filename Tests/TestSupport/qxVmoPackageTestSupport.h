@@ -21,7 +21,8 @@ class TScratchFolder {
 public:
   TScratchFolder() {
     std::random_device random;
-    m_path = std::filesystem::temp_directory_path() / ("vmo-test-" + std::to_string(random()) + std::to_string(random()));
+    m_path =
+        std::filesystem::temp_directory_path() / ("vmo-test-" + std::to_string(random()) + std::to_string(random()));
     std::filesystem::create_directories(m_path);
   }
   ~TScratchFolder() {
@@ -69,11 +70,11 @@ struct TTestPackage {
   std::string prefix;
   std::vector<TTestEntry> entries;
   bool older = false;
-  std::optional<std::string> strucpos;        // text of "strucpos"; nullopt = the real position
+  std::optional<std::string> strucpos; // text of "strucpos"; nullopt = the real position
   bool omitStrucpos = false;
-  std::string extraTable;                     // raw lines appended to the table text
-  std::optional<std::string> tableOverride;   // the whole table text
-  std::optional<std::string> deflatedTable;   // the table's stored bytes, as they are
+  std::string extraTable;                   // raw lines appended to the table text
+  std::optional<std::string> tableOverride; // the whole table text
+  std::optional<std::string> deflatedTable; // the table's stored bytes, as they are
   std::string vmoVersion = "5.6";
 
   // The package bytes and, through `tablePosition`, where the table starts.
@@ -86,8 +87,8 @@ struct TTestPackage {
         stored = DeflateRaw(entry.bytes);
       else if (entry.method == kVmoScrambled)
         stored = Scrambled(entry.bytes);
-      table += "[" + entry.name + "]\r\n_ps=" + std::to_string(out.size()) + "\r\n_sz=" +
-               std::to_string(stored.size()) + "\r\n_pm=" + std::to_string(entry.method) + "\r\n";
+      table += "[" + entry.name + "]\r\n_ps=" + std::to_string(out.size()) +
+               "\r\n_sz=" + std::to_string(stored.size()) + "\r\n_pm=" + std::to_string(entry.method) + "\r\n";
       out += stored;
     }
     const int64_t position = static_cast<int64_t>(out.size());

@@ -6,12 +6,11 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
-
 namespace qx {
 namespace {
 
-using test::TScratchFolder;
 using test::TProgramRun;
+using test::TScratchFolder;
 
 TProgramRun Vmopack(const std::vector<std::string>& args) { return test::RunJoined(VMOPACK_PATH, args); }
 
@@ -20,7 +19,8 @@ std::string HalvesPng() {
   std::vector<uint8_t> pixels;
   for (int y = 0; y < 32; ++y)
     for (int x = 0; x < 64; ++x)
-      pixels.insert(pixels.end(), {static_cast<uint8_t>(x < 32 ? 255 : 0), 0, static_cast<uint8_t>(x < 32 ? 0 : 255), 255});
+      pixels.insert(pixels.end(),
+                    {static_cast<uint8_t>(x < 32 ? 255 : 0), 0, static_cast<uint8_t>(x < 32 ? 0 : 255), 255});
   png_image image{};
   image.version = PNG_IMAGE_VERSION;
   image.width = 64;
@@ -97,6 +97,11 @@ TEST(VmopackDraw, PictureIsCentredScaledAndTurnedOnTheScreen) {
   const TProgramRun bad = Vmopack({"draw", show, "halves.png", "--size", "0x5", "-o", out});
   EXPECT_EQ(bad.ExitCode, 1);
   EXPECT_NE(bad.Out.find("--size"), std::string::npos) << bad.Out;
+
+  // The null engine would write a black picture: draw refuses it.
+  const TProgramRun blind = Vmopack({"draw", show, "halves.png", "--engine", "null", "-o", out});
+  EXPECT_EQ(blind.ExitCode, 1);
+  EXPECT_NE(blind.Out.find("Cannot draw: "), std::string::npos) << blind.Out;
 }
 
 } // namespace

@@ -1,13 +1,13 @@
 // vmopack keypoints run on a loose project file written by the test.
+#include "Tests/TestSupport/qxProgramRun.h"
+
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace {
@@ -18,18 +18,8 @@ struct TRunResult {
 };
 
 TRunResult RunVmopack(const std::string& arguments) {
-  const std::string command = std::string(VMOPACK_PATH) + " " + arguments + " 2>&1";
-  TRunResult result;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe)
-    return result;
-  std::array<char, 4096> buffer;
-  size_t got = 0;
-  while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-    result.out.append(buffer.data(), got);
-  const int status = pclose(pipe);
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
+  const qx::test::TProgramRun run = qx::test::RunProgram(VMOPACK_PATH, arguments + " 2>&1");
+  return {run.ExitCode, run.Out};
 }
 
 std::vector<std::vector<std::string>> Rows(const std::string& text) {
@@ -110,8 +100,7 @@ TEST_F(VmopackKeypoints, PrintsTheValuesOfANestedObjectAtEachTime) {
     ASSERT_EQ(row.size(), 13u) << result.out;
 
   // Before the first key point: its values.
-  EXPECT_EQ(rows[0], (std::vector<std::string>{"0", "50", "0", "0", "0", "100", "100", "0", "0", "0",
-                                               "0", "0", "0"}));
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"0", "50", "0", "0", "0", "100", "100", "0", "0", "0", "0", "0", "0"}));
   // Half way: opacity, angle, centre and blur linear; zoom and pan corrected
   // for depth (a third of the way).
   EXPECT_EQ(rows[1][0], "7000");
@@ -123,8 +112,8 @@ TEST_F(VmopackKeypoints, PrintsTheValuesOfANestedObjectAtEachTime) {
   EXPECT_EQ(rows[1][10], "50");
   EXPECT_EQ(rows[1][12], "2");
   // At and after the last key point: its values.
-  EXPECT_EQ(rows[2], (std::vector<std::string>{"10000", "100", "90", "0", "0", "200", "200", "30", "-6",
-                                               "12", "100", "50", "4"}));
+  EXPECT_EQ(rows[2], (std::vector<std::string>{"10000", "100", "90", "0", "0", "200", "200", "30", "-6", "12", "100",
+                                               "50", "4"}));
   EXPECT_EQ(rows[3][0], "12000.5");
   EXPECT_EQ(rows[3][5], "200");
 }

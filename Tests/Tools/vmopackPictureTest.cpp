@@ -13,8 +13,8 @@
 namespace qx {
 namespace {
 
-using test::TScratchFolder;
 using test::TProgramRun;
+using test::TScratchFolder;
 
 TProgramRun Vmopack(const std::vector<std::string>& args) { return test::RunJoined(VMOPACK_PATH, args); }
 
@@ -131,7 +131,8 @@ TEST_F(PackedPictures, AnimatedGifGivesItsStripAndTag) {
 }
 
 TEST_F(PackedPictures, DiskPicturesAndFailures) {
-  const TProgramRun disk = Vmopack({"picture", Path("show.exe"), "LoadFromDisk:" + Path("anim.gif"), "-o", Path("d.png")});
+  const TProgramRun disk =
+      Vmopack({"picture", Path("show.exe"), "LoadFromDisk:" + Path("anim.gif"), "-o", Path("d.png")});
   EXPECT_EQ(disk.ExitCode, 0) << disk.Out;
 
   const TProgramRun missing = Vmopack({"picture", Path("show.exe"), "nothing.png", "-o", Path("n.png")});

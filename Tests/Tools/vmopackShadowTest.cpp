@@ -13,15 +13,13 @@
 namespace qx {
 namespace {
 
-using test::TScratchFolder;
-using test::TProgramRun;
 using test::ReadText;
+using test::TProgramRun;
+using test::TScratchFolder;
 
 const std::string kSampleProject = std::string(VMO_SOURCE_DIR) + "/samples/sample/Project.vmo";
 
-TProgramRun Shadow(const TScratchFolder& folder, const std::string& args) {
-  return test::RunProgram(VMOPACK_PATH, "shadow " + args, folder.Path());
-}
+TProgramRun Shadow(const std::string& args) { return test::RunProgram(VMOPACK_PATH, "shadow " + args); }
 
 // Width, height and RGBA bytes of a PNG file; empty when unreadable.
 struct TPng {
@@ -50,9 +48,8 @@ TEST(VmopackShadow, WritesTheShadowOfAPictureOfTheShow) {
   TScratchFolder folder;
   const std::string png = folder.Path() + "shadow.png";
   // sunrise.bmp is 64 x 48; border 10, blur 2 (sigma 3, 8 more pixels a side).
-  const TProgramRun run = Shadow(folder, "'" + kSampleProject +
-                                            "' 'Shadow: 0:0:64:48:10:10:0:2:0:8:0:0:0:0:255:80.00:0:sunrise.bmp' -o '" +
-                                            png + "'");
+  const TProgramRun run = Shadow(
+      "'" + kSampleProject + "' 'Shadow: 0:0:64:48:10:10:0:2:0:8:0:0:0:0:255:80.00:0:sunrise.bmp' -o '" + png + "'");
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
   EXPECT_EQ(run.Out, "100 x 84\n");
   const TPng picture = ReadPng(png);
@@ -66,8 +63,8 @@ TEST(VmopackShadow, WritesTheShadowOfAPictureOfTheShow) {
 TEST(VmopackShadow, ShapeShadowsNeedNoPicture) {
   TScratchFolder folder;
   const std::string png = folder.Path() + "shape.png";
-  const TProgramRun run = Shadow(
-      folder, "'" + kSampleProject + "' 'Shadow: 0:0:40:30:5:5:0:0:7:8:255:255:0:0:0:100.00:0:N\\A' -o '" + png + "'");
+  const TProgramRun run =
+      Shadow("'" + kSampleProject + "' 'Shadow: 0:0:40:30:5:5:0:0:7:8:255:255:0:0:0:100.00:0:N\\A' -o '" + png + "'");
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
   EXPECT_EQ(ReadPng(png).Width, 56);
 }
@@ -89,7 +86,7 @@ TEST(VmopackShadow, BadRequestsFailWithAMessage) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args);
-    const TProgramRun run = Shadow(folder, c.args);
+    const TProgramRun run = Shadow(c.args);
     EXPECT_EQ(run.ExitCode, 1);
     EXPECT_NE(run.Err.find(c.message), std::string::npos) << run.Err;
     EXPECT_FALSE(std::filesystem::exists(png));

@@ -22,13 +22,26 @@ protected:
     m_folder.Write("Project.vmo", "[Main]\r\nVmoVersion=5.6\r\nopt_oggpath=lib\\vmoogg.so\r\n"
                                   "opt_wmapath=lib\\vmowma.so\r\n");
     m_folder.Write("show.manifest", "deflate | Project.vmo | Project.vmo\n"
-                                    "stored | lib\\vmoogg.so | " + kPlugins + "vmoogg.so\n"
-                                    "stored | lib\\vmowma.so | " + kPlugins + "vmowma.so\n"
-                                    "scramble | C:\\Show\\song.mp3 | " + kMedia + "cbr.mp3\n"
-                                    "deflate | C:\\Show\\voice.wav | " + kMedia + "source.wav\n"
-                                    "stored | C:\\Show\\tone.ogg | " + kMedia + "tone.ogg\n"
-                                    "stored | C:\\Show\\tone.wma | " + kMedia + "tone.wma\n"
-                                    "stored | C:\\Show\\noise.wav | " + kMedia + "cbr.mp3\n");
+                                    "stored | lib\\vmoogg.so | " +
+                                        kPlugins +
+                                        "vmoogg.so\n"
+                                        "stored | lib\\vmowma.so | " +
+                                        kPlugins +
+                                        "vmowma.so\n"
+                                        "scramble | C:\\Show\\song.mp3 | " +
+                                        kMedia +
+                                        "cbr.mp3\n"
+                                        "deflate | C:\\Show\\voice.wav | " +
+                                        kMedia +
+                                        "source.wav\n"
+                                        "stored | C:\\Show\\tone.ogg | " +
+                                        kMedia +
+                                        "tone.ogg\n"
+                                        "stored | C:\\Show\\tone.wma | " +
+                                        kMedia +
+                                        "tone.wma\n"
+                                        "stored | C:\\Show\\noise.wav | " +
+                                        kMedia + "cbr.mp3\n");
     const TProgramRun pack = Vmopack({"pack", Path("show.manifest"), "-o", Path("show.VmShow")});
     ASSERT_EQ(pack.ExitCode, 0) << pack.Out;
   }

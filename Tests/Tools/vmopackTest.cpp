@@ -1,4 +1,5 @@
 // Runs the vmopack program as a user would and checks what it prints.
+#include "QxLib/qxProcess.h"
 #include "Tests/TestSupport/qxVmoPackageTestSupport.h"
 #include "VmoLib2/VmoViewer/qxVmoUnpack.h"
 
@@ -9,7 +10,6 @@
 #include <map>
 #include <random>
 #include <sstream>
-#include <sys/wait.h>
 
 namespace qx {
 namespace {
@@ -23,17 +23,6 @@ struct TRun {
   std::string err;
 };
 
-std::string Quoted(const std::string& arg) {
-  std::string quoted = "'";
-  for (const char c : arg) {
-    if (c == '\'')
-      quoted += "'\\''";
-    else
-      quoted += c;
-  }
-  return quoted + "'";
-}
-
 std::string ReadFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   std::ostringstream text;
@@ -41,21 +30,9 @@ std::string ReadFile(const std::string& path) {
   return text.str();
 }
 
-TRun Vmopack(const TScratchFolder& folder, const std::vector<std::string>& args) {
-  std::string command = Quoted(VMOPACK_PATH);
-  for (const std::string& arg : args)
-    command += " " + Quoted(arg);
-  const std::string out = folder.Path() + "stdout";
-  const std::string err = folder.Path() + "stderr";
-  command += " >" + Quoted(out) + " 2>" + Quoted(err);
-  const int status = std::system(command.c_str());
-  TRun run;
-  // The shell reports a child killed by a signal as 128 + the signal.
-  run.signalled = WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) > 128);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.out = ReadFile(out);
-  run.err = ReadFile(err);
-  return run;
+TRun Vmopack(const std::vector<std::string>& args) {
+  const TProgramResult result = RunProgram(VMOPACK_PATH, args);
+  return {result.ExitCode, result.Signalled, result.Out, result.Err};
 }
 
 struct TListed {
@@ -107,15 +84,14 @@ protected:
              {"empty.bin", ""}};
     for (const auto& [name, bytes] : files)
       folder.Write("media/" + name, bytes);
-    folder.Write("show.manifest",
-                 "# test manifest\n"
-                 "\n"
-                 "deflate | Project.vmo | media/Project.vmo\n"
-                 "  stored|C:\\Media\\stored.bin|media/stored.bin  \r\n"
-                 "deflate | C:\\Media\\deflated.txt | media/deflated.txt\n"
-                 "scramble | C:\\My Media\\scrambled.bin | media/scrambled.bin\n"
-                 "stored | C:\\Media[2]\\bracket.bin | media/bracket.bin\n"
-                 "scramble | empty | media/empty.bin\n");
+    folder.Write("show.manifest", "# test manifest\n"
+                                  "\n"
+                                  "deflate | Project.vmo | media/Project.vmo\n"
+                                  "  stored|C:\\Media\\stored.bin|media/stored.bin  \r\n"
+                                  "deflate | C:\\Media\\deflated.txt | media/deflated.txt\n"
+                                  "scramble | C:\\My Media\\scrambled.bin | media/scrambled.bin\n"
+                                  "stored | C:\\Media[2]\\bracket.bin | media/bracket.bin\n"
+                                  "scramble | empty | media/empty.bin\n");
   }
 
   std::map<std::string, std::string> files;
@@ -127,7 +103,7 @@ TEST_F(VmopackRoundTrip, EveryMethodAndBothTrailerForms) {
     std::vector<std::string> args = {"pack", folder.Path() + "show.manifest", "-o", folder.Path() + "show.exe"};
     if (older)
       args.push_back("--older-trailer");
-    const TRun pack = Vmopack(folder, args);
+    const TRun pack = Vmopack(args);
     ASSERT_EQ(pack.exitCode, 0) << pack.err;
 
     TVmoUnpack unpack(folder.Path() + "show.exe");
@@ -135,14 +111,17 @@ TEST_F(VmopackRoundTrip, EveryMethodAndBothTrailerForms) {
     EXPECT_EQ(unpack.OlderTrailer(), older);
     EXPECT_EQ(unpack.Version(), "5.7");
 
-    const TRun list = Vmopack(folder, {"list", folder.Path() + "show.exe"});
+    const TRun list = Vmopack({"list", folder.Path() + "show.exe"});
     ASSERT_EQ(list.exitCode, 0) << list.err;
     const std::vector<TListed> entries = ParseList(list.out);
     ASSERT_EQ(entries.size(), 7u);
-    const std::vector<std::pair<std::string, int>> expected = {
-        {"Project.vmo", 1},         {"C:\\Media\\stored.bin", 0}, {"C:\\Media\\deflated.txt", 1},
-        {"C:\\My Media\\scrambled.bin", 2}, {"C:\\Media<2>\\bracket.bin", 0}, {"empty", 2},
-        {"ExeGUID", 0}};
+    const std::vector<std::pair<std::string, int>> expected = {{"Project.vmo", 1},
+                                                               {"C:\\Media\\stored.bin", 0},
+                                                               {"C:\\Media\\deflated.txt", 1},
+                                                               {"C:\\My Media\\scrambled.bin", 2},
+                                                               {"C:\\Media<2>\\bracket.bin", 0},
+                                                               {"empty", 2},
+                                                               {"ExeGUID", 0}};
     int64_t next = 0;
     for (size_t i = 0; i < expected.size(); ++i) {
       EXPECT_EQ(entries[i].name, expected[i].first);
@@ -155,16 +134,18 @@ TEST_F(VmopackRoundTrip, EveryMethodAndBothTrailerForms) {
     EXPECT_EQ(entries[6].size, 4 + 38 * 2);
     EXPECT_EQ(next, unpack.TablePosition());
 
-    const std::pair<std::string, std::string> cats[] = {
-        {"Project.vmo", "Project.vmo"},       {"c:\\media\\STORED.bin", "stored.bin"},
-        {"C:\\Media\\deflated.txt", "deflated.txt"}, {"C:\\My Media\\scrambled.bin", "scrambled.bin"},
-        {"C:\\Media[2]\\bracket.bin", "bracket.bin"}, {"empty", "empty.bin"}};
+    const std::pair<std::string, std::string> cats[] = {{"Project.vmo", "Project.vmo"},
+                                                        {"c:\\media\\STORED.bin", "stored.bin"},
+                                                        {"C:\\Media\\deflated.txt", "deflated.txt"},
+                                                        {"C:\\My Media\\scrambled.bin", "scrambled.bin"},
+                                                        {"C:\\Media[2]\\bracket.bin", "bracket.bin"},
+                                                        {"empty", "empty.bin"}};
     for (const auto& [entry, file] : cats) {
-      const TRun cat = Vmopack(folder, {"cat", folder.Path() + "show.exe", entry});
+      const TRun cat = Vmopack({"cat", folder.Path() + "show.exe", entry});
       ASSERT_EQ(cat.exitCode, 0) << entry << ": " << cat.err;
       EXPECT_EQ(cat.out, files[file]) << entry;
     }
-    const TRun project = Vmopack(folder, {"project", folder.Path() + "show.exe"});
+    const TRun project = Vmopack({"project", folder.Path() + "show.exe"});
     ASSERT_EQ(project.exitCode, 0) << project.err;
     EXPECT_EQ(project.out, kProject);
   }
@@ -172,38 +153,37 @@ TEST_F(VmopackRoundTrip, EveryMethodAndBothTrailerForms) {
 
 TEST_F(VmopackRoundTrip, StubComesFirstAndMovedTailsStillRead) {
   const std::string stub = folder.Write("player", Binary(4321, 3));
-  const TRun pack = Vmopack(
-      folder, {"pack", folder.Path() + "show.manifest", "-o", folder.Path() + "show.exe", "--stub", stub});
+  const TRun pack =
+      Vmopack({"pack", folder.Path() + "show.manifest", "-o", folder.Path() + "show.exe", "--stub", stub});
   ASSERT_EQ(pack.exitCode, 0) << pack.err;
   const std::string built = ReadFile(folder.Path() + "show.exe");
   EXPECT_EQ(built.substr(0, 4321), ReadFile(stub));
 
-  const std::vector<TListed> entries = ParseList(Vmopack(folder, {"list", folder.Path() + "show.exe"}).out);
+  const std::vector<TListed> entries = ParseList(Vmopack({"list", folder.Path() + "show.exe"}).out);
   ASSERT_FALSE(entries.empty());
   EXPECT_EQ(entries[0].name, "player");
   EXPECT_EQ(entries[0].position, 0);
   EXPECT_EQ(entries[0].size, 4321);
   EXPECT_EQ(entries[1].position, 4321);
-  EXPECT_EQ(Vmopack(folder, {"cat", folder.Path() + "show.exe", "player"}).out, ReadFile(stub));
+  EXPECT_EQ(Vmopack({"cat", folder.Path() + "show.exe", "player"}).out, ReadFile(stub));
 
   // Another program in front of the whole file: every entry moves with it.
   const int64_t k = 999;
   folder.Write("moved.exe", std::string(k, 'M') + built);
-  const TRun moved = Vmopack(folder, {"list", folder.Path() + "moved.exe"});
+  const TRun moved = Vmopack({"list", folder.Path() + "moved.exe"});
   ASSERT_EQ(moved.exitCode, 0) << moved.err;
   const std::vector<TListed> shifted = ParseList(moved.out);
   ASSERT_EQ(shifted.size(), entries.size());
   for (size_t i = 0; i < entries.size(); ++i)
     EXPECT_EQ(shifted[i].position, entries[i].position + k) << entries[i].name;
-  EXPECT_EQ(Vmopack(folder, {"cat", folder.Path() + "moved.exe", "C:\\My Media\\scrambled.bin"}).out,
-            files["scrambled.bin"]);
+  EXPECT_EQ(Vmopack({"cat", folder.Path() + "moved.exe", "C:\\My Media\\scrambled.bin"}).out, files["scrambled.bin"]);
 }
 
 TEST_F(VmopackRoundTrip, ExeGuidHoldsABracedGuidInUtf16) {
-  ASSERT_EQ(Vmopack(folder, {"pack", folder.Path() + "show.manifest", "-o", folder.Path() + "a.exe"}).exitCode, 0);
-  ASSERT_EQ(Vmopack(folder, {"pack", folder.Path() + "show.manifest", "-o", folder.Path() + "b.exe"}).exitCode, 0);
-  const std::string a = Vmopack(folder, {"cat", folder.Path() + "a.exe", "ExeGUID"}).out;
-  const std::string b = Vmopack(folder, {"cat", folder.Path() + "b.exe", "ExeGUID"}).out;
+  ASSERT_EQ(Vmopack({"pack", folder.Path() + "show.manifest", "-o", folder.Path() + "a.exe"}).exitCode, 0);
+  ASSERT_EQ(Vmopack({"pack", folder.Path() + "show.manifest", "-o", folder.Path() + "b.exe"}).exitCode, 0);
+  const std::string a = Vmopack({"cat", folder.Path() + "a.exe", "ExeGUID"}).out;
+  const std::string b = Vmopack({"cat", folder.Path() + "b.exe", "ExeGUID"}).out;
   ASSERT_EQ(a.size(), 80u);
   EXPECT_EQ(std::string(a.data(), 4), std::string("\x26\0\0\0", 4)) << "38 characters";
   EXPECT_EQ(a.substr(4, 2), std::string("{\0", 2));
@@ -212,9 +192,9 @@ TEST_F(VmopackRoundTrip, ExeGuidHoldsABracedGuidInUtf16) {
 }
 
 TEST_F(VmopackRoundTrip, PackageBesideTheExecutableIsFound) {
-  ASSERT_EQ(Vmopack(folder, {"pack", folder.Path() + "show.manifest", "-o", folder.Path() + "Show.VmShow"}).exitCode, 0);
+  ASSERT_EQ(Vmopack({"pack", folder.Path() + "show.manifest", "-o", folder.Path() + "Show.VmShow"}).exitCode, 0);
   folder.Write("Show.exe", "just the player");
-  const TRun list = Vmopack(folder, {"list", folder.Path() + "Show.exe"});
+  const TRun list = Vmopack({"list", folder.Path() + "Show.exe"});
   ASSERT_EQ(list.exitCode, 0) << list.err;
   EXPECT_EQ(ParseList(list.out).size(), 7u);
 }
@@ -223,7 +203,7 @@ TEST(Vmopack, DefaultVersionWhenTheProjectHasNone) {
   TScratchFolder folder;
   folder.Write("Project.vmo", "[Main]\r\nopt_slidescount=0\r\n");
   folder.Write("m", "deflate | Project.vmo | Project.vmo\n");
-  ASSERT_EQ(Vmopack(folder, {"pack", folder.Path() + "m", "-o", folder.Path() + "p"}).exitCode, 0);
+  ASSERT_EQ(Vmopack({"pack", folder.Path() + "m", "-o", folder.Path() + "p"}).exitCode, 0);
   EXPECT_EQ(TVmoUnpack(folder.Path() + "p").Version(), "5.6");
 }
 
@@ -250,12 +230,13 @@ TEST(Vmopack, ErrorsGoToStandardErrorWithExitCodeOne) {
       {{"pack", folder.Path() + "badmethod", "-o", folder.Path() + "out"}, "unknown method"},
       {{"pack", folder.Path() + "nofile", "-o", folder.Path() + "out"}, "missing.bin"},
       {{"pack", folder.Path() + "nofile"}, "-o OUT is required"},
-      {{"pack", folder.Path() + "dup", "-o", folder.Path() + "a.bin", "--stub", folder.Path() + "a.bin"}, "different files"},
+      {{"pack", folder.Path() + "dup", "-o", folder.Path() + "a.bin", "--stub", folder.Path() + "a.bin"},
+       "different files"},
       {{"list"}, "wrong number of arguments"},
       {{"frobnicate"}, "unknown command"},
   };
   for (const auto& [args, message] : cases) {
-    const TRun run = Vmopack(folder, args);
+    const TRun run = Vmopack(args);
     EXPECT_EQ(run.exitCode, 1) << args[0] << " " << message;
     EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
     EXPECT_EQ(run.out, "");
@@ -264,7 +245,7 @@ TEST(Vmopack, ErrorsGoToStandardErrorWithExitCodeOne) {
 }
 
 TEST_F(VmopackRoundTrip, DamagedPackagesNeverCrashTheTool) {
-  ASSERT_EQ(Vmopack(folder, {"pack", folder.Path() + "show.manifest", "-o", folder.Path() + "show.exe"}).exitCode, 0);
+  ASSERT_EQ(Vmopack({"pack", folder.Path() + "show.manifest", "-o", folder.Path() + "show.exe"}).exitCode, 0);
   const std::string bytes = ReadFile(folder.Path() + "show.exe");
   std::mt19937 random(7);
   std::vector<size_t> cuts = {0, 1, 4, 12, 20};
@@ -277,7 +258,7 @@ TEST_F(VmopackRoundTrip, DamagedPackagesNeverCrashTheTool) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"list", folder.Path() + "cut.exe"},
           std::vector<std::string>{"cat", folder.Path() + "cut.exe", "C:\\Media\\deflated.txt"}}) {
-      const TRun run = Vmopack(folder, args);
+      const TRun run = Vmopack(args);
       EXPECT_FALSE(run.signalled) << "cut at " << cut;
       EXPECT_TRUE(run.exitCode == 0 || run.exitCode == 1) << "cut at " << cut;
       if (run.exitCode == 1) {
@@ -293,15 +274,15 @@ TEST_F(VmopackRoundTrip, DamagedPackagesNeverCrashTheTool) {
 TEST(Vmopack, PacksTheSampleProject) {
   TScratchFolder folder;
   const std::string sample = std::string(VMO_SOURCE_DIR) + "/samples/sample/";
-  const TRun pack = Vmopack(folder, {"pack", sample + "sample.manifest", "-o", folder.Path() + "sample-show",
-                                     "--stub", VMOPACK_PATH});
+  const TRun pack =
+      Vmopack({"pack", sample + "sample.manifest", "-o", folder.Path() + "sample-show", "--stub", VMOPACK_PATH});
   ASSERT_EQ(pack.exitCode, 0) << pack.err;
-  const std::vector<TListed> entries = ParseList(Vmopack(folder, {"list", folder.Path() + "sample-show"}).out);
+  const std::vector<TListed> entries = ParseList(Vmopack({"list", folder.Path() + "sample-show"}).out);
   ASSERT_EQ(entries.size(), 7u);
   EXPECT_EQ(entries[0].name, "vmopack");
-  const TRun project = Vmopack(folder, {"project", folder.Path() + "sample-show"});
+  const TRun project = Vmopack({"project", folder.Path() + "sample-show"});
   EXPECT_NE(project.out.find("opt_slidescount=3"), std::string::npos);
-  EXPECT_EQ(Vmopack(folder, {"cat", folder.Path() + "sample-show", "C:\\Shows\\Sample\\pictures[1]\\tiles.bmp"}).out,
+  EXPECT_EQ(Vmopack({"cat", folder.Path() + "sample-show", "C:\\Shows\\Sample\\pictures[1]\\tiles.bmp"}).out,
             ReadFile(sample + "tiles.bmp"));
 }
 

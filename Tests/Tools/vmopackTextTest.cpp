@@ -34,7 +34,7 @@ protected:
     ASSERT_EQ(pack.ExitCode, 0) << pack.Err << pack.Out;
   }
 
-  TProgramRun Run(const std::string& args) { return RunProgram(VMOPACK_PATH, args, m_folder.Path()); }
+  TProgramRun Run(const std::string& args) { return RunProgram(VMOPACK_PATH, args); }
   std::string Show() const { return "'" + m_folder.Path() + "show.VmShow'"; }
 
   TScratchFolder m_folder;
@@ -68,8 +68,10 @@ TEST_F(VmopackText, PacksLayoutsAndTheGlyphsTheyUse) {
 
 TEST_F(VmopackText, PictureMakesTextPicturesThroughTheSlideHost) {
   const std::string png = m_folder.Path() + "text.png";
-  const TProgramRun run = Run("picture " + Show() + " 'Text: DejaVu Sans:40.0:1:1:Bold:1:0:255:255:255:255:"
-                              "\"Hello\"^&\"World | with a bar\"' -o '" + png + "'");
+  const TProgramRun run = Run("picture " + Show() +
+                              " 'Text: DejaVu Sans:40.0:1:1:Bold:1:0:255:255:255:255:"
+                              "\"Hello\"^&\"World | with a bar\"' -o '" +
+                              png + "'");
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
   EXPECT_NE(run.Out.find("TTextBitmapStore"), std::string::npos) << run.Out;
   png_image image{};
@@ -85,7 +87,8 @@ TEST_F(VmopackText, PictureMakesTextPicturesThroughTheSlideHost) {
 }
 
 TEST_F(VmopackText, MacrosExpandForASlideInPlayOrder) {
-  const TProgramRun first = Run("macros " + Show() + " 1 '<%MainImg.FileName%> <%MainImg.Exif.Date%>^&"
+  const TProgramRun first = Run("macros " + Show() +
+                                " 1 '<%MainImg.FileName%> <%MainImg.Exif.Date%>^&"
                                 "<%MainImg.IPTC.City%>, <%MainImg.IPTC.Country%> (<%SlideIndex%>/<%SlidesCount%>)'");
   ASSERT_EQ(first.ExitCode, 0) << first.Err;
   EXPECT_EQ(first.Out, "harbour 2009:10:21\nLisbon, Portugal (1/2)\n");

@@ -10,13 +10,11 @@
 namespace qx {
 namespace {
 
-using test::TScratchFolder;
-using test::TProgramRun;
 using test::ReadText;
+using test::TProgramRun;
+using test::TScratchFolder;
 
-TProgramRun Timeline(const TScratchFolder& folder, const std::string& args) {
-  return test::RunProgram(VMOPACK_PATH, "timeline " + args, folder.Path());
-}
+TProgramRun Timeline(const std::string& args) { return test::RunProgram(VMOPACK_PATH, "timeline " + args); }
 
 constexpr std::string_view kProject = "[Main]\r\n"
                                       "opt_slidescount=3\r\n"
@@ -49,7 +47,7 @@ constexpr std::string_view kProject = "[Main]\r\n"
 TEST(VmopackTimeline, PrintsOneLinePerSlideAndTheTotal) {
   const TScratchFolder folder;
   const std::string project = folder.Write("show.vmo", std::string(kProject));
-  const TProgramRun run = Timeline(folder, "'" + project + "'");
+  const TProgramRun run = Timeline("'" + project + "'");
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
   EXPECT_EQ(run.Out, "0\tSlide1\tIntro\t0\t2500\t1000\t0\t2500\tloop\t1500\t-\t2\t1\t1000\n"
                      "1\tSlide2\tBeach\t2500\t2500\t0\t1500\t4000\tnone\t0\t"
@@ -65,8 +63,8 @@ TEST(VmopackTimeline, DeterministicRunsPrintTheSameChoices) {
   for (int i = 1; i <= 12; ++i)
     text += "opt_synchpos" + std::to_string(i) + "=" + std::to_string(i * 1000) + "\n";
   const std::string project = folder.Write("mix.vmo", text);
-  const TProgramRun first = Timeline(folder, "--deterministic '" + project + "'");
-  const TProgramRun second = Timeline(folder, "'" + project + "' --deterministic");
+  const TProgramRun first = Timeline("--deterministic '" + project + "'");
+  const TProgramRun second = Timeline("'" + project + "' --deterministic");
   ASSERT_EQ(first.ExitCode, 0) << first.Err;
   EXPECT_EQ(first.Out, second.Out);
   EXPECT_NE(first.Out.find("total\t12000\trepeat\n"), std::string::npos) << first.Out;
@@ -74,13 +72,12 @@ TEST(VmopackTimeline, DeterministicRunsPrintTheSameChoices) {
 
 TEST(VmopackTimeline, ReportsBadProjectsAndUsage) {
   const TScratchFolder folder;
-  const std::string project =
-      folder.Write("bad.vmo", "[Main]\nopt_slidescount=2\nopt_synchpos1=5\nopt_synchpos2=1\n");
-  const TProgramRun bad = Timeline(folder, "'" + project + "'");
+  const std::string project = folder.Write("bad.vmo", "[Main]\nopt_slidescount=2\nopt_synchpos1=5\nopt_synchpos2=1\n");
+  const TProgramRun bad = Timeline("'" + project + "'");
   EXPECT_EQ(bad.ExitCode, 1);
   EXPECT_NE(bad.Err.find("Incorrect time"), std::string::npos) << bad.Err;
 
-  const TProgramRun usage = Timeline(folder, "");
+  const TProgramRun usage = Timeline("");
   EXPECT_EQ(usage.ExitCode, 1);
   EXPECT_NE(usage.Err.find("timeline SHOW [--deterministic]"), std::string::npos) << usage.Err;
 }

@@ -49,8 +49,8 @@ void ExpectIdentity(const TCurvesData& curve) {
 }
 
 TEST(ContourCurves, PresetsHaveTheirNamesAndPassThroughTheirControlPoints) {
-  const char* names[] = {"Linear", "Cone", "Cone - Inverted", "Cove - Deep", "Cove - Shallow",
-                         "Gaussian", "Half Round", "Ring", "Ring - Double", "Tooth"};
+  const char* names[] = {"Linear",     "Cone", "Cone - Inverted", "Cove - Deep", "Cove - Shallow", "Gaussian",
+                         "Half Round", "Ring", "Ring - Double",   "Tooth"};
   for (const TPresetPoints& preset : kExpectedPresets) {
     SCOPED_TRACE(names[preset.Index]);
     EXPECT_EQ(ContourPresetName(preset.Index), names[preset.Index]);
@@ -173,8 +173,8 @@ TEST(ContourCurves, BadSerialisedCurvesResetToIdentity) {
 }
 
 TEST(ContourCurves, BadPresetNameLengthIsRejected) {
-  for (const std::string& bytes : {Bytes({0xff, 0xff, 0xff, 0xff, 0, 2}), Bytes({100, 0, 0, 0, 'a', 'b'}),
-                                   Bytes({4, 0})}) {
+  for (const std::string& bytes :
+       {Bytes({0xff, 0xff, 0xff, 0xff, 0, 2}), Bytes({100, 0, 0, 0, 'a', 'b'}), Bytes({4, 0})}) {
     TMemoryStream stream;
     stream.WriteString(bytes);
     stream.SetPosition(0);

@@ -110,9 +110,21 @@ TEST(ShadowNames, ParsingRoundTripsAndKeepsColonsOfTheSource) {
   EXPECT_EQ(ParseShadowName("Shadow: 0:0:0:0:0:0:0:0:0:0:0:0:0:0:0:0:0:").Source, "");
 }
 
+TEST(ShadowNames, HugeValuesComposeInFullAndParseBack) {
+  // A name's values may be any finite double; fixed notation of 1e300 with
+  // two decimals is 303 characters long.
+  TShadowNameParams huge = SampleParams();
+  huge.Opacity = 1e300;
+  huge.BlurSize = -1.7976931348623157e308;
+  const std::string name = ComposeShadowName(huge);
+  const TShadowNameParams parsed = ParseShadowName(name);
+  EXPECT_EQ(parsed.Opacity, 1e300);
+  EXPECT_EQ(parsed.BlurSize, huge.BlurSize);
+  EXPECT_EQ(ComposeShadowName(parsed), name);
+}
+
 TEST(ShadowNames, UnparsableValuesTakeTheirDefaults) {
-  const TShadowNameParams p =
-      ParseShadowName("Shadow: a: 7 :x:1e3:-:9999999999:?:nan:q:z:y:x:w:v:u:inf:.:pic");
+  const TShadowNameParams p = ParseShadowName("Shadow: a: 7 :x:1e3:-:9999999999:?:nan:q:z:y:x:w:v:u:inf:.:pic");
   EXPECT_EQ(p.Left, 0);
   EXPECT_EQ(p.Top, 7);
   EXPECT_EQ(p.Width, 0);
@@ -141,10 +153,10 @@ TEST(ShadowNames, ReductionHalvesUntilTheAreaAndSidesFit) {
     int factor;
     int64_t rw, rh;
   } cases[] = {
-      {1000, 700, 1, 1000, 700},        // exactly 700000
-      {1000, 701, 2, 500, 350},         // just over
-      {2000, 1500, 4, 500, 375},        // 750000 after one halving: halve again
-      {20000, 10, 2, 10000, 5},         // small area, side too long
+      {1000, 700, 1, 1000, 700}, // exactly 700000
+      {1000, 701, 2, 500, 350},  // just over
+      {2000, 1500, 4, 500, 375}, // 750000 after one halving: halve again
+      {20000, 10, 2, 10000, 5},  // small area, side too long
       {2147483647, 2147483647, 1 << 22, 511, 511},
   };
   for (const auto& c : cases) {
@@ -188,8 +200,8 @@ TEST(ShadowPictures, OpacityAndGradientShapeTheAlpha) {
     TShadowGradient kind;
     bool leftLower, topLower;
   } cases[] = {
-      {TShadowGradient::FromLeft, true, false}, {TShadowGradient::FromRight, false, false},
-      {TShadowGradient::FromTop, false, true},  {TShadowGradient::FromBottom, false, false},
+      {TShadowGradient::FromLeft, true, false},   {TShadowGradient::FromRight, false, false},
+      {TShadowGradient::FromTop, false, true},    {TShadowGradient::FromBottom, false, false},
       {TShadowGradient::FromTopLeft, true, true},
   };
   for (const auto& c : cases) {
@@ -309,6 +321,25 @@ TEST(ShadowPictures, MangledNamesNeverCrash) {
     } catch (const EQxError&) {
     }
   }
+}
+
+TEST(ShadowPictures, HugeRectanglesFarOutsideTheSourceStayWithinRange) {
+  // A rectangle of 2^31 - 1 pixels starting far to the left of its source:
+  // the source's offset inside the borders passes the int range before it
+  // is reduced (k = 2^18), and sigma 1 / k makes the blur's small mask size
+  // pass it too. The picture is made all the same.
+  TPictureShelf shelf;
+  shelf.Add("pic", OpaqueBitmap(37, 23));
+  TShadowNameParams p;
+  p.Left = -2147483598;
+  p.Width = 2147483647;
+  p.Height = 262144;
+  p.BorderX = 50;
+  p.Opacity = 50;
+  p.Source = "pic";
+  const TBitmap picture = ProduceShadowPicture(ComposeShadowName(p), shelf.Getter());
+  EXPECT_GE(picture.Width(), 8192);
+  EXPECT_GE(picture.Height(), 1);
 }
 
 TEST(ShadowPictures, CancelRaisesEAbort) {

@@ -27,8 +27,7 @@ TEST(SpeedStorage, ReadsAndWritesTheStoreText) {
   EXPECT_FALSE(store.Intervals()[0].Smooths());
   EXPECT_EQ(store.SaveToText(), text);
 
-  const std::string smoothed =
-      "10;0;1;2;3;4;5;6;7;8;9;1;0;9;0.1351351351351351;0.1351351351351351;0;1;";
+  const std::string smoothed = "10;0;1;2;3;4;5;6;7;8;9;1;0;9;0.1351351351351351;0.1351351351351351;0;1;";
   ASSERT_TRUE(store.LoadFromText(smoothed));
   EXPECT_TRUE(store.Intervals()[0].Smooths());
   EXPECT_NEAR(static_cast<double>(store.Intervals()[0].AccelEnd), 0.1351351351351351, 1e-16);
@@ -51,17 +50,17 @@ TEST(SpeedStorage, DefaultsAreOptionalAndKeptWhenGiven) {
 
 TEST(SpeedStorage, UnreadableTextFallsBackToOneKeyAtZero) {
   const char* const broken[] = {
-      "",                          // no field at all
-      "abc;",                      // not a number
-      "3;0;100",                   // missing terminator
-      "3;0;100;",                  // fewer key times than announced
-      "10001;",                    // count above the limit
-      "-1;",                       // negative count
-      "2;0;100;1;0;1;0;",          // interval cut short
-      "2;0;100;1;0;1;x;1;",        // unreadable real
-      "2;0;100;1;0;1;1e5;1;",      // not plain decimal
-      "2;0;100;0;0.5;",            // only one default
-      "2;0;99999999999;0;",        // key time beyond 32 bits
+      "",                     // no field at all
+      "abc;",                 // not a number
+      "3;0;100",              // missing terminator
+      "3;0;100;",             // fewer key times than announced
+      "10001;",               // count above the limit
+      "-1;",                  // negative count
+      "2;0;100;1;0;1;0;",     // interval cut short
+      "2;0;100;1;0;1;x;1;",   // unreadable real
+      "2;0;100;1;0;1;1e5;1;", // not plain decimal
+      "2;0;100;0;0.5;",       // only one default
+      "2;0;99999999999;0;",   // key time beyond 32 bits
   };
   for (const char* text : broken) {
     SCOPED_TRACE(text);
@@ -86,8 +85,7 @@ TEST(SpeedStorage, EmptyIntervalsAreDroppedOnlyWhenThereAreSeveralKeys) {
 TEST(SpeedStorage, DefaultStoreSpansAllKeysWithOneLinearInterval) {
   EXPECT_EQ(TSpeedStorage::FromKeyTimes({}).SaveToText(), "0;0;0;1;");
   EXPECT_EQ(TSpeedStorage::FromKeyTimes({40}).SaveToText(), "1;40;0;0;1;");
-  EXPECT_EQ(TSpeedStorage::FromKeyTimes({0, 1000, 2500}).SaveToText(),
-            "3;0;1000;2500;1;0;2;0;1;0;1;");
+  EXPECT_EQ(TSpeedStorage::FromKeyTimes({0, 1000, 2500}).SaveToText(), "3;0;1000;2500;1;0;2;0;1;0;1;");
 }
 
 TEST(SpeedStorage, InsertedKeysKeepIntervalsOnTheirKeyPoints) {
@@ -123,8 +121,8 @@ TEST(SpeedProfile, StartsAndEndsExactlyAndIsContinuous) {
   struct TCase {
     float accelEnd, decelStart;
   };
-  for (const TCase c : {TCase{0.5f, 0.5f}, TCase{0.2f, 0.7f}, TCase{0.1351351f, 0.1351351f},
-                        TCase{0, 0.6f}, TCase{0.3f, 1}, TCase{0, 1}}) {
+  for (const TCase c : {TCase{0.5f, 0.5f}, TCase{0.2f, 0.7f}, TCase{0.1351351f, 0.1351351f}, TCase{0, 0.6f},
+                        TCase{0.3f, 1}, TCase{0, 1}}) {
     SCOPED_TRACE(testing::Message() << c.accelEnd << " / " << c.decelStart);
     const float d = 3000;
     EXPECT_EQ(SpeedProfile(-40, 250, d, c.accelEnd, c.decelStart, 0), -40);

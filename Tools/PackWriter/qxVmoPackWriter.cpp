@@ -1,6 +1,7 @@
 #include "Tools/PackWriter/qxVmoPackWriter.h"
 
 #include "QxLib/qxExceptions.h"
+#include "QxLib/qxTextReader.h"
 #include "QxLib/qxUtf8.h"
 #include "QxLib/qxZLib.h"
 #include "VmoLib2/VmoViewer/qxVmoScrambleKey.h"
@@ -10,7 +11,6 @@ namespace qx {
 
 namespace {
 
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr std::string_view kLineEnd = "\r\n";
 
 void AppendLine(std::string& text, std::string_view line) {
@@ -22,8 +22,7 @@ void AppendLine(std::string& text, std::string_view line) {
 
 std::string EncodeEntry(uint8_t method, std::string_view bytes) {
   switch (method) {
-  case kVmoDeflated:
-    return DeflateRaw(bytes);
+  case kVmoDeflated: return DeflateRaw(bytes);
   case kVmoScrambled: {
     // The key runs from each entry's first byte.
     std::string scrambled(bytes);
@@ -31,8 +30,7 @@ std::string EncodeEntry(uint8_t method, std::string_view bytes) {
       scrambled[i] = static_cast<char>(scrambled[i] ^ kVmoScrambleKey[i % kVmoScrambleKey.size()]);
     return scrambled;
   }
-  default:
-    return std::string(bytes);
+  default: return std::string(bytes);
   }
 }
 
@@ -49,9 +47,7 @@ std::string ExeGuidBytes(std::string_view guidText) {
   return bytes;
 }
 
-TVmoPackWriter::TVmoPackWriter(TStream& out) : m_out(out) {
-  m_out.SetPosition(m_out.GetSize());
-}
+TVmoPackWriter::TVmoPackWriter(TStream& out) : m_out(out) { m_out.SetPosition(m_out.GetSize()); }
 
 void TVmoPackWriter::AppendTableEntry(std::string_view name, uint8_t method, int64_t position, int64_t size) {
   if (name.empty())
@@ -78,13 +74,11 @@ void TVmoPackWriter::AddEntry(std::string_view name, uint8_t method, std::string
   m_out.WriteString(encoded);
 }
 
-void TVmoPackWriter::AddExeGuid(std::string_view guidText) {
-  AddEntry("ExeGUID", kVmoStored, ExeGuidBytes(guidText));
-}
+void TVmoPackWriter::AddExeGuid(std::string_view guidText) { AddEntry("ExeGUID", kVmoStored, ExeGuidBytes(guidText)); }
 
 void TVmoPackWriter::Finish(std::string_view vmoVersion, TVmoTrailerForm form) {
   const int64_t tablePosition = m_out.GetPosition();
-  std::string text(kUtf8Bom);
+  std::string text(kUtf8ByteOrderMark);
   text += m_table;
   AppendLine(text, "[" + std::string(kVmoProtectionSection) + "]");
   AppendLine(text, "vmoversion=" + std::string(vmoVersion));

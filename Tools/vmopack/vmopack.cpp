@@ -16,6 +16,8 @@ int RunList(const TCommandArgs& args);
 int RunCat(const TCommandArgs& args);
 int RunProject(const TCommandArgs& args);
 int RunTimeline(const TCommandArgs& args);
+int RunPlaylist(const TCommandArgs& args);
+int RunMusic(const TCommandArgs& args);
 int RunPicture(const TCommandArgs& args);
 int RunKeypoints(const TCommandArgs& args);
 int RunShadow(const TCommandArgs& args);
@@ -23,6 +25,8 @@ int RunDraw(const TCommandArgs& args);
 int RunMacros(const TCommandArgs& args);
 int RunSoundInfo(const TCommandArgs& args);
 int RunDecode(const TCommandArgs& args);
+int RunVideoInfo(const TCommandArgs& args);
+int RunFrame(const TCommandArgs& args);
 
 namespace {
 
@@ -38,15 +42,20 @@ constexpr TCommand kCommands[] = {
     {"cat", "cat SHOW NAME", RunCat},
     {"project", "project SHOW", RunProject},
     {"timeline", "timeline SHOW [--deterministic]", RunTimeline},
+    {"playlist", "playlist SHOW [--full]", RunPlaylist},
+    {"music", "music SHOW -o OUT.wav [--from MS] [--to MS] [--pause MS:LEN,...]", RunMusic},
     {"picture", "picture SHOW NAME [--level N] -o OUT.png", RunPicture},
     {"keypoints", "keypoints SHOW SLIDE OBJECT --at T1,T2,...", RunKeypoints},
     {"shadow", "shadow SHOW \"Shadow: ...\" -o OUT.png", RunShadow},
     {"macros", "macros SHOW SLIDE \"TEXT\"", RunMacros},
     {"draw",
-     "draw SHOW NAME -o OUT.png [--size WxH] [--angle-x/y/z DEG] [--scale PCT] [--opacity PCT] [--feather] [--mip N]",
+     "draw SHOW NAME -o OUT.png [--size WxH] [--angle-x/y/z DEG] [--scale PCT] [--opacity PCT] [--feather] [--mip N]"
+     " [--engine NAME]",
      RunDraw},
     {"soundinfo", "soundinfo SHOW NAME", RunSoundInfo},
     {"decode", "decode SHOW NAME -o OUT.wav [--from MS] [--ms N]", RunDecode},
+    {"videoinfo", "videoinfo SHOW NAME", RunVideoInfo},
+    {"frame", "frame SHOW NAME --index N -o OUT.png", RunFrame},
 };
 
 void PrintUsage() {

@@ -3,6 +3,7 @@
 #include "QxLib/qxExceptions.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -69,6 +70,45 @@ void WriteToStdout(TStream& stream) {
   }
   if (std::fflush(stdout) != 0)
     throw EQxError("cannot write to standard output");
+}
+
+void WriteToStdout(std::string_view text) {
+  if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
+    throw EQxError("cannot write to standard output");
+}
+
+std::string FormatTime(double value) {
+  char buffer[64];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+int32_t ParseMs(const std::optional<std::string>& text, const char* option) {
+  if (!text)
+    return -1;
+  try {
+    size_t used = 0;
+    const long value = std::stol(*text, &used);
+    if (used == text->size() && value >= 0 && value <= INT32_MAX)
+      return static_cast<int32_t>(value);
+  } catch (const std::exception&) {
+  }
+  throw EUsageError(std::string(option) + " takes a number of milliseconds");
+}
+
+void WriteWaveHeader(TStream& out, const TPcmFormat& format, uint32_t dataSize) {
+  out.WriteString("RIFF");
+  out.WriteUInt32(36 + dataSize);
+  out.WriteString("WAVEfmt ");
+  out.WriteUInt32(16);
+  out.WriteUInt16(format.FormatTag);
+  out.WriteUInt16(format.Channels);
+  out.WriteUInt32(format.SamplesPerSec);
+  out.WriteUInt32(format.AvgBytesPerSec);
+  out.WriteUInt16(format.BlockAlign);
+  out.WriteUInt16(format.BitsPerSample);
+  out.WriteString("data");
+  out.WriteUInt32(dataSize);
 }
 
 } // namespace qx::vmopack

@@ -2,12 +2,14 @@
 // opening a show through the player's reader.
 #pragma once
 
+#include "QxLib/Music/qxMediaInfo.h"
 #include "QxLib/qxExceptions.h"
 #include "VmoLib2/VmoViewer/qxVmoLoader2.h"
 
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qx::vmopack {
@@ -42,5 +44,17 @@ std::unique_ptr<TVmoShowLocator> OpenShowOrFail(const std::string& show);
 
 // Writes a stream from its position to the end on standard output.
 void WriteToStdout(TStream& stream);
+// Writes a text on standard output.
+void WriteToStdout(std::string_view text);
+
+// The shortest text that reads back to the same double (times in ms).
+std::string FormatTime(double value);
+
+// The milliseconds of an option's value (0 ... 2147483647); -1 when the
+// option is absent. Raises EUsageError naming the option otherwise.
+int32_t ParseMs(const std::optional<std::string>& text, const char* option);
+
+// The 44-byte header of a PCM WAV file whose data chunk holds dataSize bytes.
+void WriteWaveHeader(TStream& out, const TPcmFormat& format, uint32_t dataSize);
 
 } // namespace qx::vmopack

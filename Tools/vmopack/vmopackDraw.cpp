@@ -1,20 +1,23 @@
 // vmopack draw SHOW NAME -o OUT.png [--size WxH] [--angle-x/y/z DEG]
-// [--scale PCT] [--opacity PCT] [--feather] [--mip N]: places one picture
-// of a show centred on a headless screen through the player's drawer,
-// turned by the angles (degrees, about the picture's centre, x then y then
-// z) and scaled, and writes the frame as PNG, so that a person can look at
-// what the drawer makes.
+// [--scale PCT] [--opacity PCT] [--feather] [--mip N] [--engine NAME]:
+// places one picture of a show centred on a headless screen through the
+// player's drawer, turned by the angles (degrees, about the picture's
+// centre, x then y then z) and scaled, and writes the frame as PNG, so that
+// a person can look at what the drawer makes. The engine is the one named
+// (or by VMO_ENGINE), else the first available that draws.
 #include "Tools/vmopack/vmopackCommand.h"
 #include "Tools/vmopack/vmopackPictureLibrary.h"
 
 #include "QxLib/Graphics/qxBitmapConvert.h"
 #include "QxLib/Graphics/qxImage.h"
 #include "QxLib/Graphics/qxPngWriter.h"
-#include "VmoLib2/3DBasics/GL/qx3DEngineGL.h"
+#include "QxLib/qxBackendChoice.h"
 #include "VmoLib2/3DBasics/qxDrawDevice.h"
 #include "VmoLib2/3DEngine/qx3DDrawer.h"
 #include "VmoLib2/3DEngine/qxDrawItem.h"
+#include "VmoLib2/Backends/qx3DEngines.h"
 #include "VmoLib2/VmoViewer/qxVmoFileAccessor2.h"
+#include "VmoLib2/VmoViewer/qxVmoRendererOptions.h"
 #include "VmoLib2/VmoViewer/qxVmoShowLocator.h"
 
 #include <cmath>
@@ -46,13 +49,8 @@ double ParseNumber(const std::optional<std::string>& text, const char* option, d
 void ParseSize(const std::optional<std::string>& text, int& width, int& height) {
   if (!text)
     return;
-  int w = 0;
-  int h = 0;
-  char tail = 0;
-  if (std::sscanf(text->c_str(), "%dx%d%c", &w, &h, &tail) != 2 || w < 1 || h < 1 || w > kMaxSide || h > kMaxSide)
+  if (!ParseFrameSize(*text, width, height, kMaxSide))
     throw EUsageError("--size takes WxH, each from 1 to 8192");
-  width = w;
-  height = h;
 }
 
 T3DPoint Rotate(const T3DPoint& p, double ax, double ay, double az) {
@@ -107,6 +105,7 @@ int RunDraw(const TCommandArgs& arguments) {
   params.Opacity = static_cast<float>(ParseNumber(TakeOption(args, "--opacity"), "--opacity", 100, 0, 100));
   params.MipLevel = static_cast<int>(ParseNumber(TakeOption(args, "--mip"), "--mip", 0, 0, 31));
   params.Feathered = TakeFlag(args, "--feather");
+  const std::string engineName = RequestedBackend(TakeOption(args, "--engine"), kEngineVariable);
   if (!out)
     throw EUsageError("-o OUT.png is required");
   ExpectPositional(args, 2);
@@ -115,9 +114,12 @@ int RunDraw(const TCommandArgs& arguments) {
   TImage image = OpenPackagePicture(args[0], name);
   TBitmapStore& store = image.Store();
 
-  T3DEngineGL::Instance().SetForceHeadless(true);
+  std::string error;
+  const std::unique_ptr<T3DEngine> engine = CreateDrawingEngine(engineName, nullptr, error);
+  if (!engine)
+    throw EQxError("Cannot draw: " + error);
   TDrawDevice device({0, 0, width, height});
-  T3DDrawer drawer(T3DEngineGL::Instance());
+  T3DDrawer drawer(*engine);
   drawer.SetDrawCallback([](TDrawPhase, TDrawItem&) {});
   drawer.SetNoPresent(true);
   drawer.Init(device);
@@ -126,15 +128,14 @@ int RunDraw(const TCommandArgs& arguments) {
   const double shownHeight = store.Height() * scale / 100;
   TPictureSource picture;
   picture.Store = &store;
-  TPictureItem item(picture, TurnedQuad({width / 2.0, height / 2.0, 0}, shownWidth, shownHeight, ax, ay, az),
-                    params);
+  TPictureItem item(picture, TurnedQuad({width / 2.0, height / 2.0, 0}, shownWidth, shownHeight, ax, ay, az), params);
   drawer.DrawItem(item);
   TBitmap frame;
   if (!drawer.ReadBack(frame))
     throw EQxError("No headless screen to draw on");
   WritePngFile(ConvertBitmap(frame, TPixelFormat::Bgr24), *out);
-  std::printf("%s: %d x %d, drawn %.1f x %.1f at level %d on %d x %d\n", name.c_str(), store.Width(),
-              store.Height(), shownWidth, shownHeight, params.MipLevel, width, height);
+  std::printf("%s: %d x %d, drawn %.1f x %.1f at level %d on %d x %d\n", name.c_str(), store.Width(), store.Height(),
+              shownWidth, shownHeight, params.MipLevel, width, height);
   return 0;
 }
 

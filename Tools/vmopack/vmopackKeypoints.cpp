@@ -22,19 +22,12 @@ namespace {
 
 constexpr double kRadiansToDegrees = 180 / std::numbers::pi;
 
-std::string FormatTime(double value) {
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
-
 // Animated values are single precision: seven significant digits, which
 // also hides the rounding of degrees turned into radians and back.
 std::string FormatValue(double value) {
   constexpr int kFloatDigits = 7;
   char buffer[64];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, kFloatDigits);
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, kFloatDigits);
   return std::string(buffer, result.ptr);
 }
 
@@ -93,10 +86,9 @@ const TIniObject& FindObjectPath(const TIniIdentList& section, std::string_view 
 std::string ValuesLine(double time, const TKeyValues& v) {
   std::string line = FormatTime(time);
   for (const double value :
-       {double(v.Opacity), v.Angle * kRadiansToDegrees, v.AngleX * kRadiansToDegrees,
-        v.AngleY * kRadiansToDegrees, double(v.ScaleX), double(v.ScaleY), double(v.Position.X),
-        double(v.Position.Y), double(v.ZPos), double(v.CenterPos.X), double(v.CenterPos.Y),
-        double(v.Blur)}) {
+       {double(v.Opacity), v.Angle * kRadiansToDegrees, v.AngleX * kRadiansToDegrees, v.AngleY * kRadiansToDegrees,
+        double(v.ScaleX), double(v.ScaleY), double(v.Position.X), double(v.Position.Y), double(v.ZPos),
+        double(v.CenterPos.X), double(v.CenterPos.Y), double(v.Blur)}) {
     line += '\t';
     line += FormatValue(value);
   }
@@ -126,8 +118,8 @@ int RunKeypoints(const TCommandArgs& args) {
   const int index = position - 1;
   TSlideTimes slide;
   source.GetSlideTimes(index, slide);
-  const TFixedAnchors anchors({slide.SlideStart, slide.SlideStart + slide.InEffect, slide.SlideEnd,
-                               slide.SlideEnd + slide.OutEffect});
+  const TFixedAnchors anchors(
+      {slide.SlideStart, slide.SlideStart + slide.InEffect, slide.SlideEnd, slide.SlideEnd + slide.OutEffect});
   const TIniSection* section = source.SlideSection(index % source.SlideCount());
   if (!section)
     throw EQxError("slide " + rest[1] + " has no section in the project");
@@ -140,8 +132,7 @@ int RunKeypoints(const TCommandArgs& args) {
     keyPoints.Evaluate(time);
     out += ValuesLine(time, keyPoints.Current());
   }
-  if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0)
-    throw EQxError("cannot write to standard output");
+  WriteToStdout(out);
   return 0;
 }
 

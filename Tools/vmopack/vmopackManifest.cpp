@@ -2,6 +2,7 @@
 
 #include "QxLib/qxExceptions.h"
 #include "QxLib/qxFileStream.h"
+#include "QxLib/qxTextReader.h"
 #include "QxLib/qxUtf8.h"
 
 #include <filesystem>
@@ -10,7 +11,6 @@ namespace qx::vmopack {
 
 namespace {
 
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 // The method, the name and the rest of the line.
 std::vector<std::string> SplitFields(std::string_view line) {
@@ -35,8 +35,8 @@ std::string Resolve(const std::string& folder, const std::string& file) {
 } // namespace
 
 std::vector<TManifestLine> ParseManifest(std::string_view text, const std::string& manifestFolder) {
-  if (text.starts_with(kUtf8Bom))
-    text.remove_prefix(kUtf8Bom.size());
+  if (text.starts_with(kUtf8ByteOrderMark))
+    text.remove_prefix(kUtf8ByteOrderMark.size());
   std::vector<TManifestLine> lines;
   int number = 0;
   while (!text.empty()) {

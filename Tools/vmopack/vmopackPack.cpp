@@ -57,8 +57,9 @@ TPackPlan PlanPackage(const std::vector<TManifestLine>& lines) {
     method->plan(plan, line);
   }
   PlanGlyphCaches(plan);
-  const bool hasProject = std::any_of(plan.entries.begin(), plan.entries.end(),
-                                      [](const TPlannedEntry& entry) { return SameText(entry.name, kVmoProjectEntry); });
+  const bool hasProject = std::any_of(plan.entries.begin(), plan.entries.end(), [](const TPlannedEntry& entry) {
+    return SameText(entry.name, kVmoProjectEntry);
+  });
   if (!plan.fileMap.empty() && !hasProject)
     throw EQxError(std::string("converted pictures need a \"") + std::string(kVmoProjectEntry) +
                    "\" entry to carry their FileMap lines");
@@ -85,8 +86,7 @@ std::string BracedGuid() {
   return guid;
 }
 
-void WritePackage(TStream& out, const TPackPlan& plan, const std::optional<std::string>& stub,
-                  TVmoTrailerForm form) {
+void WritePackage(TStream& out, const TPackPlan& plan, const std::optional<std::string>& stub, TVmoTrailerForm form) {
   if (stub) {
     TFileStream stubFile(*stub, TFileMode::OpenRead);
     out.CopyFrom(stubFile, stubFile.GetSize());

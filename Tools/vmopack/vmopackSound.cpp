@@ -68,34 +68,6 @@ TMediaInfo SoundInfoOf(const TSoundSource& source) {
   return *info;
 }
 
-int32_t ParseMs(const std::optional<std::string>& text, const char* option) {
-  if (!text)
-    return -1;
-  try {
-    size_t used = 0;
-    const long value = std::stol(*text, &used);
-    if (used == text->size() && value >= 0 && value <= INT32_MAX)
-      return static_cast<int32_t>(value);
-  } catch (const std::exception&) {
-  }
-  throw EUsageError(std::string(option) + " takes a number of milliseconds");
-}
-
-void WriteWaveHeader(TStream& out, const TPcmFormat& format, uint32_t dataSize) {
-  out.WriteString("RIFF");
-  out.WriteUInt32(36 + dataSize);
-  out.WriteString("WAVEfmt ");
-  out.WriteUInt32(16);
-  out.WriteUInt16(format.FormatTag);
-  out.WriteUInt16(format.Channels);
-  out.WriteUInt32(format.SamplesPerSec);
-  out.WriteUInt32(format.AvgBytesPerSec);
-  out.WriteUInt16(format.BlockAlign);
-  out.WriteUInt16(format.BitsPerSample);
-  out.WriteString("data");
-  out.WriteUInt32(dataSize);
-}
-
 } // namespace
 
 int RunSoundInfo(const TCommandArgs& args) {
@@ -103,8 +75,8 @@ int RunSoundInfo(const TCommandArgs& args) {
   const TSoundSource source = OpenSoundSource(args[0], args[1]);
   const TMediaInfo info = SoundInfoOf(source);
   std::printf("%d\t%u\t%u\t%u\t%u\t%d\t%d\t%d\t%d\t%d\n", static_cast<int>(info.Kind), info.Format.FormatTag,
-              info.Format.Channels, info.Format.SamplesPerSec, info.Format.BitsPerSample, info.Length,
-              info.DataOffset, info.DataSize, info.FrameSize, info.Vbr ? 1 : 0);
+              info.Format.Channels, info.Format.SamplesPerSec, info.Format.BitsPerSample, info.Length, info.DataOffset,
+              info.DataSize, info.FrameSize, info.Vbr ? 1 : 0);
   return 0;
 }
 
@@ -141,8 +113,8 @@ int RunDecode(const TCommandArgs& arguments) {
   }
   file.SetPosition(0);
   WriteWaveHeader(file, format, static_cast<uint32_t>(written));
-  std::printf("%s: %u Hz, %u bits, %u channels, %lld bytes\n", out->c_str(), format.SamplesPerSec,
-              format.BitsPerSample, format.Channels, static_cast<long long>(written));
+  std::printf("%s: %u Hz, %u bits, %u channels, %lld bytes\n", out->c_str(), format.SamplesPerSec, format.BitsPerSample,
+              format.Channels, static_cast<long long>(written));
   return 0;
 }
 

@@ -7,7 +7,6 @@
 #include "VmoLib2/VmoClasses/qxVmoSource2.h"
 #include "VmoLib2/VmoViewer/qxVmoShowLocator.h"
 
-#include <charconv>
 #include <cstdio>
 #include <string>
 
@@ -15,21 +14,11 @@ namespace qx::vmopack {
 
 namespace {
 
-// The shortest text that reads back to the same double.
-std::string FormatTime(double value) {
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
-
 std::string_view ActionWord(TSlideEndAction action) {
   switch (action) {
-  case TSlideEndAction::Pause:
-    return "pause";
-  case TSlideEndAction::Loop:
-    return "loop";
-  case TSlideEndAction::None:
-    break;
+  case TSlideEndAction::Pause: return "pause";
+  case TSlideEndAction::Loop: return "loop";
+  case TSlideEndAction::None: break;
   }
   return "none";
 }
@@ -77,10 +66,8 @@ int RunTimeline(const TCommandArgs& args) {
   std::string out;
   for (int index = 0; index < source.SlideCount(); ++index)
     out += SlideLine(source, index) + '\n';
-  out += "total\t" + FormatTime(source.TotalDuration()) + '\t' +
-         std::string(EndModeWord(source.EndMode())) + '\n';
-  if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0)
-    throw EQxError("cannot write to standard output");
+  out += "total\t" + FormatTime(source.TotalDuration()) + '\t' + std::string(EndModeWord(source.EndMode())) + '\n';
+  WriteToStdout(out);
   return 0;
 }
 

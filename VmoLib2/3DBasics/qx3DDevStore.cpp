@@ -33,17 +33,7 @@ bool T3DObject::CheckStore() {
   return Fail(T3DResult::DeviceLost);
 }
 
-bool T3DEngine::Fail(T3DResult result) {
-  m_result = result;
-  if (result != T3DResult::Ok) {
-    Log().WriteLine("Dx Error = " + std::to_string(static_cast<int>(result)));
-  }
-  return false;
-}
-
-T3DDevStore::~T3DDevStore() {
-  Drop();
-}
+T3DDevStore::~T3DDevStore() { Drop(); }
 
 void T3DDevStore::Add(T3DObject& object, TList list) {
   object.m_store = this;
@@ -82,6 +72,13 @@ void T3DDevStore::DropFromDevice(T3DDevStore& store) {
   const std::lock_guard lock(DeviceLock());
   auto owned = store.m_drawDevice.Detach(&store);
   owned.reset();
+}
+
+void SimulateDeviceLoss(TDrawDevice& device) {
+  const std::lock_guard lock(DeviceLock());
+  if (auto* store = device.FindAttached<T3DDevStore>()) {
+    store->MarkLost();
+  }
 }
 
 } // namespace qx

@@ -16,7 +16,6 @@ public:
   enum class TList : uint8_t { Renderers, Textures, VertexLists };
 
   explicit T3DDevStore(TDrawDevice& device) : m_drawDevice(device) {}
-  // Drops every object still listed (see Drop).
   // Drops every object still listed (see Drop); an implementation calls
   // Drop in its own destructor while its device still exists.
   ~T3DDevStore() override;
@@ -36,12 +35,23 @@ public:
   // lost device. Under the device lock.
   static void DropFromDevice(T3DDevStore& store);
 
+  // Whether the device is lost (a driver reset, a re-created window, a
+  // test); a renderer that finds its store lost drops it with everything
+  // on it at its next call. Back ends add the losses they detect.
+  virtual bool IsLost() { return m_lost; }
+  void MarkLost() { m_lost = true; }
+
 private:
   const std::vector<T3DObject*>& Items(TList list) const { return m_lists[static_cast<int>(list)]; }
   std::vector<T3DObject*>& Items(TList list) { return m_lists[static_cast<int>(list)]; }
 
   TDrawDevice& m_drawDevice;
   std::vector<T3DObject*> m_lists[3];
+  bool m_lost = false;
 };
+
+// Marks the device of `device` as lost, as a driver reset would: the next
+// renderer call on it drops the store and everything on it. For tests.
+void SimulateDeviceLoss(TDrawDevice& device);
 
 } // namespace qx

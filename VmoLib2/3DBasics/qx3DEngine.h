@@ -1,6 +1,6 @@
 // The device layer: the abstract engine, renderer, surface, texture and
 // vertex list through which the screen, the drawer and the transitions
-// draw. Implementations live in folders beside this one (GL/, later
+// draw. Implementations live in folders beside this one (GL/, Null/, later
 // D3D9/); nothing above this layer knows which one runs.
 //
 // Common rules of every operation below:
@@ -29,6 +29,7 @@
 namespace qx {
 
 class T3DDevStore;
+class TDisplays;
 class TDrawDevice;
 
 // The process-wide lock held by every device-layer call.
@@ -196,7 +197,8 @@ public:
 
   // Copies the source rectangle of one surface onto the destination
   // rectangle of another, stretching without filtering.
-  virtual bool StretchRect(T3DSurface& source, const T3DRect& sourceRect, T3DSurface& dest, const T3DRect& destRect) = 0;
+  virtual bool StretchRect(T3DSurface& source, const T3DRect& sourceRect, T3DSurface& dest,
+                           const T3DRect& destRect) = 0;
 
   virtual void SetBlendMode(T3DBlendMode mode) = 0;
   // World, view and projection, row-major with row vectors.
@@ -218,21 +220,32 @@ public:
   virtual bool SetPixelShaderConstants(int first, const float* data, int count) = 0;
 };
 
-// The process's entry to the graphics API.
+// The process's entry to the graphics API. Back ends are listed and chosen
+// by the table in VmoLib2/Backends/qx3DEngines.h; code above this layer
+// holds a T3DEngine and never names one.
 class T3DEngine {
 public:
+  // Renderers go on `displays` (borrowed; it must outlive the engine);
+  // null for off-screen drawing only, on one 1920 x 1080 display without a
+  // refresh rate (see TOffscreenDisplays).
+  explicit T3DEngine(const TDisplays* displays);
+  T3DEngine(const T3DEngine&) = delete;
+  T3DEngine& operator=(const T3DEngine&) = delete;
   virtual ~T3DEngine() = default;
 
   T3DResult LastResult() const { return m_result; }
   const char* ResultText() const { return qx::ResultText(m_result); }
 
-  // The adapter whose output overlaps `rect` most; 0 when none does.
-  virtual int AdapterForRect(const T3DRect& rect) = 0;
+  // The adapter whose output overlaps `rect` most; 0 when none does. By
+  // default the display of Displays() under the rectangle.
+  virtual int AdapterForRect(const T3DRect& rect);
   // Capability by key (case-insensitive): "PixelShaderVersion" (major *
   // 256 + minor), "MaxTexWidth", "MaxTexHeight", "MaxAnisotropy",
   // "Raster", "Vendor"; 0 for other keys or a failing query.
   virtual int64_t Caps(std::string_view key, int adapter) = 0;
-  virtual bool DisplayMode(int adapter, T3DDisplayMode& mode) = 0;
+  // By default the current mode of display `adapter` of Displays();
+  // InvalidCall when there is no such display.
+  virtual bool DisplayMode(int adapter, T3DDisplayMode& mode);
   // Creates a renderer for the draw device; null on failure, with the
   // reason in LastResult(). Renderers of one draw device share its device.
   virtual std::unique_ptr<T3DRenderer> CreateRenderer(TDrawDevice& device, const T3DRendererParams& params) = 0;
@@ -244,8 +257,10 @@ public:
 protected:
   bool Fail(T3DResult result);
   void Succeed() { m_result = T3DResult::Ok; }
+  const TDisplays& Displays() const { return *m_displays; }
 
 private:
+  const TDisplays* m_displays;
   T3DResult m_result = T3DResult::Ok;
 };
 

@@ -91,9 +91,7 @@ void T3DVertexLayout::Pack(const T3DVertex& vertex, uint8_t* out) const {
   }
 }
 
-int FramePeriodMs(int refreshRate) {
-  return refreshRate > 0 ? 1000 / refreshRate : 0;
-}
+int FramePeriodMs(int refreshRate) { return refreshRate > 0 ? 1000 / refreshRate : 0; }
 
 int PresentSleepMs(int refreshRate, int64_t last, int64_t now) {
   const int period = FramePeriodMs(refreshRate);
@@ -102,6 +100,33 @@ int PresentSleepMs(int refreshRate, int64_t last, int64_t now) {
   }
   const int64_t left = std::clamp<int64_t>(period + last - now, 1, period);
   return static_cast<int>(std::max<int64_t>(1, left - 3));
+}
+
+bool PrimitivesFit(T3DPrimitive kind, int firstVertex, int primitiveCount, int vertexCount) {
+  return firstVertex >= 0 && primitiveCount >= 0 &&
+         int64_t{firstVertex} + VertexCountFor(kind, primitiveCount) <= vertexCount;
+}
+
+bool FillFits(int firstVertex, size_t sourceSize, int count, int firstSource, int vertexCount) {
+  return count >= 0 && firstVertex >= 0 && firstSource >= 0 && int64_t{firstVertex} + count <= vertexCount &&
+         static_cast<size_t>(firstSource) + static_cast<size_t>(count) <= sourceSize;
+}
+
+int FullMipChainLevels(int width, int height) {
+  int levels = 1;
+  for (int side = std::max(width, height); side > 1; side >>= 1) {
+    ++levels;
+  }
+  return levels;
+}
+
+void BackBufferSize(const T3DRendererParams& params, int& width, int& height) {
+  width = params.bounds.Width();
+  height = params.bounds.Height();
+  if (!params.windowed || width <= 0 || height <= 0) {
+    width = params.displayMode.width;
+    height = params.displayMode.height;
+  }
 }
 
 } // namespace qx

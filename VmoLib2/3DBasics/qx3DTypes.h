@@ -25,11 +25,11 @@ const char* ResultText(T3DResult result);
 
 // Kinds of textures and the pixel layout each one keeps.
 enum class T3DTextureKind : uint8_t {
-  Argb = 0,           // 32-bit with alpha, sampled
+  Argb = 0,             // 32-bit with alpha, sampled
   RenderTargetXrgb = 1, // 32-bit render target whose alpha is ignored
   RenderTargetArgb = 2, // 32-bit render target with alpha
-  Luminance = 3,      // 8-bit luminance, sampled
-  Rgb565 = 4,         // 16-bit 5-6-5, sampled
+  Luminance = 3,        // 8-bit luminance, sampled
+  Rgb565 = 4,           // 16-bit 5-6-5, sampled
 };
 constexpr int kMaxTextureKind = 4;
 
@@ -148,6 +148,19 @@ struct T3DRendererParams {
   int adapter = 0;
   T3DRect bounds; // the output rectangle; its size is the back buffer's
 };
+
+// Whether `primitiveCount` primitives of `kind` from `firstVertex` lie inside
+// a list of `vertexCount` vertices (a vertex list's SetPrimitive check).
+bool PrimitivesFit(T3DPrimitive kind, int firstVertex, int primitiveCount, int vertexCount);
+// Whether copying `count` records from source[firstSource] (of `sourceSize`)
+// to `firstVertex` stays inside both sides (a vertex list's Fill check).
+bool FillFits(int firstVertex, size_t sourceSize, int count, int firstSource, int vertexCount);
+
+// Levels of a full mip chain down to one pixel.
+int FullMipChainLevels(int width, int height);
+// The back buffer a renderer makes for `params`: the bounds' size for a
+// windowed renderer with a non-empty rectangle, else the display mode's.
+void BackBufferSize(const T3DRendererParams& params, int& width, int& height);
 
 // Frame period in ms for a refresh rate, and the sleep before a present
 // given the previous present `last` and the time `now` (both ms): the

@@ -1,14 +1,14 @@
 #include "VmoLib2/3DBasics/qxDrawDevice.h"
 
+#include "VmoLib2/3DBasics/qxGLContext.h"
+
 #include <algorithm>
 
 namespace qx {
 
 TDrawDevice::TDrawDevice(const T3DRect& bounds) : m_bounds(bounds) {}
 
-TDrawDevice::~TDrawDevice() {
-  ReleaseAttached();
-}
+TDrawDevice::~TDrawDevice() { ReleaseAttached(); }
 
 void TDrawDevice::ReleaseAttached() {
   while (!m_attached.empty()) {
@@ -17,6 +17,11 @@ void TDrawDevice::ReleaseAttached() {
     m_attached.pop_back();
     last.reset();
   }
+}
+
+std::unique_ptr<TGLContext> TDrawDevice::CreateGLContext(std::string& error) {
+  error = IsHeadless() ? "an off-screen device has no window" : "this window system makes no GL contexts";
+  return nullptr;
 }
 
 void TDrawDevice::Refresh() const {
@@ -31,8 +36,8 @@ TAttachedObject& TDrawDevice::Attach(std::unique_ptr<TAttachedObject> object) {
 }
 
 std::unique_ptr<TAttachedObject> TDrawDevice::Detach(const TAttachedObject* object) {
-  const auto it = std::find_if(m_attached.begin(), m_attached.end(),
-                               [object](const auto& item) { return item.get() == object; });
+  const auto it =
+      std::find_if(m_attached.begin(), m_attached.end(), [object](const auto& item) { return item.get() == object; });
   if (it == m_attached.end()) {
     return nullptr;
   }

@@ -8,9 +8,12 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace qx {
+
+class TGLContext;
 
 // Something another layer hangs on a draw device (a device store, a
 // rectangle record); destroyed with the device or when detached.
@@ -33,6 +36,10 @@ public:
   // off-screen device.
   virtual void* WindowHandle() const { return nullptr; }
   bool IsHeadless() const { return WindowHandle() == nullptr; }
+  // A GL ES 3.0 context that draws into the window, made by the window
+  // system for the GL back end; null with `error` set when the window
+  // system makes none (and for an off-screen device).
+  virtual std::unique_ptr<TGLContext> CreateGLContext(std::string& error);
   // Counts re-creations of the native window; a renderer made for an
   // older window is lost.
   uint32_t WindowGeneration() const { return m_windowGeneration; }
@@ -53,7 +60,8 @@ public:
   TAttachedObject& Attach(std::unique_ptr<TAttachedObject> object);
   // Hands an attached object back to the caller (null when not attached).
   std::unique_ptr<TAttachedObject> Detach(const TAttachedObject* object);
-  template <class T> T* FindAttached() const {
+  template <class T>
+  T* FindAttached() const {
     for (const auto& object : m_attached) {
       if (auto* found = dynamic_cast<T*>(object.get())) {
         return found;

@@ -44,7 +44,7 @@ T3DPoint ProjectToScreen(const T3DPoint& camera, const T3DPoint& point);
 // The point of the plane through p0, p1, p2 that the camera sees at
 // `screen` (a point of the plane z = 0). A camera with z = 0 and a plane
 // parallel to the viewing ray are assertions.
-T3DPoint UnprojectFromScreen(const T3DPoint& camera, const TFloatPoint& screen, const T3DPoint& p0,
-                             const T3DPoint& p1, const T3DPoint& p2);
+T3DPoint UnprojectFromScreen(const T3DPoint& camera, const TFloatPoint& screen, const T3DPoint& p0, const T3DPoint& p1,
+                             const T3DPoint& p2);
 
 } // namespace qx

@@ -24,9 +24,7 @@ std::string RectText(const T3DRect& r) {
          std::to_string(r.bottom) + ")";
 }
 
-T3DColor WithAlpha(T3DColor color, uint8_t alpha) {
-  return (color & 0x00FFFFFF) | (uint32_t{alpha} << 24);
-}
+T3DColor WithAlpha(T3DColor color, uint8_t alpha) { return (color & 0x00FFFFFF) | (uint32_t{alpha} << 24); }
 
 } // namespace
 
@@ -45,9 +43,7 @@ private:
   T3DScreen* m_screen;
 };
 
-T3DScreenObject::T3DScreenObject(T3DScreen& screen) : m_screen(&screen) {
-  screen.m_objects.push_back(this);
-}
+T3DScreenObject::T3DScreenObject(T3DScreen& screen) : m_screen(&screen) { screen.m_objects.push_back(this); }
 
 T3DScreenObject::~T3DScreenObject() {
   if (!m_screen) {
@@ -335,8 +331,8 @@ void T3DScreen::ApplyTransforms() {
 }
 
 bool T3DScreen::ActivateTarget(const TTarget& target) {
-  if (!target.surface || !m_renderer->SetRenderTarget(target.surface == m_renderer->BackBuffer() ? nullptr
-                                                                                                 : target.surface)) {
+  if (!target.surface ||
+      !m_renderer->SetRenderTarget(target.surface == m_renderer->BackBuffer() ? nullptr : target.surface)) {
     return false;
   }
   return m_renderer->SetViewport({0, 0, target.width, target.height}, 0.0f, 1.0f);
@@ -385,9 +381,7 @@ T3DRect T3DScreen::CurrentTargetRect() const {
   return {top.x, top.y, top.x + top.width, top.y + top.height};
 }
 
-T3DPoint T3DScreen::Camera() const {
-  return {m_coordWidth / 2, m_coordHeight / 2, -m_coordHeight};
-}
+T3DPoint T3DScreen::Camera() const { return {m_coordWidth / 2, m_coordHeight / 2, -m_coordHeight}; }
 
 TFloatPoint T3DScreen::ToPixels(const T3DPoint& point) const {
   const T3DPoint flat = ProjectToScreen(Camera(), point);
@@ -410,9 +404,7 @@ T3DVertex T3DScreen::Vertex(const T3DPoint& point) const {
   return vertex;
 }
 
-void T3DScreen::FlushBatch() {
-  m_batch->Flush();
-}
+void T3DScreen::FlushBatch() { m_batch->Flush(); }
 
 void T3DScreen::DrawTexture(TCustomTexture& texture, const TFloatRect& texRect, const TPlacement& placement) {
   if (!Usable() || texture.Opacity() == 0) {

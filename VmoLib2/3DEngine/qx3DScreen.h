@@ -91,8 +91,7 @@ public:
   // current target; logical coordinates are measured against a coordinate
   // space of coordWidth x coordHeight whose centre the camera faces from
   // one coordinate height away. Any size <= 0 leaves the projection alone.
-  void SetProjection(double x0, double y0, double areaWidth, double areaHeight, double coordWidth,
-                     double coordHeight);
+  void SetProjection(double x0, double y0, double areaWidth, double areaHeight, double coordWidth, double coordHeight);
 
   // Draws into `texture` (a render-target kind) whose top-left corner
   // stands for the logical point (x, y) of the screen; false when the

@@ -79,13 +79,11 @@ void AddQuad(T3DScreen& screen, std::span<const TFloatRect> uv, const TPlacement
 
 // Draws the Y plane of a three-plane image, or the grey texture, as one
 // grey quad.
-void DrawGrey(T3DScreen& screen, T3DYUV& image, TCustomTexture& texture, const TPlacement& placement,
-              T3DColor color) {
+void DrawGrey(T3DScreen& screen, T3DYUV& image, TCustomTexture& texture, const TPlacement& placement, T3DColor color) {
   TCustomTexture* textures[] = {&texture};
   screen.Batch().Begin(textures, true);
-  const TFloatRect uv[] = {Scaled(image.PlaneRect(image.Mode() == TYUVImage::kGrey ? TYUVImage::kPlaneGrey
-                                                                                     : TYUVImage::kPlaneY),
-                                  texture)};
+  const TFloatRect uv[] = {
+      Scaled(image.PlaneRect(image.Mode() == TYUVImage::kGrey ? TYUVImage::kPlaneGrey : TYUVImage::kPlaneY), texture)};
   AddQuad(screen, uv, placement, color);
   screen.FlushBatch();
 }
@@ -127,8 +125,8 @@ bool TVideoTexture::FillLevel0(TBitmap& level) {
   if (level.Format() != m_plane.Format()) {
     return false;
   }
-  const size_t rowBytes = static_cast<size_t>(std::min(level.Width(), m_plane.Width())) *
-                          static_cast<size_t>(m_plane.PixelBytes());
+  const size_t rowBytes =
+      static_cast<size_t>(std::min(level.Width(), m_plane.Width())) * static_cast<size_t>(m_plane.PixelBytes());
   const int rows = std::min(level.Height(), m_plane.Height());
   for (int y = 0; y < rows; ++y) {
     std::memcpy(level.Scanline(y), m_plane.Scanline(y), rowBytes);
@@ -277,7 +275,8 @@ TYUVShaders CreateYUVShaders(T3DScreen& screen) {
     return {};
   }
   const std::lock_guard lock(DeviceLock());
-  return {renderer->CreatePixelShader({TPixelShaderKind::Yuv}), renderer->CreatePixelShader({TPixelShaderKind::YuvField})};
+  return {renderer->CreatePixelShader({TPixelShaderKind::Yuv}),
+          renderer->CreatePixelShader({TPixelShaderKind::YuvField})};
 }
 
 void DrawYUVImage(T3DScreen& screen, T3DYUV& image, const TPlacement& placement, const TVideoDrawParams& params,

@@ -7,7 +7,7 @@
 #include "QxLib/Graphics/qxBitmap.h"
 #include "VmoLib2/3DEngine/qxCustomTexture.h"
 #include "VmoLib2/3DEngine/qxDrawParams.h"
-#include "VmoLib2/3DEngine/qxYUVImage.h"
+#include "QxLib/Graphics/Video/qxYUVImage.h"
 
 #include <array>
 #include <atomic>

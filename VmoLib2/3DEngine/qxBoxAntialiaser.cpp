@@ -7,8 +7,7 @@
 
 namespace qx {
 
-TBoxAntiTexture::TBoxAntiTexture(T3DScreen& screen, const TBitmap& bitmap)
-    : TCustomTexture(screen), m_bitmap(bitmap) {
+TBoxAntiTexture::TBoxAntiTexture(T3DScreen& screen, const TBitmap& bitmap) : TCustomTexture(screen), m_bitmap(bitmap) {
   SetSize(bitmap.Width(), bitmap.Height());
 }
 

@@ -133,9 +133,7 @@ bool TCustomTexture::PreLoad() {
   return texture->PreLoad();
 }
 
-bool TCustomTexture::FillLevel0(TBitmap&) {
-  return true;
-}
+bool TCustomTexture::FillLevel0(TBitmap&) { return true; }
 
 bool TCustomTexture::Upload() {
   if (!CreateDeviceTexture() || m_width <= 0 || m_height <= 0) {

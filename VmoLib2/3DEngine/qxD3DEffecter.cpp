@@ -20,13 +20,10 @@ constexpr T3DColor kSlideClear = MakeColor(0, 0, 0, 0);
 constexpr std::array<T3DColor, 2> kRealSlideClear = {MakeColor(0, 255, 0, 0), MakeColor(0, 0, 255, 0)};
 
 T3DRect Intersect(const T3DRect& a, const T3DRect& b) {
-  return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-          std::min(a.bottom, b.bottom)};
+  return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
 }
 
-uint8_t AlphaByte(double alpha) {
-  return static_cast<uint8_t>(std::clamp(alpha + 0.5, 0.0, 255.0));
-}
+uint8_t AlphaByte(double alpha) { return static_cast<uint8_t>(std::clamp(alpha + 0.5, 0.0, 255.0)); }
 
 // Pops the render target pushed by its creator on every way out.
 class TTargetScope {
@@ -78,9 +75,7 @@ void TCustomD3DEffecter::Resize(const T3DRect& area) {
   Init(area);
 }
 
-void TCustomD3DEffecter::CheckInited() const {
-  QX_ASSERT(m_inited, "Effecter not Inited");
-}
+void TCustomD3DEffecter::CheckInited() const { QX_ASSERT(m_inited, "Effecter not Inited"); }
 
 // ---- TD3DTriTile ----
 
@@ -95,8 +90,8 @@ void TD3DTriTile::Begin(bool textured, bool vertexAlpha) {
   m_effecter.PlainBatch().Flush();
   m_vertexAlpha = vertexAlpha;
   const T3DRect screenRect = screen.ScreenRect();
-  const T3DRect target = screen.HasPushedTarget() ? screen.CurrentTargetRect()
-                                                  : T3DRect{0, 0, screenRect.Width(), screenRect.Height()};
+  const T3DRect target =
+      screen.HasPushedTarget() ? screen.CurrentTargetRect() : T3DRect{0, 0, screenRect.Width(), screenRect.Height()};
   screen.SetProjection(target.left, target.top, target.Width(), target.Height(), screenRect.Width(),
                        screenRect.Height());
   Use(textured);
@@ -126,23 +121,26 @@ T3DVertex TD3DTriTile::TexturedVertex(const T3DPoint& position, const TFloatPoin
 void TD3DTriTile::AddAlphaTriangle(const TEffVertex& a, const TEffVertex& b, const TEffVertex& c) {
   const T3DRect& area = m_effecter.Area();
   const auto vertex = [&](const TEffVertex& v) {
-    return TexturedVertex({v.x, v.y, 0}, {v.x - area.left, v.y - area.top}, MakeColor(255, 255, 255, AlphaByte(v.alpha)));
+    return TexturedVertex({v.x, v.y, 0}, {v.x - area.left, v.y - area.top},
+                          MakeColor(255, 255, 255, AlphaByte(v.alpha)));
   };
   Use(true).AddTriangle(vertex(a), vertex(b), vertex(c));
 }
 
-void TD3DTriTile::AddColorTriangle(const std::array<TFloatPoint, 3>& points, const std::array<T3DColor, 3>& colors) {
+void TD3DTriTile::AddColorTriangle(const std::array<T3DPoint, 3>& points, const std::array<T3DColor, 3>& colors) {
   std::array<T3DVertex, 3> vertices;
   for (size_t i = 0; i < 3; ++i) {
-    vertices[i] = m_effecter.Screen().Vertex({points[i].x, points[i].y, 0});
+    vertices[i] = m_effecter.Screen().Vertex(points[i]);
     vertices[i].diffuse = colors[i];
   }
   Use(false).AddTriangle(vertices[0], vertices[1], vertices[2]);
 }
 
 void TD3DTriTile::AddTexturedTriangle(const std::array<TEffTexVertex, 3>& vertices) {
+  const T3DRect& area = m_effecter.Area();
   const auto vertex = [&](const TEffTexVertex& v) {
-    return TexturedVertex(v.position, v.texel, MakeColor(v.grey, v.grey, v.grey, 255));
+    return TexturedVertex(v.position, {v.texel.x - area.left, v.texel.y - area.top},
+                          MakeColor(v.grey, v.grey, v.grey, 255));
   };
   Use(true).AddTriangle(vertex(vertices[0]), vertex(vertices[1]), vertex(vertices[2]));
 }
@@ -174,8 +172,8 @@ void TRenderTargetD3DEffecter::Init(const T3DRect& area) {
     return;
   }
   for (auto& target : m_targets) {
-    target = std::make_unique<TRenderTargetTexture>(m_screen, T3DTextureKind::RenderTargetXrgb, area.Width(),
-                                                    area.Height());
+    target =
+        std::make_unique<TRenderTargetTexture>(m_screen, T3DTextureKind::RenderTargetXrgb, area.Width(), area.Height());
     // Effects turn and scale the slide: sample it smoothly.
     target->SetPointFilter(false);
   }
@@ -194,6 +192,20 @@ void TRenderTargetD3DEffecter::Release() {
   }
   m_strip.reset();
   SetInited(false);
+}
+
+void TRenderTargetD3DEffecter::SetCellGrid(int columns, int rows) {
+  CheckInited();
+  QX_ASSERT(columns >= 1 && rows >= 1, "Effect grid needs a cell");
+  const T3DRect& area = Area();
+  const auto bounds = [](int from, int to, int count) {
+    std::vector<double> result;
+    for (int i = 0; i <= count; ++i) {
+      result.push_back(from + static_cast<double>((to - from) * static_cast<int64_t>(i) / count));
+    }
+    return result;
+  };
+  m_controller.SetGrid(bounds(area.left, area.right, columns), bounds(area.top, area.bottom, rows));
 }
 
 TCustomTexture& TRenderTargetD3DEffecter::Target(int index) {
@@ -236,6 +248,15 @@ TEffController& TRenderTargetD3DEffecter::RenderRealSlide(const TDrawSlide& draw
   RenderInto(kRealSlideClear[static_cast<size_t>(m_current)], draw);
   m_current = 1 - m_current;
   return m_controller;
+}
+
+TCustomTexture* TRenderTargetD3DEffecter::RealSlideTarget(int order) {
+  if (!Inited()) {
+    return nullptr;
+  }
+  // Each rendering toggled the current target, so after a pair the first
+  // went into the current one.
+  return &Target(order == 0 ? m_current : 1 - m_current);
 }
 
 void TRenderTargetD3DEffecter::PadEdges(const T3DRect& drawn) {

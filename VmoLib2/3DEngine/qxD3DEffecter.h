@@ -57,6 +57,9 @@ public:
   // (target 0 cleared to green, target 1 to blue, alpha 0), then makes the
   // other target current. Before Init: assertion "Effecter not Inited".
   virtual TEffController& RenderRealSlide(const TDrawSlide& draw) = 0;
+  // After a pair of RenderRealSlide calls: the target the first (0) or the
+  // second (1) of them went into; null without targets.
+  virtual TCustomTexture* RealSlideTarget(int order) = 0;
   // The controller of the last rendering.
   virtual TEffController& Controller() = 0;
 
@@ -72,18 +75,9 @@ private:
   bool m_inited = false;
 };
 
-// A vertex of the textured effect triangles: a position, its place in the
-// rendered slide (target pixels) and a grey level (colour (g, g, g),
-// alpha 255).
-struct TEffTexVertex {
-  T3DPoint position;
-  TFloatPoint texel;
-  uint8_t grey = 255;
-};
-
-// The one cell of the effecter's controller: draws triangles of the
-// current target into the screen. Positions are target pixels of the
-// current render target (depth in logical pixels for the 3D form).
+// A cell of the effecter's controller: draws triangles of the current
+// target into the screen. Positions and texels are target pixels of the
+// current render target, depth in pixels away from the viewer.
 class TD3DTriTile final : public TEffTile {
 public:
   TD3DTriTile(TEffController& controller, TRenderTargetD3DEffecter& effecter, const TFloatRect& cell, int index);
@@ -92,17 +86,11 @@ public:
   // textured triangles modulate the picture by the vertex colour and alpha
   // in vertex-alpha mode (else only by the vertex alpha). `textured`
   // chooses the batch the first triangles go to.
-  void Begin(bool textured, bool vertexAlpha);
-  // Textured, white, with alpha per vertex; texture coordinates follow the
-  // positions.
-  void AddAlphaTriangle(const TEffVertex& a, const TEffVertex& b, const TEffVertex& c);
-  // Untextured, one colour per vertex.
-  void AddColorTriangle(const std::array<TFloatPoint, 3>& points, const std::array<T3DColor, 3>& colors);
-  // Textured with explicit texture coordinates and grey levels; the
-  // positions' depth is used as given.
-  void AddTexturedTriangle(const std::array<TEffTexVertex, 3>& vertices);
-  // Draws what has been added.
-  void End();
+  void Begin(bool textured, bool vertexAlpha) override;
+  void AddAlphaTriangle(const TEffVertex& a, const TEffVertex& b, const TEffVertex& c) override;
+  void AddColorTriangle(const std::array<T3DPoint, 3>& points, const std::array<T3DColor, 3>& colors) override;
+  void AddTexturedTriangle(const std::array<TEffTexVertex, 3>& vertices) override;
+  void End() override;
 
 private:
   TVertexBuffer& Use(bool textured);
@@ -112,11 +100,12 @@ private:
   bool m_vertexAlpha = false;
 };
 
-// The controller of the effecter: one cell covering the area.
+// The controller of the effecter: one cell covering the area, unless a
+// finer grid is asked for.
 class TD3DTriController final : public TEffController {
 public:
   explicit TD3DTriController(TRenderTargetD3DEffecter& effecter) : m_effecter(effecter) {}
-  TD3DTriTile& Cell() { return static_cast<TD3DTriTile&>(Tile(0, 0)); }
+  TD3DTriTile& Cell(int column = 0, int row = 0) { return static_cast<TD3DTriTile&>(Tile(column, row)); }
 
 protected:
   std::unique_ptr<TEffTile> MakeTile(const TFloatRect& cell, int index) override;
@@ -139,7 +128,12 @@ public:
   void Release() override;
   TEffController& RenderSlide(bool padEdges, const TDrawSlide& draw) override;
   TEffController& RenderRealSlide(const TDrawSlide& draw) override;
+  TCustomTexture* RealSlideTarget(int order) override;
   TEffController& Controller() override { return m_controller; }
+  // Cuts the area into columns x rows cells of (nearly) equal size, until
+  // the next Init; one cell is what Init makes. All cells draw from the
+  // same target, so the picture must not depend on the grid.
+  void SetCellGrid(int columns, int rows);
 
   // Target 0 or 1 (other indices: assertion); assertion before Init.
   TCustomTexture& Target(int index);

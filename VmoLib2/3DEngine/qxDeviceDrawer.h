@@ -13,7 +13,7 @@
 #include "VmoLib2/3DBasics/qx3DTypes.h"
 #include "VmoLib2/3DEngine/qx3DGeometry.h"
 #include "VmoLib2/3DEngine/qxDrawParams.h"
-#include "VmoLib2/3DEngine/qxYUVImage.h"
+#include "QxLib/Graphics/Video/qxYUVImage.h"
 
 #include <array>
 #include <functional>
@@ -151,8 +151,7 @@ public:
   // --- Composition --------------------------------------------------------
   // Draws `content` through the mask pictures: colour = mask x content,
   // alpha = mask alpha, over a background of the repeat pattern when given.
-  virtual void DrawMaskedGroup(TDrawItem& content, std::span<const TMaskDraw> masks,
-                               const TRepeatPattern* pattern) = 0;
+  virtual void DrawMaskedGroup(TDrawItem& content, std::span<const TMaskDraw> masks, const TRepeatPattern* pattern) = 0;
   // Draws `first`, or the transition of `filter` from `first` to `second`.
   virtual void DrawTwoSlides(TDrawItem& first, TDrawItem& second, bool skipEffect, TVmoFilter* filter) = 0;
   // Everything drawn between the two goes through the unsharp mask
@@ -191,8 +190,14 @@ protected:
 
   void Notify(TDrawPhase phase, TDrawItem& item);
   void SetDeviceRect(const T3DRect& rect) { m_deviceRect = rect; }
-  void RunReady() { if (m_onReady) m_onReady(); }
-  void RunLost() { if (m_onLost) m_onLost(); }
+  void RunReady() {
+    if (m_onReady)
+      m_onReady();
+  }
+  void RunLost() {
+    if (m_onLost)
+      m_onLost();
+  }
 
 private:
   TDrawCallback m_callback;

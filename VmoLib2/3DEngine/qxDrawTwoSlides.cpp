@@ -3,21 +3,21 @@
 #include "VmoLib2/3DEngine/qxD3DEffecter.h"
 #include "VmoLib2/3DEngine/qxDeviceDrawer.h"
 #include "VmoLib2/3DEngine/qxDrawItem.h"
+#include "VmoLib2/3DEngine/qxOverturnEffect.h"
+#include "VmoLib2/3DEngine/qxRollEffect2.h"
+#include "VmoLib2/3DEngine/qxSlideEffFilter.h"
+#include "VmoLib2/3DEngine/qxSlideFilter.h"
+#include "VmoLib2/3DEngine/qxTwoSlidesEffect.h"
 #include "VmoLib2/VmoClasses/VmoSlideEffect.h"
 
 namespace qx {
 
 namespace {
 
-// Push variants: the side the incoming slide comes from.
-enum TPushSide : int { kFromLeft = 1, kFromRight = 2, kFromTop = 3, kFromBottom = 4 };
-
 constexpr double kHalfWay = 0.5;
 constexpr T3DColor kOpaqueBlack = MakeColor(0, 0, 0, 255);
 
-TPixelRect ToPixelRect(const T3DRect& rect) {
-  return {rect.left, rect.top, rect.right, rect.bottom};
-}
+TPixelRect ToPixelRect(const T3DRect& rect) { return {rect.left, rect.top, rect.right, rect.bottom}; }
 
 // Slides moved whole by their effect read past their edge while filtered.
 bool PadsEdges(const TDrawFilter& effect) {
@@ -48,22 +48,52 @@ void Plainly(TDeviceDrawer& drawer, TDrawItem& slide, const std::array<float, 2>
   drawer.Set2DOffset(previous[0], previous[1]);
 }
 
+// The frame of `effect` at the progress it has, its target rectangle set.
+void DrawEffectFrame(TDeviceDrawer& drawer, TCustomD3DEffecter& effecter, const T3DRect& slideRect, TDrawFilter& effect,
+                     TDrawItem& first, TDrawItem& second) {
+  if (auto* real = dynamic_cast<TSlideEffFilter*>(&effect)) {
+    effecter.RenderRealSlide([&] { drawer.DrawItem(first); });
+    effecter.RenderRealSlide([&] { drawer.DrawItem(second); });
+    drawer.ClearScreen(kOpaqueBlack, false);
+    const T3DRect& area = effecter.Area();
+    TSlideBuffers buffers;
+    buffers.targets = {effecter.RealSlideTarget(0), effecter.RealSlideTarget(1)};
+    buffers.slide = {double(slideRect.left - area.left), double(slideRect.top - area.top),
+                     double(slideRect.right - area.left), double(slideRect.bottom - area.top)};
+    buffers.slideRect = slideRect;
+    buffers.deviceRect = drawer.DeviceRect();
+    if (!real->Compose(drawer, buffers)) {
+      drawer.DrawItem(second);
+    }
+    return;
+  }
+
+  const bool inverted = effect.Inverted();
+  TDrawItem& leading = inverted ? second : first;
+  TDrawItem& trailing = inverted ? first : second;
+  const bool firstHalf = effect.Phase() < kHalfWay;
+  if (dynamic_cast<TOverturnEffect*>(&effect) != nullptr) {
+    ThroughEffect(drawer, effecter, effect, firstHalf ? leading : trailing);
+    return;
+  }
+  if (dynamic_cast<TTwoSlidesEffect*>(&effect) != nullptr) {
+    ThroughEffect(drawer, effecter, effect, firstHalf ? trailing : leading);
+    ThroughEffect(drawer, effecter, effect, firstHalf ? leading : trailing);
+    return;
+  }
+  Plainly(drawer, leading, PushOffset(effect));
+  ThroughEffect(drawer, effecter, effect, trailing);
+}
+
 } // namespace
 
 std::array<float, 2> PushOffset(const TDrawFilter& effect) {
-  if (dynamic_cast<const TPushFilter*>(&effect) == nullptr) {
+  const auto* push = dynamic_cast<const TPushFilter*>(&effect);
+  if (push == nullptr) {
     return {0, 0};
   }
-  const double phase = effect.Phase();
-  const double width = effect.SlideRect().Width();
-  const double height = effect.SlideRect().Height();
-  switch (effect.Variant()) {
-  case kFromLeft: return {static_cast<float>(phase * width), 0};
-  case kFromRight: return {static_cast<float>(-phase * width), 0};
-  case kFromTop: return {0, static_cast<float>(phase * height)};
-  case kFromBottom: return {0, static_cast<float>(-phase * height)};
-  default: return {0, 0};
-  }
+  const TFloatPoint shift = push->PushShift();
+  return {static_cast<float>(shift.x), static_cast<float>(shift.y)};
 }
 
 void DrawTwoSlides(TDeviceDrawer& drawer, TCustomD3DEffecter& effecter, const T3DRect& slideRect, TDrawItem& first,
@@ -80,30 +110,7 @@ void DrawTwoSlides(TDeviceDrawer& drawer, TCustomD3DEffecter& effecter, const T3
   }
   effect->SetTargetRect(ToPixelRect(drawer.ClipRect()));
   effect->SetProgress(progress);
-
-  if (dynamic_cast<TRealSlideFilter*>(effect) != nullptr) {
-    effecter.RenderRealSlide([&] { drawer.DrawItem(first); });
-    TEffController& controller = effecter.RenderRealSlide([&] { drawer.DrawItem(second); });
-    drawer.ClearScreen(kOpaqueBlack, false);
-    effect->Draw(controller);
-    return;
-  }
-
-  const bool inverted = effect->Inverted();
-  TDrawItem& leading = inverted ? second : first;
-  TDrawItem& trailing = inverted ? first : second;
-  const bool firstHalf = effect->Phase() < kHalfWay;
-  if (dynamic_cast<TOverturnEffect*>(effect) != nullptr) {
-    ThroughEffect(drawer, effecter, *effect, firstHalf ? leading : trailing);
-    return;
-  }
-  if (dynamic_cast<TTwoSlidesEffect*>(effect) != nullptr) {
-    ThroughEffect(drawer, effecter, *effect, firstHalf ? trailing : leading);
-    ThroughEffect(drawer, effecter, *effect, firstHalf ? leading : trailing);
-    return;
-  }
-  Plainly(drawer, leading, PushOffset(*effect));
-  ThroughEffect(drawer, effecter, *effect, trailing);
+  DrawEffectFrame(drawer, effecter, slideRect, *effect, first, second);
 }
 
 } // namespace qx

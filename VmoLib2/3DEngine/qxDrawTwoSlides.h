@@ -16,9 +16,10 @@ class TDrawItem;
 class TFileAccessor;
 class TVmoFilter;
 
-// The shift of the plain slide under a push effect (logical pixels): the
-// outgoing slide moves out as the incoming one moves in. Zero for other
-// effects.
+// The shift of the plain slide under a push effect: the outgoing slide
+// moves out as the incoming one moves in. Target pixels, which are the
+// logical pixels of the slides (they are laid out on the output). Zero for
+// other effects.
 std::array<float, 2> PushOffset(const TDrawFilter& effect);
 
 // Draws `first`, `second` or the transition between them into the frame
@@ -29,7 +30,8 @@ std::array<float, 2> PushOffset(const TDrawFilter& effect);
 //   its duration); outside the transition, or without an effect, `second`
 //   alone;
 // - a real-slide effect renders both slides into the effecter's targets,
-//   clears the screen to opaque black and composes them;
+//   clears the screen to opaque black and composes them (the incoming
+//   slide alone when it has nothing to show);
 // - an overturn shows one slide through the effect: `first` below half
 //   way, then `second`; a two-slides effect shows both, `second` first
 //   below half way; any other effect draws `first` plainly (shifted under

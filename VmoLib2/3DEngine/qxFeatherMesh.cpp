@@ -14,9 +14,7 @@ struct TVec2 {
   double y = 0;
 };
 
-TVec2 Sub(const TFloatPoint& a, const TFloatPoint& b) {
-  return {a.x - b.x, a.y - b.y};
-}
+TVec2 Sub(const TFloatPoint& a, const TFloatPoint& b) { return {a.x - b.x, a.y - b.y}; }
 
 // The unit normal of edge a-b pointing away from `inside`; zero for an
 // edge of no length.
@@ -83,10 +81,14 @@ TMeshGrid FeatherMesh(const T3DScreen& screen, const TPlacement& quad, std::span
         offset.x += v.x;
         offset.y += v.y;
       };
-      if (column == 0) add(left);
-      if (column == kSide - 1) add(right);
-      if (row == 0) add(top);
-      if (row == kSide - 1) add(bottom);
+      if (column == 0)
+        add(left);
+      if (column == kSide - 1)
+        add(right);
+      if (row == 0)
+        add(top);
+      if (row == kSide - 1)
+        add(bottom);
       T3DPoint position = quad.At(s, t);
       double gridS = s;
       double gridT = t;

@@ -17,15 +17,12 @@ namespace {
 constexpr auto kPreloadPause = std::chrono::milliseconds(1);
 
 TFloatRect Intersect(const TFloatRect& a, const TFloatRect& b) {
-  return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-          std::min(a.bottom, b.bottom)};
+  return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
 }
 
 } // namespace
 
-TMultiTexture6::TMultiTexture6(TTextureManager6& manager) : m_manager(&manager) {
-  manager.AddUser(*this);
-}
+TMultiTexture6::TMultiTexture6(TTextureManager6& manager) : m_manager(&manager) { manager.AddUser(*this); }
 
 TMultiTexture6::~TMultiTexture6() {
   ReleaseTiles();

@@ -67,9 +67,7 @@ void TTextureManager6::ReturnTile(std::unique_ptr<TTextureTile> tile) {
   }
 }
 
-void TTextureManager6::AddUser(TMultiTexture6& user) {
-  m_users.push_back(&user);
-}
+void TTextureManager6::AddUser(TMultiTexture6& user) { m_users.push_back(&user); }
 
 void TTextureManager6::RemoveUser(TMultiTexture6& user) {
   m_users.erase(std::remove(m_users.begin(), m_users.end(), &user), m_users.end());

@@ -16,8 +16,7 @@ struct TTileSize {
 };
 
 // The tile sizes, in the order that breaks ties.
-constexpr std::array<TTileSize, 6> kTileSizes = {
-    {{256, 256}, {128, 256}, {64, 256}, {256, 128}, {256, 64}, {64, 64}}};
+constexpr std::array<TTileSize, 6> kTileSizes = {{{256, 256}, {128, 256}, {64, 256}, {256, 128}, {256, 64}, {64, 64}}};
 
 // The size to use for a piece of width x height among the sizes whose
 // `available` flag is set: the most covered pixels, then the least waste,

@@ -74,13 +74,9 @@ TMultiTexture6& TTextureStore2::Add(const std::shared_ptr<const TBitmap>& bitmap
   return AddTo(BitmapId(*bitmap), std::weak_ptr<const void>(bitmap), key, std::move(texture));
 }
 
-void TTextureStore2::Free(const TBitmapStore& store) {
-  m_entries.erase(store.Id());
-}
+void TTextureStore2::Free(const TBitmapStore& store) { m_entries.erase(store.Id()); }
 
-void TTextureStore2::Free(const TBitmap& bitmap) {
-  m_entries.erase(BitmapId(bitmap));
-}
+void TTextureStore2::Free(const TBitmap& bitmap) { m_entries.erase(BitmapId(bitmap)); }
 
 void TTextureStore2::Purge() {
   std::erase_if(m_entries, [](const auto& item) { return item.second.life.expired(); });

@@ -55,8 +55,7 @@ TFloatRect TTileBitmap::CellRect(int column, int row) const {
 
 void TTileBitmap::GetPixels(int x, int y, int count, uint8_t* buffer, int64_t bufferSize, int64_t offset) const {
   if (x < 0 || y < 0 || count < 0 || y >= Height() || int64_t{x} + count > Width()) {
-    throw EQxError("TTileBitmap.GetPixels (" + std::to_string(x) + "," + std::to_string(y) +
-                   ") out of Bitmap.Size");
+    throw EQxError("TTileBitmap.GetPixels (" + std::to_string(x) + "," + std::to_string(y) + ") out of Bitmap.Size");
   }
   if (offset < 0 || offset > bufferSize) {
     throw EQxError("TTileBitmap.GetPixels - Offset out of Bounds");

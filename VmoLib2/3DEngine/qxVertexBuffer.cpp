@@ -120,8 +120,8 @@ void TVertexBuffer::Flush() {
     deviceTextures[i] = device;
   }
   const std::lock_guard lock(DeviceLock());
-  const bool filled = m_list->Fill(0, m_vertices, count, 0) &&
-                      m_list->SetPrimitive(T3DPrimitive::TriangleList, 0, triangles);
+  const bool filled =
+      m_list->Fill(0, m_vertices, count, 0) && m_list->SetPrimitive(T3DPrimitive::TriangleList, 0, triangles);
   m_vertices.clear();
   if (!filled) {
     return;

@@ -4,13 +4,13 @@
 #include "QxLib/qxIniStorage.h"
 #include "QxLib/qxLog.h"
 #include "QxLib/qxUtf8.h"
+#include "VmoLib2/3DEngine/qxDeviceDrawer.h"
 #include "VmoLib2/VmoClasses/qxVmoImage.h"
 #include "VmoLib2/VmoClasses/qxVmoSlideUtils3.h"
 #include "VmoLib2/VmoClasses/qxVmoSource2.h"
 #include "VmoLib2/VmoViewer/qxVmoFileAccessor2.h"
 
 #include <algorithm>
-#include <chrono>
 #include <sstream>
 #include <random>
 #include <string_view>
@@ -34,17 +34,18 @@ std::vector<std::string> SplitDefinitions(std::string_view text) {
   return names;
 }
 
-const std::string& PickDefinition(const std::vector<std::string>& names) {
+// One of several definitions, drawn from the transition's seed: the seed
+// is itself random while a show plays, and fixed for a deterministic show,
+// whose frames are then the same on every run.
+const std::string& PickDefinition(const std::vector<std::string>& names, int32_t seed) {
   if (names.size() == 1)
     return names.front();
-  std::mt19937 generator(
-      static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+  std::mt19937 generator(static_cast<uint32_t>(seed));
   return names[std::uniform_int_distribution<size_t>(0, names.size() - 1)(generator)];
 }
 
 // The packed project of a definition, or none when it cannot be opened.
-std::unique_ptr<TIniStorage> LoadDefinition(const TFileAccessor& accessor,
-                                            const std::string& name) {
+std::unique_ptr<TIniStorage> LoadDefinition(const TFileAccessor& accessor, const std::string& name) {
   TFileAccessor opener(accessor);
   std::unique_ptr<TStream> stream = opener.OpenStream(name);
   if (!stream)
@@ -71,10 +72,9 @@ TDrawFilter* TVmoFilter::Effect(const TPixelRect& slideRect, const TFileAccessor
   return m_effect.get();
 }
 
-TRealSlideFilter::TRealSlideFilter(int effectClass, int variant, const TEffectParams& params,
-                                   std::string name, std::unique_ptr<TVmoSource> source,
-                                   bool coverMode)
-    : TDrawFilter(effectClass, variant, params), m_name(std::move(name)),
+TRealSlideFilter::TRealSlideFilter(int effectClass, int variant, const TEffectParams& params, std::string name,
+                                   std::unique_ptr<TVmoSource> source, bool coverMode)
+    : TSlideEffFilter(effectClass, variant, params), m_name(std::move(name)),
       m_producer(std::make_unique<TSlideProducer>(std::move(source))), m_coverMode(coverMode) {}
 
 TRealSlideFilter::~TRealSlideFilter() = default;
@@ -94,7 +94,7 @@ void TRealSlideFilter::ComputeGeometry() {
 }
 
 bool TRealSlideFilter::Start() {
-  DetachEffectBuffers();
+  ReleaseEffectBuffers();
   m_slide.reset();
   const TSize size = m_producer->SlideSize();
   if (size.Width <= 0 || size.Height <= 0)
@@ -129,16 +129,19 @@ void TRealSlideFilter::SetEffectBufferSource(TEffectBufferSource source) {
   m_producer->Host().SetEffectBufferSource(std::move(source));
 }
 
-std::vector<TVmoImage*> TRealSlideFilter::AttachEffectBuffers() {
+std::vector<TVmoImage*> TRealSlideFilter::AttachEffectBuffers(const std::array<TCustomTexture*, 2>& targets,
+                                                              const TFloatRect& texels) {
   DetachEffectBuffers();
   if (!m_slide)
     return {};
-  m_slide->ForEach([this](TVmoObject& object) {
+  m_slide->ForEach([&](TVmoObject& object) {
     auto* image = dynamic_cast<TVmoImage*>(&object);
-    if (!image || (image->EffectBufferNumber() != 1 && image->EffectBufferNumber() != 2))
+    const int number = image ? image->EffectBufferNumber() : 0;
+    if (number != 1 && number != 2)
       return;
-    image->ReleasePicture();
-    image->PrepareResources();
+    if (!image->HasResources())
+      image->PrepareResources();
+    image->SetEffectTexture(targets[static_cast<size_t>(number - 1)], texels);
     m_attached.push_back(image);
   });
   return m_attached;
@@ -146,8 +149,19 @@ std::vector<TVmoImage*> TRealSlideFilter::AttachEffectBuffers() {
 
 void TRealSlideFilter::DetachEffectBuffers() {
   for (TVmoImage* image : m_attached)
-    image->ReleasePicture();
+    image->SetEffectTexture(nullptr, {});
   m_attached.clear();
+}
+
+void TRealSlideFilter::ReleaseEffectBuffers() {
+  DetachEffectBuffers();
+  if (!m_slide)
+    return;
+  m_slide->ForEach([](TVmoObject& object) {
+    auto* image = dynamic_cast<TVmoImage*>(&object);
+    if (image && image->EffectBufferNumber() > 0)
+      image->ReleasePicture();
+  });
 }
 
 void TRealSlideFilter::SetPosition(float x, float y) {
@@ -157,13 +171,39 @@ void TRealSlideFilter::SetPosition(float x, float y) {
   m_slide->SetCenter(x + rect.Width() / 2.0f, y + rect.Height() / 2.0f);
 }
 
-std::unique_ptr<TDrawFilter> CreateCustomEffect(int effectClass, int variant,
-                                                const TEffectParams& params,
+bool TRealSlideFilter::Compose(TDeviceDrawer& drawer, const TSlideBuffers& buffers) {
+  if (!m_startTried) {
+    m_startTried = true;
+    Start();
+  }
+  if (!m_slide)
+    return false;
+  const T3DRect& device = buffers.deviceRect;
+  m_producer->SetViewSize({device.Width(), device.Height()});
+  SetPosition(static_cast<float>(buffers.slideRect.left - device.left),
+              static_cast<float>(buffers.slideRect.top - device.top));
+  SetMiniSlideProgress(Phase());
+  AttachEffectBuffers(buffers.targets, buffers.slide);
+  try {
+    drawer.DrawItem(*m_slide);
+  } catch (...) {
+    DetachEffectBuffers();
+    m_slide->FrameEnded();
+    throw;
+  }
+  DetachEffectBuffers();
+  // Drawn inside the frame of the two slides, so the frame's end does not
+  // reach it.
+  m_slide->FrameEnded();
+  return true;
+}
+
+std::unique_ptr<TDrawFilter> CreateCustomEffect(int effectClass, int variant, const TEffectParams& params,
                                                 const TFileAccessor* accessor) {
   const std::vector<std::string> names = SplitDefinitions(params.Custom);
   if (names.empty() || !accessor)
     return std::make_unique<TAlphaFilter>(effectClass, variant, params);
-  const std::string& name = PickDefinition(names);
+  const std::string& name = PickDefinition(names, params.Seed);
 
   // A damaged definition costs the transition, not the show: it falls back
   // to the cross-fade like a missing one.
@@ -174,8 +214,7 @@ std::unique_ptr<TDrawFilter> CreateCustomEffect(int effectClass, int variant,
     const TIniSection* first = storage->FindSection("slide1");
     const bool cover = first && first->ReadBool("CoverMode", false);
     auto source = std::make_unique<TVmoSource>(*accessor, std::move(storage));
-    return std::make_unique<TRealSlideFilter>(effectClass, variant, params, name,
-                                              std::move(source), cover);
+    return std::make_unique<TRealSlideFilter>(effectClass, variant, params, name, std::move(source), cover);
   } catch (const EQxError&) {
     return std::make_unique<TAlphaFilter>(effectClass, variant, params);
   }

@@ -2,10 +2,12 @@
 // custom transitions that are small animated projects of their own.
 #pragma once
 
+#include "VmoLib2/3DEngine/qxSlideEffFilter.h"
 #include "VmoLib2/VmoClasses/qxVmoEffects.h"
 #include "VmoLib2/VmoClasses/qxVmoSlideHost.h"
 #include "VmoLib2/VmoClasses/qxVmoTransitions.h"
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -52,10 +54,10 @@ private:
 };
 
 // A custom transition: a packed project whose first slide (the mini-slide)
-// is played over the transition's time, sized to the slide rectangle. The
-// filter builds and animates the mini-slide and hands its effect-buffer
-// pictures over; the drawer draws it after the incoming slide's objects.
-class TRealSlideFilter : public TDrawFilter {
+// is played over the transition's time, sized to the slide rectangle and
+// drawn over it, its effect-buffer pictures showing the outgoing and the
+// incoming slide.
+class TRealSlideFilter : public TSlideEffFilter {
 public:
   // Takes the project's source; the mini-project's producer owns it.
   TRealSlideFilter(int effectClass, int variant, const TEffectParams& params, std::string name,
@@ -83,18 +85,29 @@ public:
   // "set slide eff. time: " and the time.
   void SetMiniSlideProgress(double progress);
 
-  // Where the mini-project's "SlideEffectBuffer1"/"2" pictures come from.
+  // Where the mini-project's "SlideEffectBuffer1"/"2" pictures come from
+  // when they are opened as pictures (drawing takes them from the render
+  // targets instead).
   void SetEffectBufferSource(TEffectBufferSource source);
   // Before drawing: every picture of the mini-slide with
   // "ReplaceWithEffectBuffer" 1 or 2 opens its buffer picture through the
-  // host. Returns those pictures.
-  std::vector<TVmoImage*> AttachEffectBuffers();
-  // After drawing: the buffer pictures are released again.
+  // host (once; it gives the object its size) and is given the render
+  // target of the outgoing (1) or incoming (2) slide, whose `texels` hold
+  // the slide. Returns those pictures.
+  std::vector<TVmoImage*> AttachEffectBuffers(const std::array<TCustomTexture*, 2>& targets, const TFloatRect& texels);
+  // After drawing: the pictures are given their render targets no more.
   void DetachEffectBuffers();
+  // Lets go of the buffer pictures.
+  void ReleaseEffectBuffers();
 
   // The drawer's position of the slide rectangle: the mini-slide's centre
   // is that position plus half the rectangle.
   void SetPosition(float x, float y);
+
+  // Makes the mini-slide on the first call, places it on the slide
+  // rectangle (the camera at the output's centre), sets its time from the
+  // phase and draws it with the buffers. False when there is no mini-slide.
+  bool Compose(TDeviceDrawer& drawer, const TSlideBuffers& buffers) override;
 
 protected:
   // Sizes the mini-project to the slide rectangle at zoom 100 %.
@@ -105,6 +118,7 @@ private:
   std::unique_ptr<TSlideProducer> m_producer;
   bool m_coverMode;
   std::unique_ptr<TVmoSlide> m_slide;
+  bool m_startTried = false;
   std::vector<TVmoImage*> m_attached;
 };
 
@@ -112,8 +126,7 @@ private:
 // params.Custom (drawn at random when there are several) opened as a packed
 // project; a cross-fade when there is no name, no accessor, or the file is
 // missing or unreadable.
-std::unique_ptr<TDrawFilter> CreateCustomEffect(int effectClass, int variant,
-                                                const TEffectParams& params,
+std::unique_ptr<TDrawFilter> CreateCustomEffect(int effectClass, int variant, const TEffectParams& params,
                                                 const TFileAccessor* accessor);
 
 } // namespace qx

@@ -10,8 +10,7 @@ namespace qx {
 
 namespace {
 
-std::unique_ptr<TVmoObject> CreateViewPortKind(TVmoObject& parent, const std::string& name,
-                                               std::string_view typeWord) {
+std::unique_ptr<TVmoObject> CreateViewPortKind(TVmoObject& parent, const std::string& name, std::string_view typeWord) {
   if (typeWord == "viewport")
     return std::make_unique<TVmoViewPort>(&parent, name);
   if (typeWord == "mask")
@@ -78,14 +77,15 @@ std::vector<TMaskRecord> TVmoViewPort::MaskRecords() const {
   if (!Drawable() || !(Opacity() > 0))
     return {};
   const std::vector<const TVmoMask*> masks = Masks();
-  const bool anyShown =
-      std::any_of(masks.begin(), masks.end(), [](const TVmoMask* mask) { return mask->Active() && mask->Opacity() > 0; });
+  const bool anyShown = std::any_of(masks.begin(), masks.end(),
+                                    [](const TVmoMask* mask) { return mask->Active() && mask->Opacity() > 0; });
   if (!anyShown)
     return {};
   std::vector<TMaskRecord> records;
   records.reserve(masks.size());
   for (const TVmoMask* mask : masks)
-    records.push_back({mask, mask->ObjectFrame(), mask->PivotX(), mask->PivotY(), mask->Active() ? mask->Opacity() : 0});
+    records.push_back(
+        {mask, mask->ObjectFrame(), mask->PivotX(), mask->PivotY(), mask->Active() ? mask->Opacity() : 0});
   return records;
 }
 
@@ -106,8 +106,8 @@ void TVmoViewPort::DrawMaskedGroup(TDeviceDrawer& drawer, const std::vector<TMas
       continue;
     TMaskDraw draw;
     draw.Picture.Store = record.Mask->Picture().Get();
-    draw.Placement = FramePlacement(record.Frame, record.PivotX, record.PivotY, record.Mask->Width(),
-                                    record.Mask->Height());
+    draw.Placement =
+        FramePlacement(record.Frame, record.PivotX, record.PivotY, record.Mask->Width(), record.Mask->Height());
     draw.Params = record.Mask->DrawParams();
     draw.Params.Opacity = record.Opacity;
     draws.push_back(std::move(draw));

@@ -10,13 +10,9 @@ namespace {
 
 // Values are compared in steps of 1/10000 so that re-reading a project does
 // not flag key points whose values only differ by rounding noise.
-bool SameRounded(double a, double b) {
-  return std::nearbyint(a * 10000) == std::nearbyint(b * 10000);
-}
+bool SameRounded(double a, double b) { return std::nearbyint(a * 10000) == std::nearbyint(b * 10000); }
 
-float FloorScale(float value) {
-  return value >= TKeyPoint::kMinScale ? value : TKeyPoint::kMinScale;
-}
+float FloorScale(float value) { return value >= TKeyPoint::kMinScale ? value : TKeyPoint::kMinScale; }
 
 int32_t TruncateToMilliseconds(double time) {
   constexpr double kLow = std::numeric_limits<int32_t>::min();
@@ -30,13 +26,9 @@ TKeyOrigin ValidOrigin(TKeyOrigin origin) {
   return value >= 0 && value < kKeyOriginCount ? origin : TKeyOrigin::SlideBegin;
 }
 
-float Lerp(float from, float to, float f) {
-  return from + (to - from) * f;
-}
+float Lerp(float from, float to, float f) { return from + (to - from) * f; }
 
-TFloatPair Lerp(TFloatPair from, TFloatPair to, float f) {
-  return {Lerp(from.X, to.X, f), Lerp(from.Y, to.Y, f)};
-}
+TFloatPair Lerp(TFloatPair from, TFloatPair to, float f) { return {Lerp(from.X, to.X, f), Lerp(from.Y, to.Y, f)}; }
 
 // The fraction of the way from `from` to `to` at `time`, in single precision;
 // 0 for an empty stretch.
@@ -57,9 +49,7 @@ struct TProfile {
   float operator()(float from, float to) const {
     return SpeedProfile(from, to, Duration, AccelEnd, DecelStart, Elapsed);
   }
-  TFloatPair operator()(TFloatPair from, TFloatPair to) const {
-    return {(*this)(from.X, to.X), (*this)(from.Y, to.Y)};
-  }
+  TFloatPair operator()(TFloatPair from, TFloatPair to) const { return {(*this)(from.X, to.X), (*this)(from.Y, to.Y)}; }
 };
 
 } // namespace
@@ -145,9 +135,7 @@ void TKeyPoint::SetValues(const TKeyValues& values) {
 TKeyPointList::TKeyPointList() = default;
 TKeyPointList::~TKeyPointList() = default;
 
-TAnchorTimes TKeyPointList::AnchorTimes() const {
-  return {};
-}
+TAnchorTimes TKeyPointList::AnchorTimes() const { return {}; }
 
 double TKeyPointList::AbsoluteTimeOf(const TKeyPoint& point) const {
   const double time = AnchorTime(point.Origin()) + point.Time();
@@ -202,9 +190,7 @@ void TKeyPointList::Clear() {
     store.reset();
 }
 
-void TKeyPointList::KeyPointRetimed() {
-  SortAndResynchronise();
-}
+void TKeyPointList::KeyPointRetimed() { SortAndResynchronise(); }
 
 void TKeyPointList::SortAndResynchronise() {
   std::sort(m_points.begin(), m_points.end(), [this](const auto& a, const auto& b) {
@@ -244,9 +230,7 @@ TSpeedStorage& TKeyPointList::Store(TSpeedKind kind) {
   return *store;
 }
 
-std::string TKeyPointList::DefaultSpeedText() const {
-  return TSpeedStorage::FromKeyTimes(m_keyTimes).SaveToText();
-}
+std::string TKeyPointList::DefaultSpeedText() const { return TSpeedStorage::FromKeyTimes(m_keyTimes).SaveToText(); }
 
 void TKeyPointList::SetScale(float scaleX, float scaleY) {
   m_current.ScaleX = scaleX;
@@ -288,8 +272,7 @@ double TKeyPointList::PerspectiveTime(int from, int to, double time) const {
   if (!(tTo > tFrom))
     return time;
   const double q = (time - tFrom) / (tTo - tFrom);
-  const double corrected =
-      PerspectiveFraction(q, m_values[from].ScaleX, m_values[to].ScaleX);
+  const double corrected = PerspectiveFraction(q, m_values[from].ScaleX, m_values[to].ScaleX);
   return tFrom + (tTo - tFrom) * corrected;
 }
 
@@ -327,48 +310,30 @@ void TKeyPointList::Evaluate(double time) {
   // the group asks for it), elapsed from the interval's first key time.
   const auto profile = [this](const TSmoothing& interval, double t) {
     const int32_t first = m_keyTimes[interval.From];
-    return TProfile{static_cast<float>(static_cast<int64_t>(m_keyTimes[interval.To]) - first),
-                    interval.AccelEnd, interval.DecelStart, static_cast<float>(t - first)};
+    return TProfile{static_cast<float>(static_cast<int64_t>(m_keyTimes[interval.To]) - first), interval.AccelEnd,
+                    interval.DecelStart, static_cast<float>(t - first)};
   };
 
-  if (const TSmoothing* interval = SmoothingInterval(TSpeedKind::Rotate, time)) {
-    const TProfile p = profile(*interval, time);
-    const TKeyValues& s = m_values[interval->From];
-    const TKeyValues& e = m_values[interval->To];
-    m_current.Angle = p(s.Angle, e.Angle);
-    m_current.AngleX = p(s.AngleX, e.AngleX);
-    m_current.AngleY = p(s.AngleY, e.AngleY);
-  } else {
-    m_current.Angle = Lerp(a.Angle, b.Angle, f);
-    m_current.AngleX = Lerp(a.AngleX, b.AngleX, f);
-    m_current.AngleY = Lerp(a.AngleY, b.AngleY, f);
-  }
+  // The values of one speed group: along the profile of its smoothed
+  // interval when one covers the time (taken at the perspective-corrected
+  // time with `corrected`), else linearly between the surrounding key points
+  // at `linear`.
+  const auto animate = [&](TSpeedKind kind, bool corrected, float linear, auto... fields) {
+    if (const TSmoothing* interval = SmoothingInterval(kind, time)) {
+      const TProfile p = profile(*interval, corrected ? PerspectiveTime(interval->From, interval->To, time) : time);
+      const TKeyValues& s = m_values[interval->From];
+      const TKeyValues& e = m_values[interval->To];
+      ((m_current.*fields = p(s.*fields, e.*fields)), ...);
+      return;
+    }
+    ((m_current.*fields = Lerp(a.*fields, b.*fields, linear)), ...);
+  };
 
+  animate(TSpeedKind::Rotate, false, f, &TKeyValues::Angle, &TKeyValues::AngleX, &TKeyValues::AngleY);
   const float fCorrected =
-      m_perspectiveCorrection ? Fraction(m_times[from], m_times[to], PerspectiveTime(from, to, time))
-                              : f;
-
-  if (const TSmoothing* interval = SmoothingInterval(TSpeedKind::Zoom, time)) {
-    const TProfile p = profile(*interval, PerspectiveTime(interval->From, interval->To, time));
-    const TKeyValues& s = m_values[interval->From];
-    const TKeyValues& e = m_values[interval->To];
-    m_current.ScaleX = p(s.ScaleX, e.ScaleX);
-    m_current.ScaleY = p(s.ScaleY, e.ScaleY);
-  } else {
-    m_current.ScaleX = Lerp(a.ScaleX, b.ScaleX, fCorrected);
-    m_current.ScaleY = Lerp(a.ScaleY, b.ScaleY, fCorrected);
-  }
-
-  if (const TSmoothing* interval = SmoothingInterval(TSpeedKind::Pan, time)) {
-    const TProfile p = profile(*interval, PerspectiveTime(interval->From, interval->To, time));
-    const TKeyValues& s = m_values[interval->From];
-    const TKeyValues& e = m_values[interval->To];
-    m_current.Position = p(s.Position, e.Position);
-    m_current.ZPos = p(s.ZPos, e.ZPos);
-  } else {
-    m_current.Position = Lerp(a.Position, b.Position, fCorrected);
-    m_current.ZPos = Lerp(a.ZPos, b.ZPos, fCorrected);
-  }
+      m_perspectiveCorrection ? Fraction(m_times[from], m_times[to], PerspectiveTime(from, to, time)) : f;
+  animate(TSpeedKind::Zoom, true, fCorrected, &TKeyValues::ScaleX, &TKeyValues::ScaleY);
+  animate(TSpeedKind::Pan, true, fCorrected, &TKeyValues::Position, &TKeyValues::ZPos);
 }
 
 } // namespace qx

@@ -26,14 +26,14 @@ enum class TKeyOrigin : int32_t {
 
 inline constexpr int kKeyOriginCount = 4;
 // The words of the "Origin" key, in origin order.
-inline constexpr std::array<std::string_view, kKeyOriginCount> kKeyOriginNames = {
-    "SlideBegin", "PrevEffectEnd", "NextEffectBegin", "SlideEnd"};
+inline constexpr std::array<std::string_view, kKeyOriginCount> kKeyOriginNames = {"SlideBegin", "PrevEffectEnd",
+                                                                                  "NextEffectBegin", "SlideEnd"};
 
 // The three speed stores of an object and the keys they are read from.
 enum class TSpeedKind : int32_t { Pan = 0, Zoom = 1, Rotate = 2 };
 inline constexpr int kSpeedKindCount = 3;
-inline constexpr std::array<std::string_view, kSpeedKindCount> kSpeedKeyNames = {
-    "PanSpeed", "ZoomSpeed", "RotateSpeed"};
+inline constexpr std::array<std::string_view, kSpeedKindCount> kSpeedKeyNames = {"PanSpeed", "ZoomSpeed",
+                                                                                 "RotateSpeed"};
 
 struct TFloatPair {
   float X = 0;
@@ -193,9 +193,7 @@ public:
   TSpeedStorage& PanStore() { return Store(TSpeedKind::Pan); }
   TSpeedStorage& ZoomStore() { return Store(TSpeedKind::Zoom); }
   TSpeedStorage& RotateStore() { return Store(TSpeedKind::Rotate); }
-  const TSpeedStorage* FindStore(TSpeedKind kind) const {
-    return m_stores[static_cast<size_t>(kind)].get();
-  }
+  const TSpeedStorage* FindStore(TSpeedKind kind) const { return m_stores[static_cast<size_t>(kind)].get(); }
   // The text of the store made from the key points: one linear interval over
   // all of them. Speed keys are read against it as their default.
   std::string DefaultSpeedText() const;

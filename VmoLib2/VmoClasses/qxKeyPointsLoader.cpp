@@ -48,8 +48,7 @@ TKeyPoint& ReadKeyPoint(const TIniIdentList& block, TKeyPointList& list) {
 }
 
 void ReadKeyPoints(const TIniIdentList& objectBlock, TKeyPointList& list) {
-  for (const TIniObject* child = objectBlock.FirstObject(); child;
-       child = objectBlock.NextObject(child)) {
+  for (const TIniObject* child = objectBlock.FirstObject(); child; child = objectBlock.NextObject(child)) {
     if (LowerCase(Trim(child->ClassName())) == kKeyPointClassName)
       ReadKeyPoint(*child, list);
   }

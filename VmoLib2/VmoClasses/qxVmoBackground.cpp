@@ -28,9 +28,7 @@ TSlideBackground ReadSlideBackground(const TIniIdentList& mainSection, const TIn
 
   TSlideBackground background;
   switch (keys.ReadInteger(key("bstyle"), 0)) {
-  case 1:
-    background.Color1 = WindowsColor(keys.ReadInteger(key("bname"), 0));
-    break;
+  case 1: background.Color1 = WindowsColor(keys.ReadInteger(key("bname"), 0)); break;
   case 2: {
     std::string name = keys.ReadString(key("bname"), "");
     if (name.empty())
@@ -50,8 +48,7 @@ TSlideBackground ReadSlideBackground(const TIniIdentList& mainSection, const TIn
     background.Color2 = WindowsColor(keys.ReadInteger(key("bcolor2"), 0));
     break;
   }
-  default:
-    break;
+  default: break;
   }
   return background;
 }

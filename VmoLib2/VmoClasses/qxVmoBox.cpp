@@ -10,8 +10,7 @@ namespace qx {
 
 namespace {
 
-constexpr std::string_view kFillModeWords[] = {"Solid", "HGradient", "VGradient",
-                                                                    "TLBRGradient", "TRBLGradient"};
+constexpr std::string_view kFillModeWords[] = {"Solid", "HGradient", "VGradient", "TLBRGradient", "TRBLGradient"};
 
 uint8_t ReadAlpha(const TIniIdentList& block, std::string_view key) {
   return static_cast<uint8_t>(std::clamp(block.ReadInteger(key, 255), 0, 255));
@@ -23,16 +22,11 @@ TRgba WithAlpha(TRgb color, uint8_t alpha) { return {color.r, color.g, color.b, 
 
 TGradientKind GradientKindOf(TFillMode mode) {
   switch (mode) {
-  case TFillMode::HGradient:
-    return TGradientKind::Horizontal;
-  case TFillMode::VGradient:
-    return TGradientKind::Vertical;
-  case TFillMode::TLBRGradient:
-    return TGradientKind::TopLeftToBottomRight;
-  case TFillMode::TRBLGradient:
-    return TGradientKind::TopRightToBottomLeft;
-  case TFillMode::Solid:
-    break;
+  case TFillMode::HGradient: return TGradientKind::Horizontal;
+  case TFillMode::VGradient: return TGradientKind::Vertical;
+  case TFillMode::TLBRGradient: return TGradientKind::TopLeftToBottomRight;
+  case TFillMode::TRBLGradient: return TGradientKind::TopRightToBottomLeft;
+  case TFillMode::Solid: break;
   }
   return TGradientKind::Solid;
 }

@@ -41,9 +41,8 @@ void TObjectShadow::Clear() {
   m_picture.Reset();
 }
 
-TPlacement TObjectShadow::Placement(const TObjectFrame& frame, float pivotX, float pivotY, double width,
-                                    double height, double sizeMeasure, float distance, float angleDegrees,
-                                    bool shadow3D) const {
+TPlacement TObjectShadow::Placement(const TObjectFrame& frame, float pivotX, float pivotY, double width, double height,
+                                    double sizeMeasure, float distance, float angleDegrees, bool shadow3D) const {
   const int64_t borderedWidth = int64_t{m_params.Width} + 2 * int64_t{m_params.BorderX};
   const int64_t borderedHeight = int64_t{m_params.Height} + 2 * int64_t{m_params.BorderY};
   const TShadowReduction reduction = ComputeShadowReduction(borderedWidth, borderedHeight);

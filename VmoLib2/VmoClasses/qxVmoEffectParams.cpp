@@ -106,8 +106,7 @@ void ReadSlideEffectParams(const TIniSection& slide, TEffectParams& p) {
   p.SwapWidth = static_cast<float>(slide.ReadFloat("EffectSwapWidth", p.SwapWidth));
   p.SwapMaxAngle = static_cast<float>(slide.ReadFloat("EffectSwapMaxAngle", p.SwapMaxAngle));
   p.RollUseBackColor = slide.ReadBool("EffectRollUseBackColor", p.RollUseBackColor);
-  p.RollBackColor = p.RollUseBackColor ? WindowsColor(slide.ReadInteger("EffectRollBackColor", 0))
-                                       : TRgb{0, 0, 0};
+  p.RollBackColor = p.RollUseBackColor ? WindowsColor(slide.ReadInteger("EffectRollBackColor", 0)) : TRgb{0, 0, 0};
   p.MosaicDX = slide.ReadInteger("EffectMosaicDX", p.MosaicDX);
   p.MosaicDY = slide.ReadInteger("EffectMosaicDY", p.MosaicDY);
   p.MosaicSC = slide.ReadInteger("EffectMosaicSC", p.MosaicSC);

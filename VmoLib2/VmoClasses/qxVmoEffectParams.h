@@ -14,6 +14,26 @@ namespace qx {
 
 // Number of transition classes; class g is the group of key "opt_fx_eff<g+1>".
 constexpr int kEffectGroupCount = 19;
+// The transition classes.
+enum TEffectClass : int {
+  kEffectMosaic = 1,
+  kEffectFade = 2,
+  kEffectClock = 3,
+  kEffectCircle = 4,
+  kEffectRhomb = 5,
+  kEffectSquare = 6,
+  kEffectLines = 7,
+  kEffectDiagonal = 8,
+  kEffectWipe = 9,
+  kEffectDiagonalWipe = 10,
+  kEffectBroom = 11,
+  kEffectPush = 12,
+  kEffectSlide = 13,
+  kEffectRoll = 14,
+  kEffectDiagonalRoll = 15,
+  kEffectFlip = 16,
+  kEffectSwap = 17,
+};
 // The class whose transitions are small animated projects of their own.
 constexpr int kCustomEffectClass = 18;
 
@@ -42,7 +62,7 @@ struct TEffectParams {
   int32_t MosaicDX = 0;
   int32_t MosaicDY = 0;
   int32_t MosaicSC = 0;
-  int32_t Seed = 0; // 24 bits
+  int32_t Seed = 0;   // 24 bits
   std::string Custom; // comma-separated custom transition definitions
 };
 
@@ -72,8 +92,8 @@ private:
 
 // Show-wide transition options of the main section.
 struct TShowEffectOptions {
-  bool Enabled = false;       // "opt_fx_enable" and a non-zero "opt_fx_time"
-  double Duration = 0;        // "opt_fx_time", ms
+  bool Enabled = false; // "opt_fx_enable" and a non-zero "opt_fx_time"
+  double Duration = 0;  // "opt_fx_time", ms
   bool RollVariantsPerSlide = false;
   int32_t CustomCount = 0;
   TEffectParams Params;

@@ -24,6 +24,19 @@ TCropRect ReadCropRect(const TIniIdentList& block) {
 
 } // namespace
 
+TBorderParams ReadBorderParams(const TIniIdentList& block) {
+  TBorderParams border;
+  border.BorderOn = block.ReadBool("EnableBorder", false);
+  border.CropOn = block.ReadBool("EnableCrop", false);
+  border.AspectOn = block.ReadBool("EnableAspect", false);
+  border.BorderWidth = static_cast<float>(block.ReadFloat("BorderWidth", 3.4));
+  border.BorderColor = block.ReadColorAlpha("BorderColor", TRgba{255, 255, 255, 255});
+  border.Crop = ReadCropRect(block);
+  if (block.ReadIntegerList("AspectParams", border.AspectParams) < 0)
+    border.AspectParams.clear();
+  return border;
+}
+
 int32_t WantedSide(double largest, double scale) {
   const double wanted = std::round(scale * largest);
   if (!(wanted >= 1))
@@ -54,16 +67,7 @@ void TVmoImage::ReadPictureSettings(const TIniIdentList& block) {
   SetFloatSetting(m_mipLodBias, static_cast<float>(block.ReadFloat("MipLodBias", 0)));
   SetSetting(m_effectBuffer, block.ReadInteger("ReplaceWithEffectBuffer", 0));
 
-  TBorderParams border;
-  border.BorderOn = block.ReadBool("EnableBorder", false);
-  border.CropOn = block.ReadBool("EnableCrop", false);
-  border.AspectOn = block.ReadBool("EnableAspect", false);
-  border.BorderWidth = static_cast<float>(block.ReadFloat("BorderWidth", 3.4));
-  border.BorderColor = block.ReadColorAlpha("BorderColor", TRgba{255, 255, 255, 255});
-  border.Crop = ReadCropRect(block);
-  if (block.ReadIntegerList("AspectParams", border.AspectParams) < 0)
-    border.AspectParams.clear();
-  SetSetting(m_border, std::move(border));
+  SetSetting(m_border, ReadBorderParams(block));
 
   TImageAnimationParams animation;
   animation.Columns = std::max(1, block.ReadInteger("AnimColumns", 1));
@@ -227,6 +231,16 @@ void TVmoImage::DrawContent(TDeviceDrawer& drawer) {
   TPictureSource source;
   source.Store = picture;
   source.SourceRect = SourceRect(&placement);
+  if (m_effectTexture) {
+    // The buffer is drawn straight from the render target it lies in.
+    const TFloatRect& part = source.SourceRect;
+    const double x = m_effectTexels.left;
+    const double y = m_effectTexels.top;
+    source.ReadyTexture = m_effectTexture;
+    source.SourceRect = part.right > part.left && part.bottom > part.top
+                            ? TFloatRect{x + part.left, y + part.top, x + part.right, y + part.bottom}
+                            : m_effectTexels;
+  }
   drawer.DrawPicture(source, placement, params);
 }
 

@@ -17,6 +17,8 @@
 
 namespace qx {
 
+class TCustomTexture;
+
 // The crop rectangle in the pixels of a reference size.
 struct TCropRect {
   int32_t Left = 0;
@@ -45,6 +47,10 @@ struct TBorderParams {
 inline constexpr double kShadowSizeDivisor = 400;
 inline constexpr double kTextShadowScale = 1.1;
 
+// The border keys of a block ("EnableBorder", "EnableCrop", "EnableAspect",
+// "BorderWidth", "BorderColor", "CropRect", "AspectParams").
+TBorderParams ReadBorderParams(const TIniIdentList& block);
+
 // The side a picture is wanted at for a largest expected side:
 // max(1, round(scale × largest)).
 int32_t WantedSide(double largest, double scale);
@@ -71,6 +77,15 @@ public:
   void SetAnimation(const TImageAnimationParams& animation);
   bool MainImage() const { return m_mainImage; }
   void SetMainImage(bool main) { m_mainImage = main; }
+
+  // While a custom transition draws: the render target holding the buffer
+  // this object shows, and where the buffer's picture lies in it (texture
+  // pixels). Null stops showing it.
+  void SetEffectTexture(TCustomTexture* texture, const TFloatRect& texels) {
+    m_effectTexture = texture;
+    m_effectTexels = texels;
+  }
+  TCustomTexture* EffectTexture() const { return m_effectTexture; }
 
   // The name the picture is asked for under: "SlideEffectBuffer<n>" while
   // the object shows the running transition's buffer, else "ImageName".
@@ -146,6 +161,8 @@ private:
 
   TRefPtr<TBitmapStore> m_picture;
   std::string m_openedName;
+  TCustomTexture* m_effectTexture = nullptr;
+  TFloatRect m_effectTexels;
   int32_t m_mipLevel = 0;
   TAnimationFrame m_frame;
   TObjectShadow m_shadow;

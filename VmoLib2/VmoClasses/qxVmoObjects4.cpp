@@ -10,6 +10,7 @@
 #include "VmoLib2/VmoClasses/qxKeyPointsLoader.h"
 #include "VmoLib2/VmoClasses/qxVmoBox.h"
 #include "VmoLib2/VmoClasses/qxVmoButton.h"
+#include "VmoLib2/VmoClasses/qxVmoExtractorWrapper.h"
 #include "VmoLib2/VmoClasses/qxVmoImage.h"
 #include "VmoLib2/VmoClasses/qxVmoSlide.h"
 #include "VmoLib2/VmoClasses/qxVmoText.h"
@@ -24,7 +25,7 @@ std::unique_ptr<TStream> TVmoObjectHost::OpenStream(const std::string&) { return
 const TButtonProducer* TVmoObjectHost::ButtonTheme(const std::string&) { return nullptr; }
 
 std::shared_ptr<const TVectorText> TVmoObjectHost::TextLayout(const std::string&, uint32_t,
-                                                             const std::vector<std::string>&) {
+                                                              const std::vector<std::string>&) {
   return nullptr;
 }
 
@@ -154,6 +155,10 @@ void TVmoObject::LoadChildren(const TIniIdentList& block, bool reload) {
 }
 
 // --- Time -----------------------------------------------------------------
+
+const TIniIdentList* TVmoObjectHost::Section(const std::string&) const { return nullptr; }
+
+TRefPtr<TExtractorWrapper> TVmoObjectHost::VideoClip(const std::string&, const std::string&, bool) { return {}; }
 
 TAnchorTimes TVmoObject::AnchorTimes() const {
   const TVmoSlide* slide = RootSlide();
@@ -389,9 +394,9 @@ std::unique_ptr<TVmoObject> CreateBaseKind(TVmoObject& parent, const std::string
 void ChainObjectFactory(TVmoObjectFactory own) {
   const std::lock_guard lock(FactoryLock());
   TVmoObjectFactory previous = std::move(FactoryChain());
-  FactoryChain() = [own = std::move(own), previous = std::move(previous)](
-                       TVmoObject& parent, const std::string& name,
-                       std::string_view word) -> std::unique_ptr<TVmoObject> {
+  FactoryChain() = [own = std::move(own),
+                    previous = std::move(previous)](TVmoObject& parent, const std::string& name,
+                                                    std::string_view word) -> std::unique_ptr<TVmoObject> {
     if (auto object = own(parent, name, word))
       return object;
     return previous ? previous(parent, name, word) : nullptr;

@@ -23,6 +23,7 @@
 namespace qx {
 
 class TButtonProducer;
+class TExtractorWrapper;
 class TIniIdentList;
 class TStream;
 class TVectorText;
@@ -62,6 +63,16 @@ public:
   // The skin of a button theme (a folder under the show's button path), or
   // none when the theme has no usable skin. Called on the loading thread.
   virtual const TButtonProducer* ButtonTheme(const std::string& theme);
+  // The project block of that name ("main", a slide section), or none.
+  virtual const TIniIdentList* Section(const std::string& name) const;
+  // The shared frame source of a video clip key with the file opened (a
+  // disk file when `loadFromDisk`); none when the host keeps no clips.
+  // Called on the loading thread.
+  virtual TRefPtr<TExtractorWrapper> VideoClip(const std::string& key, const std::string& fileName, bool loadFromDisk);
+  // Whether video objects show the exact frame of the drawn time, waiting
+  // for it to be decoded (headless rendering), rather than the nearest
+  // frame decoded so far (live playing, which must not wait).
+  virtual bool ExactVideoFrames() const { return false; }
 };
 
 // The parameter base of every object: owns the key point list, whose

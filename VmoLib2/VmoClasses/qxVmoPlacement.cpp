@@ -17,9 +17,7 @@ TVec3 Cross(const TVec3& a, const TVec3& b) {
 }
 float Length(const TVec3& a) { return std::sqrt(Dot(a, a)); }
 
-TVec3 Transform(const TVec3& v, const TMatrix3& m) {
-  return m.Rows[0] * v.x + m.Rows[1] * v.y + m.Rows[2] * v.z;
-}
+TVec3 Transform(const TVec3& v, const TMatrix3& m) { return m.Rows[0] * v.x + m.Rows[1] * v.y + m.Rows[2] * v.z; }
 
 TMatrix3 Multiply(const TMatrix3& a, const TMatrix3& b) {
   TMatrix3 result;

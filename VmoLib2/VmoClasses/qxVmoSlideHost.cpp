@@ -19,9 +19,7 @@ namespace {
 // A GUID text is 38 characters; anything much longer is not one.
 constexpr uint32_t kMaxExeGuidLength = 256;
 
-bool StartsWith(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
+bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
 bool HasTransparency(const TBitmap& picture) {
   for (int y = 0; y < picture.Height(); ++y) {
@@ -153,12 +151,20 @@ std::unique_ptr<TStream> TVmoSlideHost::OpenStream(const std::string& name) {
 }
 
 std::shared_ptr<const TVectorText> TVmoSlideHost::TextLayout(const std::string& fontName, uint32_t style,
-                                                            const std::vector<std::string>& lines) {
+                                                             const std::vector<std::string>& lines) {
   return m_textProducer->Layout(fontName, style, lines);
 }
 
 TRefPtr<TExtractorWrapper> TVmoSlideHost::SharedVideoSource(const std::string& key) {
   return m_videoSources->Acquire(key);
+}
+
+TRefPtr<TExtractorWrapper> TVmoSlideHost::VideoClip(const std::string& key, const std::string& fileName,
+                                                    bool loadFromDisk) {
+  TRefPtr<TExtractorWrapper> clip = SharedVideoSource(key);
+  TFileAccessor accessor(m_accessor);
+  clip->SetFile(accessor, fileName, loadFromDisk);
+  return clip;
 }
 
 TRefPtr<TBitmapStore> TVmoSlideHost::OpenPicture(const std::string& name) {
@@ -237,8 +243,8 @@ TRefPtr<TBitmapStore> TVmoSlideHost::OpenSyntheticPicture(const std::string& nam
       return m_textProducer->OpenPicture(name);
     if (StartsWith(name, kButtonPicturePrefix))
       return m_buttons->OpenPicture(name);
-    // Preset masks have no producer yet; like any other unknown name they
-    // answer nothing.
+    if (StartsWith(name, kPresetedMaskPrefix))
+      return OpenPresetedMask(name);
     return {};
   } catch (const EAbort&) {
     throw;
@@ -255,10 +261,20 @@ TRefPtr<TBitmapStore> TVmoSlideHost::OpenMask(const std::string& name) {
   return MakeRef<TMaskBitmapStore>(name, std::move(picture));
 }
 
+TRefPtr<TBitmapStore> TVmoSlideHost::OpenPresetedMask(const std::string& name) {
+  const TMaskGenerator generator(name);
+  std::unique_ptr<TBitmap> picture = generator.Generate([this](int) { return CancelRequested(); });
+  if (!picture) {
+    if (CancelRequested())
+      throw EAbort("Preset mask cancelled");
+    return {};
+  }
+  return MakeRef<TWrapperBitmapStore>(generator.Key(), std::move(picture));
+}
+
 TRefPtr<TBitmapStore> TVmoSlideHost::OpenEffectBuffer(std::string_view number) {
-  if (number.empty() || number.size() > 9 || !std::all_of(number.begin(), number.end(), [](char c) {
-        return c >= '0' && c <= '9';
-      }))
+  if (number.empty() || number.size() > 9 ||
+      !std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; }))
     return {};
   const TPixelRect rect = SlideRect();
   if (rect.Width() <= 0 || rect.Height() <= 0)

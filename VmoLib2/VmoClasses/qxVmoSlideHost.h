@@ -6,6 +6,7 @@
 #pragma once
 
 #include "QxLib/Graphics/qxBitmap.h"
+#include "VmoLib2/3DEngine/qxMaskGenerator.h"
 #include "VmoLib2/VmoClasses/qxVmoEffects.h"
 #include "VmoLib2/VmoClasses/qxVmoExtractorWrapper.h"
 #include "VmoLib2/VmoClasses/qxVmoObjects4.h"
@@ -13,6 +14,7 @@
 #include "VmoLib2/VmoViewer/qxVmoFileAccessor2.h"
 #include "VmoLib2/qxButtonProducer.h"
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -27,7 +29,6 @@ class TIniIdentList;
 // Prefixes of the pictures the package does not store.
 inline constexpr std::string_view kTextPicturePrefix = "Text: ";
 inline constexpr std::string_view kMaskPicturePrefix = "Mask: ";
-inline constexpr std::string_view kPresetedMaskPrefix = "PresetedMask: ";
 inline constexpr std::string_view kEffectBufferPicturePrefix = "SlideEffectBuffer";
 // The name of every transition-buffer picture.
 inline constexpr std::string_view kEffectBufferPictureName = "zaglushka for slide-effect buffer";
@@ -111,6 +112,12 @@ public:
 
   // The shared video source of a clip key (see TExtractorWrapper).
   TRefPtr<TExtractorWrapper> SharedVideoSource(const std::string& key);
+  // The shared source of the key with its file opened through the
+  // package's accessor.
+  TRefPtr<TExtractorWrapper> VideoClip(const std::string& key, const std::string& fileName, bool loadFromDisk) override;
+  const TIniIdentList* Section(const std::string& name) const override { return FindSection(name); }
+  bool ExactVideoFrames() const override { return m_exactVideoFrames; }
+  void SetExactVideoFrames(bool exact) { m_exactVideoFrames = exact; }
   const TExtractorRegistry& VideoSources() const { return *m_videoSources; }
 
 private:
@@ -119,6 +126,7 @@ private:
   TRefPtr<TBitmapStore> OpenPackagePicture(const std::string& name);
   TRefPtr<TBitmapStore> OpenMask(const std::string& name);
   TRefPtr<TBitmapStore> OpenEffectBuffer(std::string_view number);
+  TRefPtr<TBitmapStore> OpenPresetedMask(const std::string& name);
   void ReadExeGuid();
 
   TFileAccessor m_accessor;
@@ -134,6 +142,7 @@ private:
   std::unique_ptr<TVmoTextProducer> m_textProducer;
   std::unique_ptr<TButtonProducerHost> m_buttons;
   TRefPtr<TExtractorRegistry> m_videoSources;
+  std::atomic<bool> m_exactVideoFrames{false};
   mutable std::mutex m_picturesLock;
   std::map<std::string, TRefPtr<TBitmapStore>> m_pictures;
 };

@@ -38,15 +38,13 @@ TSlideRandomList::TSlideRandomList(int count, bool random) {
   if (!random || size < 2)
     return;
 
-  std::mt19937 generator(
-      static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+  std::mt19937 generator(static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
   std::uniform_int_distribution<uint32_t> keyOf(0, kShuffleKeyLimit - 1);
   std::vector<std::pair<uint32_t, int32_t>> keyed;
   keyed.reserve(size);
   for (const int32_t entry : m_entries)
     keyed.emplace_back(keyOf(generator), entry);
-  std::stable_sort(keyed.begin(), keyed.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   for (int i = 0; i < size; ++i)
     m_entries[i] = keyed[i].second;
 }

@@ -63,8 +63,8 @@ TSize ZoomedSlideSize(const TSlideSizeParams& params) {
 TSize LimitSlideSize(TSize size) {
   if (size.Width <= kMaxSlideSide && size.Height <= kMaxSlideSide)
     return size;
-  const double factor = std::min(static_cast<double>(kMaxSlideSide) / size.Width,
-                                 static_cast<double>(kMaxSlideSide) / size.Height);
+  const double factor =
+      std::min(static_cast<double>(kMaxSlideSide) / size.Width, static_cast<double>(kMaxSlideSide) / size.Height);
   return {std::max(1, RoundToInt(size.Width * factor)), std::max(1, RoundToInt(size.Height * factor))};
 }
 
@@ -82,8 +82,7 @@ double ShowAspect(const TIniIdentList& mainSection, TSize output) {
     QX_ASSERT(height > 0, "ZeroSize of Presentation!");
     return static_cast<double>(mainSection.ReadInteger("opt_scr_width", 0)) / height;
   }
-  const double outputAspect =
-      output.Height > 0 ? static_cast<double>(output.Width) / output.Height : kDefaultAspect;
+  const double outputAspect = output.Height > 0 ? static_cast<double>(output.Width) / output.Height : kDefaultAspect;
   if (!mainSection.KeyExists("opt_scr_ratio"))
     return outputAspect;
   const double ratio = mainSection.ReadFloat("opt_scr_ratio", outputAspect);

@@ -33,13 +33,13 @@ int32_t RoundToInt(double value);
 double ShowAspect(const TIniIdentList& mainSection, TSize output);
 
 struct TSlideSizeParams {
-  TSize Output;                  // the output rectangle's size
+  TSize Output; // the output rectangle's size
   TSlideFitMode Fit = TSlideFitMode::FitInside;
-  double ZoomX = 100;            // percent
+  double ZoomX = 100; // percent
   double ZoomY = 100;
   double Aspect = kDefaultAspect;
-  bool FixedSize = false;        // "opt_scr_fullfixedsize": never enlarge the design size
-  TSize Design;                  // "opt_scr_width" x "opt_scr_height"
+  bool FixedSize = false; // "opt_scr_fullfixedsize": never enlarge the design size
+  TSize Design;           // "opt_scr_width" x "opt_scr_height"
 };
 
 // No side of a slide exceeds this; a larger slide is shrunk, keeping its

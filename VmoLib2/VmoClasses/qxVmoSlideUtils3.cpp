@@ -29,8 +29,8 @@ void ShiftTimes(TSlideTimes& times, double shift) {
 
 // --- TDrawContainer ------------------------------------------------------
 
-TDrawContainer::TDrawContainer(TRefPtr<TTiming> timing, int index, const TSlideTimes& times,
-                               double repetitionOffset, std::unique_ptr<TVmoSlide> slide)
+TDrawContainer::TDrawContainer(TRefPtr<TTiming> timing, int index, const TSlideTimes& times, double repetitionOffset,
+                               std::unique_ptr<TVmoSlide> slide)
     : m_timing(std::move(timing)), m_index(index), m_times(times), m_repetitionOffset(repetitionOffset),
       m_slide(std::move(slide)) {}
 
@@ -75,7 +75,7 @@ void TSlideProducer::MakeHost() {
   callbacks.FindSection = [this](const std::string& name) -> const TIniIdentList* {
     return m_source->Storage().FindSection(name);
   };
-  callbacks.OutputSize = [this] { return OutputSize(); };
+  callbacks.OutputSize = [this] { return ViewSize(); };
   callbacks.SlideRect = [this] { return SlideRect(); };
   m_host = std::make_unique<TVmoSlideHost>(m_source->Accessor(), std::move(callbacks));
   m_host->SetButtonPath(m_source->MainSection().ReadString("PathToButtons", ""));
@@ -98,6 +98,10 @@ void TSlideProducer::SetGeometry(const TPixelRect& output, TSlideFitMode fit, do
   params.FixedSize = m_fixedSize;
   params.Design = m_design;
   m_slideSize = ComputeSlideSize(params);
+}
+
+TSize TSlideProducer::ViewSize() const {
+  return m_viewSize.Width > 0 && m_viewSize.Height > 0 ? m_viewSize : OutputSize();
 }
 
 TPixelRect TSlideProducer::SlideRect() const { return CenteredSlideRect(m_output, m_slideSize); }

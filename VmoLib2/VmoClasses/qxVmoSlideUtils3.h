@@ -56,7 +56,7 @@ struct TVisibleRange {
 struct TDialogSlide {
   std::unique_ptr<TVmoDialog> Slide; // none when the section is missing or failed to load
   std::string Section;
-  bool DialogPause = false;          // "DialogPause" of the section
+  bool DialogPause = false; // "DialogPause" of the section
 };
 
 // The section of a custom dialog: "dialog_<k>_" when the name is the value
@@ -85,6 +85,12 @@ public:
   bool FixedSize() const { return m_fixedSize; }
   double Aspect() const { return m_aspect; }
   TSize OutputSize() const { return {m_output.Width(), m_output.Height()}; }
+  // The output the slides are seen on when it differs from the one they are
+  // sized for (a custom transition's slide, sized to the slide rectangle,
+  // is drawn on the whole screen): the camera stands at its centre. Empty
+  // (the default) means the output.
+  void SetViewSize(TSize size) { m_viewSize = size; }
+  TSize ViewSize() const;
   // The slide size on the output.
   TSize SlideSize() const { return m_slideSize; }
   // The slide size centred in the output rectangle, clipped to it.
@@ -130,6 +136,7 @@ private:
   double m_zoomY = 100;
   double m_aspect = kDefaultAspect;
   TSize m_slideSize;
+  TSize m_viewSize;
   int m_cursor = 0;
   TRefPtr<TTiming> m_timing;
 };

@@ -21,8 +21,7 @@ constexpr int kMaxSlideCount = 1 << 20;
 
 // Case-insensitive choice among words; `def` when the key is missing or its
 // value matches none of them.
-int ReadWord(const TIniSection& section, std::string_view key,
-             std::span<const std::string_view> words, int def) {
+int ReadWord(const TIniSection& section, std::string_view key, std::span<const std::string_view> words, int def) {
   const TIniIdent* ident = section.FindKey(key);
   if (!ident)
     return def;
@@ -50,18 +49,14 @@ std::string BaseNameWithoutExtension(std::string_view path) {
 
 std::string_view EndModeWord(TEndMode mode) {
   switch (mode) {
-  case TEndMode::Repeat:
-    return "repeat";
-  case TEndMode::Close:
-    return "close";
-  case TEndMode::Stop:
-    return "stop";
+  case TEndMode::Repeat: return "repeat";
+  case TEndMode::Close: return "close";
+  case TEndMode::Stop: return "stop";
   }
   return "repeat";
 }
 
-TVmoSource::TVmoSource(const TFileAccessor& accessor, std::unique_ptr<TIniStorage> storage,
-                       bool deterministic)
+TVmoSource::TVmoSource(const TFileAccessor& accessor, std::unique_ptr<TIniStorage> storage, bool deterministic)
     : m_accessor(accessor), m_ownedStorage(std::move(storage)), m_storage(m_ownedStorage.get()) {
   Build(deterministic);
 }
@@ -89,8 +84,8 @@ void TVmoSource::Build(bool deterministic) {
   ApplyScreenSaverOverrides();
   ReadMainOptions();
   m_slides.resize(m_slideCount);
-  m_transitions = std::make_unique<TVmoTransitions>(
-      *m_main, m_slideCount, [this](int index) { return SlideSection(index); });
+  m_transitions =
+      std::make_unique<TVmoTransitions>(*m_main, m_slideCount, [this](int index) { return SlideSection(index); });
   m_transitions->SetDeterministic(deterministic);
   BuildTimeLine();
 }
@@ -198,8 +193,7 @@ int TVmoSource::FindSlide(double time) const {
   // exactly as a scan from the first slide would.
   const double repetitions = std::floor(time / m_totalDuration);
   const double lastStart = static_cast<double>(INT_MAX / m_slideCount - 3);
-  const int firstRepetition =
-      static_cast<int>(std::clamp(repetitions - 1, 0.0, std::max(lastStart, 0.0)));
+  const int firstRepetition = static_cast<int>(std::clamp(repetitions - 1, 0.0, std::max(lastStart, 0.0)));
   const int first = firstRepetition * m_slideCount;
   const int last = first + 3 * m_slideCount;
   TSlideTimes times;

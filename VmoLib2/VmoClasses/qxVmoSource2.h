@@ -58,8 +58,7 @@ public:
   // settings and lays out the time line; raises "Incorrect time" when a
   // synchronisation position decreases. `deterministic` sets Deterministic
   // before the time line is built.
-  TVmoSource(const TFileAccessor& accessor, std::unique_ptr<TIniStorage> storage,
-             bool deterministic = false);
+  TVmoSource(const TFileAccessor& accessor, std::unique_ptr<TIniStorage> storage, bool deterministic = false);
   TVmoSource(const TFileAccessor& accessor, TIniStorage& storage, bool deterministic = false);
   TVmoSource(const TVmoSource&) = delete;
   TVmoSource& operator=(const TVmoSource&) = delete;

@@ -15,8 +15,8 @@ struct TImageAnimationParams {
   int32_t Columns = 1;
   int32_t Rows = 1;
   int32_t FrameCount = 1;
-  int32_t Repetitions = 0; // 0: endless
-  double Offset = 0;       // ms
+  int32_t Repetitions = 0;       // 0: endless
+  double Offset = 0;             // ms
   std::vector<double> Intervals; // ms, one per frame
 
   // More than one cell and frame durations to step through.

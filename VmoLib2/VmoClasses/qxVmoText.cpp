@@ -32,23 +32,14 @@ uint32_t ParseStyleLetters(std::string_view letters) {
   for (const char c : letters) {
     switch (c) {
     case 'B':
-    case 'b':
-      style |= kStyleBold;
-      break;
+    case 'b': style |= kStyleBold; break;
     case 'I':
-    case 'i':
-      style |= kStyleItalic;
-      break;
+    case 'i': style |= kStyleItalic; break;
     case 'U':
-    case 'u':
-      style |= kStyleUnderline;
-      break;
+    case 'u': style |= kStyleUnderline; break;
     case 'S':
-    case 's':
-      style |= kStyleStrikeOut;
-      break;
-    default:
-      break;
+    case 's': style |= kStyleStrikeOut; break;
+    default: break;
     }
   }
   return style;

@@ -39,8 +39,7 @@ TGlyphOutlineSource& InstalledFonts() {
   return *source;
 }
 
-TVmoTextProducer::TVmoTextProducer(TEntryOpener opener, std::shared_ptr<TFontCache> fonts,
-                                   TGlyphOutlineSource* runtime)
+TVmoTextProducer::TVmoTextProducer(TEntryOpener opener, std::shared_ptr<TFontCache> fonts, TGlyphOutlineSource* runtime)
     : m_opener(std::move(opener)), m_fonts(std::move(fonts)), m_runtime(runtime) {}
 
 std::optional<std::string> TVmoTextProducer::ReadEntry(const std::string& name) {
@@ -68,7 +67,7 @@ void TVmoTextProducer::LoadPackedFont(const std::string& fontName) {
 }
 
 std::shared_ptr<const TVectorText> TVmoTextProducer::Layout(const std::string& fontName, uint32_t style,
-                                                           const std::vector<std::string>& lines) {
+                                                            const std::vector<std::string>& lines) {
   const std::string name = TextLayoutName(fontName, style, lines);
   const std::lock_guard lock(m_lock);
   std::erase_if(m_layouts, [](const auto& entry) { return entry.second.expired(); });

@@ -20,16 +20,12 @@ constexpr int kChooseAtRandom = -1;
 // "EffectSmoothline" holds thousandths of the slide width.
 constexpr float kThousandth = 0.001f;
 
-uint32_t ClockSeed() {
-  return static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-}
+uint32_t ClockSeed() { return static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()); }
 
 } // namespace
 
-TVmoTransitions::TVmoTransitions(const TIniSection& main, int slideCount,
-                                 TSlideSectionLookup slideSection)
-    : m_main(main), m_slideCount(slideCount), m_slideSection(std::move(slideSection)),
-      m_random(ClockSeed()) {
+TVmoTransitions::TVmoTransitions(const TIniSection& main, int slideCount, TSlideSectionLookup slideSection)
+    : m_main(main), m_slideCount(slideCount), m_slideSection(std::move(slideSection)), m_random(ClockSeed()) {
   const TShowEffectOptions options = ReadShowEffectOptions(main);
   m_defaultParams = options.Params;
   m_rollVariantsPerSlide = options.RollVariantsPerSlide;
@@ -42,8 +38,7 @@ TVmoTransitions::TVmoTransitions(const TIniSection& main, int slideCount,
       m_active.push_back(g);
   }
   m_defaultParams.Custom = JoinCustomDefinitions(
-      main, main.ReadString("opt_fx_eff" + std::to_string(kEffectGroupCount), ""),
-      options.CustomCount);
+      main, main.ReadString("opt_fx_eff" + std::to_string(kEffectGroupCount), ""), options.CustomCount);
   if (m_active.empty())
     return;
   m_effectsOn = true;
@@ -125,14 +120,12 @@ TTransition TVmoTransitions::GetTransition(int index) {
 
   const std::lock_guard<std::mutex> guard(m_lock);
   if (m_rollVariantsPerSlide) {
-    result.Params.RollVariants =
-        m_deterministic ? (std::popcount(m_seed ^ i) & 1) == 0
-                        : (RandomBelow(kRollDrawLimit) > kRollDrawThreshold) != m_alternation;
+    result.Params.RollVariants = m_deterministic ? (std::popcount(m_seed ^ i) & 1) == 0
+                                                 : (RandomBelow(kRollDrawLimit) > kRollDrawThreshold) != m_alternation;
   }
 
   const TIniSection* slide = m_slideSection(index);
-  const bool personal =
-      slide && slide->ReadBool("UsePersonal", false) && slide->ReadBool("Pers_Effect", false);
+  const bool personal = slide && slide->ReadBool("UsePersonal", false) && slide->ReadBool("Pers_Effect", false);
   const bool useSmooth = personal && slide->ReadBool("EffectUseSmoothline", false);
   bool chosenAtRandom = !personal;
 
@@ -171,14 +164,12 @@ TTransition TVmoTransitions::GetTransition(int index) {
   if (result.Class == 0)
     return result;
   if (useSmooth)
-    result.Params.Smoothline =
-        static_cast<float>(slide->ReadInteger("EffectSmoothline", 0)) * kThousandth;
+    result.Params.Smoothline = static_cast<float>(slide->ReadInteger("EffectSmoothline", 0)) * kThousandth;
   if (personal && !chosenAtRandom)
     ReadSlideEffectParams(*slide, result.Params);
-  result.Params.Seed =
-      m_deterministic
-          ? static_cast<int32_t>(m_seed ^ i)
-          : static_cast<int32_t>(RandomBelow(kSeedHalf) * kSeedHalf + RandomBelow(kSeedHalf));
+  result.Params.Seed = m_deterministic
+                           ? static_cast<int32_t>(m_seed ^ i)
+                           : static_cast<int32_t>(RandomBelow(kSeedHalf) * kSeedHalf + RandomBelow(kSeedHalf));
   return result;
 }
 

@@ -2,8 +2,6 @@
 
 #include "QxLib/qxExceptions.h"
 #include "QxLib/qxLog.h"
-#include "VmoLib2/3DBasics/qxDrawDevice.h"
-#include "VmoLib2/3DEngine/qxDeviceDrawer.h"
 
 #include <exception>
 
@@ -28,20 +26,14 @@ void TEventSignal::Set() noexcept {
   m_set.notify_all();
 }
 
-void TEventSignal::Wait() const noexcept {
-  m_set.wait(false, std::memory_order_acquire);
-}
+void TEventSignal::Wait() const noexcept { m_set.wait(false, std::memory_order_acquire); }
 
 TMessageItem::TMessageItem(int32_t id, TEventPayload payload, bool withSignal)
     : m_id(id), m_payload(std::move(payload)), m_signal(withSignal ? std::make_unique<TEventSignal>() : nullptr) {}
 
-TThreadEventList::~TThreadEventList() {
-  Close();
-}
+TThreadEventList::~TThreadEventList() { Close(); }
 
-void TThreadEventList::SetOwnerThread(std::thread::id owner) {
-  m_owner.store(owner);
-}
+void TThreadEventList::SetOwnerThread(std::thread::id owner) { m_owner.store(owner); }
 
 bool TThreadEventList::Append(const TRefPtr<TMessageItem>& item) {
   {
@@ -61,6 +53,13 @@ bool TThreadEventList::Post(int32_t id, TEventPayload payload) {
 }
 
 bool TThreadEventList::Send(int32_t id, TEventPayload payload) {
+  if (m_inlineSends.load()) {
+    const TRefPtr<TMessageItem> item = MakeRef<TMessageItem>(id, std::move(payload), true);
+    if (!Append(item))
+      return false;
+    Process();
+    return item->Delivered();
+  }
   QX_ASSERT(m_owner.load() != std::this_thread::get_id(), "Send to the own event queue");
   // The sender's reference keeps the item, and so its signal, alive while it
   // waits, whoever drops the queue's reference.
@@ -135,25 +134,57 @@ bool TThreadEventList::WaitForEvents(std::chrono::milliseconds timeout) const {
   return m_items && !m_items->empty();
 }
 
+// The worker as a participant of its step driver.
+class TVmoThread::TDrivenSteps final : public TStepDriver::TParticipant {
+public:
+  explicit TDrivenSteps(TVmoThread& worker) : m_worker(worker) {}
+  bool HasEvents() const override { return m_worker.m_events.PendingCount() > 0; }
+  void RunStep() override { m_worker.RunDrivenStep(); }
+
+private:
+  TVmoThread& m_worker;
+};
+
 TVmoThread::TVmoThread() {
   m_events.SetHandler([this](int32_t id, TEventPayload& payload) { return HandleEvent(id, payload); });
 }
 
-TVmoThread::~TVmoThread() {
-  Stop();
-}
+TVmoThread::~TVmoThread() { Stop(); }
 
 void TVmoThread::Start() {
   const std::lock_guard guard(m_controlLock);
-  if (m_thread.joinable() || m_terminated.load())
+  if (m_thread.joinable() || m_driver || m_terminated.load())
     return;
   m_running.store(true, std::memory_order_release);
+  if (TStepDriver* driver = TStepDriver::Current()) {
+    m_driver = driver;
+    m_driven = std::make_unique<TDrivenSteps>(*this);
+    m_events.SetInlineSends(true);
+    driver->Attach(*m_driven);
+    try {
+      OnStart();
+    } catch (...) {
+      SetFailure(ExceptionText(std::current_exception()));
+      m_terminated.store(true, std::memory_order_release);
+      FinishDriven();
+    }
+    return;
+  }
   m_thread = std::thread([this] { Execute(); });
 }
 
-void TVmoThread::Stop() {
+void TVmoThread::RequestStop() {
   m_terminated.store(true, std::memory_order_release);
   m_events.Close();
+  // A driven worker inside its own step ends when the step returns.
+  if (m_driver && !m_inDrivenStep)
+    FinishDriven();
+}
+
+void TVmoThread::Stop() {
+  RequestStop();
+  if (m_driver)
+    return;
   // The worker itself cannot wait for its own end.
   if (m_workerId.load() == std::this_thread::get_id())
     return;
@@ -163,14 +194,61 @@ void TVmoThread::Stop() {
   m_thread.join();
 }
 
+int64_t TVmoThread::NowMs() const {
+  if (m_driver)
+    return m_driver->Now();
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+void TVmoThread::WakeDriven() {
+  if (m_driver && m_running.load(std::memory_order_acquire))
+    m_driver->Wake(*m_driven);
+}
+
+void TVmoThread::WaitForEvents(std::chrono::milliseconds period) {
+  if (m_driver) {
+    m_driver->SetDue(*m_driven, m_driver->Now() + period.count());
+    return;
+  }
+  m_events.WaitForEvents(period);
+}
+
+void TVmoThread::RunDrivenStep() {
+  if (Terminated())
+    return;
+  m_inDrivenStep = true;
+  try {
+    Step();
+  } catch (...) {
+    SetFailure(ExceptionText(std::current_exception()));
+    m_terminated.store(true, std::memory_order_release);
+  }
+  m_inDrivenStep = false;
+  if (Terminated())
+    FinishDriven();
+}
+
+// Runs once: OnStop, then the queue closes and the driver lets go.
+void TVmoThread::FinishDriven() {
+  if (!m_running.load(std::memory_order_acquire))
+    return;
+  try {
+    OnStop();
+  } catch (...) {
+    // Nothing is left to report to once the worker ends.
+  }
+  m_events.Close();
+  m_driver->Detach(*m_driven);
+  m_running.store(false, std::memory_order_release);
+}
+
 std::string TVmoThread::FailureText() const {
   const std::lock_guard guard(m_failureLock);
   return m_failure;
 }
 
-bool TVmoThread::HandleEvent(int32_t, TEventPayload&) {
-  return false;
-}
+bool TVmoThread::HandleEvent(int32_t, TEventPayload&) { return false; }
 
 void TVmoThread::SetFailure(const std::string& text) {
   {
@@ -200,70 +278,57 @@ void TVmoThread::Execute() {
   m_running.store(false, std::memory_order_release);
 }
 
-// --- TVmoDrawController -----------------------------------------------------
+// --- TCustomVmoEngine -------------------------------------------------------
 
-TVmoDrawController::TVmoDrawController(std::unique_ptr<TDrawDevice> device, TDrawerFactory factory)
-    : m_ownedDevice(std::move(device)), m_device(m_ownedDevice.get()), m_factory(std::move(factory)) {
-  QX_ASSERT(m_device != nullptr, "Draw controller without a device");
-  HookDevice();
+namespace {
+
+TApplication* AssertedApplication(TApplication* application) {
+  QX_ASSERT(application != nullptr, "TCustomVmoEngine: no application");
+  return application;
 }
 
-TVmoDrawController::TVmoDrawController(TDrawDevice& device, TDrawerFactory factory)
-    : m_device(&device), m_factory(std::move(factory)) {
-  HookDevice();
+} // namespace
+
+TCustomVmoEngine::TCustomVmoEngine(TApplication* application)
+    : m_application(AssertedApplication(application)),
+      m_messageId(m_application->RegisterMessage(
+          [this](std::unique_ptr<TApplicationMessage>& message) { Dispatch(message); })) {}
+
+TCustomVmoEngine::~TCustomVmoEngine() { m_application->UnregisterMessage(m_messageId); }
+
+void TCustomVmoEngine::ClearCallbacks() {
+  m_onFirstFrame = nullptr;
+  m_onPosition = nullptr;
+  m_onEvent = nullptr;
 }
 
-TVmoDrawController::~TVmoDrawController() {
-  m_device->SetRefreshCallback({});
-  if (m_drawer)
-    m_drawer->Close();
-  m_drawer.reset();
+int32_t TCustomVmoEngine::NextSequence() { return ++m_sequenceNo; }
+
+void TCustomVmoEngine::PostToMain(int32_t kind, std::vector<int32_t> integers, TEventPayload payload) {
+  m_application->Post(m_messageId, std::make_unique<TVmoEngineEvent>(kind, std::move(integers), std::move(payload)));
 }
 
-void TVmoDrawController::HookDevice() {
-  m_device->SetRefreshCallback([this] {
-    Log().WriteLine("TVmoDrawController.DeviceRefresh: DrawDevice Refresh!");
-    m_refreshPending = true;
-  });
-}
-
-bool TVmoDrawController::InitDrawer() {
-  if (!m_drawer) {
-    if (!m_factory)
-      return false;
-    m_drawer = m_factory();
-    if (!m_drawer)
-      return false;
-    m_drawer->SetLostCallback([this] { m_resetPending = true; });
-    m_drawer->SetDrawCallback([](TDrawPhase, TDrawItem&) {});
+void TCustomVmoEngine::Dispatch(std::unique_ptr<TApplicationMessage>& message) {
+  auto* event = dynamic_cast<TVmoEngineEvent*>(message.get());
+  if (!event)
+    return;
+  switch (event->Kind) {
+  case kFirstFrameKind:
+    if (m_onFirstFrame)
+      m_onFirstFrame(*event);
+    return;
+  case kPositionKind:
+    // Integers: sequence number, position, duration, ended flag.
+    if (event->Integer(0) != SequenceNo())
+      return;
+    if (m_onPosition)
+      m_onPosition(event->Integer(1), event->Integer(3) != 0, event->Integer(2));
+    return;
+  default:
+    if (m_onEvent)
+      m_onEvent(*event);
+    return;
   }
-  m_drawer->Init(*m_device);
-  return true;
-}
-
-std::pair<int, int> TVmoDrawController::DeviceSize() const {
-  const T3DRect& bounds = m_device->Bounds();
-  return {bounds.Width(), bounds.Height()};
-}
-
-int TVmoDrawController::GetState() {
-  int state = 0;
-  if (m_device->Active())
-    state |= kDeviceActive;
-  if (m_refreshPending.exchange(false))
-    state |= kRefreshPending;
-  if (m_resetPending)
-    state |= kResetPending;
-  if (m_drawer && m_drawer->Ready()) {
-    state |= kDrawerReady;
-    m_resetPending = false;
-  }
-  return state;
-}
-
-void TVmoDrawController::Draw(TDrawItem& root) {
-  if (m_drawer)
-    m_drawer->DrawItem(root);
 }
 
 } // namespace qx

@@ -1,10 +1,13 @@
 // Worker threads and the event queues through which the threads of the
 // player talk: posting is asynchronous, sending waits until the receiving
-// worker has handled the event. Also the draw controller, which owns the
-// window's draw device and the drawer and reports device events as flags.
+// worker has handled the event. A worker started under a step driver
+// (qxVmoStepDriver.h) runs its steps on the driver's thread at virtual
+// times instead of on a thread of its own.
 #pragma once
 
+#include "QxLib/Application2/qxApplication.h"
 #include "QxLib/qxRefCounted.h"
+#include "VmoLib2/VmoViewer/qxVmoStepDriver.h"
 
 #include <atomic>
 #include <chrono>
@@ -18,12 +21,9 @@
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace qx {
-
-class TDeviceDrawer;
-class TDrawDevice;
-class TDrawItem;
 
 // Base of every event payload; a payload belongs to its message item until
 // a handler takes it.
@@ -90,6 +90,10 @@ public:
   // The thread that processes the queue; a send from it is refused, since
   // it would wait for itself.
   void SetOwnerThread(std::thread::id owner);
+  // For a queue whose owner's steps run on the sender's own thread (under a
+  // step driver): a send handles the queue at once, in order, on the
+  // sender's thread instead of waiting.
+  void SetInlineSends(bool inlineSends) { m_inlineSends.store(inlineSends); }
 
   // Appends the event; returns false, freeing the payload, when the queue
   // is closed.
@@ -97,7 +101,8 @@ public:
   // Appends the event and waits until it has been handled or the queue has
   // been closed. Returns true when the event reached the handler; false when
   // the queue was or became closed first (the payload is then freed).
-  // Raises EAssertionFailed when called from the owner thread.
+  // Raises EAssertionFailed when called from the owner thread (unless sends
+  // are handled inline).
   bool Send(int32_t id, TEventPayload payload = nullptr);
   // Handles pending events one by one, outside the lock, until the queue is
   // empty; returns how many were handled. Handler exceptions are swallowed.
@@ -128,11 +133,18 @@ private:
   TEventHandler m_handler;
   std::function<void()> m_notify;
   std::atomic<std::thread::id> m_owner{};
+  std::atomic<bool> m_inlineSends{false};
 };
 
 // A worker thread with its own event queue, whose handler is the thread's
 // HandleEvent. Derived workers must call Stop() in their own destructor,
 // before their members go.
+//
+// Started on a thread where a step driver is installed, the worker is
+// driven: OnStart runs at once on the caller's thread, each Step runs when
+// the driver's clock reaches the time its previous WaitForEvents asked for
+// (or earlier when an event arrives), sends to its queue are handled inline,
+// and Stop runs OnStop on the caller's thread.
 class TVmoThread {
 public:
   TVmoThread();
@@ -140,11 +152,15 @@ public:
   TVmoThread& operator=(const TVmoThread&) = delete;
   virtual ~TVmoThread();
 
-  // Starts the thread; does nothing when it was started before.
+  // Starts the thread (or attaches to the calling thread's step driver);
+  // does nothing when it was started before.
   void Start();
   // Requests termination, closes the queue and waits for the thread to end.
   // From the worker's own thread it only requests and closes.
   void Stop();
+  // Requests termination and closes the queue without waiting; Running()
+  // turns false once the thread has ended. A driven worker ends at once.
+  void RequestStop();
 
   TThreadEventList& Events() { return m_events; }
   bool Post(int32_t id, TEventPayload payload = nullptr) { return m_events.Post(id, std::move(payload)); }
@@ -152,6 +168,14 @@ public:
 
   bool Terminated() const { return m_terminated.load(std::memory_order_acquire); }
   bool Running() const { return m_running.load(std::memory_order_acquire); }
+  // Whether the worker runs under a step driver; its clock then is the
+  // driver's.
+  bool Driven() const { return m_driver != nullptr; }
+  // Milliseconds of the worker's clock: the driver's virtual time when
+  // driven, else a steady clock. Only differences are meaningful.
+  int64_t NowMs() const;
+  // A driven worker's next step is due now; nothing for a thread.
+  void WakeDriven();
   // The message of the exception that ended the thread, if any.
   std::string FailureText() const;
 
@@ -170,12 +194,17 @@ protected:
 
   int ProcessEvents() { return m_events.Process(); }
   // Sleeps for the period, waking early when an event arrives or the worker
-  // is being stopped.
-  void WaitForEvents(std::chrono::milliseconds period) { m_events.WaitForEvents(period); }
+  // is being stopped. A driven worker returns at once; its next step is
+  // due when the driver's clock has moved by the period.
+  void WaitForEvents(std::chrono::milliseconds period);
 
 private:
+  class TDrivenSteps;
+
   void Execute();
   void SetFailure(const std::string& text);
+  void RunDrivenStep();
+  void FinishDriven();
 
   TThreadEventList m_events;
   std::atomic<bool> m_terminated{false};
@@ -185,55 +214,72 @@ private:
   std::atomic<std::thread::id> m_workerId{};
   mutable std::mutex m_failureLock;
   std::string m_failure;
+  // Driven workers only.
+  TStepDriver* m_driver = nullptr;
+  std::unique_ptr<TDrivenSteps> m_driven;
+  bool m_inDrivenStep = false;
 };
 
-// Owns (or borrows) the window's draw device and the drawer made for it.
-// The drawer comes from a factory, so that this library does not depend on
-// the device implementation.
-class TVmoDrawController {
+// What the engine posts to the main thread: a kind, integers and an
+// optional payload (owned). The kinds are listed with TVmoEngine.
+class TVmoEngineEvent : public TApplicationMessage {
 public:
-  using TDrawerFactory = std::function<std::unique_ptr<TDeviceDrawer>()>;
+  TVmoEngineEvent(int32_t kind, std::vector<int32_t> integers, TEventPayload payload)
+      : Kind(kind), Integers(std::move(integers)), Payload(std::move(payload)) {}
 
-  // State flags of GetState.
-  static constexpr int kDeviceActive = 8;
-  static constexpr int kRefreshPending = 4;
-  static constexpr int kResetPending = 2;
-  static constexpr int kDrawerReady = 1;
+  // Integer i, or 0 when the event has fewer.
+  int32_t Integer(size_t i) const { return i < Integers.size() ? Integers[i] : 0; }
 
-  // Hooks the device's refresh callback.
-  TVmoDrawController(std::unique_ptr<TDrawDevice> device, TDrawerFactory factory);
-  TVmoDrawController(TDrawDevice& device, TDrawerFactory factory);
-  TVmoDrawController(const TVmoDrawController&) = delete;
-  TVmoDrawController& operator=(const TVmoDrawController&) = delete;
-  ~TVmoDrawController();
+  int32_t Kind;
+  std::vector<int32_t> Integers;
+  TEventPayload Payload;
+};
 
-  // Makes the drawer on first use (its device-lost callback sets
-  // ResetPending) and attaches it to the device. False when the factory
-  // gives none.
-  bool InitDrawer();
-  TDeviceDrawer* Drawer() const { return m_drawer.get(); }
-  TDrawDevice& Device() const { return *m_device; }
+// The engine's side towards the main thread: it registers a message with
+// the application and posts its reports there, where a dispatcher hands
+// them to three callbacks. Position reports of an older open or seek than
+// the current sequence number are dropped on the main thread.
+class TCustomVmoEngine : public TVmoThread {
+public:
+  static constexpr int32_t kFirstFrameKind = 1;
+  static constexpr int32_t kPositionKind = 2;
 
-  // The device's client size.
-  std::pair<int, int> DeviceSize() const;
-  // 8 device active; 4 refresh pending (then cleared); 2 reset pending;
-  // 1 a drawer exists and is ready again (then reset pending is cleared).
-  int GetState();
-  bool ResetPending() const { return m_resetPending.load(); }
-  bool RefreshPending() const { return m_refreshPending.load(); }
+  // Called on the main thread.
+  using TFirstFrameCallback = std::function<void(const TVmoEngineEvent& event)>;
+  using TPositionCallback = std::function<void(int32_t position, bool ended, int32_t duration)>;
+  using TEventCallback = std::function<void(TVmoEngineEvent& event)>;
 
-  // The drawer paints `root`; nothing without a drawer.
-  void Draw(TDrawItem& root);
+  // The application is asserted present and must outlive the engine.
+  explicit TCustomVmoEngine(TApplication* application);
+  ~TCustomVmoEngine() override;
+
+  TApplication& Application() const { return *m_application; }
+  int32_t MessageId() const { return m_messageId; }
+
+  // Main thread; called for the events posted after they are set.
+  void SetFirstFrameCallback(TFirstFrameCallback callback) { m_onFirstFrame = std::move(callback); }
+  void SetPositionCallback(TPositionCallback callback) { m_onPosition = std::move(callback); }
+  void SetEventCallback(TEventCallback callback) { m_onEvent = std::move(callback); }
+  void ClearCallbacks();
+
+  // The sequence number of the newest open or seek; main thread.
+  int32_t SequenceNo() const { return m_sequenceNo.load(); }
+  // Increments the sequence number and returns it; main thread.
+  int32_t NextSequence();
+
+protected:
+  // Posts a report to the main thread; any thread.
+  void PostToMain(int32_t kind, std::vector<int32_t> integers, TEventPayload payload = nullptr);
 
 private:
-  void HookDevice();
+  void Dispatch(std::unique_ptr<TApplicationMessage>& message);
 
-  std::unique_ptr<TDrawDevice> m_ownedDevice;
-  TDrawDevice* m_device;
-  TDrawerFactory m_factory;
-  std::unique_ptr<TDeviceDrawer> m_drawer;
-  std::atomic<bool> m_resetPending{false};
-  std::atomic<bool> m_refreshPending{false};
+  TApplication* m_application;
+  int32_t m_messageId;
+  std::atomic<int32_t> m_sequenceNo{0};
+  TFirstFrameCallback m_onFirstFrame;
+  TPositionCallback m_onPosition;
+  TEventCallback m_onEvent;
 };
 
 } // namespace qx

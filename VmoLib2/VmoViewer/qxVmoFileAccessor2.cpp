@@ -2,6 +2,7 @@
 
 #include "QxLib/qxFileStream.h"
 #include "QxLib/qxStreamUtils.h"
+#include "QxLib/qxUtf8.h"
 
 #include <algorithm>
 #include <cctype>
@@ -23,12 +24,6 @@ uint32_t NextSourceId() {
 bool IsRegularFile(const std::string& path) {
   std::error_code error;
   return std::filesystem::is_regular_file(path, error);
-}
-
-bool SameAsciiText(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
 }
 
 // "\" to "/" and a leading drive letter dropped.
@@ -56,9 +51,7 @@ std::string FindInFolder(const std::string& folder, const std::string& leaf) {
 
 } // namespace
 
-TCallbackHandle::~TCallbackHandle() {
-  m_source->UnregisterImageProvider(m_key);
-}
+TCallbackHandle::~TCallbackHandle() { m_source->UnregisterImageProvider(m_key); }
 
 TFileSource::TFileSource() : m_id(NextSourceId()) {}
 
@@ -120,10 +113,8 @@ int TFileSource::PictureOrientation(const std::string& name) const {
   switch (code) {
   case kOrientationHalfTurn:
   case kOrientationQuarterRight:
-  case kOrientationQuarterLeft:
-    return code;
-  default:
-    return kOrientationNone;
+  case kOrientationQuarterLeft: return code;
+  default: return kOrientationNone;
   }
 }
 
@@ -144,8 +135,7 @@ void TFileSource::SetBaseFolder(std::string folder) {
 
 TFileAccessor::TFileAccessor(TRefPtr<TFileSource> source) : m_source(std::move(source)) {}
 
-TFileAccessor::TFileAccessor(const TFileAccessor& other)
-    : m_source(other.m_source), m_baseFolder(other.m_baseFolder) {}
+TFileAccessor::TFileAccessor(const TFileAccessor& other) : m_source(other.m_source), m_baseFolder(other.m_baseFolder) {}
 
 std::unique_ptr<TStream> TFileAccessor::OpenStream(const std::string& name) {
   std::unique_ptr<TStream> stream = m_source->Open(name);

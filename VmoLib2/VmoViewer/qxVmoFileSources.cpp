@@ -82,9 +82,7 @@ int TMappedFileSource::Rotation(std::string_view name) const {
   return found == m_rotations.end() ? kOrientationNone : found->second;
 }
 
-std::unique_ptr<TStream> TMappedFileSource::RawOpen(const std::string& name) {
-  return OpenMapped(name, 0);
-}
+std::unique_ptr<TStream> TMappedFileSource::RawOpen(const std::string& name) { return OpenMapped(name, 0); }
 
 std::unique_ptr<TStream> TMappedFileSource::OpenMapped(const std::string& name, int depth) {
   if (const std::string* target = MappedName(name)) {

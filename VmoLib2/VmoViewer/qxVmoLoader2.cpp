@@ -15,9 +15,7 @@ namespace {
 std::mutex g_replaceLock;
 TReplacePair g_replacePair;
 
-bool StartupRequested() {
-  return CommandLine().HasToken("-startup");
-}
+bool StartupRequested() { return CommandLine().HasToken("-startup"); }
 
 std::string AbsoluteFolderOf(const std::string& path) {
   std::error_code error;

@@ -1,10 +1,11 @@
 #include "VmoLib2/VmoViewer/qxVmoRenderer.h"
 
-#include "QxLib/Graphics/qxBitmapConvert.h"
-#include "QxLib/Graphics/qxPngWriter.h"
 #include "QxLib/qxExceptions.h"
 #include "VmoLib2/3DEngine/qxDeviceDrawer.h"
+#include "VmoLib2/VmoClasses/qxVmoSlideHost.h"
+#include "VmoLib2/VmoClasses/qxVmoSlideUtils3.h"
 #include "VmoLib2/VmoClasses/qxVmoSource2.h"
+#include "VmoLib2/VmoViewer/qxVmoFrameWriter.h"
 #include "VmoLib2/VmoViewer/qxVmoRendererOptions.h"
 #include "VmoLib2/VmoViewer/qxVmoRendererProgress.h"
 #include "VmoLib2/VmoViewer/qxVmoSlideLoader2.h"
@@ -12,11 +13,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <condition_variable>
-#include <deque>
 #include <exception>
 #include <filesystem>
-#include <mutex>
 #include <thread>
 #include <utility>
 
@@ -43,80 +41,6 @@ int ShownSlide(const TVmoSource& source, double time) {
 bool SameSlide(const TSlideEntry& entry, const TSlideTimes& times) {
   return entry.Times.SlideStart == times.SlideStart && entry.Times.SlideEnd == times.SlideEnd;
 }
-
-// Writes frames as PNG files on a thread of its own, so that the next frame
-// is drawn while the last one is compressed. At most kInFlight frames wait;
-// a failed write is raised by the next call.
-class TFrameWriter {
-public:
-  static constexpr size_t kInFlight = 2;
-
-  TFrameWriter() : m_thread([this] { Run(); }) {}
-  ~TFrameWriter() {
-    {
-      const std::lock_guard lock(m_lock);
-      m_closing = true;
-    }
-    m_changed.notify_all();
-    m_thread.join();
-  }
-  TFrameWriter(const TFrameWriter&) = delete;
-  TFrameWriter& operator=(const TFrameWriter&) = delete;
-
-  void Write(TBitmap frame, std::string path) {
-    std::unique_lock lock(m_lock);
-    m_changed.wait(lock, [this] { return m_failure || m_queue.size() < kInFlight; });
-    RaiseFailure();
-    m_queue.emplace_back(std::move(frame), std::move(path));
-    m_changed.notify_all();
-  }
-
-  // Waits until every frame is written.
-  void Finish() {
-    std::unique_lock lock(m_lock);
-    m_changed.wait(lock, [this] { return m_failure || (m_queue.empty() && !m_busy); });
-    RaiseFailure();
-  }
-
-private:
-  void RaiseFailure() {
-    if (m_failure)
-      std::rethrow_exception(std::exchange(m_failure, nullptr));
-  }
-
-  void Run() {
-    std::unique_lock lock(m_lock);
-    for (;;) {
-      m_changed.wait(lock, [this] { return m_closing || !m_queue.empty(); });
-      if (m_queue.empty())
-        return;
-      auto [frame, path] = std::move(m_queue.front());
-      m_queue.pop_front();
-      m_busy = true;
-      lock.unlock();
-      std::exception_ptr failure;
-      try {
-        // The frame is opaque: an RGB file is smaller and quicker to write.
-        WritePngFile(ConvertBitmap(frame, TPixelFormat::Bgr24), path);
-      } catch (...) {
-        failure = std::current_exception();
-      }
-      lock.lock();
-      m_busy = false;
-      if (failure && !m_failure)
-        m_failure = failure;
-      m_changed.notify_all();
-    }
-  }
-
-  std::mutex m_lock;
-  std::condition_variable m_changed;
-  std::deque<std::pair<TBitmap, std::string>> m_queue;
-  std::exception_ptr m_failure;
-  bool m_busy = false;
-  bool m_closing = false;
-  std::thread m_thread;
-};
 
 } // namespace
 
@@ -145,8 +69,7 @@ class TVmoRenderer::TLoader final : public TVmoSlideLoader {
 public:
   TLoader(TVmoSource& source, TSize output) : TVmoSlideLoader(source, kLoaderCapacity, output) {
     // Rendered frames are the output, whatever window the show asks for.
-    m_frameWidth = output.Width;
-    m_frameHeight = output.Height;
+    SetFrameSize(output.Width, output.Height);
   }
 
   uint64_t Steps() const { return m_steps.load(std::memory_order_acquire); }
@@ -165,11 +88,17 @@ TVmoRenderer::TVmoRenderer(TVmoSource& source, TVmoDrawController& controller, b
     : m_source(source), m_controller(controller) {
   if (!controller.InitDrawer())
     throw EQxError("no drawer for the output device");
+  // Random transition choices and the draws of effects (mosaic order, one
+  // of several custom transitions) follow the slide index, so every run
+  // renders the same frames.
+  source.SetDeterministic(true);
   m_events.SetOwnerThread(std::this_thread::get_id());
   m_events.SetHandler([this](int32_t id, TEventPayload& payload) { return OnEvent(id, payload); });
   const auto [width, height] = controller.DeviceSize();
   m_loader = std::make_unique<TLoader>(source, TSize{width, height});
   m_loader->SetGeometry(cover);
+  // Every frame shows its own time: video objects wait for the exact frame.
+  m_loader->Cache().Producer().Host().SetExactVideoFrames(true);
   m_loader->ReportTo(m_events);
   const TPixelRect slide = m_loader->SlideRect();
   controller.Drawer()->SetSlideSize(slide.Width(), slide.Height());
@@ -231,9 +160,8 @@ void TVmoRenderer::WaitForSlides(double time) {
     m_source.GetSlideTimes(index, kept.emplace_back());
   }
   const bool mayDrop = std::any_of(m_entries.begin(), m_entries.end(), [&kept](const TSlideEntry& entry) {
-    return std::none_of(kept.begin(), kept.end(), [&entry](const TSlideTimes& times) {
-      return SameSlide(entry, times);
-    });
+    return std::none_of(kept.begin(), kept.end(),
+                        [&entry](const TSlideTimes& times) { return SameSlide(entry, times); });
   });
   const uint64_t stepsWanted = m_loader->Steps() + 2;
   for (;;) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "QxLib/Graphics/qxBitmap.h"
+#include "VmoLib2/VmoViewer/qxVmoDrawController.h"
 #include "VmoLib2/VmoViewer/qxVmoEngineTypes.h"
 #include "VmoLib2/VmoViewer/qxVmoRootItem.h"
 

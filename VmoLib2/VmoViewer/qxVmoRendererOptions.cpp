@@ -17,8 +17,7 @@ bool ParseWhole(std::string_view text, int32_t& value) {
   return error == std::errc{} && end == text.data() + text.size();
 }
 
-int32_t ReadInteger(const TCommandsStorage& commands, std::string_view name, int32_t def, int32_t low,
-                    int32_t high) {
+int32_t ReadInteger(const TCommandsStorage& commands, std::string_view name, int32_t def, int32_t low, int32_t high) {
   const std::optional<std::string> text = commands.CommandItem(name, 0);
   if (!commands.HasCommand(name))
     return def;
@@ -38,7 +37,7 @@ std::string RequiredItem(const TCommandsStorage& commands, std::string_view name
 
 } // namespace
 
-bool ParseFrameSize(const std::string& text, int32_t& width, int32_t& height) {
+bool ParseFrameSize(const std::string& text, int32_t& width, int32_t& height, int32_t maxSide) {
   const size_t x = text.find_first_of("xX");
   if (x == std::string::npos)
     return false;
@@ -46,7 +45,7 @@ bool ParseFrameSize(const std::string& text, int32_t& width, int32_t& height) {
   int32_t h = 0;
   if (!ParseWhole(std::string_view(text).substr(0, x), w) || !ParseWhole(std::string_view(text).substr(x + 1), h))
     return false;
-  if (w <= 0 || h <= 0 || w > kMaxRenderSide || h > kMaxRenderSide)
+  if (w <= 0 || h <= 0 || w > maxSide || h > maxSide)
     return false;
   width = w;
   height = h;
@@ -92,8 +91,14 @@ TRenderOptions ReadRenderOptions(const TCommandsStorage& commands) {
 
   options.Fps = ReadInteger(commands, "fps", options.Fps, 1, kMaxRenderFps);
   options.From = ReadInteger(commands, "from", 0, 0, INT32_MAX);
+  if (commands.HasCommand("time"))
+    options.From = ReadInteger(commands, "time", 1, 1, INT32_MAX) - 1;
   if (commands.HasCommand("to"))
     options.To = ReadInteger(commands, "to", 0, 0, INT32_MAX);
+  if (commands.HasCommand("duration"))
+    options.Duration = ReadInteger(commands, "duration", 0, 0, INT32_MAX);
+  if (commands.HasCommand("input"))
+    options.InputScript = RequiredItem(commands, "input", 0, "a script file");
   if (commands.HasCommand("size")) {
     const std::optional<std::string> size = commands.CommandItem("size", 0);
     if (!size || !ParseFrameSize(*size, options.Width, options.Height))
@@ -103,9 +108,7 @@ TRenderOptions ReadRenderOptions(const TCommandsStorage& commands) {
   return options;
 }
 
-double FrameTime(int32_t from, int32_t fps, int64_t k) {
-  return from + static_cast<double>(k) * 1000.0 / fps;
-}
+double FrameTime(int32_t from, int32_t fps, int64_t k) { return from + static_cast<double>(k) * 1000.0 / fps; }
 
 int64_t FrameCount(int32_t from, int32_t to, int32_t fps) {
   if (to <= from || fps <= 0)

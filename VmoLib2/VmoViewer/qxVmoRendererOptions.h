@@ -21,9 +21,16 @@ struct TRenderOptions {
   // Either a frame sequence (`Times` empty) or single times ("-render-at").
   std::vector<int32_t> Times;
   int32_t Fps = 25;
+  // The show position the sequence starts at: "-from MS", or "-time MS"
+  // (1-based, as the player's own option: MS - 1).
   int32_t From = 0;
-  // The end of the sequence, exclusive; none: the end of the show.
+  // The sequence ends before the show time reaches "-to" or the wall time
+  // reaches "-duration"; without them, when a show that does not repeat
+  // ends or the show waits for input that will not come.
   std::optional<int32_t> To;
+  std::optional<int32_t> Duration;
+  // "-input SCRIPT": user input replayed at wall times.
+  std::string InputScript;
   int32_t Width = 1920;
   int32_t Height = 1080;
   bool Cover = false;
@@ -38,8 +45,9 @@ inline constexpr int32_t kMaxRenderSide = 16384;
 // message naming the wrong option.
 TRenderOptions ReadRenderOptions(const TCommandsStorage& commands);
 
-// "WxH" as two positive sides up to kMaxRenderSide; false otherwise.
-bool ParseFrameSize(const std::string& text, int32_t& width, int32_t& height);
+// "WxH" (or "WXH") as two positive whole sides up to `maxSide`; false
+// otherwise, leaving width and height alone.
+bool ParseFrameSize(const std::string& text, int32_t& width, int32_t& height, int32_t maxSide = kMaxRenderSide);
 
 // "T1,T2,..." as non-negative millisecond times; raises EQxError naming the
 // bad entry.

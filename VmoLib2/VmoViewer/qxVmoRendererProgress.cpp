@@ -38,8 +38,7 @@ void TRenderProgress::FrameDone(int64_t done) {
   const TClock::time_point now = TClock::now();
   if (m_drawn && done < m_total && now - m_lastDrawn < kRedrawInterval)
     return;
-  const std::string line =
-      FormatRenderProgress(done, m_total, std::chrono::duration<double>(now - m_start).count());
+  const std::string line = FormatRenderProgress(done, m_total, std::chrono::duration<double>(now - m_start).count());
   // Pad with blanks so a shorter line covers the previous one.
   const size_t pad = m_lastLength > line.size() ? m_lastLength - line.size() : 0;
   std::fprintf(m_out, "\r%s%*s", line.c_str(), static_cast<int>(pad), "");

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <functional>
 
 namespace qx {
 
@@ -83,8 +84,7 @@ bool TRootItem::BuildDrawList(std::span<const TSlideEntry> entries, TDrawItem* o
       m_items.push_back(current.Slide);
       m_slides.push_back(current.Slide);
       m_inTransition = true;
-      SetFilter(current.Transition,
-                std::clamp((time - current.Times.SlideStart) / current.Times.InEffect, 0.0, 1.0));
+      SetFilter(current.Transition, std::clamp((time - current.Times.SlideStart) / current.Times.InEffect, 0.0, 1.0));
     } else {
       m_inTransition = false;
     }
@@ -163,21 +163,41 @@ void TRootItem::FrameEnded() {
 }
 
 void TRootItem::ReleaseDeviceObjects(TDeviceDrawer& drawer) {
-  for (TVmoSlide* slide : m_slides) {
-    if (const auto& background = slide->BackgroundPicture().SharedBitmap()) {
-      TPictureSource source;
-      source.Bitmap = background;
-      drawer.FreeTextureCache(source);
-    }
-    slide->ForEach([&drawer](TVmoObject& object) {
-      const auto* picture = dynamic_cast<const TVmoImage*>(&object);
-      if (!picture || !picture->Picture())
-        return;
-      TPictureSource source;
-      source.Store = picture->Picture().Get();
-      drawer.FreeTextureCache(source);
-    });
+  for (TVmoSlide* slide : m_slides)
+    ReleaseSlide(drawer, *slide);
+}
+
+namespace {
+
+// Calls `visit` with the source of the slide's background and of each
+// picture object with a picture.
+void ForEachPicture(TVmoSlide& slide, const std::function<void(const TPictureSource&, const TVmoImage*)>& visit) {
+  if (const auto& background = slide.BackgroundPicture().SharedBitmap()) {
+    TPictureSource source;
+    source.Bitmap = background;
+    visit(source, nullptr);
   }
+  slide.ForEach([&visit](TVmoObject& object) {
+    const auto* picture = dynamic_cast<const TVmoImage*>(&object);
+    if (!picture || !picture->Picture())
+      return;
+    TPictureSource source;
+    source.Store = picture->Picture().Get();
+    visit(source, picture);
+  });
+}
+
+} // namespace
+
+void PreloadSlide(TDeviceDrawer& drawer, TVmoSlide& slide, double time) {
+  slide.EvaluateAndUpdate(time);
+  ForEachPicture(slide, [&drawer](const TPictureSource& source, const TVmoImage* picture) {
+    drawer.PreloadPicture(source, picture ? picture->DrawParams() : TPictureDrawParams{});
+  });
+}
+
+void ReleaseSlide(TDeviceDrawer& drawer, TVmoSlide& slide) {
+  ForEachPicture(slide, [&drawer](const TPictureSource& source, const TVmoImage*) { drawer.FreeTextureCache(source); });
 }
 
 } // namespace qx

@@ -43,6 +43,14 @@ private:
   int m_count = 0;
 };
 
+// Has the drawer build and upload the textures of the slide's pictures (its
+// background and every picture object) as they look at show time `time`,
+// without drawing. Callable from the loader's thread: the drawer then
+// uploads at its next frame.
+void PreloadSlide(TDeviceDrawer& drawer, TVmoSlide& slide, double time);
+// Drops the textures the drawer holds for the slide's pictures.
+void ReleaseSlide(TDeviceDrawer& drawer, TVmoSlide& slide);
+
 class TRootItem : public TDrawItem {
 public:
   TRootItem();

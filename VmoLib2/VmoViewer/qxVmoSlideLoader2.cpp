@@ -44,7 +44,7 @@ void TVmoSlideLoader::ReadWindowParams(TSize screen) {
   if (m_screenMode != 0) {
     m_framed = false;
   } else {
-    m_framed = !main.ReadBool("opt_withoutborder", false);
+    m_framed = !main.ReadBool("opt_withoutborder", true);
     if (m_framed)
       m_title = main.ReadString("opt_scr_caption", m_title);
   }

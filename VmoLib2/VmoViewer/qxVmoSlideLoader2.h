@@ -27,6 +27,12 @@ public:
 
   int32_t FrameWidth() const { return m_frameWidth; }
   int32_t FrameHeight() const { return m_frameHeight; }
+  // The frame the slides are made for (the output), replacing the window's
+  // size read from the project. Before SetGeometry.
+  void SetFrameSize(int32_t width, int32_t height) {
+    m_frameWidth = width;
+    m_frameHeight = height;
+  }
   const std::string& Title() const { return m_title; }
   // Windowed with a border.
   bool Framed() const { return m_framed; }

@@ -111,12 +111,12 @@ std::unique_ptr<TStream> RewriteStartupProject(std::unique_ptr<TStream> project)
 }
 
 void InstallStartupRewrite(TFileAccessor& accessor, std::string projectName) {
-  accessor.SetLoadedHook([projectName = std::move(projectName)](const std::string& name,
-                                                                std::unique_ptr<TStream> stream) {
-    if (!SameText(name, projectName))
-      return stream;
-    return RewriteStartupProject(std::move(stream));
-  });
+  accessor.SetLoadedHook(
+      [projectName = std::move(projectName)](const std::string& name, std::unique_ptr<TStream> stream) {
+        if (!SameText(name, projectName))
+          return stream;
+        return RewriteStartupProject(std::move(stream));
+      });
 }
 
 } // namespace qx

@@ -82,8 +82,7 @@ TIniSection* TUnpackStruc::FindEntrySection(std::string_view name) const {
   return m_table->FindSection(TableName(name));
 }
 
-TVmoUnpack::TVmoUnpack(std::string hostFileName)
-    : m_hostFileName(std::move(hostFileName)), m_key(kVmoScrambleKey) {
+TVmoUnpack::TVmoUnpack(std::string hostFileName) : m_hostFileName(std::move(hostFileName)), m_key(kVmoScrambleKey) {
   m_host = TFileStream::TryOpen(m_hostFileName, TFileMode::OpenRead);
   if (!m_host) {
     m_errorText = kErrShowNotFound;
@@ -190,7 +189,10 @@ bool TVmoUnpack::FindEntry(std::string_view name, TVmoEntryInfo& info) const {
   int64_t method = 0;
   if (!ParseDecimal(section->ReadString("_pm", ""), INT32_MIN, INT32_MAX, method))
     method = kVmoStored;
-  info.position = position + m_baseShift;
+  // A recorded table position far below the real one gives a base shift
+  // that no entry can be moved by; such an entry is not in the file.
+  if (__builtin_add_overflow(position, m_baseShift, &info.position))
+    return false;
   info.size = size;
   info.method = static_cast<uint8_t>(method);
   return true;

@@ -93,8 +93,7 @@ public:
   // inflated bytes in memory for deflated ones; the load callback is
   // attached to the window. Raises "Insufficient Source Size" when the host
   // is too short and the decompressor's error on corrupt deflate data.
-  std::unique_ptr<TStream> OpenEntry(std::unique_ptr<TStream> host, uint8_t method, int64_t start,
-                                     int64_t size) const;
+  std::unique_ptr<TStream> OpenEntry(std::unique_ptr<TStream> host, uint8_t method, int64_t start, int64_t size) const;
 
   // Opens an entry by name; nullptr when FindEntry fails.
   std::unique_ptr<TStream> OpenEntryByName(std::string_view name) const;

@@ -2,9 +2,10 @@
 """Makes the media of the demo show: a wide landscape JPEG for the pan and
 zoom (with an EXIF date and description for the caption's macros), a card
 JPEG that turns in 3D, a tile for the background, a round mask, an animated
-GIF and a small badge picture with a drop shadow. Everything is drawn from
-formulas, so running the script again reproduces the committed files (the
-JPEGs need cjpeg)."""
+GIF, a small badge picture with a drop shadow and a three-second video clip
+with its sound. Everything is drawn from formulas, so running the script
+again reproduces the committed pictures (the JPEGs need cjpeg) and a clip of
+the same content (ffmpeg; its bytes may differ)."""
 import math
 import os
 import shutil
@@ -212,6 +213,24 @@ def jpeg(name, width, height, pixel, quality=85, exif=None):
     write(name, data)
 
 
+def clip(name, seconds=3):
+    """Drifting colour gradients crossed by a white square, with a rising and
+    falling two-note chord: H.264 and AAC in MP4, 320 x 180 at 25 frames/s."""
+    ffmpeg = shutil.which("ffmpeg")
+    if ffmpeg is None:
+        print("ffmpeg not found: %s left as it is" % name, file=sys.stderr)
+        return
+    picture = ("gradients=s=320x180:r=25:d=%d:speed=0.08:n=3:seed=7,"
+               "drawbox=x='mod(t*120,320)':y=70:w=40:h=40:c=white@0.8:t=fill" % seconds)
+    sound = ("aevalsrc=0.25*sin(2*PI*440*t)*sin(PI*t/%d)|0.25*sin(2*PI*660*t)*sin(PI*t/%d):s=44100:d=%d"
+             % (seconds, seconds, seconds))
+    subprocess.run([ffmpeg, "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i", picture,
+                    "-f", "lavfi", "-i", sound, "-t", str(seconds), "-c:v", "libx264", "-preset", "slow",
+                    "-crf", "30", "-g", "25", "-threads", "1", "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a", "48k",
+                    "-movflags", "+faststart", "-fflags", "+bitexact", "-flags", "+bitexact",
+                    os.path.join(HERE, name)], check=True)
+
+
 def main():
     write("tile.bmp", bmp24(64, 64, tile))
     write("mask.bmp", bmp24(256, 256, round_mask(256)))
@@ -220,6 +239,7 @@ def main():
     jpeg("landscape.jpg", 1600, 900, landscape(1600, 900),
          exif={270: "Hills by the lake", 306: "2021:06:14 19:42:05"})
     jpeg("card.jpg", 640, 480, card(640, 480))
+    clip("clip.mp4")
 
 
 if __name__ == "__main__":

@@ -25,7 +25,8 @@ std::mutex& Exiv2Lock() {
 bool WithExiv2Image(TStream& stream, const std::function<void(const Exiv2::Image&)>& use) {
   std::string bytes;
   const int64_t size = stream.GetSize();
-  const int64_t left = size < 0 ? kMaxMetadataScan : std::clamp<int64_t>(size - stream.GetPosition(), 0, kMaxMetadataScan);
+  const int64_t left =
+      size < 0 ? kMaxMetadataScan : std::clamp<int64_t>(size - stream.GetPosition(), 0, kMaxMetadataScan);
   bytes.resize(static_cast<size_t>(left));
   bytes.resize(static_cast<size_t>(std::max<int64_t>(stream.Read(bytes.data(), left), 0)));
   if (bytes.empty())

@@ -31,14 +31,13 @@ const TSoundDeviceDriver kSdlDriver{
     }};
 #endif
 
-const TSoundDeviceDriver kVirtualDriver{
-    "virtual", "mixes into a WAV file on a clock its caller advances", true,
-    [](const TSoundDeviceOptions&) { return true; },
-    [](const TSoundDeviceOptions& options) -> std::unique_ptr<TWaveOutDevice> {
-      if (options.VirtualOutput.empty())
-        return std::make_unique<TVirtualWaveOutDevice>();
-      return TVirtualWaveOutDevice::CreateForFile(options.VirtualOutput);
-    }};
+const TSoundDeviceDriver kVirtualDriver{"virtual", "mixes into a WAV file on a clock its caller advances", true,
+                                        [](const TSoundDeviceOptions&) { return true; },
+                                        [](const TSoundDeviceOptions& options) -> std::unique_ptr<TWaveOutDevice> {
+                                          if (options.VirtualOutput.empty())
+                                            return std::make_unique<TVirtualWaveOutDevice>();
+                                          return TVirtualWaveOutDevice::CreateForFile(options.VirtualOutput);
+                                        }};
 
 const TSoundDeviceDriver kNoneDriver{
     "none", "no sound; the show plays on the system clock", false, [](const TSoundDeviceOptions&) { return true; },

@@ -12,9 +12,7 @@ constexpr int32_t kFrameBytes = 4;
 constexpr size_t kFlushSamples = 2 * 44100;
 
 // Output frames of the first `ms` milliseconds.
-int64_t FramesAt(int64_t ms) {
-  return ms * TSoftMixer::kOutputRate / 1000;
-}
+int64_t FramesAt(int64_t ms) { return ms * TSoftMixer::kOutputRate / 1000; }
 
 } // namespace
 

@@ -30,9 +30,7 @@ const TFontRequest kDefaultFont{"sans-serif", false, false};
 
 } // namespace
 
-std::unique_ptr<TGlyphOutlineSource> CreateInstalledFontSource() {
-  return std::make_unique<TFreeTypeOutlineSource>();
-}
+std::unique_ptr<TGlyphOutlineSource> CreateInstalledFontSource() { return std::make_unique<TFreeTypeOutlineSource>(); }
 
 TFreeTypeOutlineSource::TFreeTypeOutlineSource() {
   if (FT_Init_FreeType(&m_library) != 0)

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
 
 namespace qx {
@@ -31,10 +32,8 @@ bool FollowsPrevious(char32_t c) {
   case HB_UNICODE_GENERAL_CATEGORY_SPACING_MARK:
   case HB_UNICODE_GENERAL_CATEGORY_ENCLOSING_MARK:
   case HB_UNICODE_GENERAL_CATEGORY_FORMAT:
-  case HB_UNICODE_GENERAL_CATEGORY_CONTROL:
-    return true;
-  default:
-    return false;
+  case HB_UNICODE_GENERAL_CATEGORY_CONTROL: return true;
+  default: return false;
   }
 }
 
@@ -104,12 +103,14 @@ std::vector<TRun> SplitRuns(std::u32string_view text, TFreeTypeFace& primary, co
 // Reverses every maximal sequence of runs at or above each odd level, from
 // the highest level down (rule L2 of the bidirectional algorithm).
 void ToVisualOrder(std::vector<TRun>& runs) {
-  FriBidiLevel highest = 0;
-  FriBidiLevel lowestOdd = 255;
+  // Levels are signed chars; the bounds are kept as int so that "no odd
+  // level" stays above every level instead of wrapping to -1.
+  int highest = 0;
+  int lowestOdd = std::numeric_limits<int>::max();
   for (const TRun& run : runs) {
-    highest = std::max(highest, run.Level);
+    highest = std::max(highest, int{run.Level});
     if (run.Level % 2 == 1)
-      lowestOdd = std::min(lowestOdd, run.Level);
+      lowestOdd = std::min(lowestOdd, int{run.Level});
   }
   for (int level = highest; level >= lowestOdd && level > 0; --level) {
     size_t i = 0;

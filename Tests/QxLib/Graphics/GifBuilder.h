@@ -182,8 +182,8 @@ inline std::string TGifBuilder::Build() const {
     Put16(out, frame.Width);
     Put16(out, frame.Height);
     const bool local = !frame.LocalPalette.empty();
-    out.push_back(static_cast<char>((local ? 0x80 | PaletteBits(frame.LocalPalette.size()) : 0) |
-                                    (frame.Interlaced ? 0x40 : 0)));
+    out.push_back(
+        static_cast<char>((local ? 0x80 | PaletteBits(frame.LocalPalette.size()) : 0) | (frame.Interlaced ? 0x40 : 0)));
     if (local)
       PutPalette(out, frame.LocalPalette);
     std::vector<uint8_t> stored = frame.Indexes;

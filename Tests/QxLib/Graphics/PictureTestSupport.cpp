@@ -13,8 +13,9 @@ TBitmap MakePattern(int width, int height, TPixelFormat format) {
   TBitmap bitmap(width, height, format);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x)
-      bitmap.SetPixel(x, y, TBgra{static_cast<uint8_t>(x * 7), static_cast<uint8_t>(y * 11),
-                                  static_cast<uint8_t>(x + y), static_cast<uint8_t>(255 - x)});
+      bitmap.SetPixel(x, y,
+                      TBgra{static_cast<uint8_t>(x * 7), static_cast<uint8_t>(y * 11), static_cast<uint8_t>(x + y),
+                            static_cast<uint8_t>(255 - x)});
   return bitmap;
 }
 
@@ -100,8 +101,8 @@ void Put32(std::string& out, uint32_t v) {
 
 std::string TBmpBuilder::Build() const {
   const uint32_t dataOffset = static_cast<uint32_t>(54 + 4 * Masks.size() + 4 * Palette.size() + DataOffsetDelta);
-  const uint32_t fileSize = static_cast<uint32_t>(54 + 4 * Masks.size() + 4 * Palette.size() + Pixels.size() +
-                                                  FileSizeDelta);
+  const uint32_t fileSize =
+      static_cast<uint32_t>(54 + 4 * Masks.size() + 4 * Palette.size() + Pixels.size() + FileSizeDelta);
   std::string out = "BM";
   Put32(out, fileSize);
   Put32(out, 0);

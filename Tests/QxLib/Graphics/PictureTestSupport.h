@@ -1,8 +1,8 @@
 // Helpers shared by the picture tests: building pictures in memory.
 #pragma once
 
+#include "Tests/TestSupport/qxMutedDebugOutput.h"
 #include "QxLib/Graphics/qxBitmap.h"
-#include "QxLib/qxDebugOutput.h"
 #include "QxLib/qxMemoryStream.h"
 
 #include <cstdint>
@@ -11,19 +11,6 @@
 #include <vector>
 
 namespace qx::test {
-
-// Mutes the debugger output (assertion reports, loader failures) that a
-// test provokes on purpose.
-class TMuted {
-public:
-  TMuted() : m_previous(SetDebugOutputMuted(true)) {}
-  ~TMuted() { SetDebugOutputMuted(m_previous); }
-  TMuted(const TMuted&) = delete;
-  TMuted& operator=(const TMuted&) = delete;
-
-private:
-  bool m_previous;
-};
 
 // A 24- or 32-bit bitmap whose pixel (x, y) is (b = x * 7, g = y * 11,
 // r = x + y, a = 255 - x) modulo 256.
@@ -48,11 +35,11 @@ struct TBmpBuilder {
   uint16_t BitCount = 24;
   uint32_t Compression = 0;
   uint32_t ColoursUsed = 0;
-  std::vector<uint32_t> Masks;     // written after the info header
-  std::vector<uint32_t> Palette;   // 0x00RRGGBB entries
-  std::string Pixels;              // raw pixel data as stored in the file
-  int64_t FileSizeDelta = 0;       // added to the true file size
-  int64_t DataOffsetDelta = 0;     // added to the true pixel-data offset
+  std::vector<uint32_t> Masks;   // written after the info header
+  std::vector<uint32_t> Palette; // 0x00RRGGBB entries
+  std::string Pixels;            // raw pixel data as stored in the file
+  int64_t FileSizeDelta = 0;     // added to the true file size
+  int64_t DataOffsetDelta = 0;   // added to the true pixel-data offset
 
   std::string Build() const;
 };

@@ -26,7 +26,8 @@ protected:
     ++Decodes;
     if (level >= m_directLevels)
       return nullptr;
-    return std::make_unique<TBitmap>(test::MakePattern(StoredLevelWidth(level), StoredLevelHeight(level), PixelFormat()));
+    return std::make_unique<TBitmap>(
+        test::MakePattern(StoredLevelWidth(level), StoredLevelHeight(level), PixelFormat()));
   }
 
 private:
@@ -38,7 +39,8 @@ TBitmap GreyPicture(int width, int height, std::initializer_list<int> values) {
   auto it = values.begin();
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x, ++it)
-      bitmap.SetPixel(x, y, TBgra{static_cast<uint8_t>(*it), static_cast<uint8_t>(*it), static_cast<uint8_t>(*it), 255});
+      bitmap.SetPixel(x, y,
+                      TBgra{static_cast<uint8_t>(*it), static_cast<uint8_t>(*it), static_cast<uint8_t>(*it), 255});
   return bitmap;
 }
 
@@ -115,7 +117,7 @@ TEST(BitmapStore, PostProcessRunsOncePerProducedLevel) {
 }
 
 TEST(BitmapStore, FailureTexts) {
-  test::TMuted muted;
+  test::TMutedDebugOutput muted;
   auto store = MakeRef<TCountingStore>(4, 4, TPixelFormat::Bgr24, 0);
   try {
     store->GetMipLevel(0);
@@ -147,7 +149,7 @@ TEST(BitmapStore, OrientationTurnsLevelsAndReportsSwappedSize) {
   EXPECT_EQ(level0->GetPixel(0, 0), test::MakePattern(6, 3, TPixelFormat::Bgr24).GetPixel(0, 2));
   EXPECT_EQ(store->GetMipLevel(1)->Width(), 2);
   EXPECT_EQ(store->GetMipLevel(1)->Height(), 3);
-  test::TMuted muted;
+  test::TMutedDebugOutput muted;
   EXPECT_THROW(store->SetOrientation(3), EAssertionFailed);
 }
 

@@ -22,7 +22,7 @@ TEST(Bitmap, CropViewSharesPixelsAndOutlivesItsSource) {
   }
   EXPECT_EQ(view.GetPixel(0, 0), (TBgra{1, 2, 3, 4}));
   EXPECT_EQ(view.GetPixel(3, 4), (TBgra{static_cast<uint8_t>(6 * 7), static_cast<uint8_t>(6 * 11), 12, 249}));
-  test::TMuted muted;
+  test::TMutedDebugOutput muted;
   EXPECT_THROW(view.CropView(2, 2, 3, 1), EAssertionFailed);
 }
 
@@ -70,7 +70,7 @@ TEST(BitmapConvert, RoundTripsKeepWhatTheFormatsHold) {
 }
 
 TEST(BitmapConvert, ImpossibleCombinationIsAnAssertion) {
-  test::TMuted muted;
+  test::TMutedDebugOutput muted;
   const TBitmap source = test::MakePattern(2, 2, TPixelFormat::Bgr24);
   try {
     ConvertBitmap(source, TPixelFormat::Gray8);

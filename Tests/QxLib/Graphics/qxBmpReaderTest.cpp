@@ -123,7 +123,8 @@ TEST(BmpReader, RejectedMasksLetTheNextLoaderTry) {
   registry.Register(
       [&](TStream& stream, const std::string& name, std::unique_ptr<TStream>&, const TProgressCallback&) {
         seenAt = stream.GetPosition();
-        return TRefPtr<TBitmapStore>(MakeRef<TWrapperBitmapStore>(name, std::make_unique<TBitmap>(1, 1, TPixelFormat::Bgr24)));
+        return TRefPtr<TBitmapStore>(
+            MakeRef<TWrapperBitmapStore>(name, std::make_unique<TBitmap>(1, 1, TPixelFormat::Bgr24)));
       },
       {"*.bmp"});
   auto stream = test::StreamOf("xyz" + fields.Build());
@@ -172,11 +173,11 @@ TEST(BmpReader, RunLengthEncodings) {
   rle8.BitCount = 8;
   rle8.Compression = 1;
   rle8.Palette = {0x000000, 0xFF0000, 0x0000FF, 0x00FF00};
-  rle8.Pixels = Bytes({3, 1, 0, 0,             // bottom row: 1 1 1 0
-                       0, 3, 2, 3, 2, 0,       // middle: absolute 2 3 2, padded
-                       0, 2, 1, 0,             // delta: x 3 -> 4 on the middle row, leaving (3, 1)
-                       0, 0, 200, 3,           // next row: a run far past the width
-                       0, 2, 0, 50,            // delta beyond the picture
+  rle8.Pixels = Bytes({3, 1, 0,   0,        // bottom row: 1 1 1 0
+                       0, 3, 2,   3,  2, 0, // middle: absolute 2 3 2, padded
+                       0, 2, 1,   0,        // delta: x 3 -> 4 on the middle row, leaving (3, 1)
+                       0, 0, 200, 3,        // next row: a run far past the width
+                       0, 2, 0,   50,       // delta beyond the picture
                        1, 1});
   auto bitmap = Read(rle8.Build());
   ASSERT_TRUE(bitmap);
@@ -225,10 +226,10 @@ TEST(BmpReader, RefusesOddHeadersAndShortData) {
   EXPECT_TRUE(refused([](TBmpBuilder& b) { b.Compression = 6; }));
   EXPECT_TRUE(refused([](TBmpBuilder& b) { b.BitCount = 0; }));
   EXPECT_TRUE(refused([](TBmpBuilder& b) { b.BitCount = 2; }));
-  EXPECT_TRUE(refused([](TBmpBuilder& b) { b.FileSizeDelta = 1; }));            // file longer than the stream
-  EXPECT_TRUE(refused([](TBmpBuilder& b) { b.Pixels.resize(12); }));           // rows missing
-  EXPECT_TRUE(refused([](TBmpBuilder& b) { b.DataOffsetDelta = 1 << 30; }));    // offset far beyond the end
-  EXPECT_FALSE(refused([](TBmpBuilder& b) { b.FileSizeDelta = -40; }));        // a short file size is harmless
+  EXPECT_TRUE(refused([](TBmpBuilder& b) { b.FileSizeDelta = 1; }));         // file longer than the stream
+  EXPECT_TRUE(refused([](TBmpBuilder& b) { b.Pixels.resize(12); }));         // rows missing
+  EXPECT_TRUE(refused([](TBmpBuilder& b) { b.DataOffsetDelta = 1 << 30; })); // offset far beyond the end
+  EXPECT_FALSE(refused([](TBmpBuilder& b) { b.FileSizeDelta = -40; }));      // a short file size is harmless
   for (size_t cut = 0; cut < 54; cut += 7)
     EXPECT_FALSE(Read(good.Build().substr(0, cut)));
 }
@@ -246,7 +247,7 @@ TEST(BmpReader, OversizedHeadersAreRefusedBeforeAllocating) {
   huge.BitCount = 8;
   EXPECT_THROW(Read(huge.Build()), EPictureTooLarge);
 
-  test::TMuted muted;
+  test::TMutedDebugOutput muted;
   TImageLoaderRegistry registry;
   registry.Register(LoadBmpPicture, {".bmp"});
   EXPECT_FALSE(registry.Open(test::StreamOf(huge.Build()), "huge.bmp"));

@@ -100,7 +100,8 @@ TEST(GifStill, LongRandomDataAndSmallCodeSizesDecodeExactly) {
     for (int y = 0; y < 203; ++y) {
       for (int x = 0; x < 301; ++x) {
         const uint32_t rgb = gif.GlobalPalette[frame.Indexes[static_cast<size_t>(y) * 301 + x]];
-        const TBgra want{static_cast<uint8_t>(rgb), static_cast<uint8_t>(rgb >> 8), static_cast<uint8_t>(rgb >> 16), 255};
+        const TBgra want{static_cast<uint8_t>(rgb), static_cast<uint8_t>(rgb >> 8), static_cast<uint8_t>(rgb >> 16),
+                         255};
         wrong += Pixel(picture, 0, x, y) == want ? 0 : 1;
       }
     }
@@ -279,7 +280,7 @@ TEST(GifHostile, DamagedCodeStreamsKeepWhatCameBefore) {
 }
 
 TEST(GifHostile, CutRandomAndOversizedFilesNeverCrash) {
-  const test::TMuted muted;
+  const test::TMutedDebugOutput muted;
   TGifBuilder gif = Screen(40, 30);
   gif.LoopCount = 0;
   std::mt19937 random(3);
@@ -316,8 +317,21 @@ TEST(GifHostile, CutRandomAndOversizedFilesNeverCrash) {
   }
 }
 
+TEST(GifHostile, ScreensWithoutAreaAreNoPicture) {
+  // Frames on a screen of zero width or height have nowhere to go; the
+  // decoder refuses the file as it refuses bytes that are no GIF, instead of
+  // failing on the size of an empty strip.
+  for (const auto& [width, height] : {std::pair{0, 5}, std::pair{6, 0}}) {
+    TGifBuilder gif = Screen(width, height);
+    gif.Frames = {Solid(0, 0, 2, 2, 1), Solid(0, 0, 1, 1, 2)};
+    TGifPicture picture;
+    EXPECT_FALSE(DecodeGif(gif.Build(), true, picture)) << width << " x " << height;
+    EXPECT_FALSE(DecodeGif(gif.Build(), false, picture)) << width << " x " << height;
+  }
+}
+
 TEST(GifHostile, HugeScreensAndEndlessFrameListsAreRefused) {
-  const test::TMuted muted;
+  const test::TMutedDebugOutput muted;
   TGifBuilder huge = Screen(65535, 65535);
   huge.Frames.push_back(Solid(0, 0, 1, 1, 0));
   TGifPicture picture;

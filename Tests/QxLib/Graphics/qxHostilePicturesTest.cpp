@@ -55,7 +55,7 @@ std::vector<TSample> Samples() {
 } // namespace
 
 TEST(HostilePictures, CutAtEveryEighth) {
-  test::TMuted muted;
+  test::TMutedDebugOutput muted;
   for (const TSample& sample : Samples())
     for (int eighth = 0; eighth < 8; ++eighth) {
       SCOPED_TRACE(sample.Name + " cut at " + std::to_string(eighth) + "/8");
@@ -66,7 +66,7 @@ TEST(HostilePictures, CutAtEveryEighth) {
 }
 
 TEST(HostilePictures, RandomBytesAndFlippedBytes) {
-  test::TMuted muted;
+  test::TMutedDebugOutput muted;
   std::mt19937 random(1234);
   for (int round = 0; round < 40; ++round) {
     std::string noise(static_cast<size_t>(random() % 4096), '\0');
@@ -87,7 +87,7 @@ TEST(HostilePictures, RandomBytesAndFlippedBytes) {
 }
 
 TEST(HostilePictures, HeadersPromisingHugePicturesAreRefused) {
-  test::TMuted muted;
+  test::TMutedDebugOutput muted;
   test::TBmpBuilder bmp;
   bmp.Width = 100000;
   bmp.Height = 100000;

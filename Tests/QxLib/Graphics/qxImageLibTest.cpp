@@ -1,5 +1,6 @@
 #include "QxLib/Graphics/qxImageLib.h"
 
+#include "QxLib/qxProcess.h"
 #include "QxLib/Graphics/qxBmpReader.h"
 #include "QxLib/Graphics/qxGfxWriter.h"
 #include "QxLib/Graphics/qxStandardLoaders.h"
@@ -7,7 +8,6 @@
 
 #include <gtest/gtest.h>
 #include <png.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <filesystem>
@@ -40,9 +40,9 @@ std::string EncodePng(const TPngPicture& layout) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
   png_set_write_fn(png, &out, AppendData, nullptr);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(layout.Width), static_cast<png_uint_32>(layout.Height), layout.BitDepth,
-               layout.ColorType, layout.Interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(layout.Width), static_cast<png_uint_32>(layout.Height),
+               layout.BitDepth, layout.ColorType, layout.Interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   if (!layout.Palette.empty())
     png_set_PLTE(png, info, layout.Palette.data(), static_cast<int>(layout.Palette.size()));
   if (!layout.Transparency.empty())
@@ -78,7 +78,8 @@ TPngPicture RgbPicture() {
   TPngPicture layout;
   layout.Width = 3;
   layout.Height = 2;
-  layout.Rows = {std::string("\xFF\x00\x00\x00\xFF\x00\x00\x00\xFF", 9), std::string("\xFF\xFF\xFF\x00\x00\x00\x80\x80\x80", 9)};
+  layout.Rows = {std::string("\xFF\x00\x00\x00\xFF\x00\x00\x00\xFF", 9),
+                 std::string("\xFF\xFF\xFF\x00\x00\x00\x80\x80\x80", 9)};
   return layout;
 }
 
@@ -172,7 +173,8 @@ TEST(PictureLibrary, RegistryOrderAndNamesDecideWhoOpensThePicture) {
   ASSERT_TRUE(underBmp) << "a PNG under a .bmp name goes to the .png loaders";
   EXPECT_STREQ(underBmp->Store().ClassName(), "TImageLibStore");
 
-  const std::string container = WriteQxGfx("button.png", 3, 2, 100, WriteBmp(test::MakePattern(3, 2, TPixelFormat::Bgr24)));
+  const std::string container =
+      WriteQxGfx("button.png", 3, 2, 100, WriteBmp(test::MakePattern(3, 2, TPixelFormat::Bgr24)));
   auto converted = registry.Open(test::StreamOf(container), "button.png");
   ASSERT_TRUE(converted);
   EXPECT_STREQ(converted->Store().ClassName(), "TGfxBitmapStore") << "the container loader comes first";
@@ -200,7 +202,7 @@ TEST(PictureLibrary, BorrowedStreamMayGoBeforeThePixelsAreRead) {
 }
 
 TEST(PictureLibrary, DamagedPicturesFailCleanly) {
-  const test::TMuted muted;
+  const test::TMutedDebugOutput muted;
   const TImageLoaderRegistry registry = RegistryWithLibrary();
   TPngPicture layout = RgbPicture();
   layout.Height = 40;
@@ -238,7 +240,7 @@ TEST(PictureLibrary, DamagedPicturesFailCleanly) {
 
 TEST(PictureLibrary, FoundInCommonAboveOrBesideTheProgram) {
   namespace fs = std::filesystem;
-  const fs::path root = fs::temp_directory_path() / ("qxPngLibFind" + std::to_string(::getpid()));
+  const fs::path root = fs::temp_directory_path() / ("qxPngLibFind" + std::to_string(CurrentProcessId()));
   fs::remove_all(root);
   fs::create_directories(root / "Player");
   fs::create_directories(root / "Common");

@@ -119,15 +119,15 @@ TEST(ImageLoaders, HandedOverStreamIsFreedUnlessKept) {
 }
 
 TEST(ImageLoaders, LoaderThatRaisesCountsAsRejection) {
-  test::TMuted muted;
+  test::TMutedDebugOutput muted;
   TImageLoaderRegistry registry;
   std::string log;
-  registry.Register([](TStream& s, const std::string&, std::unique_ptr<TStream>&,
-                       const TProgressCallback&) -> TRefPtr<TBitmapStore> {
-    s.SetPosition(5);
-    throw EQxError("broken");
-  },
-                    {".bmp"});
+  registry.Register(
+      [](TStream& s, const std::string&, std::unique_ptr<TStream>&, const TProgressCallback&) -> TRefPtr<TBitmapStore> {
+        s.SetPosition(5);
+        throw EQxError("broken");
+      },
+      {".bmp"});
   registry.Register(Probe(log, 'n', true), {".bmp"});
   auto stream = test::StreamOf("0123456789");
   EXPECT_TRUE(registry.Open(*stream, "a.bmp"));
@@ -157,7 +157,7 @@ TEST(GfxContainer, RoundTripsFieldsAndPixels) {
 }
 
 TEST(GfxContainer, DamagedPayloadShowsOpaqueGreen) {
-  test::TMuted muted;
+  test::TMutedDebugOutput muted;
   std::string bytes = WriteQxGfx("x.png", 4, 3, 0, WriteBmp(test::MakePattern(4, 3, TPixelFormat::Bgra32)));
   std::string damaged = bytes;
   for (size_t i = damaged.size() - 20; i < damaged.size(); ++i)
@@ -178,9 +178,7 @@ TEST(GfxContainer, DamagedPayloadShowsOpaqueGreen) {
 }
 
 TEST(GfxContainer, RejectsBadFieldsAndRestoresThePosition) {
-  const auto field = [](const std::string& text) {
-    return std::string{static_cast<char>(text.size()), 0} + text;
-  };
+  const auto field = [](const std::string& text) { return std::string{static_cast<char>(text.size()), 0} + text; };
   const auto container = [&](std::initializer_list<std::pair<std::string, std::string>> fields) {
     std::string out = "QXGF";
     out += std::string{static_cast<char>(fields.size()), 0};
@@ -193,18 +191,19 @@ TEST(GfxContainer, RejectsBadFieldsAndRestoresThePosition) {
   auto accepted = test::StreamOf(good);
   EXPECT_TRUE(LoadGfxContainer(*accepted, "a.qxgfx", none, {}));
 
-  for (const std::string& bad :
-       {container({{"File", "a"}, {"Width", "2"}, {"Height", "2"}}),
-        container({{"File", "a"}, {"Width", "2x"}, {"Height", "2"}, {"OriginalSize", "9"}}),
-        container({{"File", "a"}, {"Width", ""}, {"Height", "2"}, {"OriginalSize", "9"}}),
-        std::string("QXGX") + good.substr(4), good.substr(0, 20),
-        container({{"File", "a"}, {"Width", "2"}, {"Height", "2"}, {"OriginalSize", "9"}}).substr(0, good.size() - 7)}) {
+  for (const std::string& bad : {container({{"File", "a"}, {"Width", "2"}, {"Height", "2"}}),
+                                 container({{"File", "a"}, {"Width", "2x"}, {"Height", "2"}, {"OriginalSize", "9"}}),
+                                 container({{"File", "a"}, {"Width", ""}, {"Height", "2"}, {"OriginalSize", "9"}}),
+                                 std::string("QXGX") + good.substr(4), good.substr(0, 20),
+                                 container({{"File", "a"}, {"Width", "2"}, {"Height", "2"}, {"OriginalSize", "9"}})
+                                     .substr(0, good.size() - 7)}) {
     auto stream = test::StreamOf("##" + bad);
     stream->SetPosition(2);
     EXPECT_FALSE(LoadGfxContainer(*stream, "a.qxgfx", none, {}));
     EXPECT_EQ(stream->GetPosition(), 2);
   }
-  auto huge = test::StreamOf(container({{"File", "a"}, {"Width", "100000"}, {"Height", "100000"}, {"OriginalSize", "9"}}));
+  auto huge =
+      test::StreamOf(container({{"File", "a"}, {"Width", "100000"}, {"Height", "100000"}, {"OriginalSize", "9"}}));
   EXPECT_THROW(LoadGfxContainer(*huge, "a.qxgfx", none, {}), EPictureTooLarge);
   EXPECT_EQ(huge->GetPosition(), 0);
 }

@@ -113,7 +113,7 @@ TEST(JpegLoader, ColourProgressRunsToOne) {
 }
 
 TEST(JpegLoader, RejectsNonJpegAndOversizedHeaders) {
-  test::TMuted muted;
+  test::TMutedDebugOutput muted;
   EXPECT_FALSE(Open("not a jpeg at all"));
   std::string jpeg = test::EncodeJpeg(Smooth(16, 16));
   // Find the start-of-frame marker and promise 65000 x 65000 pixels.
@@ -129,7 +129,7 @@ TEST(JpegLoader, RejectsNonJpegAndOversizedHeaders) {
 }
 
 TEST(JpegLoader, DamagedDataFailsWithAnErrorNotAnExit) {
-  test::TMuted muted;
+  test::TMutedDebugOutput muted;
   const std::string jpeg = test::EncodeJpeg(test::MakePattern(128, 96, TPixelFormat::Bgr24));
   // An over-subscribed Huffman table: libjpeg's fatal error path must come
   // back to us as a rejection.

@@ -2,41 +2,30 @@
 
 #include "QxLib/Graphics/qxBitmapConvert.h"
 #include "QxLib/qxMemoryStream.h"
+#include "Tests/TestSupport/qxPngTestSupport.h"
 
 #include <gtest/gtest.h>
-
-#include <png.h>
 
 #include <vector>
 
 namespace qx {
 namespace {
 
-// Decodes PNG bytes into BGRA through libpng's simplified reader.
-TBitmap DecodePng(const std::string& bytes) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size()))
-    return {};
-  image.format = PNG_FORMAT_BGRA;
-  TBitmap bitmap(static_cast<int>(image.width), static_cast<int>(image.height), TPixelFormat::Bgra32);
-  if (!png_image_finish_read(&image, nullptr, bitmap.Bits(), static_cast<png_int_32>(bitmap.Stride()), nullptr))
-    return {};
-  return bitmap;
-}
+using test::DecodePng;
 
 TBitmap Pattern(int width, int height, TPixelFormat format) {
   TBitmap bitmap(width, height, format);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x)
-      bitmap.SetPixel(x, y, TBgra{static_cast<uint8_t>(x * 40), static_cast<uint8_t>(y * 60),
-                                  static_cast<uint8_t>(x * y * 8), static_cast<uint8_t>(255 - x * 30)});
+      bitmap.SetPixel(x, y,
+                      TBgra{static_cast<uint8_t>(x * 40), static_cast<uint8_t>(y * 60), static_cast<uint8_t>(x * y * 8),
+                            static_cast<uint8_t>(255 - x * 30)});
   return bitmap;
 }
 
 TEST(PngWriter, EveryFormatReadsBackWithItsPixels) {
-  for (const TPixelFormat format : {TPixelFormat::Bgra32, TPixelFormat::Bgr24, TPixelFormat::Gray8,
-                                    TPixelFormat::R5G6B5, TPixelFormat::X1R5G5B5}) {
+  for (const TPixelFormat format :
+       {TPixelFormat::Bgra32, TPixelFormat::Bgr24, TPixelFormat::Gray8, TPixelFormat::R5G6B5, TPixelFormat::X1R5G5B5}) {
     SCOPED_TRACE(PixelFormatName(format));
     const TBitmap source = Pattern(7, 5, format);
     const std::string bytes = EncodePng(source);

@@ -62,8 +62,8 @@ std::string Item(int index, const std::string& file, int timeLine, int duration,
 // Two-point envelope j of item section s.
 std::string Envelope(const std::string& s, int j, int t0, int v0, int t1, int v1) {
   const std::string prefix = "[Vol_" + s + "_" + std::to_string(j) + "_";
-  return prefix + "0]\n0=" + std::to_string(t0) + "\n1=" + std::to_string(v0) + "\n" + prefix + "1]\n0=" +
-         std::to_string(t1) + "\n1=" + std::to_string(v1) + "\n";
+  return prefix + "0]\n0=" + std::to_string(t0) + "\n1=" + std::to_string(v0) + "\n" + prefix +
+         "1]\n0=" + std::to_string(t1) + "\n1=" + std::to_string(v1) + "\n";
 }
 
 struct TMixed {
@@ -127,12 +127,12 @@ TEST(CompositeConverter, OverlappingItemsAreClippedNotWrapped) {
   TMemoryFiles files;
   files.Add("loud.wav", Wave(Constant(44100, 30000)));
   files.Add("low.wav", Wave(Constant(44100, -30000)));
-  const TMixed up = Mix(Description("[Main]\nDuration=1000\n" + Item(0, "loud.wav", 0, 1000) +
-                                    Item(1, "loud.wav", 0, 1000)),
-                        files, 176400);
-  const TMixed down = Mix(Description("[Main]\nDuration=1000\n" + Item(0, "low.wav", 0, 1000) +
-                                      Item(1, "low.wav", 0, 1000)),
-                          files, 176400);
+  const TMixed up =
+      Mix(Description("[Main]\nDuration=1000\n" + Item(0, "loud.wav", 0, 1000) + Item(1, "loud.wav", 0, 1000)), files,
+          176400);
+  const TMixed down =
+      Mix(Description("[Main]\nDuration=1000\n" + Item(0, "low.wav", 0, 1000) + Item(1, "low.wav", 0, 1000)), files,
+          176400);
   const size_t middle = static_cast<size_t>(2 * FrameOf(500));
   EXPECT_EQ(up.samples[middle], 32767);
   EXPECT_EQ(down.samples[middle + 1], -32768);
@@ -160,10 +160,9 @@ TEST(CompositeConverter, SeekingIntoACrossFadeOpensBothItemsAtTheirOffsets) {
   files.Add("b.wav", Wave(Signal(3 * 44100, 4)));
   // a fades out over 1000 ... 2000 ms; b starts at 1000 ms, 500 ms into its
   // file, and fades in over the same second.
-  const std::string description =
-      Description("[Main]\nDuration=3000\n" + Item(0, "a.wav", 0, 2000) + "FadeCount=1\n" +
-                  Envelope("0", 0, 1000, 1000, 2000, 0) + Item(1, "b.wav", 1000, 2000, 500) + "FadeCount=1\n" +
-                  Envelope("1", 0, 0, 0, 1000, 1000));
+  const std::string description = Description(
+      "[Main]\nDuration=3000\n" + Item(0, "a.wav", 0, 2000) + "FadeCount=1\n" + Envelope("0", 0, 1000, 1000, 2000, 0) +
+      Item(1, "b.wav", 1000, 2000, 500) + "FadeCount=1\n" + Envelope("1", 0, 0, 0, 1000, 1000));
   const TMixed played = Mix(description, files, 3 * 176400);
   const TMixed seeked = Mix(description, files, 176400, 1500);
   const size_t from = static_cast<size_t>(2 * FrameOf(1500));
@@ -182,8 +181,7 @@ TEST(CompositeConverter, SeekingIntoACrossFadeOpensBothItemsAtTheirOffsets) {
 TEST(CompositeConverter, TheEndComesAfterDurationAndIsPaddedWithSilence) {
   TMemoryFiles files;
   files.Add("long.wav", Wave(Constant(3 * 44100, 5000)));
-  const TMixed mixed =
-      Mix(Description("[Main]\nDuration=1000\n" + Item(0, "long.wav", 0, 0)), files, 10 * 176400);
+  const TMixed mixed = Mix(Description("[Main]\nDuration=1000\n" + Item(0, "long.wav", 0, 0)), files, 10 * 176400);
   EXPECT_TRUE(mixed.ended);
   EXPECT_EQ(mixed.samples[static_cast<size_t>(2 * FrameOf(500))], 5000);
   for (size_t i = static_cast<size_t>(2 * FrameOf(1000)); i < mixed.samples.size(); ++i)
@@ -213,9 +211,9 @@ TEST(CompositeConverter, ItemsOfOtherFormatsAreResampledToTheMixingFormat) {
 TEST(CompositeConverter, AnItemThatCannotBeOpenedIsSkippedAndLaterItemsStillPlay) {
   TMemoryFiles files;
   files.Add("b.wav", Wave(Constant(44100, 7000)));
-  const TMixed mixed = Mix(Description("[Main]\nDuration=8000\n" + Item(0, "missing.wav", 0, 1000) +
-                                       Item(1, "b.wav", 6000, 1000)),
-                           files, 8 * 176400);
+  const TMixed mixed =
+      Mix(Description("[Main]\nDuration=8000\n" + Item(0, "missing.wav", 0, 1000) + Item(1, "b.wav", 6000, 1000)),
+          files, 8 * 176400);
   EXPECT_EQ(mixed.samples[static_cast<size_t>(2 * FrameOf(6500))], 7000);
 }
 
@@ -272,8 +270,7 @@ TEST(CompositeConverter, HostileDescriptionsFailOrStaySilent) {
   // master envelope: clipped, never wrapped.
   std::string loud = "[Main]\nDuration=300\n";
   for (int i = 0; i < 40; ++i)
-    loud += Item(i, "a.wav", 0, 100) + "FadeCount=1\n" +
-            Envelope(std::to_string(i), 0, 0, 2000000000, 100, 2000000000);
+    loud += Item(i, "a.wav", 0, 100) + "FadeCount=1\n" + Envelope(std::to_string(i), 0, 0, 2000000000, 100, 2000000000);
   loud += "[MainVolume]\nFadeCount=1\n" + Envelope("MainVolume", 0, 0, 2000000000, 300, 2000000000);
   const TMixed clipped = Mix(Description(loud), files, 176400);
   EXPECT_EQ(clipped.samples[static_cast<size_t>(2 * FrameOf(50))], 32767);

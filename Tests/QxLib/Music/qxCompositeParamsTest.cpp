@@ -8,9 +8,7 @@ namespace qx {
 
 namespace {
 
-std::string Description(std::string_view ini) {
-  return std::string(kCompositeMarker) + std::string(ini);
-}
+std::string Description(std::string_view ini) { return std::string(kCompositeMarker) + std::string(ini); }
 
 // A description of `count` items, each in a section of its own.
 std::string ManyItems(int count) {
@@ -21,6 +19,14 @@ std::string ManyItems(int count) {
     text += std::to_string(i);
     text += "]\nFileName=a.wav\nDuration=100\n";
   }
+  return text;
+}
+
+// ManyItems with one master envelope of `points` points.
+std::string ManyItemsUnderAMaster(int items, int points) {
+  std::string text = ManyItems(items) + "[MainVolume]\nFadeCount=1\n";
+  for (int k = 0; k < points; ++k)
+    text += "[Vol_MainVolume_0_" + std::to_string(k) + "]\n0=" + std::to_string(k) + "\n1=500\n";
   return text;
 }
 
@@ -143,6 +149,36 @@ TEST(CompositeParams, ADurationBeyondThirtyTwoBitsIsRefused) {
                            Description("[Main]\nDuration=2000000000\n[0]\nFileName=b.wav\n");
   TCompositeParams params;
   EXPECT_FALSE(params.Read(text));
+}
+
+// A master envelope is copied into every item of a later part: with a few
+// thousand sections the copies would reach hundreds of millions of points.
+TEST(CompositeParams, MasterCopiesBeyondThePointLimitAreRefused) {
+  TCompositeParams params;
+  const std::string first = Description("[Main]\nDuration=1000\n[0]\nFileName=a.wav\n");
+  ASSERT_TRUE(params.Read(first + ManyItemsUnderAMaster(100, 100))) << params.ErrorText();
+  EXPECT_EQ(params.Item(100).Fades[0].PointCount(), 100);
+  EXPECT_FALSE(params.Read(first + ManyItemsUnderAMaster(600, 600)));
+  EXPECT_EQ(params.ErrorText(), "Composite description too large");
+  EXPECT_EQ(params.ItemCount(), 0);
+  // The only part keeps its master envelope once, whatever its items.
+  ASSERT_TRUE(params.Read(ManyItemsUnderAMaster(600, 600))) << params.ErrorText();
+  EXPECT_EQ(params.MainVolume()->operator[](0).PointCount(), 600);
+}
+
+// Descriptions hold the names of decoded projects, in UTF-8: a name outside
+// ASCII must not be read as the ANSI code page (and change on every pass).
+TEST(CompositeParams, NamesOutsideAsciiReadBackAsWritten) {
+  const std::string name = "Chanson d\u2019\u00E9t\u00E9 \u266B.mp3";
+  TCompositeParams params;
+  ASSERT_TRUE(params.Read(Description("[Main]\nDuration=100\n[0]\nFileName=" + name + "\n")));
+  EXPECT_EQ(params.Item(0).FileName, name);
+  TCompositeParams again;
+  ASSERT_TRUE(again.Read(params.Write()));
+  EXPECT_EQ(again.Item(0).FileName, name);
+  // Bytes that are no UTF-8 make the description unreadable.
+  EXPECT_FALSE(params.Read(Description("[Main]\nDuration=100\n[0]\nFileName=\xE9t\xE9.mp3\n")));
+  EXPECT_NE(params.ErrorText().find("unreadable"), std::string::npos) << params.ErrorText();
 }
 
 } // namespace qx

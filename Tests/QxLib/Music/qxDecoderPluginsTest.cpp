@@ -193,9 +193,13 @@ TEST_F(DecoderPlugins, PluginsRefuseFilesOfTheOtherKindAndGarbage) {
   const std::string garbage(5000, '\x5a');
   const std::string wma = ReadFileBytes(kMedia + "tone.wma");
   const std::string ogg = ReadFileBytes(kMedia + "tone.ogg");
-  for (const auto& [bytes, name] : std::vector<std::pair<std::string, std::string>>{
-           {garbage, "a.ogg"}, {garbage, "a.wma"}, {wma, "a.ogg"}, {ogg, "a.wma"},
-           {ogg.substr(0, 200), "a.ogg"}, {wma.substr(0, 300), "a.wma"}, {std::string(), "a.ogg"}}) {
+  for (const auto& [bytes, name] : std::vector<std::pair<std::string, std::string>>{{garbage, "a.ogg"},
+                                                                                    {garbage, "a.wma"},
+                                                                                    {wma, "a.ogg"},
+                                                                                    {ogg, "a.wma"},
+                                                                                    {ogg.substr(0, 200), "a.ogg"},
+                                                                                    {wma.substr(0, 300), "a.wma"},
+                                                                                    {std::string(), "a.ogg"}}) {
     SCOPED_TRACE(name + " of " + std::to_string(bytes.size()) + " bytes");
     auto stream = MemoryStreamOf(bytes);
     EXPECT_FALSE(ReadMediaInfo(*stream, name));

@@ -59,8 +59,8 @@ protected:
   static void TearDownTestSuite() { TDecoderPlugins::Instance().Shutdown(); }
 };
 
-const char* const kFiles[] = {"source.wav", "mono8.wav", "pcm24.wav", "float32.wav", "adpcm.wav",
-                              "cbr.mp3",    "vbr.mp3",   "layer2.mp2", "tone.ogg",   "tone.wma"};
+const char* const kFiles[] = {"source.wav", "mono8.wav", "pcm24.wav",  "float32.wav", "adpcm.wav",
+                              "cbr.mp3",    "vbr.mp3",   "layer2.mp2", "tone.ogg",    "tone.wma"};
 
 TEST_F(HostileSound, EmptyAndTinyFilesHaveNoInformation) {
   for (const char* file : kFiles) {

@@ -51,9 +51,8 @@ TEST(StreamWrapper, OpenFailuresGiveNoStream) {
   TStreamWrapperClass& access = TStreamWrapperClass::Instance();
   EXPECT_FALSE(access.Open("/no/such/file.wav"));
   EXPECT_FALSE(access.Open("x", [](const std::string&) -> std::unique_ptr<TStream> { return nullptr; }));
-  EXPECT_FALSE(access.Open("x", [](const std::string&) -> std::unique_ptr<TStream> {
-    throw EStreamError("damaged entry");
-  }));
+  EXPECT_FALSE(
+      access.Open("x", [](const std::string&) -> std::unique_ptr<TStream> { throw EStreamError("damaged entry"); }));
 }
 
 TEST(StreamWrapper, FreeHandsTheFilesOwnStreamBack) {

@@ -23,8 +23,8 @@ TVolumeParams Envelope(std::initializer_list<TVolumeItem> points, int32_t length
 TEST(VolumeParams, BytePositionsAreWholeFramesTruncatedLikeTheMixer) {
   EXPECT_EQ(MixBytesOfTime(0), 0);
   EXPECT_EQ(MixBytesOfTime(1000), 176400);
-  EXPECT_EQ(MixBytesOfTime(1), 176);     // 176400 / 4000 = 44.1 -> 44 frames
-  EXPECT_EQ(MixBytesOfTime(17), 2996);   // 749.7 frames -> 749
+  EXPECT_EQ(MixBytesOfTime(1), 176);   // 176400 / 4000 = 44.1 -> 44 frames
+  EXPECT_EQ(MixBytesOfTime(17), 2996); // 749.7 frames -> 749
   EXPECT_EQ(MixBytesOfTime(-1), -176);
   // No 32-bit overflow for times of a long show.
   EXPECT_EQ(MixBytesOfTime(2000000000), 352800000000LL);

@@ -187,10 +187,10 @@ TEST(Rasterizer, CircleFromCubicsCoversItsArea) {
   // Four cubic quarter arcs of radius 20.
   constexpr float k = 20 * 0.5522847f;
   const float cx = 25, cy = 25, r = 20;
-  const TPath circle{{cx + r, cy, kPathMove},     {cx + r, cy + k, kPathCubic}, {cx + k, cy + r, kPathCubic},
-                     {cx, cy + r, kPathCubic},    {cx - k, cy + r, kPathCubic}, {cx - r, cy + k, kPathCubic},
-                     {cx - r, cy, kPathCubic},    {cx - r, cy - k, kPathCubic}, {cx - k, cy - r, kPathCubic},
-                     {cx, cy - r, kPathCubic},    {cx + k, cy - r, kPathCubic}, {cx + r, cy - k, kPathCubic},
+  const TPath circle{{cx + r, cy, kPathMove},  {cx + r, cy + k, kPathCubic}, {cx + k, cy + r, kPathCubic},
+                     {cx, cy + r, kPathCubic}, {cx - k, cy + r, kPathCubic}, {cx - r, cy + k, kPathCubic},
+                     {cx - r, cy, kPathCubic}, {cx - r, cy - k, kPathCubic}, {cx - k, cy - r, kPathCubic},
+                     {cx, cy - r, kPathCubic}, {cx + k, cy - r, kPathCubic}, {cx + r, cy - k, kPathCubic},
                      {cx + r, cy, kPathCubic}};
   const double area = std::numbers::pi * r * r;
   EXPECT_NEAR(Rasterize(circle, 50, 50).Sum() / double(kFullCoverage), area, area * 0.002);
@@ -220,9 +220,9 @@ TEST(Rasterizer, BadPathsAreAssertions) {
 TEST(Rasterizer, HostileCoordinatesNeitherCrashNorHang) {
   const float inf = std::numeric_limits<float>::infinity();
   const float nan = std::numeric_limits<float>::quiet_NaN();
-  const TPath wild{{nan, 5, kPathMove},  {1e30f, -1e30f, kPathLine}, {-inf, inf, kPathLine},
-                   {3, nan, kPathLine},   {1e9f, 1e9f, kPathQuadratic}, {-1e9f, 3, kPathQuadratic},
-                   {5, 5, kPathCubic},    {1e38f, 0, kPathCubic},       {2, 2, kPathCubic}};
+  const TPath wild{{nan, 5, kPathMove}, {1e30f, -1e30f, kPathLine},   {-inf, inf, kPathLine},
+                   {3, nan, kPathLine}, {1e9f, 1e9f, kPathQuadratic}, {-1e9f, 3, kPathQuadratic},
+                   {5, 5, kPathCubic},  {1e38f, 0, kPathCubic},       {2, 2, kPathCubic}};
   const TCoverage c = Rasterize(wild, 64, 64);
   for (const int v : c.Values) {
     EXPECT_GE(v, 0);

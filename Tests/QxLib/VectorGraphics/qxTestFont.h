@@ -40,8 +40,9 @@ inline TGlyphData TestGlyph(uint16_t index) {
   glyph.Points = {{left, -700, kPathMove}, {right, -700, kPathLine}, {right, 0, kPathLine}, {left, 0, kPathLine}};
   if (index == 0) {
     // A hole, wound the other way.
-    glyph.Points.insert(glyph.Points.end(), {{150, -600, kPathMove}, {150, -100, kPathLine},
-                                             {450, -100, kPathLine}, {450, -600, kPathLine}});
+    glyph.Points.insert(
+        glyph.Points.end(),
+        {{150, -600, kPathMove}, {150, -100, kPathLine}, {450, -100, kPathLine}, {450, -600, kPathLine}});
   }
   return glyph;
 }

@@ -12,7 +12,9 @@ using test::TestLine;
 using test::TestMetrics;
 
 // Three lines: 1800, 300 and 600 layout units wide.
-TCachedVectorText ThreeLines() { return {TestFonts(), TestMetrics(), {TestLine({2, 2, 2}), TestLine({1}), TestLine({2})}}; }
+TCachedVectorText ThreeLines() {
+  return {TestFonts(), TestMetrics(), {TestLine({2, 2, 2}), TestLine({1}), TestLine({2})}};
+}
 
 // A line height of 100 pixels: 0.1 pixel per layout unit.
 TTextParams Params(TTextAlign align, float spacing = 0) {

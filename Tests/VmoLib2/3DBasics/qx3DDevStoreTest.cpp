@@ -42,9 +42,9 @@ TEST_F(StoreFixture, DropGoesNewestFirstRenderersTexturesThenLists) {
   auto texture2 = Make("texture2", T3DDevStore::TList::Textures);
   EXPECT_TRUE(texture1->Use());
   T3DDevStore::DropFromDevice(store);
-  EXPECT_EQ(events, (std::vector<std::string>{"release renderer", "killed renderer", "release texture2",
-                                              "killed texture2", "release texture1", "killed texture1",
-                                              "release list", "killed list"}));
+  EXPECT_EQ(events,
+            (std::vector<std::string>{"release renderer", "killed renderer", "release texture2", "killed texture2",
+                                      "release texture1", "killed texture1", "release list", "killed list"}));
   EXPECT_EQ(device.FindAttached<T3DDevStore>(), nullptr);
   EXPECT_FALSE(texture1->Use());
   EXPECT_EQ(texture1->LastResult(), T3DResult::DeviceLost);

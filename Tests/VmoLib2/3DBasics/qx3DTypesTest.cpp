@@ -12,10 +12,10 @@ namespace {
 TEST(PresentPacing, SixtyHertzSleepsOneToThirteenMs) {
   EXPECT_EQ(FramePeriodMs(60), 16);
   const int64_t last = 1000;
-  EXPECT_EQ(PresentSleepMs(60, last, last), 13);      // right after a present
-  EXPECT_EQ(PresentSleepMs(60, last, last + 5), 8);   // 11 ms left, 3 kept
-  EXPECT_EQ(PresentSleepMs(60, last, last + 15), 1);  // never below 1 ms
-  EXPECT_EQ(PresentSleepMs(60, last, last + 500), 1); // a late frame
+  EXPECT_EQ(PresentSleepMs(60, last, last), 13);       // right after a present
+  EXPECT_EQ(PresentSleepMs(60, last, last + 5), 8);    // 11 ms left, 3 kept
+  EXPECT_EQ(PresentSleepMs(60, last, last + 15), 1);   // never below 1 ms
+  EXPECT_EQ(PresentSleepMs(60, last, last + 500), 1);  // a late frame
   EXPECT_EQ(PresentSleepMs(60, last, last - 500), 13); // clock went back
   EXPECT_EQ(PresentSleepMs(100, last, last), 7);
 }
@@ -99,6 +99,26 @@ TEST(Results, KindsHaveTheirNames) {
   EXPECT_STREQ(ResultText(T3DResult::DeviceLost), "DeviceLost");
   EXPECT_STREQ(ResultText(T3DResult::Other), "Other");
   EXPECT_EQ(MakeColor(1, 2, 3, 4), 0x04010203u);
+}
+
+TEST(BackBuffer, WindowedTakesTheBoundsElseTheDisplayMode) {
+  T3DRendererParams params;
+  params.bounds = {10, 20, 330, 220};
+  params.displayMode = {1920, 1080, 60, 0};
+  int width = 0;
+  int height = 0;
+  BackBufferSize(params, width, height);
+  EXPECT_EQ(width, 320);
+  EXPECT_EQ(height, 200);
+  params.windowed = false;
+  BackBufferSize(params, width, height);
+  EXPECT_EQ(width, 1920);
+  params.windowed = true;
+  params.bounds = {};
+  BackBufferSize(params, width, height);
+  EXPECT_EQ(height, 1080);
+  EXPECT_EQ(FullMipChainLevels(64, 32), 7);
+  EXPECT_EQ(FullMipChainLevels(1, 1), 1);
 }
 
 } // namespace

@@ -36,12 +36,11 @@ TEST(Camera, UnprojectingFindsThePointOnTheGivenPlane) {
 }
 
 TEST(Camera, DegenerateUnprojectionsAreAssertions) {
-  const test::TMuted muted;
+  const test::TMutedDebugOutput muted;
   const T3DPoint p0{0, 0, 0};
   EXPECT_THROW(UnprojectFromScreen({0, 0, 0}, {1, 1}, p0, {1, 0, 0}, {0, 1, 0}), EAssertionFailed);
   // A plane seen edge-on: the ray runs inside it.
-  EXPECT_THROW(UnprojectFromScreen(kCamera, {200, 100}, {200, 0, 0}, {200, 0, 100}, {200, 100, 0}),
-               EAssertionFailed);
+  EXPECT_THROW(UnprojectFromScreen(kCamera, {200, 100}, {200, 0, 0}, {200, 0, 100}, {200, 100, 0}), EAssertionFailed);
   // Three points on a line make no plane.
   EXPECT_THROW(UnprojectFromScreen(kCamera, {5, 5}, p0, {1, 1, 0}, {2, 2, 0}), EAssertionFailed);
 }

@@ -10,12 +10,12 @@ int Choose(int width, int height, std::array<bool, 6> available = {true, true, t
 }
 
 TEST(TileChoice, MostCoveredPixelsWin) {
-  EXPECT_EQ(Choose(1002, 702), 0);                                  // 256 x 256
+  EXPECT_EQ(Choose(1002, 702), 0); // 256 x 256
   EXPECT_EQ(Choose(1002, 100), 3) << "256 x 128 covers as much with less waste";
-  EXPECT_EQ(Choose(1002, 50), 4);                                   // 256 x 64
-  EXPECT_EQ(Choose(100, 1000), 1);                                  // 128 x 256
-  EXPECT_EQ(Choose(40, 1000), 2);                                   // 64 x 256
-  EXPECT_EQ(Choose(40, 40), 5);                                     // 64 x 64
+  EXPECT_EQ(Choose(1002, 50), 4);  // 256 x 64
+  EXPECT_EQ(Choose(100, 1000), 1); // 128 x 256
+  EXPECT_EQ(Choose(40, 1000), 2);  // 64 x 256
+  EXPECT_EQ(Choose(40, 40), 5);    // 64 x 64
 }
 
 TEST(TileChoice, EqualCoverAndWasteGoesToTheEarlierSize) {

@@ -65,14 +65,13 @@ TEST(TileBitmap, BadReadsRaiseTheirMessages) {
             "TTileBitmap.GetPixels (10,0) out of Bitmap.Size");
   EXPECT_EQ(message([&] { tiles.GetPixels(0, 12, 1, buffer, 16, 0); }),
             "TTileBitmap.GetPixels (0,12) out of Bitmap.Size");
-  EXPECT_EQ(message([&] { tiles.GetPixels(0, 0, 1, buffer, 16, -4); }),
-            "TTileBitmap.GetPixels - Offset out of Bounds");
+  EXPECT_EQ(message([&] { tiles.GetPixels(0, 0, 1, buffer, 16, -4); }), "TTileBitmap.GetPixels - Offset out of Bounds");
   EXPECT_EQ(message([&] { tiles.GetPixels(0, 0, 4, buffer, 16, 4); }),
             "TTileBitmap.GetPixels - Not Enought Pixel Buffer Space");
 }
 
 TEST(TileBitmap, RefusesGridsThatDoNotFit) {
-  const test::TMuted muted;
+  const test::TMutedDebugOutput muted;
   EXPECT_THROW(TTileBitmap(Coordinates(2, 2), 3, 1), EAssertionFailed);
   auto grey = std::make_shared<TBitmap>(4, 4, TPixelFormat::Gray8);
   EXPECT_THROW(TTileBitmap(grey, 1, 1), EAssertionFailed);

@@ -1,6 +1,9 @@
 #include "VmoLib2/VmoClasses/VmoSlideEffect.h"
 
 #include "Tests/VmoLib2/VmoClasses/qxVmoSlideTestShow.h"
+#include "VmoLib2/3DBasics/Null/qx3DEngineNull.h"
+#include "VmoLib2/3DEngine/qx3DScreen.h"
+#include "VmoLib2/3DEngine/qxCustomTexture.h"
 #include "VmoLib2/VmoClasses/qxVmoImage.h"
 
 #include <gtest/gtest.h>
@@ -76,14 +79,19 @@ TEST_F(MiniSlide, ProgressMapsOntoItsOwnTimeLine) {
   EXPECT_DOUBLE_EQ(filter->MiniSlide()->KeyPoints().EvaluationTime(), 2500);
 }
 
-TEST_F(MiniSlide, EffectBufferPicturesComeAndGoAroundDrawing) {
+TEST_F(MiniSlide, EffectBufferPicturesShowTheTargetsWhileDrawing) {
   const auto filter = Make("fx/cover.vmo");
   ASSERT_TRUE(filter);
   filter->SetEffectBufferSource([](int number, TBitmap& picture) {
     picture.Fill(TBgra{static_cast<uint8_t>(number), 0, 0, 255});
   });
   ASSERT_TRUE(filter->Start());
-  const std::vector<TVmoImage*> attached = filter->AttachEffectBuffers();
+  T3DEngineNull engine(nullptr);
+  T3DScreen screen(engine, {}, {});
+  TCustomTexture outgoing(screen);
+  TCustomTexture incoming(screen);
+  const TFloatRect texels{16, 8, 1616, 908};
+  const std::vector<TVmoImage*> attached = filter->AttachEffectBuffers({&outgoing, &incoming}, texels);
   ASSERT_EQ(attached.size(), 2u);
   for (TVmoImage* image : attached) {
     ASSERT_TRUE(image->Picture()) << image->Name();
@@ -91,11 +99,19 @@ TEST_F(MiniSlide, EffectBufferPicturesComeAndGoAroundDrawing) {
     EXPECT_EQ(image->Picture()->Width(), 1600) << "the slide rectangle, clipped";
     EXPECT_EQ(image->Picture()->Height(), 900);
     EXPECT_EQ(image->Picture()->GetMipLevel(0)->GetPixel(0, 0).b, image->EffectBufferNumber());
+    EXPECT_EQ(image->EffectTexture(), image->EffectBufferNumber() == 1 ? &outgoing : &incoming);
   }
   EXPECT_EQ(attached[0]->Name(), "out");
+  const TBitmapStore* picture = attached[0]->Picture().Get();
   filter->DetachEffectBuffers();
+  EXPECT_EQ(attached[0]->EffectTexture(), nullptr);
+  EXPECT_EQ(attached[1]->EffectTexture(), nullptr);
+  // The next frame keeps the opened picture.
+  filter->AttachEffectBuffers({&outgoing, &incoming}, texels);
+  EXPECT_EQ(attached[0]->Picture().Get(), picture);
+  filter->ReleaseEffectBuffers();
   EXPECT_FALSE(attached[0]->Picture());
-  EXPECT_FALSE(attached[1]->Picture());
+  EXPECT_EQ(attached[0]->EffectTexture(), nullptr);
 }
 
 TEST_F(MiniSlide, CentreFollowsTheDrawerPosition) {
@@ -115,7 +131,7 @@ TEST_F(MiniSlide, ProjectWithoutSizeShowsNothing) {
   EXPECT_EQ(filter->MiniSlide(), nullptr);
   EXPECT_DOUBLE_EQ(filter->MiniSlideTime(0.5), 1500);
   filter->SetMiniSlideProgress(0.5);
-  EXPECT_TRUE(filter->AttachEffectBuffers().empty());
+  EXPECT_TRUE(filter->AttachEffectBuffers({}, {}).empty());
 }
 
 } // namespace

@@ -10,9 +10,7 @@ namespace {
 
 // A slide from 1000 to 5000 entered by a 500 ms transition and left by one of
 // 800 ms.
-TFixedAnchors SlideAnchors() {
-  return TFixedAnchors({1000, 1500, 5000, 5800});
-}
+TFixedAnchors SlideAnchors() { return TFixedAnchors({1000, 1500, 5000, 5800}); }
 
 TKeyPoint& AddScaled(TKeyPointList& list, double time, float scale) {
   TKeyPoint& point = list.Add(TKeyOrigin::SlideBegin, time);

@@ -4,9 +4,11 @@
 #pragma once
 
 #include "QxLib/Graphics/qxBitmap.h"
+#include "Tests/TestSupport/qxTestClips.h"
 #include "VmoLib2/3DEngine/qxDeviceDrawer.h"
 #include "VmoLib2/3DEngine/qxDrawItem.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +29,8 @@ struct TDrawCall {
   TVmoFilter* Filter = nullptr;
   T3DColor Color = 0;
   float Amount = 0;
+  TVideoDrawParams VideoParams;
+  TRefPtr<TYUVImage> VideoImage;
 };
 
 class TRecordingDrawer : public TDeviceDrawer {
@@ -45,6 +49,11 @@ public:
   bool IsReady = true;
   int Inits = 0;
   int Closes = 0;
+  // What ShaderLevel and SlideRect answer.
+  int Shaders = 1;
+  T3DRect Slide;
+  // Called with each call once it is recorded.
+  std::function<void(const TDrawCall&)> OnCall;
   // Runs the lost callback, as a drawer does when its device goes.
   void SimulateLost() { RunLost(); }
 
@@ -65,53 +74,70 @@ public:
   void Init(TDrawDevice&) override { ++Inits; }
   void Close() override { ++Closes; }
   bool Ready() const override { return IsReady; }
-  int ShaderLevel() const override { return 1; }
+  int ShaderLevel() const override { return Shaders; }
   T3DRect CurrentTargetRect() const override { return DeviceRect(); }
   void SetSlideSize(int, int) override {}
-  T3DRect SlideRect() const override { return {}; }
+  T3DRect SlideRect() const override { return Slide; }
   void SetViewport(const TFloatRect* viewport, int designWidth, int designHeight) override {
     Viewport = viewport ? *viewport : TFloatRect{};
     DesignWidth = designWidth;
     DesignHeight = designHeight;
   }
-  void ClearScreen(T3DColor color, bool) override { Add("clearscreen").Color = color; }
-  void ClearRect(T3DColor color, const T3DRect&) override { Add("clear").Color = color; }
+  void ClearScreen(T3DColor color, bool) override {
+    Add("clearscreen", [&](TDrawCall& call) { call.Color = color; });
+  }
+  void ClearRect(T3DColor color, const T3DRect&) override {
+    Add("clear", [&](TDrawCall& call) { call.Color = color; });
+  }
   void PreloadPicture(const TPictureSource&, const TPictureDrawParams&) override {}
-  void FreeTextureCache(const TPictureSource& picture) override { Add("free").Picture = picture; }
+  void FreeTextureCache(const TPictureSource& picture) override {
+    Add("free", [&](TDrawCall& call) { call.Picture = picture; });
+  }
   void DrawPicture(const TPictureSource& picture, const TPlacement& placement,
                    const TPictureDrawParams& params) override {
     if (FailPictures)
       throw std::runtime_error("picture failed");
-    TDrawCall& call = Add("picture");
-    call.Picture = picture;
-    call.Placement = placement;
-    call.PictureParams = params;
+    Add("picture", [&](TDrawCall& call) {
+      call.Picture = picture;
+      call.Placement = placement;
+      call.PictureParams = params;
+    });
   }
   void DrawBox(const TPlacement& placement, const TBoxDrawParams& params) override {
-    TDrawCall& call = Add("box");
-    call.Placement = placement;
-    call.BoxParams = params;
+    Add("box", [&](TDrawCall& call) {
+      call.Placement = placement;
+      call.BoxParams = params;
+    });
   }
   void DrawFrame(const TPlacement& placement, float left, float top, float right, float bottom,
                  const TBoxDrawParams& params) override {
-    TDrawCall& call = Add("frame");
-    call.Placement = placement;
-    call.BoxParams = params;
-    call.FrameWidths = {left, top, right, bottom};
+    Add("frame", [&](TDrawCall& call) {
+      call.Placement = placement;
+      call.BoxParams = params;
+      call.FrameWidths = {left, top, right, bottom};
+    });
   }
   void DrawLine(const T3DPoint&, const T3DPoint&, T3DColor) override { Add("line"); }
-  TRefPtr<TYUVImage> MakeYUVImage(int, int) override { return {}; }
-  void DrawVideo(TYUVImage&, const TPlacement&, const TVideoDrawParams&) override { Add("video"); }
+  // Video images live in memory.
+  TRefPtr<TYUVImage> MakeYUVImage(int width, int height) override { return MakeRef<TMemoryYUVImage>(width, height); }
+  void DrawVideo(TYUVImage& image, const TPlacement& placement, const TVideoDrawParams& params) override {
+    Add("video", [&](TDrawCall& call) {
+      call.Placement = placement;
+      call.VideoParams = params;
+      call.VideoImage = TRefPtr<TYUVImage>(&image);
+    });
+  }
   void DrawMaskedGroup(TDrawItem& content, std::span<const TMaskDraw> masks, const TRepeatPattern*) override {
-    Add("masked").Masks.assign(masks.begin(), masks.end());
+    Add("masked", [&](TDrawCall& call) { call.Masks.assign(masks.begin(), masks.end()); });
     ++m_depth;
     content.Draw(*this);
     --m_depth;
   }
   void DrawTwoSlides(TDrawItem& first, TDrawItem& second, bool skipEffect, TVmoFilter* filter) override {
-    TDrawCall& call = Add("twoslides");
-    call.SkipEffect = skipEffect;
-    call.Filter = filter;
+    Add("twoslides", [&](TDrawCall& call) {
+      call.SkipEffect = skipEffect;
+      call.Filter = filter;
+    });
     ++m_depth;
     first.Draw(*this);
     second.Draw(*this);
@@ -120,7 +146,9 @@ public:
   void BeginSharpening() override { Add("beginsharpen"); }
   void EndSharpening(uint8_t, float) override { Add("endsharpen"); }
   void BeginHider() override { Add("beginhider"); }
-  void EndHider(TRgb, float amount) override { Add("endhider").Amount = amount; }
+  void EndHider(TRgb, float amount) override {
+    Add("endhider", [&](TDrawCall& call) { call.Amount = amount; });
+  }
   bool ReadBack(TBitmap&) override { return false; }
   std::unique_ptr<TBitmap> Capture() override { return nullptr; }
 
@@ -130,11 +158,15 @@ protected:
   void EndScene() override { Add("endscene"); }
 
 private:
-  TDrawCall& Add(const std::string& kind) {
+  void Add(const std::string& kind, const std::function<void(TDrawCall&)>& fill = {}) {
     Calls.push_back({});
-    Calls.back().Kind = kind;
-    Calls.back().Depth = m_depth;
-    return Calls.back();
+    TDrawCall& call = Calls.back();
+    call.Kind = kind;
+    call.Depth = m_depth;
+    if (fill)
+      fill(call);
+    if (OnCall)
+      OnCall(call);
   }
 
   int m_depth = 0;

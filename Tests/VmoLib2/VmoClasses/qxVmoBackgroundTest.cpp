@@ -55,10 +55,10 @@ TEST(SlideBackground, PictureSizeFollowsTheWiderSide) {
 }
 
 TEST(SlideBackground, HalvingsStopBetweenOnceAndTwiceTheDrawnSize) {
-  EXPECT_EQ(BackgroundHalvings({4000, 3000}, {800, 600}), 2);   // 1000 x 750
-  EXPECT_EQ(BackgroundHalvings({1600, 1200}, {800, 600}), 1);   // exactly the drawn size
+  EXPECT_EQ(BackgroundHalvings({4000, 3000}, {800, 600}), 2); // 1000 x 750
+  EXPECT_EQ(BackgroundHalvings({1600, 1200}, {800, 600}), 1); // exactly the drawn size
   EXPECT_EQ(BackgroundHalvings({1599, 1200}, {800, 600}), 0);
-  EXPECT_EQ(BackgroundHalvings({4000, 3000}, {4000, 100}), 0);  // one side too small
+  EXPECT_EQ(BackgroundHalvings({4000, 3000}, {4000, 100}), 0); // one side too small
   EXPECT_LE(BackgroundHalvings({16384, 16384}, {1, 1}), 14);
 }
 

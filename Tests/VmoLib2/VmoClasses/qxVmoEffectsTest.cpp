@@ -2,6 +2,7 @@
 
 #include "QxLib/qxCommandLine.h"
 #include "QxLib/qxDebugOutput.h"
+#include "Tests/TestSupport/qxMutedDebugOutput.h"
 #include "Tests/VmoLib2/VmoClasses/qxVmoShowFixture.h"
 #include "VmoLib2/VmoClasses/VmoSlideEffect.h"
 
@@ -41,21 +42,43 @@ struct TExpectedEffect {
 
 TEST(EffectFactory, EachClassAndVariantMakesItsEffectObject) {
   const TExpectedEffect table[] = {
-      {1, 1, "TRandomFilter", false},   {2, 1, "TAlphaFilter", false},
-      {3, 1, "TClockEffect", false},    {4, 1, "TCircleFilter", true},
-      {4, 2, "TCircleFilter", false},   {5, 1, "TRhombFilter", true},
-      {5, 2, "TRhombFilter", false},    {6, 1, "TSquareFilter", true},
-      {7, 1, "THLines", true},          {7, 2, "THLines", false},
-      {7, 3, "TVLines", true},          {7, 4, "TVLines", false},
-      {7, 5, "TAlphaFilter", false},    {8, 1, "TDiagLines", true},
-      {8, 2, "TDiagLines", false},      {9, 1, "THLines", false},
-      {9, 4, "TVLines", false},         {9, 9, "TAlphaFilter", false},
-      {10, 3, "TDiagLines", false},     {11, 3, "TBroomEffect", false},
-      {11, 11, "TBroomEffect", true},   {12, 2, "TPushFilter", false},
-      {13, 4, "TSlideFilter", false},   {14, 5, "TRollEffect2", true},
-      {15, 2, "TRollEffect2", false},   {16, 1, "TOverturnEffect", false},
-      {17, 3, "TTwoSlidesEffect", false}, {18, 0, "TAlphaFilter", false},
-      {19, 1, "TAlphaFilter", false},   {250, 1, "TAlphaFilter", false},
+      {1, 1, "TRandomFilter", false},
+      {2, 1, "TAlphaFilter", false},
+      {3, 1, "TClockEffect", false},
+      {4, 1, "TCircleFilter", true},
+      {4, 2, "TCircleFilter", false},
+      {5, 1, "TRhombFilter", true},
+      {5, 2, "TRhombFilter", false},
+      {6, 1, "TSquareFilter", true},
+      {7, 1, "THLines", true},
+      {7, 2, "THLines", false},
+      {7, 3, "TVLines", true},
+      {7, 4, "TVLines", false},
+      {7, 5, "TAlphaFilter", false},
+      {8, 1, "TDiagLines", true},
+      {8, 2, "TDiagLines", false},
+      {9, 1, "THLines", false},
+      {9, 4, "TVLines", false},
+      {9, 9, "TAlphaFilter", false},
+      {10, 3, "TDiagLines", false},
+      {11, 3, "TBroomEffect", false},
+      {11, 11, "TBroomEffect", true},
+      {12, 2, "TPushFilter", false},
+      {13, 4, "TSlideFilter", false},
+      {14, 5, "TRollEffect2", true},
+      {15, 2, "TRollEffect2", false},
+      {16, 1, "TOverturnEffect", false},
+      {17, 3, "TTwoSlidesEffect", false},
+      {18, 0, "TAlphaFilter", false},
+      {19, 1, "TAlphaFilter", false},
+      {250, 1, "TAlphaFilter", false},
+      // Variants without a movement of their own cross-fade.
+      {11, 17, "TAlphaFilter", false},
+      {12, 5, "TAlphaFilter", false},
+      {13, 0, "TAlphaFilter", false},
+      {14, 9, "TAlphaFilter", false},
+      {16, 5, "TAlphaFilter", false},
+      {17, 16, "TAlphaFilter", false},
   };
   for (const TExpectedEffect& expected : table) {
     const auto effect = Make(expected.Class, expected.Variant);
@@ -146,7 +169,6 @@ TEST(EffectFactory, ShapeSettingsFollowClassAndVariant) {
 class CustomEffect : public testing::Test {
 protected:
   void SetUp() override {
-    m_wasMuted = SetDebugOutputMuted(true);
     SetProgramPath("/opt/player/player");
     m_files = MakeRef<test::TTestFileSource>();
     m_files->Add("fx/stars.vmo", "[Main]\nopt_slidescount=1\nopt_synchpos1=3000\n"
@@ -155,8 +177,6 @@ protected:
     m_files->Add("fx/broken.vmo", "[Main]\nopt_slidescount=2\nopt_synchpos1=3000\n"
                                   "opt_synchpos2=1000\n");
   }
-  void TearDown() override { SetDebugOutputMuted(m_wasMuted); }
-
   std::unique_ptr<TDrawFilter> MakeCustom(std::string_view custom) {
     TEffectParams p = SampleParams();
     p.Custom = custom;
@@ -167,7 +187,7 @@ protected:
   TRefPtr<test::TTestFileSource> m_files;
 
 private:
-  bool m_wasMuted = false;
+  const test::TMutedDebugOutput m_muted;
 };
 
 TEST_F(CustomEffect, PackedDefinitionBecomesASlideFilter) {

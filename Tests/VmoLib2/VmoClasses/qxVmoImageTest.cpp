@@ -119,7 +119,7 @@ TEST(SpriteSheet, WhatCountsAsAnimated) {
   EXPECT_FALSE(Sheet(4, 1, 4, 0, {}).Animated());
   EXPECT_FALSE(Sheet(4, 1, 4, 0, {0, 0}).Animated());
   EXPECT_FALSE(Sheet(4, 1, 1, 0, {100}).Animated()); // one frame
-  EXPECT_EQ(Sheet(2, 2, 9, 0, {100}).Frames(), 4);    // the grid limits the count
+  EXPECT_EQ(Sheet(2, 2, 9, 0, {100}).Frames(), 4);   // the grid limits the count
   EXPECT_EQ(SelectAnimationFrame(Sheet(4, 1, 4, 0, {}), 5000).Frame, 0);
   // A long show costs no loop per frame.
   const auto start = std::chrono::steady_clock::now();

@@ -94,9 +94,10 @@ TEST_F(ObjectDrawing, MipLevelAndSpriteCellReachTheDrawer) {
   m_size = {1000, 750};
   m_host.AddPicture("big.jpg", 4000, 3000);
   m_host.AddPicture("sheet.gif", 400, 200);
-  auto slide = MakeSlide(Picture("big", "  ImageName=big.jpg\r\n") +
-                         Picture("sheet", "  ImageName=sheet.gif\r\n  FitMode=None\r\n  AnimColumns=4\r\n"
-                                          "  AnimRows=2\r\n  AnimCount=6\r\n  AnimInterval=100\r\n  AnimRepCount=1\r\n"));
+  auto slide =
+      MakeSlide(Picture("big", "  ImageName=big.jpg\r\n") +
+                Picture("sheet", "  ImageName=sheet.gif\r\n  FitMode=None\r\n  AnimColumns=4\r\n"
+                                 "  AnimRows=2\r\n  AnimCount=6\r\n  AnimInterval=100\r\n  AnimRepCount=1\r\n"));
   auto calls = DrawAt(*slide, 250);
   ASSERT_EQ(calls.size(), 3u);
   EXPECT_EQ(calls[1].PictureParams.MipLevel, 1); // 4000 x 3000 at 1000 x 750
@@ -155,8 +156,7 @@ TEST_F(ObjectDrawing, OpacityIsHandedOnAndNothingShowsWhenHidden) {
 
 TEST_F(ObjectDrawing, AFailingObjectLeavesTheFrameStanding) {
   m_host.AddPicture("pic.jpg", 200, 100);
-  auto slide = MakeSlide(Picture("a", "  ImageName=pic.jpg\r\n") +
-                         "object b:box\r\n  Size=10,10\r\nend\r\n");
+  auto slide = MakeSlide(Picture("a", "  ImageName=pic.jpg\r\n") + "object b:box\r\n  Size=10,10\r\nend\r\n");
   m_drawer.FailPictures = true;
   const auto calls = DrawAt(*slide, 100);
   EXPECT_EQ(m_drawer.OfKind("box").size(), 2u); // background and the box
@@ -224,7 +224,8 @@ TEST_F(ObjectDrawing, ViewportWithoutShownMasksDrawsPlainly) {
 }
 
 TEST_F(ObjectDrawing, SolidAndGradientBackgroundsCoverTheSlideAndAMargin) {
-  auto slide = MakeSlide("UsePersonal=1\r\nPers_Fon=1\r\nbstyle=3\r\nbcolorstyle=2\r\nbcolor1=255\r\nbcolor2=16711680\r\n");
+  auto slide =
+      MakeSlide("UsePersonal=1\r\nPers_Fon=1\r\nbstyle=3\r\nbcolorstyle=2\r\nbcolor1=255\r\nbcolor2=16711680\r\n");
   auto calls = DrawAt(*slide, 100);
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_EQ(calls[0].BoxParams.Gradient, TGradientKind::Horizontal);

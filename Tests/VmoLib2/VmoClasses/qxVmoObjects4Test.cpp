@@ -2,6 +2,7 @@
 
 #include "QxLib/qxDebugOutput.h"
 #include "QxLib/qxExceptions.h"
+#include "Tests/TestSupport/qxMutedDebugOutput.h"
 #include "VmoLib2/VmoClasses/VmoVideoObject.h"
 #include "VmoLib2/VmoClasses/VmoViewPort.h"
 #include "VmoLib2/VmoClasses/qxVmoBox.h"
@@ -195,12 +196,11 @@ TEST_F(Objects, DialogAndLeadInAnchors) {
 // --- Placement --------------------------------------------------------------
 
 TEST_F(Objects, PositionInPercentAndInPixels) {
-  auto slide = MakeSlide(
-      Box("percent", 100, 100, "", KeyPoint("    Position=100,0\r\n")) +
-      Box("absolute", 100, 100, "  PosMode=Absolute\r\n", KeyPoint("    Position=100,0\r\n")) +
-      Nest(Box("parent", 400, 100, "", KeyPoint("    ScaleX=50\r\n    ScaleY=50\r\n")),
-           Box("child", 10, 10, "  PosMode=Absolute\r\n", KeyPoint("    Position=100,0\r\n")) +
-               Box("child2", 10, 10, "", KeyPoint("    Position=100,0\r\n"))));
+  auto slide = MakeSlide(Box("percent", 100, 100, "", KeyPoint("    Position=100,0\r\n")) +
+                         Box("absolute", 100, 100, "  PosMode=Absolute\r\n", KeyPoint("    Position=100,0\r\n")) +
+                         Nest(Box("parent", 400, 100, "", KeyPoint("    ScaleX=50\r\n    ScaleY=50\r\n")),
+                              Box("child", 10, 10, "  PosMode=Absolute\r\n", KeyPoint("    Position=100,0\r\n")) +
+                                  Box("child2", 10, 10, "", KeyPoint("    Position=100,0\r\n"))));
   slide->EvaluateAndUpdate(0);
   // The slide's right edge, and 100 pixels right of its centre.
   EXPECT_EQ(Find(*slide, "percent").ObjectFrame().Origin, (TVec3{800, 300, 0}));
@@ -225,7 +225,8 @@ TEST_F(Objects, PlaceIntoAndCoverFitTheBaseSize) {
 }
 
 TEST_F(Objects, AnObjectWithoutExtentIsNotDrawn) {
-  auto slide = MakeSlide("object pic:image\r\n  ImageName=missing.jpg\r\nend\r\n" + Box("box", 0, 50, "  FitMode=PlaceInto\r\n"));
+  auto slide = MakeSlide("object pic:image\r\n  ImageName=missing.jpg\r\nend\r\n" +
+                         Box("box", 0, 50, "  FitMode=PlaceInto\r\n"));
   slide->EvaluateAndUpdate(0);
   for (const char* name : {"pic", "box"}) {
     const TVmoObject& object = Find(*slide, name);
@@ -256,7 +257,8 @@ TEST_F(Objects, DepthScaleAndZPos) {
 
 TEST_F(Objects, HideModeAndChildInvisAgainstTheViewer) {
   const std::string turned = KeyPoint("    AngleY=180\r\n");
-  const std::string parent = Nest(Box("parent", 100, 100, "  HideMode=1\r\n  ChildInvis=1\r\n", turned), Box("inner", 10, 10));
+  const std::string parent =
+      Nest(Box("parent", 100, 100, "  HideMode=1\r\n  ChildInvis=1\r\n", turned), Box("inner", 10, 10));
   auto slide = MakeSlide(Box("plain", 100, 100, "", turned) + Box("hide1", 100, 100, "  HideMode=1\r\n", turned) +
                          Box("hide2", 100, 100, "  HideMode=2\r\n", turned) +
                          Box("hide2front", 100, 100, "  HideMode=2\r\n") + parent);
@@ -270,8 +272,8 @@ TEST_F(Objects, HideModeAndChildInvisAgainstTheViewer) {
 }
 
 TEST_F(Objects, OpacityFollowsTheSlideFactorAndMarksRedraw) {
-  auto slide = MakeSlide(Box("a", 10, 10, "", KeyPoint("    Opacity=80\r\n    Time=0\r\n") +
-                                                   KeyPoint("    Opacity=40\r\n    Time=1000\r\n")));
+  auto slide = MakeSlide(Box(
+      "a", 10, 10, "", KeyPoint("    Opacity=80\r\n    Time=0\r\n") + KeyPoint("    Opacity=40\r\n    Time=1000\r\n")));
   TVmoObject& a = Find(*slide, "a");
   slide->EvaluateAndUpdate(0);
   EXPECT_FLOAT_EQ(a.Opacity(), 80);
@@ -331,14 +333,13 @@ TEST_F(Objects, HitTestAssertsOnADegenerateView) {
   auto slide = MakeSlide(Box("edge", 100, 100, "", KeyPoint("    AngleY=90\r\n")));
   slide->EvaluateAndUpdate(0);
   ASSERT_TRUE(Find(*slide, "edge").Drawable());
-  const bool wasMuted = SetDebugOutputMuted(true);
+  const test::TMutedDebugOutput muted;
   try {
     slide->HitTest(400, 280);
     ADD_FAILURE() << "no assertion";
   } catch (const EAssertionFailed& error) {
     EXPECT_NE(std::string(error.what()).find("' Degenerate object '"), std::string::npos);
   }
-  SetDebugOutputMuted(wasMuted);
 }
 
 // --- Mouse ------------------------------------------------------------------

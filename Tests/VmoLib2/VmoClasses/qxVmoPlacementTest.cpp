@@ -2,6 +2,7 @@
 
 #include "QxLib/qxDebugOutput.h"
 #include "QxLib/qxExceptions.h"
+#include "Tests/TestSupport/qxMutedDebugOutput.h"
 
 #include <gtest/gtest.h>
 
@@ -22,11 +23,7 @@ TObjectFrame UnitFrameAt(TVec3 origin) {
 }
 
 std::string AssertionText(const std::function<void()>& action) {
-  const bool wasMuted = SetDebugOutputMuted(true);
-  const struct TRestore {
-    bool Muted;
-    ~TRestore() { SetDebugOutputMuted(Muted); }
-  } restore{wasMuted};
+  const test::TMutedDebugOutput muted;
   try {
     action();
   } catch (const EAssertionFailed& error) {
@@ -116,12 +113,16 @@ TEST(Placement, CameraRayMeetsTheObjectPlane) {
 
 TEST(Placement, CameraRayAssertions) {
   const TObjectFrame frame = UnitFrameAt({400, 300, 0});
-  EXPECT_NE(AssertionText([&] { IntersectCameraRay(frame, {400, 300, 0}, 10, 10); }).find("'  Camera.Z = 0  '"),
+  EXPECT_NE(AssertionText([&] {
+              IntersectCameraRay(frame, {400, 300, 0}, 10, 10);
+            }).find("'  Camera.Z = 0  '"),
             std::string::npos);
   // An object seen edge-on, the ray running inside its plane.
   TObjectFrame edgeOn;
   ASSERT_TRUE(MakeFrame({400, 300, 0}, {0, 0, 1}, {0, 1, 0}, {-1, 0, 0}, edgeOn));
-  EXPECT_NE(AssertionText([&] { IntersectCameraRay(edgeOn, {400, 300, -600}, 400, 250); }).find("' Degenerate object '"),
+  EXPECT_NE(AssertionText([&] {
+              IntersectCameraRay(edgeOn, {400, 300, -600}, 400, 250);
+            }).find("' Degenerate object '"),
             std::string::npos);
 }
 

@@ -2,10 +2,14 @@
 // in-memory file source standing in for a show package.
 #pragma once
 
+#include "QxLib/qxCommandLine.h"
+#include "QxLib/qxDebugOutput.h"
 #include "QxLib/qxIniStorage.h"
 #include "QxLib/qxMemoryStream.h"
 #include "VmoLib2/VmoClasses/qxVmoSource2.h"
 #include "VmoLib2/VmoViewer/qxVmoFileAccessor2.h"
+
+#include <gtest/gtest.h>
 
 #include <map>
 #include <memory>
@@ -46,5 +50,19 @@ inline std::unique_ptr<TIniStorage> Project(std::string_view text) {
 inline std::unique_ptr<TVmoSource> MakeSource(std::string_view text, bool deterministic = false) {
   return std::make_unique<TVmoSource>(TestAccessor(), Project(text), deterministic);
 }
+
+// Tests of show sources: the assertions' debugger output is muted, and the
+// program path is one that no screen-saver rule applies to.
+class TShowSourceTest : public testing::Test {
+protected:
+  void SetUp() override {
+    m_wasMuted = SetDebugOutputMuted(true);
+    SetProgramPath("/opt/player/player");
+  }
+  void TearDown() override { SetDebugOutputMuted(m_wasMuted); }
+
+private:
+  bool m_wasMuted = false;
+};
 
 } // namespace qx::test

@@ -122,8 +122,8 @@ TEST_F(SlideCache, DroppedSlidesLetGoOfTheirPictures) {
   TBitmap picture(4, 4, TPixelFormat::Bgr24);
   files->Add("b.bmp", WriteBmp(picture));
   const std::string show = ThreeSlideShow("object b:image\n  ImageName=b.bmp\nend\n");
-  auto producer =
-      std::make_unique<TSlideProducer>(std::make_unique<TVmoSource>(test::TestAccessor(files), test::Project(show), true));
+  auto producer = std::make_unique<TSlideProducer>(
+      std::make_unique<TVmoSource>(test::TestAccessor(files), test::Project(show), true));
   producer->SetGeometry({0, 0, 640, 480}, TSlideFitMode::FitInside);
   producer->SetTiming(MakeRef<TTiming>());
   TSlideCache cache(std::move(producer), 1);

@@ -169,8 +169,25 @@ TEST_F(SlideHost, NamesWithoutProducerAnswerNothing) {
   const auto host = MakeHost();
   EXPECT_FALSE(host->OpenPicture("Button: theme:1:100:40:OK"));
   EXPECT_FALSE(host->OpenPicture("Text: font:hello"));
-  EXPECT_FALSE(host->OpenPicture("PresetedMask: 3:1"));
   EXPECT_FALSE(host->OpenPicture("Unknown: x"));
+}
+
+TEST_F(SlideHost, PresetMasksAreGeneratedGreyPictures) {
+  const auto host = MakeHost();
+  const TRefPtr<TBitmapStore> mask = host->OpenPicture("PresetedMask: 40:20:1:50:0");
+  ASSERT_TRUE(mask);
+  EXPECT_EQ(mask->FileName(), "PresetedMask: 40:20:1:50:0");
+  const std::shared_ptr<const TBitmap> level = mask->GetMipLevel(0);
+  ASSERT_TRUE(level);
+  EXPECT_EQ(level->Format(), TPixelFormat::Gray8);
+  EXPECT_EQ(level->Width(), 40);
+  EXPECT_EQ(level->Height(), 20);
+  EXPECT_EQ(level->Scanline(10)[20], 255);
+  EXPECT_EQ(level->Scanline(0)[0], 0);
+  // A shape the generator does not know, and no size: nothing.
+  EXPECT_FALSE(host->OpenPicture("PresetedMask: 40:20:7:0:0"));
+  EXPECT_FALSE(host->OpenPicture("PresetedMask: 0:20:1:0:0"));
+  EXPECT_FALSE(host->OpenPicture("PresetedMask: 100000:20:1:0:0"));
 }
 
 TEST_F(SlideHost, EffectBufferPicturesHaveTheSlideRectangleSize) {

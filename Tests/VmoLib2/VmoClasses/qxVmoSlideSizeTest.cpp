@@ -3,6 +3,7 @@
 #include "QxLib/qxDebugOutput.h"
 #include "QxLib/qxExceptions.h"
 #include "QxLib/qxIniStorage.h"
+#include "Tests/TestSupport/qxMutedDebugOutput.h"
 
 #include <gtest/gtest.h>
 
@@ -39,7 +40,7 @@ TEST(ShowAspect, CurrentProjectsTakeTheDesignSize) {
 }
 
 TEST(ShowAspect, CurrentProjectWithoutDesignHeightIsRefused) {
-  const bool wasMuted = SetDebugOutputMuted(true);
+  const test::TMutedDebugOutput muted;
   try {
     AspectOf("opt_scr_width=800\n", {1920, 1080});
     ADD_FAILURE() << "no exception";
@@ -47,7 +48,6 @@ TEST(ShowAspect, CurrentProjectWithoutDesignHeightIsRefused) {
     EXPECT_NE(std::string(error.what()).find("ZeroSize of Presentation!"), std::string::npos) << error.what();
   }
   EXPECT_THROW(AspectOf("opt_scr_width=800\nopt_scr_height=-5\n", {1920, 1080}), EAssertionFailed);
-  SetDebugOutputMuted(wasMuted);
 }
 
 TEST(ShowAspect, OldProjectsFollowTheOutputOrTheirRatio) {

@@ -23,12 +23,12 @@ void InstallFailingKind() {
   std::call_once(installed, [] {
     // Installing after the built-in chain keeps every other word working.
     CreateVmoObject(*std::make_unique<TVmoObject>(nullptr, "probe"), "probe", "box");
-    ChainObjectFactory([](TVmoObject& parent, const std::string& name,
-                          std::string_view typeWord) -> std::unique_ptr<TVmoObject> {
-      if (typeWord != "failingkind")
-        return nullptr;
-      return std::make_unique<TFailingObject>(&parent, name);
-    });
+    ChainObjectFactory(
+        [](TVmoObject& parent, const std::string& name, std::string_view typeWord) -> std::unique_ptr<TVmoObject> {
+          if (typeWord != "failingkind")
+            return nullptr;
+          return std::make_unique<TFailingObject>(&parent, name);
+        });
   });
 }
 

@@ -6,6 +6,7 @@
 #include "QxLib/qxDebugOutput.h"
 #include "QxLib/qxExceptions.h"
 #include "QxLib/qxLog.h"
+#include "Tests/TestSupport/qxMutedDebugOutput.h"
 #include "Tests/VmoLib2/VmoClasses/qxVmoShowFixture.h"
 #include "VmoLib2/VmoClasses/qxVmoSlideUtils3.h"
 
@@ -22,8 +23,7 @@ namespace qx::test {
 // Three 4:3 slides ending at 10 s, 20 s and 30 s, every transition a 1 s
 // cross-fade. Slide 1 has its own red background and one box; slides 2 and
 // 3 have one box each. Extra text is appended to the whole project.
-inline std::string ThreeSlideShow(std::string_view slide2Body = "object b:box\nend\n",
-                                  std::string_view extra = "") {
+inline std::string ThreeSlideShow(std::string_view slide2Body = "object b:box\nend\n", std::string_view extra = "") {
   return "[Main]\n"
          "opt_slidescount=3\n"
          "opt_synchpos1=10000\n"
@@ -77,11 +77,9 @@ private:
 class ProducerTest : public testing::Test {
 protected:
   void SetUp() override {
-    m_wasMuted = SetDebugOutputMuted(true);
     SetProgramPath("/opt/player/player");
     InstallFailingKind();
   }
-  void TearDown() override { SetDebugOutputMuted(m_wasMuted); }
 
   // A producer over its own source, sized to 1920 x 1080 (fit inside).
   static std::unique_ptr<TSlideProducer> MakeProducer(std::string_view project, bool withTiming = true) {
@@ -93,7 +91,7 @@ protected:
   }
 
 private:
-  bool m_wasMuted = false;
+  const test::TMutedDebugOutput m_muted;
 };
 
 } // namespace qx::test

@@ -47,9 +47,7 @@ public:
     m_height = height;
   }
 
-  TVec3 CameraPosition() const override {
-    return {m_width / 2.0f, m_height / 2.0f, -static_cast<float>(m_height)};
-  }
+  TVec3 CameraPosition() const override { return {m_width / 2.0f, m_height / 2.0f, -static_cast<float>(m_height)}; }
   TRefPtr<TBitmapStore> OpenPicture(const std::string& name) override {
     ++Opens[name];
     const auto found = Pictures.find(name);

@@ -44,17 +44,7 @@ int ScanForSlide(const TVmoSource& source, double time) {
   }
 }
 
-class SourceTest : public testing::Test {
-protected:
-  void SetUp() override {
-    m_wasMuted = SetDebugOutputMuted(true);
-    SetProgramPath("/opt/player/player");
-  }
-  void TearDown() override { SetDebugOutputMuted(m_wasMuted); }
-
-private:
-  bool m_wasMuted = false;
-};
+using SourceTest = test::TShowSourceTest;
 
 using TimeLine = SourceTest;
 

@@ -123,20 +123,19 @@ TEST_F(Texts, TextIsDrawnThroughItsPictureName) {
 
 TEST_F(Texts, EveryMacroIsExpandedFromTheSlideAndItsMainPhoto) {
   const std::string slide2 = "object Photo:mainimage\nImageName=" + std::string(kPhotoName) + "\nend\n" +
-                             TextBlock("t",
-                                       "Text=Slide <%SlideIndex%> of <%slidescount%>^&<%MainImg.PathNameExt%>^&"
-                                       "<%MainImg.FileName%>|<%MainImg.FileNameExt%>|<%MainImg.PathName%>^&"
-                                       "<%MainImg.FolderPath%>|<%MainImg.FolderName%>^&"
-                                       "<%MainImg.Width%>x<%MainImg.Height%>^&"
-                                       "<%MainImg.Exif.Date%> <%MainImg.Exif.Time%>^&"
-                                       "<%MainImg.Exif.Comment%>|<%MainImg.Exif.Description%>^&"
-                                       "<%MainImg.IPTC.DocumentTitle%>|<%MainImg.IPTC.SpecialInstructions%>|"
-                                       "<%MainImg.IPTC.AuthorByline%>|<%MainImg.IPTC.AuthorTitle%>^&"
-                                       "<%MainImg.IPTC.City%>|<%MainImg.IPTC.Sublocation%>|"
-                                       "<%MainImg.IPTC.ProvinceState%>|<%MainImg.IPTC.Country%>^&"
-                                       "<%MainImg.IPTC.OTR%>|<%MainImg.IPTC.Headline%>|<%MainImg.IPTC.Credits%>|"
-                                       "<%MainImg.IPTC.Source%>^&<%MainImg.IPTC.Copyright%>|"
-                                       "<%MainImg.IPTC.CaptionDescription%>|<%MainImg.IPTC.CaptionWriter%>\n");
+                             TextBlock("t", "Text=Slide <%SlideIndex%> of <%slidescount%>^&<%MainImg.PathNameExt%>^&"
+                                            "<%MainImg.FileName%>|<%MainImg.FileNameExt%>|<%MainImg.PathName%>^&"
+                                            "<%MainImg.FolderPath%>|<%MainImg.FolderName%>^&"
+                                            "<%MainImg.Width%>x<%MainImg.Height%>^&"
+                                            "<%MainImg.Exif.Date%> <%MainImg.Exif.Time%>^&"
+                                            "<%MainImg.Exif.Comment%>|<%MainImg.Exif.Description%>^&"
+                                            "<%MainImg.IPTC.DocumentTitle%>|<%MainImg.IPTC.SpecialInstructions%>|"
+                                            "<%MainImg.IPTC.AuthorByline%>|<%MainImg.IPTC.AuthorTitle%>^&"
+                                            "<%MainImg.IPTC.City%>|<%MainImg.IPTC.Sublocation%>|"
+                                            "<%MainImg.IPTC.ProvinceState%>|<%MainImg.IPTC.Country%>^&"
+                                            "<%MainImg.IPTC.OTR%>|<%MainImg.IPTC.Headline%>|<%MainImg.IPTC.Credits%>|"
+                                            "<%MainImg.IPTC.Source%>^&<%MainImg.IPTC.Copyright%>|"
+                                            "<%MainImg.IPTC.CaptionDescription%>|<%MainImg.IPTC.CaptionWriter%>\n");
   auto slide = Slide(Show("", slide2, ""), 1);
   const TVmoText& text = Text(*slide, "t");
   EXPECT_EQ(text.DisplayLines(),

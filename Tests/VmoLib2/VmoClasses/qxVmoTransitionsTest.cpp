@@ -15,8 +15,7 @@ namespace {
 // Transition settings over a project text: slide sections are "Slide<n+1>".
 struct TChooser {
   explicit TChooser(std::string_view text, int slideCount = 4)
-      : Storage(test::Project(text)),
-        Transitions(*Storage->FindOrAddSection("Main"), slideCount, [this](int index) {
+      : Storage(test::Project(text)), Transitions(*Storage->FindOrAddSection("Main"), slideCount, [this](int index) {
           return Storage->FindSection("Slide" + std::to_string(index + 1));
         }) {}
 

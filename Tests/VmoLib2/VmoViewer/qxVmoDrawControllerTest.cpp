@@ -1,4 +1,4 @@
-#include "VmoLib2/VmoViewer/qxVmoEngineTypes.h"
+#include "VmoLib2/VmoViewer/qxVmoDrawController.h"
 
 #include "QxLib/qxLog.h"
 #include "Tests/VmoLib2/VmoClasses/qxRecordingDrawer.h"

@@ -2,6 +2,7 @@
 
 #include "QxLib/qxDebugOutput.h"
 #include "QxLib/qxExceptions.h"
+#include "Tests/TestSupport/qxMutedDebugOutput.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +21,7 @@ using namespace std::chrono_literals;
 // freed exactly once whichever way its event goes.
 class TCountedData : public TVmoEventData {
 public:
-  explicit TCountedData(int value) : value(value) { ++Live(); }
+  explicit TCountedData(int number) : value(number) { ++Live(); }
   ~TCountedData() override { --Live(); }
   static std::atomic<int>& Live() {
     static std::atomic<int> live{0};
@@ -29,13 +30,9 @@ public:
   const int value;
 };
 
-TEventPayload Data(int value) {
-  return std::make_unique<TCountedData>(value);
-}
+TEventPayload Data(int value) { return std::make_unique<TCountedData>(value); }
 
-int ValueOf(const TEventPayload& payload) {
-  return payload ? static_cast<const TCountedData&>(*payload).value : -1;
-}
+int ValueOf(const TEventPayload& payload) { return payload ? static_cast<const TCountedData&>(*payload).value : -1; }
 
 class EventQueue : public testing::Test {
 protected:
@@ -154,9 +151,10 @@ TEST_F(EventQueue, SendToAQueueBeingClosedIsReleasedWithoutBeingHandled) {
 TEST_F(EventQueue, SendingToTheOwnQueueIsRefusedInsteadOfWaitingForever) {
   TThreadEventList queue([](int32_t, TEventPayload&) { return true; });
   queue.SetOwnerThread(std::this_thread::get_id());
-  const bool wasMuted = SetDebugOutputMuted(true);
-  EXPECT_THROW(queue.Send(1, Data(1)), EAssertionFailed);
-  SetDebugOutputMuted(wasMuted);
+  {
+    const test::TMutedDebugOutput muted;
+    EXPECT_THROW(queue.Send(1, Data(1)), EAssertionFailed);
+  }
   EXPECT_EQ(queue.PendingCount(), 0);
 }
 

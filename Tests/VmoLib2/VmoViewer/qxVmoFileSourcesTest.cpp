@@ -33,8 +33,8 @@ TEST(FileMapLine, SplitsAtTheFirstEqualsOutsideQuotes) {
 TEST(FileMapLine, RejectsLinesWithoutBothSides) {
   std::string name;
   std::string target;
-  for (const char* line : {R"(;"a.png"=)", R"(;"a.png")", R"(;="b.png")", R"(;""="b.png")", ";", "",
-                           R"(;"a=b.png")", R"(;"a.png"=  "")"})
+  for (const char* line :
+       {R"(;"a.png"=)", R"(;"a.png")", R"(;="b.png")", R"(;""="b.png")", ";", "", R"(;"a=b.png")", R"(;"a.png"=  "")"})
     EXPECT_FALSE(ParseFileMapLine(line, name, target)) << line;
 }
 
@@ -134,7 +134,7 @@ TEST(FileSource, IdsAreUniqueAcrossSources) {
 
 class TTestPicture : public TRefCounted {
 public:
-  explicit TTestPicture(std::string from) : from(std::move(from)) {}
+  explicit TTestPicture(std::string origin) : from(std::move(origin)) {}
   std::string from;
 };
 

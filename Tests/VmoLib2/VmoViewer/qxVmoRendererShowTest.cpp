@@ -21,9 +21,7 @@ std::string Package() {
   return package.Build();
 }
 
-int SlideCount(const TVmoShowLocator& show) {
-  return show.ProjectStorage()->ReadInteger("main", "opt_slidescount", 0);
-}
+int SlideCount(const TVmoShowLocator& show) { return show.ProjectStorage()->ReadInteger("main", "opt_slidescount", 0); }
 
 TEST(OpenShowToRender, OpensAnExecutableWithItsPackage) {
   TScratchFolder folder;

@@ -3,6 +3,7 @@
 #include "QxLib/qxDebugOutput.h"
 #include "QxLib/qxExceptions.h"
 #include "QxLib/qxIniStorage.h"
+#include "Tests/TestSupport/qxMutedDebugOutput.h"
 #include "Tests/VmoLib2/VmoClasses/qxRecordingDrawer.h"
 #include "Tests/VmoLib2/VmoClasses/qxVmoSlideTestSupport.h"
 #include "VmoLib2/VmoClasses/VmoSlideEffect.h"
@@ -89,10 +90,11 @@ TEST(SlideData, HoldsThreeEntriesAndRefusesAFourth) {
     data.Add(TSlideEntry{});
   EXPECT_EQ(data.Count(), 3);
   EXPECT_EQ(data.Entries().size(), 3u);
-  const bool muted = SetDebugOutputMuted(true);
-  EXPECT_THROW(data.Add(TSlideEntry{}), EAssertionFailed);
-  EXPECT_THROW(data.Entry(3), EAssertionFailed);
-  SetDebugOutputMuted(muted);
+  {
+    const test::TMutedDebugOutput muted;
+    EXPECT_THROW(data.Add(TSlideEntry{}), EAssertionFailed);
+    EXPECT_THROW(data.Entry(3), EAssertionFailed);
+  }
   EXPECT_EQ(data.Count(), 3);
 }
 

@@ -12,14 +12,13 @@ namespace {
 using test::TScratchFolder;
 using test::TTestPackage;
 
-const std::string kProject =
-    "\xEF\xBB\xBF[Main]\r\nVmoVersion=5.6.1\r\nopt_slidescount=1\r\n"
-    "[FileMap]\r\n"
-    ";\"C:\\show\\logo.png\"=\"C:\\show\\logo.qxgfx\"\r\n"
-    ";\"C:\\show\\wide name.png\"=\r\n"
-    "[RotationState]\r\n"
-    ";\"C:\\show\\portrait.jpg\"=6\r\n"
-    ";\"C:\\show\\odd.jpg\"=5\r\n";
+const std::string kProject = "\xEF\xBB\xBF[Main]\r\nVmoVersion=5.6.1\r\nopt_slidescount=1\r\n"
+                             "[FileMap]\r\n"
+                             ";\"C:\\show\\logo.png\"=\"C:\\show\\logo.qxgfx\"\r\n"
+                             ";\"C:\\show\\wide name.png\"=\r\n"
+                             "[RotationState]\r\n"
+                             ";\"C:\\show\\portrait.jpg\"=6\r\n"
+                             ";\"C:\\show\\odd.jpg\"=5\r\n";
 
 TTestPackage ShowPackage() {
   TTestPackage package;
@@ -83,8 +82,8 @@ TEST(OpenShow, FindsThePackageBesideTheExecutable) {
 TEST(OpenShow, OpensLooseProjectsAndReportsTheRest) {
   TScratchFolder folder;
   folder.Write("media/pic.bmp", "disk picture");
-  const std::string project = folder.Write(
-      "media/Project.vmo", "[Main]\r\nVmoVersion=5.0\r\nopt_exefn=C:\\Nowhere\\show.exe\r\n[Slide1]\r\n");
+  const std::string project =
+      folder.Write("media/Project.vmo", "[Main]\r\nVmoVersion=5.0\r\nopt_exefn=C:\\Nowhere\\show.exe\r\n[Slide1]\r\n");
   std::string error;
   auto locator = OpenShow(project, error);
   ASSERT_NE(locator, nullptr) << error;

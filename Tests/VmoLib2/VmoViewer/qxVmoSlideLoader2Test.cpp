@@ -1,6 +1,7 @@
 #include "VmoLib2/VmoViewer/qxVmoSlideLoader2.h"
 
 #include "QxLib/qxDebugOutput.h"
+#include "Tests/TestSupport/qxMutedDebugOutput.h"
 #include "Tests/VmoLib2/VmoClasses/qxVmoShowFixture.h"
 #include "VmoLib2/VmoClasses/qxVmoSlide.h"
 
@@ -57,11 +58,8 @@ struct TReports {
 
 class SlideLoader : public testing::Test {
 protected:
-  void SetUp() override { m_wasMuted = SetDebugOutputMuted(true); }
-  void TearDown() override { SetDebugOutputMuted(m_wasMuted); }
-
 private:
-  bool m_wasMuted = false;
+  const test::TMutedDebugOutput m_muted;
 };
 
 } // namespace
@@ -78,7 +76,8 @@ TEST_F(SlideLoader, FullScreenByDefault) {
 }
 
 TEST_F(SlideLoader, FramedWindowTakesItsCaptionAndSize) {
-  const auto loader = MakeLoader("projectname=Holiday\nopt_scr_full=0\nopt_withoutborder=0\nopt_scr_caption=On the beach\n");
+  const auto loader =
+      MakeLoader("projectname=Holiday\nopt_scr_full=0\nopt_withoutborder=0\nopt_scr_caption=On the beach\n");
   EXPECT_TRUE(loader->Framed());
   EXPECT_EQ(loader->Title(), "On the beach");
   EXPECT_EQ(loader->ScreenModeForWindow(), 1);

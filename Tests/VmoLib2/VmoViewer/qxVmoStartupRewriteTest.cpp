@@ -17,29 +17,28 @@ std::unique_ptr<TStream> TextStream(const std::string& text) {
   return stream;
 }
 
-const std::string kPacked =
-    "[main]\r\n"
-    "VmoVersion=5.6\r\n"
-    "opt_slidescount=12\r\n"
-    "opt_repeat=repeat\r\n"
-    "opt_scr_full=1\r\n"
-    "opt_startupwidth=320\r\n"
-    "opt_lockf1=0\r\n"
-    "opt_customdialogscount=2\r\n"
-    "custom_dialog0=First\r\n"
-    "opt_fx_enable=1\r\n"
-    "opt_keep=kept\r\n"
-    "object Music:Music\r\n"
-    "  Track=a.mp3\r\n"
-    "end\r\n"
-    "object Second:music\r\n"
-    "end\r\n"
-    "[Slide1]\r\nslideid=One\r\n"
-    "[dialog_startup]\r\nobject Go:button\r\n  Action=close\r\nend\r\n"
-    "[FileMap]\r\n;\"a.png\"=\"a.qxgfx\"\r\n"
-    "[dialog_help]\r\nhelp=1\r\n"
-    "[dialog_2_]\r\nsecond=1\r\n"
-    "[dialog_3_]\r\nthird=1\r\n";
+const std::string kPacked = "[main]\r\n"
+                            "VmoVersion=5.6\r\n"
+                            "opt_slidescount=12\r\n"
+                            "opt_repeat=repeat\r\n"
+                            "opt_scr_full=1\r\n"
+                            "opt_startupwidth=320\r\n"
+                            "opt_lockf1=0\r\n"
+                            "opt_customdialogscount=2\r\n"
+                            "custom_dialog0=First\r\n"
+                            "opt_fx_enable=1\r\n"
+                            "opt_keep=kept\r\n"
+                            "object Music:Music\r\n"
+                            "  Track=a.mp3\r\n"
+                            "end\r\n"
+                            "object Second:music\r\n"
+                            "end\r\n"
+                            "[Slide1]\r\nslideid=One\r\n"
+                            "[dialog_startup]\r\nobject Go:button\r\n  Action=close\r\nend\r\n"
+                            "[FileMap]\r\n;\"a.png\"=\"a.qxgfx\"\r\n"
+                            "[dialog_help]\r\nhelp=1\r\n"
+                            "[dialog_2_]\r\nsecond=1\r\n"
+                            "[dialog_3_]\r\nthird=1\r\n";
 
 std::unique_ptr<TIniStorage> Rewritten(const std::string& text) {
   std::unique_ptr<TStream> result = RewriteStartupProject(TextStream(text));
@@ -84,9 +83,9 @@ TEST(StartupRewrite, ReducesTheProjectToTheStartupDialog) {
 }
 
 TEST(StartupRewrite, LeavesProjectsWithoutTheStartupSectionsAlone) {
-  for (const std::string& text : {std::string("[main]\r\nopt_slidescount=5\r\n[FileMap]\r\n"),
-                                  std::string("[main]\r\n[dialog_startup]\r\n"),
-                                  std::string("[dialog_startup]\r\n[FileMap]\r\n"), std::string("\xC3\x28")}) {
+  for (const std::string& text :
+       {std::string("[main]\r\nopt_slidescount=5\r\n[FileMap]\r\n"), std::string("[main]\r\n[dialog_startup]\r\n"),
+        std::string("[dialog_startup]\r\n[FileMap]\r\n"), std::string("\xC3\x28")}) {
     std::unique_ptr<TStream> original = TextStream(text);
     TStream* address = original.get();
     original->SetPosition(3);

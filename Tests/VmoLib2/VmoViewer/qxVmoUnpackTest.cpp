@@ -113,12 +113,12 @@ TEST(VmoUnpack, RecordedTablePositionDecidesTheBaseShift) {
   int64_t position = 0;
   ThreeMethods().Build(&position);
   const TCase cases[] = {
-      {std::nullopt, false, true, 0},                     // equal to the table position
-      {std::nullopt, true, true, 0},                      // absent
-      {std::to_string(position - 5), false, true, 5},     // recorded earlier: entries moved
-      {"abc", false, false, 0},                           // unparsable
-      {std::to_string(position + 1), false, false, 0},    // beyond the table
-      {"-9223372036854775808", false, false, 0},          // the shift would overflow
+      {std::nullopt, false, true, 0},                  // equal to the table position
+      {std::nullopt, true, true, 0},                   // absent
+      {std::to_string(position - 5), false, true, 5},  // recorded earlier: entries moved
+      {"abc", false, false, 0},                        // unparsable
+      {std::to_string(position + 1), false, false, 0}, // beyond the table
+      {"-9223372036854775808", false, false, 0},       // the shift would overflow
   };
   for (const TCase& c : cases) {
     TTestPackage package = ThreeMethods();
@@ -134,6 +134,24 @@ TEST(VmoUnpack, RecordedTablePositionDecidesTheBaseShift) {
   }
 }
 
+TEST(VmoUnpack, EntriesABaseShiftCannotMoveCountAsMissing) {
+  // A recorded position far below zero still leaves a shift that fits (here
+  // INT64_MAX - 10), but moving the entries, which lie beyond the 22-byte
+  // prefix, by it would not.
+  TScratchFolder folder;
+  TTestPackage package = ThreeMethods();
+  int64_t position = 0;
+  package.Build(&position);
+  package.strucpos = std::to_string(position - INT64_MAX + 10);
+  TVmoUnpack unpack(folder.Write("show", package.Build()));
+  ASSERT_TRUE(unpack.IsOpen());
+  EXPECT_EQ(unpack.BaseShift(), INT64_MAX - 10);
+  TVmoEntryInfo info;
+  for (const TTestEntry& entry : package.entries)
+    EXPECT_FALSE(unpack.FindEntry(entry.name, info)) << entry.name;
+  EXPECT_EQ(unpack.OpenEntryByName(package.entries.front().name), nullptr);
+}
+
 TEST(VmoUnpack, BracketsInNamesAreLookedUpAsAngleBrackets) {
   TScratchFolder folder;
   TTestPackage package;
@@ -147,14 +165,13 @@ TEST(VmoUnpack, BracketsInNamesAreLookedUpAsAngleBrackets) {
 TEST(VmoUnpack, PositionsAndSizesOutside32BitsCountAsMissing) {
   TScratchFolder folder;
   TTestPackage package = ThreeMethods();
-  package.extraTable =
-      "[big]\r\n_ps=2147483648\r\n_sz=1\r\n"
-      "[negative]\r\n_ps=-5\r\n_sz=1\r\n"
-      "[nosize]\r\n_ps=0\r\n"
-      "[hexa]\r\n_ps=$10\r\n_sz=1\r\n"
-      "[hugesize]\r\n_ps=0\r\n_sz=99999999999\r\n"
-      "[edge]\r\n_ps=2147483647\r\n_sz=0\r\n"
-      "[methodbyte]\r\n_ps=0\r\n_sz=2\r\n_pm=256\r\n";
+  package.extraTable = "[big]\r\n_ps=2147483648\r\n_sz=1\r\n"
+                       "[negative]\r\n_ps=-5\r\n_sz=1\r\n"
+                       "[nosize]\r\n_ps=0\r\n"
+                       "[hexa]\r\n_ps=$10\r\n_sz=1\r\n"
+                       "[hugesize]\r\n_ps=0\r\n_sz=99999999999\r\n"
+                       "[edge]\r\n_ps=2147483647\r\n_sz=0\r\n"
+                       "[methodbyte]\r\n_ps=0\r\n_sz=2\r\n_pm=256\r\n";
   TVmoUnpack unpack(folder.Write("show", package.Build()));
   ASSERT_TRUE(unpack.IsOpen());
   TVmoEntryInfo info;

@@ -1,14 +1,15 @@
 #include "VmoLib2/3DBasics/GL/qx3DEngineGL.h"
 
-#include "VmoLib2/3DBasics/GL/qx3DRendererGL.h"
 #include "QxLib/qxLog.h"
-
-#include <SDL2/SDL.h>
+#include "QxLib/qxUtf8.h"
+#include "VmoLib2/3DBasics/GL/qx3DRendererGL.h"
+#include "VmoLib2/3DBasics/GL/qxEglContext.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 
 namespace qx {
@@ -19,12 +20,6 @@ namespace {
 constexpr int64_t kRasterLodBias = 0x00002000;
 constexpr int64_t kRasterAnisotropy = 0x00020000;
 constexpr float kMaxAnisotropyCap = 16.0f;
-
-bool SameKey(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
 
 int64_t VendorId(const char* vendor) {
   if (!vendor) {
@@ -48,22 +43,24 @@ std::string RectText(const T3DRect& r) {
          std::to_string(r.bottom) + ")";
 }
 
-} // namespace
+struct TCapsRecord {
+  int64_t maxTextureSize = 0;
+  int64_t shaderVersion = 0;
+  int64_t maxAnisotropy = 0;
+  int64_t raster = 0;
+  int64_t vendor = 0;
+};
 
-T3DEngineGL& T3DEngineGL::Instance() {
-  static T3DEngineGL engine;
-  return engine;
-}
-
-const T3DEngineGL::TCapsRecord* T3DEngineGL::ReadCaps() {
-  if (m_caps) {
-    return &*m_caps;
+// The limits of the driver, read once per process on a probe context of
+// their own; null with `error` set when no context can be made. Under the
+// device lock.
+const TCapsRecord* ProcessCaps(std::string& error) {
+  static std::optional<TCapsRecord> cached;
+  if (cached) {
+    return &*cached;
   }
-  std::string error;
   const auto probe = CreateHeadlessContext(error);
   if (!probe) {
-    Log().WriteLine("T3DEngineGL.Caps: " + error);
-    Fail(T3DResult::Other);
     return nullptr;
   }
   TCapsRecord caps;
@@ -89,69 +86,48 @@ const T3DEngineGL::TCapsRecord* T3DEngineGL::ReadCaps() {
     caps.raster |= kRasterAnisotropy;
   }
   caps.vendor = VendorId(reinterpret_cast<const char*>(glGetString(GL_VENDOR)));
-  m_caps = caps;
-  Succeed();
-  return &*m_caps;
+  cached = caps;
+  return &*cached;
 }
 
-int T3DEngineGL::AdapterForRect(const T3DRect& rect) {
-  if (m_forceHeadless || SDL_WasInit(SDL_INIT_VIDEO) == 0) {
-    return 0;
-  }
-  int best = 0;
-  int64_t bestArea = 0;
-  for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
-    SDL_Rect bounds;
-    if (SDL_GetDisplayBounds(i, &bounds) != 0) {
-      continue;
-    }
-    const int64_t w = std::min(rect.right, bounds.x + bounds.w) - std::max(rect.left, bounds.x);
-    const int64_t h = std::min(rect.bottom, bounds.y + bounds.h) - std::max(rect.top, bounds.y);
-    if (w > 0 && h > 0 && w * h > bestArea) {
-      bestArea = w * h;
-      best = i;
-    }
-  }
-  return best;
+bool GLAvailable() {
+  const std::lock_guard lock(DeviceLock());
+  std::string error;
+  return ProcessCaps(error) != nullptr;
 }
+
+std::unique_ptr<T3DEngine> CreateGLEngine(const TDisplays* displays) { return std::make_unique<T3DEngineGL>(displays); }
+
+} // namespace
+
+const T3DEngineDriver k3DEngineGLDriver{
+    {"gl", "GL ES 3.0 through EGL and the window system", GLAvailable}, true, CreateGLEngine};
 
 int64_t T3DEngineGL::Caps(std::string_view key, int) {
   const std::lock_guard lock(DeviceLock());
-  const TCapsRecord* caps = ReadCaps();
+  std::string error;
+  const TCapsRecord* caps = ProcessCaps(error);
   if (!caps) {
+    Log().WriteLine("T3DEngineGL.Caps: " + error);
+    Fail(T3DResult::Other);
     return 0;
   }
-  if (SameKey(key, "PixelShaderVersion")) {
+  if (SameAsciiText(key, "PixelShaderVersion")) {
     return caps->shaderVersion;
   }
-  if (SameKey(key, "MaxTexWidth") || SameKey(key, "MaxTexHeight")) {
+  if (SameAsciiText(key, "MaxTexWidth") || SameAsciiText(key, "MaxTexHeight")) {
     return caps->maxTextureSize;
   }
-  if (SameKey(key, "MaxAnisotropy")) {
+  if (SameAsciiText(key, "MaxAnisotropy")) {
     return caps->maxAnisotropy;
   }
-  if (SameKey(key, "Raster")) {
+  if (SameAsciiText(key, "Raster")) {
     return caps->raster;
   }
-  if (SameKey(key, "Vendor")) {
+  if (SameAsciiText(key, "Vendor")) {
     return caps->vendor;
   }
   return 0;
-}
-
-bool T3DEngineGL::DisplayMode(int adapter, T3DDisplayMode& mode) {
-  if (m_forceHeadless || SDL_WasInit(SDL_INIT_VIDEO) == 0) {
-    mode = {1920, 1080, 0, 0};
-    Succeed();
-    return true;
-  }
-  SDL_DisplayMode sdlMode;
-  if (SDL_GetCurrentDisplayMode(adapter, &sdlMode) != 0) {
-    return Fail(T3DResult::InvalidCall);
-  }
-  mode = {sdlMode.w, sdlMode.h, sdlMode.refresh_rate, static_cast<int>(sdlMode.format)};
-  Succeed();
-  return true;
 }
 
 int T3DEngineGL::ShaderLevel(int adapter) {
@@ -173,7 +149,7 @@ std::unique_ptr<T3DRenderer> T3DEngineGL::CreateRenderer(TDrawDevice& device, co
     T3DDevStore::DropFromDevice(*store);
     store = nullptr;
   }
-  const bool headless = m_forceHeadless || device.IsHeadless();
+  const bool headless = device.IsHeadless();
   if (headless) {
     Log().WriteLine("T3DEngineGL.CreateRenderer: init headless device: " + RectText(params.bounds));
   } else {
@@ -181,11 +157,12 @@ std::unique_ptr<T3DRenderer> T3DEngineGL::CreateRenderer(TDrawDevice& device, co
   }
   if (!store) {
     std::string error;
-    auto context = headless ? CreateHeadlessContext(error) : CreateWindowContext(device.WindowHandle(), error);
+    auto context = headless ? CreateHeadlessContext(error) : device.CreateGLContext(error);
     if (!context) {
       Log().WriteLine("T3DEngineGL.CreateRenderer: " + error);
       Fail(T3DResult::Other);
-      Log().WriteLine("T3DEngineGL.CreateRenderer: create device res= " + std::to_string(static_cast<int>(LastResult())));
+      Log().WriteLine("T3DEngineGL.CreateRenderer: create device res= " +
+                      std::to_string(static_cast<int>(LastResult())));
       return nullptr;
     }
     auto owned = std::make_unique<TGLDevStore>(device, std::move(context));
@@ -203,13 +180,6 @@ std::unique_ptr<T3DRenderer> T3DEngineGL::CreateRenderer(TDrawDevice& device, co
   Log().WriteLine("T3DEngineGL.CreateRenderer: create device res= 0");
   renderer->ReleaseThread();
   return renderer;
-}
-
-void T3DEngineGL::SimulateDeviceLoss(TDrawDevice& device) {
-  const std::lock_guard lock(DeviceLock());
-  if (auto* store = device.FindAttached<TGLDevStore>()) {
-    store->MarkLost();
-  }
 }
 
 } // namespace qx

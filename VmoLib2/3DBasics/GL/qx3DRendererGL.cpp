@@ -1,6 +1,7 @@
 #include "VmoLib2/3DBasics/GL/qx3DRendererGL.h"
 
 #include "QxLib/qxLog.h"
+#include "VmoLib2/3DBasics/GL/qxGLDeviceCall.h"
 #include "VmoLib2/3DBasics/GL/qxGLMagnification.h"
 
 #include <algorithm>
@@ -41,14 +42,6 @@ GLenum PrimitiveMode(T3DPrimitive kind) {
 bool HasExtension(const char* name) {
   const auto* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
   return extensions && std::strstr(extensions, name) != nullptr;
-}
-
-int FullMipChain(int width, int height) {
-  int levels = 1;
-  for (int side = std::max(width, height); side > 1; side >>= 1) {
-    ++levels;
-  }
-  return levels;
 }
 
 bool Inside(const T3DRect& rect, const T3DSurface& surface) {
@@ -94,12 +87,9 @@ T3DRendererGL::~T3DRendererGL() {
 }
 
 bool T3DRendererGL::Create() {
-  int width = m_params.bounds.Width();
-  int height = m_params.bounds.Height();
-  if (!m_params.windowed || width <= 0 || height <= 0) {
-    width = m_params.displayMode.width;
-    height = m_params.displayMode.height;
-  }
+  int width = 0;
+  int height = 0;
+  BackBufferSize(m_params, width, height);
   if (width <= 0 || height <= 0) {
     return Fail(T3DResult::InvalidCall);
   }
@@ -187,8 +177,8 @@ void T3DRendererGL::BindTarget() {
 }
 
 bool T3DRendererGL::BeginScene() {
-  const std::lock_guard lock(DeviceLock());
-  if (!Enter()) {
+  const TGLDeviceCall call(*this);
+  if (!call) {
     return false;
   }
   BindTarget();
@@ -201,8 +191,8 @@ bool T3DRendererGL::BeginScene() {
 }
 
 bool T3DRendererGL::EndScene() {
-  const std::lock_guard lock(DeviceLock());
-  if (!Enter()) {
+  const TGLDeviceCall call(*this);
+  if (!call) {
     return false;
   }
   glFlush();
@@ -218,8 +208,8 @@ bool T3DRendererGL::Present(const T3DRect* source, const T3DRect* dest) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(PresentSleepMs(m_refreshRate, last, NowMs())));
   }
-  const std::lock_guard lock(DeviceLock());
-  if (!Enter()) {
+  const TGLDeviceCall call(*this);
+  if (!call) {
     return false;
   }
   TGLContext& context = GLStore(*this)->Context();
@@ -242,8 +232,8 @@ bool T3DRendererGL::Present(const T3DRect* source, const T3DRect* dest) {
 }
 
 bool T3DRendererGL::Clear(std::span<const T3DRect> rects, uint32_t flags, T3DColor color, float) {
-  const std::lock_guard lock(DeviceLock());
-  if (!Enter()) {
+  const TGLDeviceCall call(*this);
+  if (!call) {
     return false;
   }
   if (!(flags & kClearTarget)) {
@@ -270,8 +260,8 @@ bool T3DRendererGL::Clear(std::span<const T3DRect> rects, uint32_t flags, T3DCol
 }
 
 bool T3DRendererGL::SetRenderTarget(T3DSurface* surface) {
-  const std::lock_guard lock(DeviceLock());
-  if (!Enter()) {
+  const TGLDeviceCall call(*this);
+  if (!call) {
     return false;
   }
   auto* target = surface ? dynamic_cast<T3DSurfaceGL*>(surface) : m_backBuffer.get();
@@ -285,8 +275,8 @@ bool T3DRendererGL::SetRenderTarget(T3DSurface* surface) {
 }
 
 bool T3DRendererGL::SetViewport(const T3DRect& rect, float minZ, float maxZ) {
-  const std::lock_guard lock(DeviceLock());
-  if (!Enter()) {
+  const TGLDeviceCall call(*this);
+  if (!call) {
     return false;
   }
   if (rect.IsEmpty()) {
@@ -300,8 +290,8 @@ bool T3DRendererGL::SetViewport(const T3DRect& rect, float minZ, float maxZ) {
 }
 
 bool T3DRendererGL::DrawVertexList(std::span<T3DTexture* const> textures, uint32_t flags, T3DVertexList& list) {
-  const std::lock_guard lock(DeviceLock());
-  if (!Enter()) {
+  const TGLDeviceCall call(*this);
+  if (!call) {
     return false;
   }
   auto* vertices = dynamic_cast<T3DVertexListGL*>(&list);
@@ -410,8 +400,8 @@ bool T3DRendererGL::LevelZeroOnly(const T3DTextureGL& texture, int stage, float 
 
 std::unique_ptr<T3DTexture> T3DRendererGL::CreateTexture(T3DTextureKind kind, int width, int height, bool mipMaps) {
   QX_ASSERT(static_cast<int>(kind) <= kMaxTextureKind, "Texture kind out of range");
-  const std::lock_guard lock(DeviceLock());
-  if (!Enter()) {
+  const TGLDeviceCall call(*this);
+  if (!call) {
     return nullptr;
   }
   GLint maxSize = 0;
@@ -421,7 +411,7 @@ std::unique_ptr<T3DTexture> T3DRendererGL::CreateTexture(T3DTextureKind kind, in
     return nullptr;
   }
   const bool chain = mipMaps && !IsRenderTargetKind(kind) && m_maxAnisotropy > 0;
-  auto texture = std::make_unique<T3DTextureGL>(kind, width, height, chain ? FullMipChain(width, height) : 1);
+  auto texture = std::make_unique<T3DTextureGL>(kind, width, height, chain ? FullMipChainLevels(width, height) : 1);
   if (!texture->Create()) {
     Fail(texture->LastResult());
     return nullptr;
@@ -432,8 +422,8 @@ std::unique_ptr<T3DTexture> T3DRendererGL::CreateTexture(T3DTextureKind kind, in
 }
 
 std::unique_ptr<T3DVertexList> T3DRendererGL::CreateVertexList(int count, uint32_t parts, int texPairs) {
-  const std::lock_guard lock(DeviceLock());
-  if (!Enter()) {
+  const TGLDeviceCall call(*this);
+  if (!call) {
     return nullptr;
   }
   if (count <= 0 || texPairs < 0 || texPairs > kMaxTexCoordPairs) {
@@ -452,8 +442,8 @@ std::unique_ptr<T3DVertexList> T3DRendererGL::CreateVertexList(int count, uint32
 
 bool T3DRendererGL::StretchRect(T3DSurface& source, const T3DRect& sourceRect, T3DSurface& dest,
                                 const T3DRect& destRect) {
-  const std::lock_guard lock(DeviceLock());
-  if (!Enter()) {
+  const TGLDeviceCall call(*this);
+  if (!call) {
     return false;
   }
   auto* from = dynamic_cast<T3DSurfaceGL*>(&source);
@@ -482,8 +472,8 @@ bool T3DRendererGL::StretchRect(T3DSurface& source, const T3DRect& sourceRect, T
 
 bool T3DRendererGL::SetTransform(T3DTransformKind kind, const T3DMatrix& matrix) {
   QX_ASSERT(static_cast<int>(kind) <= 2, "Transform kind out of range");
-  const std::lock_guard lock(DeviceLock());
-  if (!Enter()) {
+  const TGLDeviceCall call(*this);
+  if (!call) {
     return false;
   }
   m_transforms[static_cast<size_t>(kind)] = matrix;
@@ -491,8 +481,8 @@ bool T3DRendererGL::SetTransform(T3DTransformKind kind, const T3DMatrix& matrix)
 }
 
 bool T3DRendererGL::SetCulling(bool on) {
-  const std::lock_guard lock(DeviceLock());
-  if (!Enter()) {
+  const TGLDeviceCall call(*this);
+  if (!call) {
     return false;
   }
   m_culling = on;
@@ -500,8 +490,8 @@ bool T3DRendererGL::SetCulling(bool on) {
 }
 
 int T3DRendererGL::CreatePixelShader(const TPixelShaderDesc& desc) {
-  const std::lock_guard lock(DeviceLock());
-  if (!Enter()) {
+  const TGLDeviceCall call(*this);
+  if (!call) {
     return -1;
   }
   if (static_cast<int>(desc.kind) >= kPixelShaderKinds) {
@@ -518,8 +508,8 @@ int T3DRendererGL::CreatePixelShader(const TPixelShaderDesc& desc) {
 }
 
 bool T3DRendererGL::SetPixelShader(int index) {
-  const std::lock_guard lock(DeviceLock());
-  if (!Enter()) {
+  const TGLDeviceCall call(*this);
+  if (!call) {
     return false;
   }
   if (index < 0 || index >= static_cast<int>(m_shaders.size())) {
@@ -530,8 +520,8 @@ bool T3DRendererGL::SetPixelShader(int index) {
 }
 
 bool T3DRendererGL::ClearPixelShader() {
-  const std::lock_guard lock(DeviceLock());
-  if (!Enter()) {
+  const TGLDeviceCall call(*this);
+  if (!call) {
     return false;
   }
   m_currentShader = -1;
@@ -539,8 +529,8 @@ bool T3DRendererGL::ClearPixelShader() {
 }
 
 bool T3DRendererGL::SetPixelShaderConstants(int first, const float* data, int count) {
-  const std::lock_guard lock(DeviceLock());
-  if (!Enter()) {
+  const TGLDeviceCall call(*this);
+  if (!call) {
     return false;
   }
   if (!data || first < 0 || count < 0 || first + count > kPixelShaderRegisters) {

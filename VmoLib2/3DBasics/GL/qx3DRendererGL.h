@@ -51,6 +51,8 @@ protected:
   void ReleaseDeviceObjects() override;
 
 private:
+  template <class>
+  friend class TGLDeviceCall;
   // Binds the context after checking the store; false with DeviceLost or
   // Other.
   bool Enter();

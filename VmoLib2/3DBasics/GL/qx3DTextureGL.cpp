@@ -1,5 +1,7 @@
 #include "VmoLib2/3DBasics/GL/qx3DTextureGL.h"
 
+#include "VmoLib2/3DBasics/GL/qxGLDeviceCall.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -99,11 +101,9 @@ void T3DSurfaceGL::ReleaseDeviceObjects() {
   m_locked.reset();
 }
 
-TPixelFormat T3DSurfaceGL::Format() const {
-  return FormatOf(m_storage.kind).pixelFormat;
-}
+TPixelFormat T3DSurfaceGL::Format() const { return FormatOf(m_storage.kind).pixelFormat; }
 
-bool T3DSurfaceGL::CheckAlive() {
+bool T3DSurfaceGL::Enter() {
   if (!Alive() || !m_storage.texture) {
     return Fail(T3DResult::DeviceLost);
   }
@@ -191,8 +191,8 @@ void T3DSurfaceGL::WriteRect(const T3DRect& rect, const TBitmap& bitmap) {
 }
 
 bool T3DSurfaceGL::CopyToBitmap(TBitmap& bitmap) {
-  const std::lock_guard lock(DeviceLock());
-  if (!CheckAlive()) {
+  const TGLDeviceCall call(*this);
+  if (!call) {
     return false;
   }
   if (bitmap.Width() != Width() || bitmap.Height() != Height() || bitmap.Format() != Format() || bitmap.IsView()) {
@@ -205,8 +205,8 @@ bool T3DSurfaceGL::CopyToBitmap(TBitmap& bitmap) {
 }
 
 TBitmap* T3DSurfaceGL::Lock(const T3DRect* rect, T3DLockMode mode) {
-  const std::lock_guard lock(DeviceLock());
-  if (!CheckAlive()) {
+  const TGLDeviceCall call(*this);
+  if (!call) {
     return nullptr;
   }
   const T3DRect area = rect ? *rect : T3DRect{0, 0, Width(), Height()};
@@ -231,7 +231,7 @@ bool T3DSurfaceGL::Unlock() {
   if (!m_locked) {
     return Fail(T3DResult::InvalidCall);
   }
-  if (!CheckAlive()) {
+  if (!Enter()) {
     m_locked.reset();
     return false;
   }

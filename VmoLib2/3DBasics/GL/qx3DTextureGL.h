@@ -50,7 +50,11 @@ public:
   void ReleaseDeviceObjects() override;
 
 private:
-  bool CheckAlive();
+  template <class>
+  friend class TGLDeviceCall;
+  // Binds the context of a surface whose device is still there; false with
+  // DeviceLost or Other.
+  bool Enter();
   bool ReadRect(const T3DRect& rect, TBitmap& out);
   void WriteRect(const T3DRect& rect, const TBitmap& bitmap);
 

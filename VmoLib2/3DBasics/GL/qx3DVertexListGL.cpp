@@ -36,8 +36,7 @@ void T3DVertexListGL::ReleaseDeviceObjects() {
 bool T3DVertexListGL::SetPrimitive(T3DPrimitive kind, int firstVertex, int primitiveCount) {
   QX_ASSERT(static_cast<int>(kind) <= kMaxPrimitiveKind, "Primitive kind out of range");
   const std::lock_guard lock(DeviceLock());
-  if (firstVertex < 0 || primitiveCount < 0 ||
-      int64_t{firstVertex} + VertexCountFor(kind, primitiveCount) > m_count) {
+  if (!PrimitivesFit(kind, firstVertex, primitiveCount, m_count)) {
     return Fail(T3DResult::InvalidCall);
   }
   m_primitive = kind;
@@ -51,8 +50,7 @@ bool T3DVertexListGL::Fill(int firstVertex, std::span<const T3DVertex> source, i
   if (!CheckStore()) {
     return false;
   }
-  if (count < 0 || firstVertex < 0 || firstSource < 0 || int64_t{firstVertex} + count > m_count ||
-      static_cast<size_t>(firstSource) + static_cast<size_t>(count) > source.size()) {
+  if (!FillFits(firstVertex, source.size(), count, firstSource, m_count)) {
     return Fail(T3DResult::InvalidCall);
   }
   if (count == 0) {
@@ -79,8 +77,8 @@ bool T3DVertexListGL::Fill(int firstVertex, std::span<const T3DVertex> source, i
     glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(m_count) * m_layout.stride, nullptr, GL_DYNAMIC_DRAW);
     m_drawn = false;
   }
-  glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(from) * m_layout.stride,
-                  static_cast<GLsizeiptr>(bytes.size()), bytes.data());
+  glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(from) * m_layout.stride, static_cast<GLsizeiptr>(bytes.size()),
+                  bytes.data());
   glBindBuffer(GL_ARRAY_BUFFER, 0);
   if (glGetError() != GL_NO_ERROR) {
     return Fail(T3DResult::Other);

@@ -1,6 +1,7 @@
 #include "VmoLib2/3DBasics/GL/qxGLDevStore.h"
 
 #include "QxLib/qxLog.h"
+#include "VmoLib2/3DBasics/GL/qxEglContext.h"
 
 namespace qx {
 
@@ -70,13 +71,13 @@ GLuint TGLDevStore::VertexArray() {
 }
 
 bool TGLDevStore::IsLost() {
-  if (m_lost) {
+  if (T3DDevStore::IsLost()) {
     return true;
   }
-  if (DrawDevice().WindowGeneration() != m_windowGeneration || m_context->IsReset()) {
-    m_lost = true;
+  if (DrawDevice().WindowGeneration() != m_windowGeneration || CurrentContextReset()) {
+    MarkLost();
   }
-  return m_lost;
+  return T3DDevStore::IsLost();
 }
 
 } // namespace qx

@@ -2,7 +2,7 @@
 // it and the scratch objects every renderer of the context shares.
 #pragma once
 
-#include "VmoLib2/3DBasics/GL/qxGLContext.h"
+#include "VmoLib2/3DBasics/qxGLContext.h"
 #include "VmoLib2/3DBasics/GL/qxGLShaders.h"
 #include "VmoLib2/3DBasics/qx3DDevStore.h"
 
@@ -31,9 +31,9 @@ public:
   GLuint ReadFramebuffer();
   GLuint VertexArray();
 
-  // Loss: set by the driver's reset status, a re-created window or a test.
-  bool IsLost();
-  void MarkLost() { m_lost = true; }
+  // Also lost when the driver reports the context reset or the window was
+  // re-created.
+  bool IsLost() override;
   uint32_t WindowGeneration() const { return m_windowGeneration; }
 
 private:
@@ -43,12 +43,9 @@ private:
   GLuint m_readFramebuffer = 0;
   GLuint m_vertexArray = 0;
   uint32_t m_windowGeneration = 0;
-  bool m_lost = false;
 };
 
 // The GL store of an object living on a GL device, or null once lost.
-inline TGLDevStore* GLStore(const T3DObject& object) {
-  return static_cast<TGLDevStore*>(object.Store());
-}
+inline TGLDevStore* GLStore(const T3DObject& object) { return static_cast<TGLDevStore*>(object.Store()); }
 
 } // namespace qx

@@ -27,8 +27,7 @@ struct TScreenVertex {
 TScreenVertex ToScreen(const T3DVertex& vertex, const T3DMatrix& m, double halfWidth, double halfHeight,
                        const TGLStageTexels& stage) {
   const auto column = [&](int j) {
-    return double{vertex.x} * m.at(0, j) + double{vertex.y} * m.at(1, j) + double{vertex.z} * m.at(2, j) +
-           m.at(3, j);
+    return double{vertex.x} * m.at(0, j) + double{vertex.y} * m.at(1, j) + double{vertex.z} * m.at(2, j) + m.at(3, j);
   };
   TScreenVertex out;
   out.w = column(3);
@@ -75,8 +74,7 @@ bool TriangleShrinks(const TScreenVertex& a, const TScreenVertex& b, const TScre
 
 bool DrawShrinksTexture(std::span<const T3DVertex> vertices, T3DPrimitive kind, int first, int primitives,
                         const T3DMatrix& matrix, int viewportWidth, int viewportHeight, const TGLStageTexels& stage) {
-  if (kind != T3DPrimitive::TriangleList && kind != T3DPrimitive::TriangleStrip &&
-      kind != T3DPrimitive::TriangleFan) {
+  if (kind != T3DPrimitive::TriangleList && kind != T3DPrimitive::TriangleStrip && kind != T3DPrimitive::TriangleFan) {
     return true;
   }
   if (first < 0 || primitives < 0 || first + VertexCountFor(kind, primitives) > static_cast<int>(vertices.size()) ||

@@ -37,8 +37,7 @@ TEST(PictureMetadata, ReadsTheIptcFieldsOfAPhotoAfterRewinding) {
   ASSERT_TRUE(iptc.Read(*stream));
   EXPECT_EQ(iptc.First(TIPTCData::kCity), "Lisbon");
   EXPECT_EQ(iptc.First(TIPTCData::kDocumentTitle), "Evening");
-  EXPECT_EQ(iptc.Values(TIPTCData::kAuthorByline),
-            (std::vector<std::string>{"  Ann Author  ", "Second Author"}));
+  EXPECT_EQ(iptc.Values(TIPTCData::kAuthorByline), (std::vector<std::string>{"  Ann Author  ", "Second Author"}));
   EXPECT_EQ(iptc.First(TIPTCData::kCaptionWriter), " Ed Itor ");
   EXPECT_TRUE(iptc.Values(7).empty());
 }

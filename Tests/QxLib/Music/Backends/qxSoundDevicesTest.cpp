@@ -56,8 +56,6 @@ TEST(SoundDevices, TheChoiceByAvailabilityNeverTakesTheVirtualDevice) {
   }
 }
 
-TEST(SoundDevices, TheCommandLineChoiceComesFirst) {
-  EXPECT_EQ(RequestedSoundDevice(std::string("none")), "none");
-}
+TEST(SoundDevices, TheCommandLineChoiceComesFirst) { EXPECT_EQ(RequestedSoundDevice(std::string("none")), "none"); }
 
 } // namespace qx

@@ -47,9 +47,9 @@ public:
       const auto found = m_files.find(name);
       return found == m_files.end() ? nullptr : MemoryStreamOf(found->second);
     };
-    access.Free = [this](std::unique_ptr<TStream> stream) {
+    access.Free = [this](std::unique_ptr<TStream> released) {
       ++freed;
-      stream.reset();
+      released.reset();
     };
     player->SetFileAccess(access);
   }
@@ -101,7 +101,8 @@ TEST(MusicPlayer, PlaysStopsAndRefusesASecondPlay) {
   EXPECT_FALSE(channel->IsPlaying());
   rig.Device().Advance(100);
   EXPECT_EQ(rig.RightAt(590), 0);
-  EXPECT_EQ(channel->GetPosition(), 500);
+  // Where the fade-out began: the next Play goes on from there.
+  EXPECT_EQ(channel->GetPosition(), 500 + kStopFadeDelayMs);
 }
 
 TEST(MusicPlayer, StopThenPlayContinuesAtTheSavedPositionWithANewInstance) {
@@ -114,12 +115,15 @@ TEST(MusicPlayer, StopThenPlayContinuesAtTheSavedPositionWithANewInstance) {
   // Long enough for the stopped instance's queued two seconds to play out.
   rig.Device().Advance(2500);
   ASSERT_TRUE(WaitUntil([&] { return Music(*channel).InstanceCount() == 0; }));
-  EXPECT_EQ(Music(*channel).SavedPosition(), 1000);
+  // The file was heard in full up to where the fade-out began, 25 ms after
+  // the stop.
+  EXPECT_EQ(rig.LeftAt(1020), FileValue(1020));
+  EXPECT_EQ(Music(*channel).SavedPosition(), 1000 + kStopFadeDelayMs);
   EXPECT_EQ(rig.RightAt(3000), 0);
   ASSERT_TRUE(channel->Play(10));
   rig.Device().Advance(500);
-  // 200 ms after the new start the file is at 1200 ms.
-  EXPECT_EQ(rig.LeftAt(3700), FileValue(1200));
+  // 200 ms after the new start the file is at 1225 ms: nothing heard twice.
+  EXPECT_EQ(rig.LeftAt(3700), FileValue(1200 + kStopFadeDelayMs));
 }
 
 TEST(MusicPlayer, SetPositionCrossFadesWhilePlayingAndOnlyMovesTheStartWhileStopped) {

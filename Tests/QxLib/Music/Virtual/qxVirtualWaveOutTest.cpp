@@ -144,7 +144,7 @@ TEST(VirtualWaveOut, AStopFadesQueuedDataFromTwentyFiveMillisecondsOn) {
   EXPECT_EQ(faded, queued - 1102 * kFrameBytes - 44 * kFrameBytes);
   rig.device->Advance(100);
   const std::vector<int16_t> samples = rig.Samples();
-  const size_t stop = 2 * 8820; // 200 ms
+  const size_t stop = 2 * 8820;              // 200 ms
   EXPECT_EQ(samples[stop + 2 * 1000], 2000); // still the old sound 22 ms later
   EXPECT_EQ(samples[stop + 2 * 1200], 0);    // faded 27 ms later
 }
@@ -205,8 +205,7 @@ TEST(VirtualWaveOut, TheSameCallsGiveTheSameBytes) {
     rig.device->Advance(250);
     first->Stop();
     rig.device->Advance(700);
-    return std::string(reinterpret_cast<const char*>(rig.output->Memory()),
-                       static_cast<size_t>(rig.output->GetSize()));
+    return std::string(reinterpret_cast<const char*>(rig.output->Memory()), static_cast<size_t>(rig.output->GetSize()));
   };
   const std::string once = run();
   EXPECT_EQ(once.size(), 44u + 4u * 56580u); // 1283 ms

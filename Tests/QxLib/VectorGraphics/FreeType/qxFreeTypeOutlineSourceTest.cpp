@@ -109,8 +109,8 @@ TEST(FreeTypeOutlineSource, MixedDirectionsKeepTheirOrder) {
 
 TEST(FreeTypeOutlineSource, CharactersTheFontLacksComeFromFallbackFonts) {
   TFontCache fonts;
-  const TShapedText shaped = Source().Shape({"DejaVu Sans"}, {"A\xE4\xB8\xAD\xE6\x96\x87 \xE0\xA4\xB9\xE0\xA4\xBF"},
-                                            kSize, fonts);
+  const TShapedText shaped =
+      Source().Shape({"DejaVu Sans"}, {"A\xE4\xB8\xAD\xE6\x96\x87 \xE0\xA4\xB9\xE0\xA4\xBF"}, kSize, fonts);
   const TGlyphLine& line = shaped.Lines[0];
   std::vector<std::string> names;
   for (const TGlyphPointer& glyph : line)

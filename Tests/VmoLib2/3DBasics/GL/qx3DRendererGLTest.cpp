@@ -332,8 +332,8 @@ TEST_F(RendererGL, MisuseAnswersFalseWithInvalidCall) {
 }
 
 TEST(EngineGL, ReportsCapabilitiesOfAnEs3Device) {
-  T3DEngineGL& engine = T3DEngineGL::Instance();
-  engine.SetForceHeadless(true);
+  ASSERT_NE(SharedGLEngine(), nullptr);
+  T3DEngine& engine = *SharedGLEngine();
   EXPECT_GE(engine.Caps("MaxTexWidth", 0), 2048);
   EXPECT_EQ(engine.Caps("maxtexheight", 0), engine.Caps("MaxTexWidth", 0));
   EXPECT_GE(engine.Caps("PixelShaderVersion", 0), 0x300);
@@ -346,8 +346,8 @@ TEST(EngineGL, ReportsCapabilitiesOfAnEs3Device) {
 }
 
 TEST(EngineGL, FullScreenRendererTakesTheDisplayModeSize) {
-  T3DEngineGL& engine = T3DEngineGL::Instance();
-  engine.SetForceHeadless(true);
+  ASSERT_NE(SharedGLEngine(), nullptr);
+  T3DEngine& engine = *SharedGLEngine();
   TDrawDevice device({0, 0, 0, 0});
   T3DRendererParams params;
   params.windowed = false;
@@ -367,8 +367,8 @@ TEST(EngineGL, FullScreenRendererTakesTheDisplayModeSize) {
 // Without a vertical sync, presents keep to the refresh period by sleeping:
 // at 100 Hz each present right after another waits 7 ms.
 TEST(EngineGL, PresentsArePacedToTheRefreshRate) {
-  T3DEngineGL& engine = T3DEngineGL::Instance();
-  engine.SetForceHeadless(true);
+  ASSERT_NE(SharedGLEngine(), nullptr);
+  T3DEngine& engine = *SharedGLEngine();
   TDrawDevice device({0, 0, 8, 8});
   T3DRendererParams params;
   params.bounds = device.Bounds();

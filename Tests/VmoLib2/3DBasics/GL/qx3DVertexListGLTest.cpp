@@ -46,9 +46,9 @@ TEST_F(VertexListGL, RefillAfterADrawKeepsTheVerticesNotWritten) {
   Draw({}, flags, *list); // the second half of quad one and all of quad two
 
   const TBitmap frame = ReadBack();
-  EXPECT_TRUE(Near(frame.GetPixel(0, 0), TBgra{0, 0, 255, 255}, 0));  // first triangle: red only
-  EXPECT_TRUE(Near(frame.GetPixel(3, 3), TBgra{0, 0, 255, 255}, 0));  // second triangle, still red
-  EXPECT_TRUE(Near(frame.GetPixel(9, 1), TBgra{0, 255, 0, 255}, 0));  // second quad, refilled
+  EXPECT_TRUE(Near(frame.GetPixel(0, 0), TBgra{0, 0, 255, 255}, 0)); // first triangle: red only
+  EXPECT_TRUE(Near(frame.GetPixel(3, 3), TBgra{0, 0, 255, 255}, 0)); // second triangle, still red
+  EXPECT_TRUE(Near(frame.GetPixel(9, 1), TBgra{0, 255, 0, 255}, 0)); // second quad, refilled
 }
 
 } // namespace

@@ -1,7 +1,7 @@
-#include "VmoLib2/3DBasics/GL/qx3DEngineGL.h"
-#include "VmoLib2/3DBasics/qx3DDevStore.h"
 #include "QxLib/qxLog.h"
 #include "QxLib/qxMemoryStream.h"
+#include "Tests/TestSupport/qxTestEngines.h"
+#include "VmoLib2/3DBasics/qx3DDevStore.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +27,7 @@ struct TOwner {
     if (!renderer) {
       T3DRendererParams params;
       params.bounds = device.Bounds();
-      renderer = T3DEngineGL::Instance().CreateRenderer(device, params);
+      renderer = test::SharedGLEngine()->CreateRenderer(device, params);
       if (!renderer) {
         return false;
       }
@@ -87,7 +87,7 @@ struct TOwner {
 
 class DeviceLossGL : public testing::Test {
 protected:
-  void SetUp() override { T3DEngineGL::Instance().SetForceHeadless(true); }
+  void SetUp() override { ASSERT_NE(test::SharedGLEngine(), nullptr); }
 };
 
 TEST_F(DeviceLossGL, LossDropsEverythingAndTheNextFrameRebuildsIt) {
@@ -98,7 +98,7 @@ TEST_F(DeviceLossGL, LossDropsEverythingAndTheNextFrameRebuildsIt) {
   ASSERT_NE(store, nullptr);
   EXPECT_EQ(store->Count(T3DDevStore::TList::Textures), 1u);
 
-  T3DEngineGL::Instance().SimulateDeviceLoss(owner.device);
+  SimulateDeviceLoss(owner.device);
   EXPECT_FALSE(owner.Frame());
   // Renderers first, then textures, then vertex lists.
   EXPECT_EQ(owner.killed, (std::vector<std::string>{"renderer", "texture", "list"}));
@@ -114,11 +114,12 @@ TEST_F(DeviceLossGL, ObjectsKeptAfterALossAnswerDeviceLost) {
   TOwner owner;
   ASSERT_TRUE(owner.EnsureDevice());
   // Keep the objects: no callbacks.
-  for (T3DObject* object : std::initializer_list<T3DObject*>{owner.renderer.get(), owner.texture.get(), owner.quad.get()}) {
+  for (T3DObject* object :
+       std::initializer_list<T3DObject*>{owner.renderer.get(), owner.texture.get(), owner.quad.get()}) {
     object->SetDeviceKilledCallback(nullptr);
   }
   T3DSurface* surface = owner.texture->SurfaceLevel(0);
-  T3DEngineGL::Instance().SimulateDeviceLoss(owner.device);
+  SimulateDeviceLoss(owner.device);
   EXPECT_FALSE(owner.renderer->BeginScene());
   EXPECT_EQ(owner.renderer->LastResult(), T3DResult::DeviceLost);
   EXPECT_FALSE(owner.renderer->IsReady());
@@ -148,7 +149,7 @@ TEST_F(DeviceLossGL, DestroyingTheDrawDeviceCallsTheOwnersBack) {
     TDrawDevice device({0, 0, 16, 16});
     T3DRendererParams params;
     params.bounds = device.Bounds();
-    renderer = T3DEngineGL::Instance().CreateRenderer(device, params);
+    renderer = test::SharedGLEngine()->CreateRenderer(device, params);
     ASSERT_NE(renderer, nullptr);
     texture = renderer->CreateTexture(T3DTextureKind::Luminance, 8, 8, true);
     ASSERT_NE(texture, nullptr);
@@ -166,7 +167,7 @@ TEST_F(DeviceLossGL, CreationAndLossAreLoggedWithTheErrorKind) {
   {
     TOwner owner;
     owner.Frame();
-    T3DEngineGL::Instance().SimulateDeviceLoss(owner.device);
+    SimulateDeviceLoss(owner.device);
     owner.Frame();
   }
   InstallLog(nullptr);

@@ -45,7 +45,7 @@ bool Shrinks(const std::vector<T3DVertex>& vertices, T3DPrimitive kind = T3DPrim
 
 TEST(GLMagnification, OneToOneAndLargerDoNotShrink) {
   EXPECT_FALSE(Shrinks(Rect(3, 5, 11, 13, 1, 1)));
-  EXPECT_FALSE(Shrinks(Rect(3, 5, 19, 13, 1, 1)));   // twice as wide
+  EXPECT_FALSE(Shrinks(Rect(3, 5, 19, 13, 1, 1)));       // twice as wide
   EXPECT_FALSE(Shrinks(Rect(3, 5, 11, 13, 1.0005f, 1))); // rounding noise
 }
 
@@ -87,8 +87,8 @@ TEST(GLMagnification, TrianglesWithoutAreaAreSkippedAndRangesChecked) {
   vertices.insert(vertices.begin(), flat.begin(), flat.begin() + 3);
   EXPECT_FALSE(Shrinks(vertices, T3DPrimitive::TriangleList, 3));
   EXPECT_TRUE(Shrinks(vertices, T3DPrimitive::TriangleList, 4));
-  EXPECT_TRUE(DrawShrinksTexture(vertices, T3DPrimitive::TriangleList, -1, 1, DepthAsW(), kViewWidth, kViewHeight,
-                                 kTexels));
+  EXPECT_TRUE(
+      DrawShrinksTexture(vertices, T3DPrimitive::TriangleList, -1, 1, DepthAsW(), kViewWidth, kViewHeight, kTexels));
   EXPECT_TRUE(DrawShrinksTexture(vertices, T3DPrimitive::TriangleList, 0, 1, DepthAsW(), kViewWidth, kViewHeight,
                                  TGLStageTexels{kMaxTexCoordPairs, 8, 8}));
 }

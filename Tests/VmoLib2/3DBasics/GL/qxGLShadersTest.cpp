@@ -69,7 +69,7 @@ TEST_F(StagePrograms, DrawsOfDifferentSetupsInOneFrameKeepTheirOwnResult) {
   auto translucent = TextureFrom(half);
 
   ASSERT_TRUE(m_renderer->Clear({}, kClearTarget, MakeColor(0, 0, 0, 255), 1));
-  auto first = Quad({0, 0, 2, 2}, 0xFFFFFFFF);   // 8 texels onto 2 pixels: level 2
+  auto first = Quad({0, 0, 2, 2}, 0xFFFFFFFF); // 8 texels onto 2 pixels: level 2
   auto second = Quad({2, 0, 4, 2}, 0xFFFFFFFF);
   auto tinted = Quad({8, 0, 12, 4}, MakeColor(255, 0, 0, 255));
   auto plain = Quad({16, 0, 20, 4}, MakeColor(255, 0, 0, 255));

@@ -6,11 +6,12 @@
 namespace qx::test {
 
 void GLDeviceTest::SetUp() {
-  T3DEngineGL::Instance().SetForceHeadless(true);
+  T3DEngine* engine = SharedGLEngine();
+  ASSERT_NE(engine, nullptr);
   m_device = std::make_unique<TDrawDevice>(T3DRect{0, 0, kWidth, kHeight});
   T3DRendererParams params;
   params.bounds = m_device->Bounds();
-  m_renderer = T3DEngineGL::Instance().CreateRenderer(*m_device, params);
+  m_renderer = engine->CreateRenderer(*m_device, params);
   ASSERT_NE(m_renderer, nullptr) << "no headless GL ES 3 context";
   ASSERT_TRUE(m_renderer->BeginScene());
   ASSERT_TRUE(m_renderer->Clear({}, kClearTarget, MakeColor(0, 0, 0, 0), 1.0f));
@@ -28,8 +29,8 @@ T3DVertex GLDeviceTest::At(float px, float py, int width, int height) const {
   return v;
 }
 
-std::unique_ptr<T3DVertexList> GLDeviceTest::Quad(const T3DRect& pixels, T3DColor color, float u0, float v0,
-                                                  float u1, float v1, int texPairs) {
+std::unique_ptr<T3DVertexList> GLDeviceTest::Quad(const T3DRect& pixels, T3DColor color, float u0, float v0, float u1,
+                                                  float v1, int texPairs) {
   const T3DSurface* target = m_renderer->RenderTarget();
   const int w = target->Width();
   const int h = target->Height();
@@ -83,10 +84,10 @@ TBitmap GLDeviceTest::ReadBack() {
   const auto off = [&](uint8_t a, uint8_t e) { return std::abs(int{a} - int{e}) > tolerance; };
   if (off(actual.r, expected.r) || off(actual.g, expected.g) || off(actual.b, expected.b) ||
       off(actual.a, expected.a)) {
-    return ::testing::AssertionFailure()
-           << "got (r" << int{actual.r} << " g" << int{actual.g} << " b" << int{actual.b} << " a" << int{actual.a}
-           << "), expected (r" << int{expected.r} << " g" << int{expected.g} << " b" << int{expected.b} << " a"
-           << int{expected.a} << ") within " << tolerance;
+    return ::testing::AssertionFailure() << "got (r" << int{actual.r} << " g" << int{actual.g} << " b" << int{actual.b}
+                                         << " a" << int{actual.a} << "), expected (r" << int{expected.r} << " g"
+                                         << int{expected.g} << " b" << int{expected.b} << " a" << int{expected.a}
+                                         << ") within " << tolerance;
   }
   return ::testing::AssertionSuccess();
 }

@@ -2,7 +2,7 @@
 // draw pixel-aligned quads and read pixels back.
 #pragma once
 
-#include "VmoLib2/3DBasics/GL/qx3DEngineGL.h"
+#include "Tests/TestSupport/qxTestEngines.h"
 #include "VmoLib2/3DBasics/qxDrawDevice.h"
 
 #include <gtest/gtest.h>
@@ -22,8 +22,8 @@ public:
 
   // A quad covering the pixel rectangle, texture coordinates (u0, v0) at
   // its top-left and (u1, v1) at its bottom-right, one colour.
-  std::unique_ptr<T3DVertexList> Quad(const T3DRect& pixels, T3DColor color, float u0 = 0, float v0 = 0,
-                                      float u1 = 1, float v1 = 1, int texPairs = 1);
+  std::unique_ptr<T3DVertexList> Quad(const T3DRect& pixels, T3DColor color, float u0 = 0, float v0 = 0, float u1 = 1,
+                                      float v1 = 1, int texPairs = 1);
   // Clip-space position of a pixel corner of the current target.
   T3DVertex At(float px, float py, int width = kWidth, int height = kHeight) const;
   void Draw(std::vector<T3DTexture*> textures, uint32_t flags, T3DVertexList& list);

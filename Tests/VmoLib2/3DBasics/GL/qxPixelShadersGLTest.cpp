@@ -44,8 +44,8 @@ TBgra DrawYuv(GLDeviceTest& test, T3DRenderer& renderer, uint8_t y, uint8_t u, u
   EXPECT_TRUE(renderer.SetPixelShader(shader));
   SetYuvConstants(renderer, 2, 0, 0);
   auto quad = test.Quad({0, 0, 4, 4}, MakeColor(255, 255, 255, 255), 0, 0, 1, 1, 3);
-  EXPECT_TRUE(renderer.DrawVertexList(std::vector<T3DTexture*>{yPlane.get(), uPlane.get(), vPlane.get()},
-                                      kDrawTextured, *quad));
+  EXPECT_TRUE(renderer.DrawVertexList(std::vector<T3DTexture*>{yPlane.get(), uPlane.get(), vPlane.get()}, kDrawTextured,
+                                      *quad));
   EXPECT_TRUE(renderer.ClearPixelShader());
   return test.Pixel(1, 1);
 }

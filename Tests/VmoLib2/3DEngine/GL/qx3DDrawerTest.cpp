@@ -1,7 +1,9 @@
+#include "Tests/TestSupport/qxMutedDebugOutput.h"
 #include "Tests/VmoLib2/3DEngine/GL/qxDrawerTestSupport.h"
 
 #include "QxLib/qxExceptions.h"
 #include "Tests/QxLib/Graphics/PictureTestSupport.h"
+#include "VmoLib2/3DBasics/qx3DDevStore.h"
 
 #include <stdexcept>
 #include <thread>
@@ -38,8 +40,8 @@ TPictureDrawParams Plain(float opacity = 100) {
 TEST_F(Drawer, FrameRunsThePhasesInOrderAndTellsTheItem) {
   TFunctionItem item([](TDeviceDrawer&) {});
   m_drawer->DrawItem(item);
-  EXPECT_EQ(m_phases, (std::vector<TDrawPhase>{TDrawPhase::FrameBegins, TDrawPhase::ItemDrawing,
-                                               TDrawPhase::ItemDrawn, TDrawPhase::FrameEnds}));
+  EXPECT_EQ(m_phases, (std::vector<TDrawPhase>{TDrawPhase::FrameBegins, TDrawPhase::ItemDrawing, TDrawPhase::ItemDrawn,
+                                               TDrawPhase::FrameEnds}));
   EXPECT_EQ(item.frameEnded, 1);
 }
 
@@ -47,9 +49,9 @@ TEST_F(Drawer, NestedItemOnlyDrawsBetweenItsOwnPhases) {
   TFunctionItem inner([](TDeviceDrawer&) {});
   TFunctionItem outer([&](TDeviceDrawer& drawer) { drawer.DrawItem(inner); });
   m_drawer->DrawItem(outer);
-  EXPECT_EQ(m_phases, (std::vector<TDrawPhase>{TDrawPhase::FrameBegins, TDrawPhase::ItemDrawing,
-                                               TDrawPhase::ItemDrawing, TDrawPhase::ItemDrawn,
-                                               TDrawPhase::ItemDrawn, TDrawPhase::FrameEnds}));
+  EXPECT_EQ(m_phases,
+            (std::vector<TDrawPhase>{TDrawPhase::FrameBegins, TDrawPhase::ItemDrawing, TDrawPhase::ItemDrawing,
+                                     TDrawPhase::ItemDrawn, TDrawPhase::ItemDrawn, TDrawPhase::FrameEnds}));
   EXPECT_EQ(outer.frameEnded, 1);
   EXPECT_EQ(inner.frameEnded, 0);
 }
@@ -71,7 +73,7 @@ TEST_F(Drawer, RaisingItemStillEndsItsFrameAndTheNextFrameDraws) {
 }
 
 TEST_F(Drawer, DrawingWithoutCallbackIsAnAssertion) {
-  const TMuted muted;
+  const TMutedDebugOutput muted;
   m_drawer->SetDrawCallback(nullptr);
   TFunctionItem item([](TDeviceDrawer&) {});
   EXPECT_THROW(m_drawer->DrawItem(item), EAssertionFailed);
@@ -381,11 +383,10 @@ TEST_F(Drawer, LostDeviceIsRebuiltOnTheNextFrameWithThePictureCacheRestored) {
     return DrawFrame([&](TDeviceDrawer& drawer) { drawer.DrawPicture(picture, FlatRect(10, 10, 130, 100), Plain()); });
   };
   const TBitmap before = draw();
-  TMultiTexture6* cached = m_drawer->TextureCache().Find(
-      *store, TTextureStore2::MultiTexKey(store->Id(), 0, 1, 1));
+  TMultiTexture6* cached = m_drawer->TextureCache().Find(*store, TTextureStore2::MultiTexKey(store->Id(), 0, 1, 1));
   ASSERT_NE(cached, nullptr);
 
-  T3DEngineGL::Instance().SimulateDeviceLoss(*m_device);
+  SimulateDeviceLoss(*m_device);
   TFunctionItem skipped([](TDeviceDrawer&) {});
   m_drawer->DrawItem(skipped);
   EXPECT_EQ(skipped.frameEnded, 1) << "the frame meeting the loss still ends";
@@ -466,7 +467,10 @@ TEST_F(Drawer, MaskedGroupIsMaskTimesContentAcrossOffScreenTiles) {
   draw.Placement = FlatRect(950, 100, 1150, 200);
   draw.Params = Plain();
   const TBitmap frame = DrawFrame(
-      [&](TDeviceDrawer& drawer) { drawer.DrawMaskedGroup(content, {&draw, 1}, nullptr); }, MakeColor(0, 0, 255));
+      [&](TDeviceDrawer& drawer) {
+        drawer.DrawMaskedGroup(content, {&draw, 1}, nullptr);
+      },
+      MakeColor(0, 0, 255));
   const TBgra opaque{13, 100, 100, 255}; // (200 x 128, 100 x 255, 50 x 64) / 255
   EXPECT_TRUE(Near(frame.GetPixel(1000, 150), opaque, 2)) << "left of the seam";
   EXPECT_TRUE(Near(frame.GetPixel(1040, 150), opaque, 2)) << "right of the seam";
@@ -521,8 +525,9 @@ TEST_F(Drawer, NestedMaskedGroupShowsItsContentUnmasked) {
   TFunctionItem outer([&](TDeviceDrawer& drawer) { drawer.DrawMaskedGroup(inner, {&innerMask, 1}, nullptr); });
   TMaskDraw outerMask = innerMask;
   outerMask.Placement = FlatRect(0, 0, 100, 100);
-  const TBitmap frame =
-      DrawFrame([&](TDeviceDrawer& drawer) { drawer.DrawMaskedGroup(outer, {&outerMask, 1}, nullptr); });
+  const TBitmap frame = DrawFrame([&](TDeviceDrawer& drawer) {
+    drawer.DrawMaskedGroup(outer, {&outerMask, 1}, nullptr);
+  });
   EXPECT_TRUE(Near(frame.GetPixel(50, 50), {0, 0, 255, 255}, 0));
   EXPECT_TRUE(Near(frame.GetPixel(150, 50), {0, 0, 0, 255}, 0));
 }
@@ -540,8 +545,9 @@ TEST_F(Drawer, MaskedGroupShowsTheRepeatPatternBehindTheContent) {
   draw.Picture.Bitmap = white;
   draw.Placement = FlatRect(0, 0, 100, 100);
   draw.Params = Plain();
-  const TBitmap frame =
-      DrawFrame([&](TDeviceDrawer& drawer) { drawer.DrawMaskedGroup(content, {&draw, 1}, &pattern); });
+  const TBitmap frame = DrawFrame([&](TDeviceDrawer& drawer) {
+    drawer.DrawMaskedGroup(content, {&draw, 1}, &pattern);
+  });
   EXPECT_TRUE(Near(frame.GetPixel(25, 50), {0, 0, 255, 255}, 0)) << "content";
   EXPECT_TRUE(Near(frame.GetPixel(75, 50), {0, 255, 0, 255}, 0)) << "pattern";
   EXPECT_TRUE(Near(frame.GetPixel(150, 50), {0, 0, 0, 255}, 0)) << "outside the mask";

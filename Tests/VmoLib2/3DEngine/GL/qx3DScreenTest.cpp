@@ -1,6 +1,7 @@
 #include "Tests/VmoLib2/3DEngine/GL/qxScreenTestSupport.h"
 
 #include "Tests/QxLib/Graphics/PictureTestSupport.h"
+#include "VmoLib2/3DBasics/qx3DDevStore.h"
 
 #include "VmoLib2/3DEngine/qxVertexBuffer.h"
 
@@ -59,7 +60,7 @@ TEST_F(Screen, SwitchingToFullScreenRebuildsEveryTexture) {
 }
 
 TEST_F(Screen, NullDeviceIsAnAssertion) {
-  const test::TMuted muted;
+  const test::TMutedDebugOutput muted;
   EXPECT_THROW(m_screen->AssignDevice(nullptr), EAssertionFailed);
 }
 
@@ -83,7 +84,7 @@ TEST_F(Screen, LostDeviceIsRebuiltOnTheNextFrameWithEveryTextureRestored) {
   EXPECT_EQ(texture.fills, 1);
   EXPECT_TRUE(before.GetPixel(10, 20) == picture->GetPixel(0, 0));
 
-  T3DEngineGL::Instance().SimulateDeviceLoss(*m_device);
+  SimulateDeviceLoss(*m_device);
   EXPECT_FALSE(m_screen->BeginScene()) << "the frame that meets the loss is skipped";
   EXPECT_FALSE(texture.HasDeviceTexture());
   const TBitmap after = draw();

@@ -69,17 +69,20 @@ TEST(YUVImage, ModeFollowsShaderLevelAndLuminanceSupport) {
 
 TEST_F(YUVImageTest, WhiteAndBlackSamplesConvertThroughTheShader) {
   auto image = Make(16, 16);
-  FillYuv(*image, [](int, int) { return kWhiteLuma; }, kNeutral, kNeutral);
+  FillYuv(
+      *image, [](int, int) { return kWhiteLuma; }, kNeutral, kNeutral);
   // 0.003 of full scale is below one byte step: white must be exact.
   EXPECT_TRUE(Near(DrawFrame(*image).GetPixel(8, 8), TBgra{255, 255, 255, 255}, 0));
-  FillYuv(*image, [](int, int) { return kBlackLuma; }, kNeutral, kNeutral);
+  FillYuv(
+      *image, [](int, int) { return kBlackLuma; }, kNeutral, kNeutral);
   EXPECT_TRUE(Near(DrawFrame(*image).GetPixel(8, 8), TBgra{0, 0, 0, 255}, 0));
 }
 
 TEST_F(YUVImageTest, ChromaReachesTheRightChannels) {
   auto image = Make(16, 16);
   // Studio-range pure blue: Y 41, U 240, V 110.
-  FillYuv(*image, [](int, int) { return uint8_t{41}; }, 240, 110);
+  FillYuv(
+      *image, [](int, int) { return uint8_t{41}; }, 240, 110);
   const TBgra blue = DrawFrame(*image).GetPixel(8, 8);
   EXPECT_GE(blue.b, 250);
   EXPECT_LE(blue.r, 4);
@@ -88,7 +91,8 @@ TEST_F(YUVImageTest, ChromaReachesTheRightChannels) {
 
 TEST_F(YUVImageTest, OpacityBecomesTheVertexAlpha) {
   auto image = Make(16, 16);
-  FillYuv(*image, [](int, int) { return kWhiteLuma; }, kNeutral, kNeutral);
+  FillYuv(
+      *image, [](int, int) { return kWhiteLuma; }, kNeutral, kNeutral);
   TVideoDrawParams half;
   half.Opacity = 50;
   // 127.5 rounds to 128: white at 128/255 over black (the frame's alpha
@@ -100,7 +104,8 @@ TEST_F(YUVImageTest, OpacityBecomesTheVertexAlpha) {
 
 TEST_F(YUVImageTest, EachFieldReadsOnlyItsOwnRows) {
   auto image = Make(32, 32);
-  FillYuv(*image, [](int, int y) { return y % 2 == 0 ? kWhiteLuma : kBlackLuma; }, kNeutral, kNeutral);
+  FillYuv(
+      *image, [](int, int y) { return y % 2 == 0 ? kWhiteLuma : kBlackLuma; }, kNeutral, kNeutral);
   TVideoDrawParams params;
   const TBitmap progressive = DrawFrame(*image, params);
   params.FieldMode = 1;
@@ -119,7 +124,8 @@ TEST_F(YUVImageTest, EachFieldReadsOnlyItsOwnRows) {
 TEST_F(YUVImageTest, FieldRowsAreInterpolatedBetweenTheFieldsNeighbours) {
   auto image = Make(32, 32);
   // Luma rising by 4 per row: a field's missing rows lie half way.
-  FillYuv(*image, [](int, int y) { return static_cast<uint8_t>(kBlackLuma + 4 * y); }, kNeutral, kNeutral);
+  FillYuv(
+      *image, [](int, int y) { return static_cast<uint8_t>(kBlackLuma + 4 * y); }, kNeutral, kNeutral);
   TVideoDrawParams params;
   params.FieldMode = 1;
   const TBitmap first = DrawFrame(*image, params);
@@ -160,7 +166,8 @@ TEST_F(YUVImageTest, GreyImagesDrawWithoutShaders) {
 
 TEST_F(YUVImageTest, WithoutItsShaderAThreePlaneImageShowsItsLuma) {
   auto image = Make(16, 16);
-  FillYuv(*image, [](int, int) { return uint8_t{200}; }, 60, 200);
+  FillYuv(
+      *image, [](int, int) { return uint8_t{200}; }, 60, 200);
   Begin();
   DrawYUVImage(*m_screen, *image, TPlacement::Flat({0, 0, 16, 16}), {}, TYUVShaders{});
   EXPECT_TRUE(Near(Finish().GetPixel(8, 8), TBgra{200, 200, 200, 255}, 1));
@@ -192,7 +199,8 @@ TEST_F(YUVImageTest, MarginsKeepFilteringAtTheEdgeOnThePicture) {
   // A 20 x 20 white picture scaled up: without the margins the last pixels
   // would blend with what lies beyond the picture in the texture.
   auto image = Make(20, 20);
-  FillYuv(*image, [](int, int) { return kWhiteLuma; }, kNeutral, kNeutral);
+  FillYuv(
+      *image, [](int, int) { return kWhiteLuma; }, kNeutral, kNeutral);
   Begin();
   const TYUVShaders shaders = CreateYUVShaders(*m_screen);
   DrawYUVImage(*m_screen, *image, TPlacement::Flat({0, 0, 200, 200}), {}, shaders);
@@ -227,7 +235,8 @@ TEST_F(YUVImageTest, AWriterThreadAndTheDrawingThreadShareTheImage) {
   std::thread writer([&] {
     for (int frame = 0; !stop.load(); ++frame) {
       const uint8_t luma = frame % 2 == 0 ? kBlackLuma : kWhiteLuma;
-      FillYuv(*image, [luma](int, int) { return luma; }, kNeutral, kNeutral);
+      FillYuv(
+          *image, [luma](int, int) { return luma; }, kNeutral, kNeutral);
     }
   });
   for (int frame = 0; frame < 20; ++frame) {
@@ -236,7 +245,8 @@ TEST_F(YUVImageTest, AWriterThreadAndTheDrawingThreadShareTheImage) {
   stop = true;
   writer.join();
   EXPECT_EQ(image->LockedPlanes(), 0);
-  FillYuv(*image, [](int, int) { return kWhiteLuma; }, kNeutral, kNeutral);
+  FillYuv(
+      *image, [](int, int) { return kWhiteLuma; }, kNeutral, kNeutral);
   EXPECT_TRUE(Near(DrawFrame(*image).GetPixel(30, 30), TBgra{255, 255, 255, 255}, 0));
 }
 
@@ -258,7 +268,8 @@ TEST_F(YUVImageTest, BadSizesAreRefused) {
 
 TEST_F(YUVImageTest, ALostTextureAsksForARefillAndTheImageStillDraws) {
   auto image = Make(16, 16);
-  FillYuv(*image, [](int, int) { return kWhiteLuma; }, kNeutral, kNeutral);
+  FillYuv(
+      *image, [](int, int) { return kWhiteLuma; }, kNeutral, kNeutral);
   DrawFrame(*image);
   EXPECT_FALSE(image->NeedsRefill());
   m_screen->ReleaseDeviceObjects();
@@ -270,7 +281,8 @@ TEST_F(YUVImageTest, ALostTextureAsksForARefillAndTheImageStillDraws) {
 
 TEST_F(YUVImageTest, FeatheredVideoFadesOverOnePixelAtTheEdge) {
   auto image = Make(16, 16);
-  FillYuv(*image, [](int, int) { return kWhiteLuma; }, kNeutral, kNeutral);
+  FillYuv(
+      *image, [](int, int) { return kWhiteLuma; }, kNeutral, kNeutral);
   Begin();
   const TYUVShaders shaders = CreateYUVShaders(*m_screen);
   TVideoDrawParams params;

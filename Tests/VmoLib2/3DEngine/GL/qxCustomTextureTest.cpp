@@ -1,3 +1,4 @@
+#include "Tests/TestSupport/qxMutedDebugOutput.h"
 #include "Tests/VmoLib2/3DEngine/GL/qxScreenTestSupport.h"
 
 #include "Tests/QxLib/Graphics/PictureTestSupport.h"
@@ -80,7 +81,7 @@ TEST_F(CustomTexture, MipChainIsAveragedFromLevelZero) {
 }
 
 TEST(MipAverage, AveragesBlocksAndKeepsOddEdges) {
-  const TMuted muted;
+  const TMutedDebugOutput muted;
   TBitmap source(3, 2, TPixelFormat::Bgra32);
   source.SetPixel(0, 0, {0, 0, 0, 0});
   source.SetPixel(1, 0, {100, 100, 100, 100});

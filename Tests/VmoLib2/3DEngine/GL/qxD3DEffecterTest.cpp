@@ -10,7 +10,6 @@ namespace {
 
 constexpr TBgra kClear{0, 0, 0, 255};
 
-
 class EffecterTest : public ScreenTest {
 protected:
   // Reads target `index` back.
@@ -156,7 +155,7 @@ TEST_F(EffecterTest, TheCellDrawsTheRenderedSlideWithVertexAlpha) {
   cell.Begin(true, true);
   cell.AddAlphaTriangle({10, 10, 255}, {110, 10, 255}, {10, 110, 255});
   cell.AddAlphaTriangle({150, 10, 128}, {250, 10, 128}, {150, 110, 128});
-  cell.AddColorTriangle({TFloatPoint{10, 150}, {110, 150}, {10, 190}},
+  cell.AddColorTriangle({T3DPoint{10, 150, 0}, {110, 150, 0}, {10, 190, 0}},
                         {MakeColor(0, 255, 0), MakeColor(0, 255, 0), MakeColor(0, 255, 0)});
   cell.AddTexturedTriangle({TEffTexVertex{{200, 120, 0}, {5, 5}, 100}, TEffTexVertex{{290, 120, 0}, {5, 5}, 100},
                             TEffTexVertex{{200, 190, 0}, {5, 5}, 100}});

@@ -8,7 +8,8 @@ void DrawerTest::SetUp() {
   auto log = std::make_unique<TCollectingLog>();
   m_log = log.get();
   InstallLog(std::move(log));
-  T3DEngineGL::Instance().SetForceHeadless(true);
+  m_engine = MakeGLEngine();
+  ASSERT_NE(m_engine, nullptr);
   MakeDrawer(kWidth, kHeight);
 }
 
@@ -21,7 +22,7 @@ void DrawerTest::TearDown() {
 void DrawerTest::MakeDrawer(int width, int height) {
   m_drawer.reset();
   m_device = std::make_unique<TDrawDevice>(T3DRect{0, 0, width, height});
-  m_drawer = std::make_unique<T3DDrawer>(T3DEngineGL::Instance());
+  m_drawer = std::make_unique<T3DDrawer>(*m_engine);
   m_drawer->SetDrawCallback([this](TDrawPhase phase, TDrawItem&) { m_phases.push_back(phase); });
   m_drawer->SetReadyCallback([this] { ++m_readyCalls; });
   m_drawer->SetLostCallback([this] { ++m_lostCalls; });

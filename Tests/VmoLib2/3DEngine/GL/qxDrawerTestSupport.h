@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Tests/VmoLib2/3DEngine/GL/qxScreenTestSupport.h"
+#include "Tests/VmoLib2/3DEngine/qxFunctionItem.h"
 #include "QxLib/Graphics/qxBitmapStore.h"
 #include "VmoLib2/3DEngine/qx3DDrawer.h"
 #include "VmoLib2/3DEngine/qxDrawItem.h"
@@ -12,28 +13,6 @@
 #include <vector>
 
 namespace qx::test {
-
-// An item that draws by running `draw`.
-class TFunctionItem final : public TDrawItem {
-public:
-  using TDraw = std::function<void(TDeviceDrawer&)>;
-  explicit TFunctionItem(TDraw draw, bool offScreen = false) : m_draw(std::move(draw)), m_offScreen(offScreen) {}
-
-  void Draw(TDeviceDrawer& drawer) override {
-    if (m_draw) {
-      m_draw(drawer);
-    }
-  }
-  bool NeedsRedraw() const override { return true; }
-  bool ComposeOffScreen() const override { return m_offScreen; }
-  void FrameEnded() override { ++frameEnded; }
-
-  int frameEnded = 0;
-
-private:
-  TDraw m_draw;
-  bool m_offScreen;
-};
 
 class DrawerTest : public testing::Test {
 protected:
@@ -49,6 +28,7 @@ protected:
   TBitmap DrawFrame(TDrawItem& item, T3DColor background = MakeColor(0, 0, 0));
   TBitmap DrawFrame(const TFunctionItem::TDraw& draw, T3DColor background = MakeColor(0, 0, 0));
 
+  std::unique_ptr<T3DEngine> m_engine;
   std::unique_ptr<TDrawDevice> m_device;
   std::unique_ptr<T3DDrawer> m_drawer;
   TCollectingLog* m_log = nullptr;

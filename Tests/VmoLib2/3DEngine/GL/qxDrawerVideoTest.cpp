@@ -2,6 +2,7 @@
 
 #include "QxLib/qxExceptions.h"
 #include "Tests/VmoLib2/3DEngine/GL/qxDrawerTestSupport.h"
+#include "VmoLib2/3DBasics/qx3DDevStore.h"
 #include "VmoLib2/3DEngine/qx3DYUV.h"
 #include "VmoLib2/3DEngine/qxD3DEffecter.h"
 
@@ -109,7 +110,7 @@ TEST_F(DrawerVideo, DeviceLossSuspendsImagesUntilTheRendererIsBack) {
     suspendedWhenLost = yuv.Suspended();
     lockRefusedWhenLost = image->LockPlane(TYUVImage::kPlaneY).Bits == nullptr;
   });
-  T3DEngineGL::Instance().SimulateDeviceLoss(*m_device);
+  SimulateDeviceLoss(*m_device);
   TFunctionItem lost([](TDeviceDrawer&) {});
   m_drawer->DrawItem(lost);
   DrawFrame([](TDeviceDrawer&) {});
@@ -122,8 +123,7 @@ TEST_F(DrawerVideo, DeviceLossSuspendsImagesUntilTheRendererIsBack) {
   }
   // The planes kept in memory are uploaded again; the lost textures ask
   // the source for a refill as well.
-  const TBitmap frame =
-      DrawFrame([&](TDeviceDrawer& drawer) { drawer.DrawVideo(*image, FlatRect(0, 0, 32, 32), {}); });
+  const TBitmap frame = DrawFrame([&](TDeviceDrawer& drawer) { drawer.DrawVideo(*image, FlatRect(0, 0, 32, 32), {}); });
   EXPECT_TRUE(NearRgb(frame.GetPixel(16, 16), YuvToRgb(kY, kU, kV), 2));
   EXPECT_TRUE(image->NeedsRefill());
 }

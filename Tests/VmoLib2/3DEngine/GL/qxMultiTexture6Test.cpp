@@ -1,3 +1,4 @@
+#include "Tests/TestSupport/qxMutedDebugOutput.h"
 #include "Tests/VmoLib2/3DEngine/GL/qxScreenTestSupport.h"
 
 #include "Tests/QxLib/Graphics/PictureTestSupport.h"
@@ -225,8 +226,7 @@ TEST_F(MultiTexture, GridCellsAreDrawnWithoutTheirNeighbours) {
   TMultiTexture6 multi(*m_manager);
   TTileBitmap cells(sheet, 2, 1);
   const TFloatRect cell = cells.CellRect(1, 0);
-  multi.SetSource(sheet, 2, 1,
-                  {int(cell.left), int(cell.top), int(cell.right), int(cell.bottom)});
+  multi.SetSource(sheet, 2, 1, {int(cell.left), int(cell.top), int(cell.right), int(cell.bottom)});
   EXPECT_EQ(multi.Width(), 32);
   const TBitmap frame = DrawTiled(multi, TPlacement::Flat({0, 0, 320, 320}));
   EXPECT_EQ(frame.GetPixel(0, 100).r, 0);
@@ -234,7 +234,7 @@ TEST_F(MultiTexture, GridCellsAreDrawnWithoutTheirNeighbours) {
 }
 
 TEST_F(MultiTexture, SourceRectangleMustBeInsideAndNotEmpty) {
-  const TMuted muted;
+  const TMutedDebugOutput muted;
   const auto picture = NoisePicture(50, 50, 6);
   TMultiTexture6 multi(*m_manager);
   EXPECT_THROW(multi.SetSource(picture, 1, 1, {10, 10, 10, 20}), EAssertionFailed);

@@ -15,7 +15,8 @@ void ScreenTest::SetUp() {
   auto log = std::make_unique<TCollectingLog>();
   m_log = log.get();
   InstallLog(std::move(log));
-  T3DEngineGL::Instance().SetForceHeadless(true);
+  m_engine = MakeGLEngine();
+  ASSERT_NE(m_engine, nullptr);
   MakeScreen(kWidth, kHeight);
 }
 
@@ -29,7 +30,7 @@ void ScreenTest::MakeScreen(int width, int height) {
   m_screen.reset();
   m_device = std::make_unique<TDrawDevice>(T3DRect{0, 0, width, height});
   m_screen = std::make_unique<T3DScreen>(
-      T3DEngineGL::Instance(), [this] { ++m_released; }, [this] { ++m_ready; });
+      *m_engine, [this] { ++m_released; }, [this] { ++m_ready; });
   m_screen->AssignDevice(m_device.get());
 }
 
@@ -71,10 +72,10 @@ std::shared_ptr<TBitmap> NoisePicture(int width, int height, uint32_t seed) {
       !off(actual.a, expected.a)) {
     return ::testing::AssertionSuccess();
   }
-  return ::testing::AssertionFailure() << "got (r" << int{actual.r} << " g" << int{actual.g} << " b"
-                                       << int{actual.b} << " a" << int{actual.a} << "), expected (r"
-                                       << int{expected.r} << " g" << int{expected.g} << " b" << int{expected.b}
-                                       << " a" << int{expected.a} << ") within " << tolerance;
+  return ::testing::AssertionFailure() << "got (r" << int{actual.r} << " g" << int{actual.g} << " b" << int{actual.b}
+                                       << " a" << int{actual.a} << "), expected (r" << int{expected.r} << " g"
+                                       << int{expected.g} << " b" << int{expected.b} << " a" << int{expected.a}
+                                       << ") within " << tolerance;
 }
 
 TDifference MaxDifference(const TBitmap& a, const TBitmap& b, const T3DRect& rect) {

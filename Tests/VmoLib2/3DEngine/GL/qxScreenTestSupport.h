@@ -3,7 +3,7 @@
 #pragma once
 
 #include "QxLib/qxLog.h"
-#include "VmoLib2/3DBasics/GL/qx3DEngineGL.h"
+#include "Tests/TestSupport/qxTestEngines.h"
 #include "VmoLib2/3DBasics/qxDrawDevice.h"
 #include "VmoLib2/3DEngine/qxCustomTexture.h"
 
@@ -58,6 +58,7 @@ protected:
   // Ends the frame without presenting and reads the back buffer.
   TBitmap Finish();
 
+  std::unique_ptr<T3DEngine> m_engine;
   std::unique_ptr<TDrawDevice> m_device;
   std::unique_ptr<T3DScreen> m_screen;
   TCollectingLog* m_log = nullptr;

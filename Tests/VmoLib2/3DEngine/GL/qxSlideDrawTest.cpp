@@ -24,8 +24,8 @@ protected:
     times.VisibleEnd = 10000;
     slide->SetTimes(times);
     m_storage = std::make_unique<TIniStorage>();
-    EXPECT_TRUE(m_storage->LoadFromString("[main]\r\nopt_bstyle=1\r\nopt_bname=65280\r\n[slide1]\r\n" +
-                                          std::string(body)));
+    EXPECT_TRUE(
+        m_storage->LoadFromString("[main]\r\nopt_bstyle=1\r\nopt_bname=65280\r\n[slide1]\r\n" + std::string(body)));
     slide->LoadSlide(*m_storage->FindSection("main"), *m_storage->FindSection("slide1"), false);
     slide->PrepareResources();
     slide->EvaluateAndUpdate(1000);

@@ -3,8 +3,8 @@
 #include "VmoLib2/VmoViewer/qxVmoRenderer.h"
 
 #include "QxLib/qxExceptions.h"
+#include "Tests/TestSupport/qxTestEngines.h"
 #include "Tests/TestSupport/qxVmoPackageTestSupport.h"
-#include "VmoLib2/3DBasics/GL/qx3DEngineGL.h"
 #include "VmoLib2/3DBasics/qxDrawDevice.h"
 #include "VmoLib2/3DEngine/qx3DDrawer.h"
 #include "VmoLib2/VmoClasses/qxVmoSource2.h"
@@ -83,10 +83,11 @@ protected:
     std::string message;
     m_show = OpenShowToRender(m_folder.Write("show.VmShow", package.Build()), false, message);
     ASSERT_NE(m_show, nullptr) << message;
-    T3DEngineGL::Instance().SetForceHeadless(true);
+    T3DEngine* engine = test::SharedGLEngine();
+    ASSERT_NE(engine, nullptr);
     m_device = std::make_unique<TDrawDevice>(T3DRect{0, 0, kWidth, kHeight});
-    m_controller = std::make_unique<TVmoDrawController>(
-        *m_device, [] { return std::make_unique<T3DDrawer>(T3DEngineGL::Instance()); });
+    m_controller =
+        std::make_unique<TVmoDrawController>(*m_device, [engine] { return std::make_unique<T3DDrawer>(*engine); });
     m_renderer = std::make_unique<TVmoRenderer>(m_show->Source(), *m_controller, false);
     m_renderer->SetPrepareTimeout(std::chrono::seconds(20));
   }
