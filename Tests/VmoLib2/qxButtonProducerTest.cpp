@@ -1,8 +1,8 @@
 #include "VmoLib2/qxButtonProducer.h"
 
-#include "QxLib/Graphics/qxBmpReader.h"
 #include "QxLib/Graphics/qxImage.h"
 #include "Tests/VmoLib2/VmoClasses/qxVmoSlideTestShow.h"
+#include "Tests/VmoLib2/qxTestButtonSkin.h"
 #include "VmoLib2/VmoClasses/qxVmoSlideHost.h"
 
 #include <gtest/gtest.h>
@@ -14,36 +14,10 @@ namespace {
 
 constexpr std::string_view kSkin = "C:\\Show\\Buttons\\plain";
 
-// A 30 x 20 skin picture cut into a 3 x 3 grid: columns 0-9, 10-19, 20-29,
-// rows 0-5, 6-13, 14-19. Blue and green tell the cell, red the column
-// inside it, so that a copied column can be told from its neighbours.
-TBgra SkinPixel(int x, int y, uint8_t alpha = 255) {
-  const int column = x < 10 ? 0 : x < 20 ? 1 : 2;
-  const int row = y < 6 ? 0 : y < 14 ? 1 : 2;
-  return {static_cast<uint8_t>(10 + 80 * column), static_cast<uint8_t>(10 + 80 * row),
-          static_cast<uint8_t>((x % 10) * 20 + y), alpha};
-}
-
-std::string SkinBmp(uint8_t alpha = 255) {
-  TBitmap bitmap(30, 20, TPixelFormat::Bgra32);
-  for (int y = 0; y < 20; ++y)
-    for (int x = 0; x < 30; ++x)
-      bitmap.SetPixel(x, y, SkinPixel(x, y, alpha));
-  return WriteBmp(bitmap);
-}
-
-std::string StateSection(std::string_view name, std::string_view file) {
-  const std::string f(file);
-  return "[" + std::string(name) + "]\n" + "LeftTop=" + f + ",0,0,10,6\nTop=" + f + ",10,0,20,6\nRightTop=" + f +
-         ",20,0,30,6\nRight=" + f + ",20,6,30,14\nRightBottom=" + f + ",20,14,30,20\nBottom=" + f +
-         ",10,14,20,20\nLeftBottom=" + f + ",0,14,10,20\nLeft=" + f + ",0,6,10,14\nCenter=" + f + ",10,6,20,14\n";
-}
-
-std::string SkinIni(std::string_view hoverFile = "hover.bmp") {
-  return StateSection("NormalState", "skin.bmp") + StateSection("HoverState", hoverFile) +
-         StateSection("ClickState", "skin.bmp") +
-         "[TextParams]\nColor=10,20,30\nBtnOffset=20\nBtnMinWidth=150\nFiltering=Nearest\n";
-}
+using test::SkinBmp;
+using test::SkinIni;
+using test::SkinPixel;
+using test::StateSection;
 
 class ButtonSkins : public test::ProducerTest {
 protected:
@@ -84,13 +58,18 @@ protected:
 
   // The composed picture of a width, checked pixel by pixel against the
   // skin: left pieces in place, the middle taking column 10, the right
-  // pieces moved with the right edge.
+  // pieces moved with the right edge, in the order the pieces are drawn.
   void ExpectComposed(const TBitmap& picture, int width) {
     ASSERT_EQ(picture.Width(), width);
     ASSERT_EQ(picture.Height(), 20);
     for (int y = 0; y < 20; ++y)
       for (int x = 0; x < width; ++x) {
-        const int sx = x >= width - 10 ? x - width + 30 : x < 10 ? x : 10;
+        // Where the left and right pieces overlap, the later piece wins:
+        // Right over Left, RightTop over LeftTop, LeftBottom over
+        // RightBottom.
+        const bool inLeft = x < 10;
+        const bool inRight = x >= width - 10;
+        const int sx = inLeft && (!inRight || y >= 14) ? x : inRight ? x - width + 30 : 10;
         ASSERT_EQ(picture.GetPixel(x, y), SkinPixel(sx, y)) << "width " << width << " at " << x << "," << y;
       }
   }
@@ -158,6 +137,7 @@ TEST_F(ButtonSkins, NinePiecesComposeBelowAtAndAboveTheMinimumWidth) {
   const TBitmap narrow = producer.Compose(bsNormal, 16, {});
   ExpectComposed(narrow, 16);
   EXPECT_EQ(narrow.GetPixel(7, 10), SkinPixel(21, 10)) << "the right piece is drawn over the left";
+  EXPECT_EQ(narrow.GetPixel(7, 16), SkinPixel(7, 16)) << "the left-bottom corner is drawn last";
   ExpectComposed(producer.Compose(bsNormal, 3, {}), 3);
   EXPECT_EQ(producer.Compose(bsNormal, 0, {}).Width(), 1) << "a button is never narrower than a pixel";
 }

@@ -32,6 +32,8 @@ void TVmoButton::ReadSettings(const TIniIdentList& block) {
                                 block.ReadInteger("Lightness", 0)});
   ReadPictureSettings(block);
   m_filteringGiven = block.KeyExists("Filtering");
+  m_minWidthGiven = block.KeyExists("BtnMinWidth");
+  m_offsetXGiven = block.KeyExists("BtnOffsetX");
   SetFloatSetting(m_minWidth, block.ReadFloat("BtnMinWidth", m_minWidth));
   SetFloatSetting(m_offsetX, block.ReadFloat("BtnOffsetX", 100));
 }
@@ -53,9 +55,13 @@ void TVmoButton::FindSkin() {
     m_skin = host->ButtonTheme(std::string(kDefaultButtonTheme));
 }
 
+// What the block itself gives wins over the skin: the skin only fills in
+// the width settings the block left out.
 void TVmoButton::ApplySkinDefaults() {
-  SetFloatSetting(m_offsetX, 100.0);
-  SetFloatSetting(m_minWidth, m_skin->MinWidth());
+  if (!m_offsetXGiven)
+    SetFloatSetting(m_offsetX, 100.0);
+  if (!m_minWidthGiven)
+    SetFloatSetting(m_minWidth, m_skin->MinWidth());
   TVmoText* caption = Caption();
   if (!caption)
     return;

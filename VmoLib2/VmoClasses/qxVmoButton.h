@@ -81,6 +81,8 @@ private:
   double m_minWidth = 0;
   double m_offsetX = 100;
   bool m_filteringGiven = false;
+  bool m_minWidthGiven = false;
+  bool m_offsetXGiven = false;
 
   const TButtonProducer* m_skin = nullptr;
   int32_t m_width = 0;
