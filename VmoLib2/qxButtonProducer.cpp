@@ -4,6 +4,7 @@
 #include "QxLib/qxIniStorage.h"
 #include "QxLib/qxIniValues.h"
 #include "QxLib/qxLog.h"
+#include "QxLib/qxUtf8.h"
 
 #include <algorithm>
 #include <cstring>
@@ -18,14 +19,6 @@ constexpr int kNumberFields = 5;
 int32_t IntegerOrZero(std::string_view text) {
   int32_t value = 0;
   return TryParseInteger(text, value) ? value : 0;
-}
-
-std::string_view Trimmed(std::string_view text) {
-  while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ')
-    text.remove_prefix(1);
-  while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ')
-    text.remove_suffix(1);
-  return text;
 }
 
 // A half-open range [from, to) of 64-bit coordinates.
@@ -82,10 +75,10 @@ TBtnIniString TBtnIniString::Parse(std::string_view value) {
   const std::vector<std::string_view> fields = SplitValueList(value, kNumberFields);
   if (fields.empty())
     return piece;
-  piece.FileName = std::string(Trimmed(fields[0]));
+  piece.FileName = std::string(TrimBlanks(fields[0]));
   int32_t* numbers[] = {&piece.Left, &piece.Top, &piece.Right, &piece.Bottom};
   for (size_t i = 1; i < fields.size(); ++i)
-    *numbers[i - 1] = IntegerOrZero(Trimmed(fields[i]));
+    *numbers[i - 1] = IntegerOrZero(TrimBlanks(fields[i]));
   return piece;
 }
 
