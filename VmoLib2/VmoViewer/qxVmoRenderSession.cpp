@@ -24,6 +24,7 @@ std::string_view RenderEndText(TRenderEnd end) {
   case TRenderEnd::ReachedDuration: return "the wall time reached -duration";
   case TRenderEnd::Waiting: return "the show waits for input and the script has no more";
   case TRenderEnd::WindowClosed: return "the window closed";
+  case TRenderEnd::Stopped: return "the run was stopped";
   }
   return "";
 }
@@ -87,10 +88,12 @@ TRenderSession::TRenderSession(const TRenderOptions& options, TVmoViewerSetup ou
       }),
       m_scope(m_driver), m_applicationSteps(std::make_unique<TApplicationSteps>(m_application)),
       m_pacer(std::make_unique<TPacer>(m_driver, options.Width, options.Height)), m_setup(std::move(output)) {
-  std::error_code error;
-  std::filesystem::create_directories(m_options.OutputFolder, error);
-  if (!std::filesystem::is_directory(m_options.OutputFolder))
-    throw EQxError("cannot create the folder " + m_options.OutputFolder);
+  if (!m_options.OutputFolder.empty()) {
+    std::error_code error;
+    std::filesystem::create_directories(m_options.OutputFolder, error);
+    if (!std::filesystem::is_directory(m_options.OutputFolder))
+      throw EQxError("cannot create the folder " + m_options.OutputFolder);
+  }
   m_driver.Attach(*m_applicationSteps, TStepDriver::kNever);
   m_setup.Application = &m_application;
   m_setup.Pacer = m_pacer.get();
@@ -172,10 +175,16 @@ TRenderSession::TResult TRenderSession::Run(TRenderedWindow& window, TRenderInpu
     RunToFrame(window, time);
     if (Finished(window, input, time, result.End))
       break;
-    const TBitmap& screen = m_pacer->Screen();
-    writer.Write(screen.CropView(0, 0, screen.Width(), screen.Height()), (folder / SequenceFrameName(k)).string());
+    if (!m_options.OutputFolder.empty()) {
+      const TBitmap& screen = m_pacer->Screen();
+      writer.Write(screen.CropView(0, 0, screen.Width(), screen.Height()), (folder / SequenceFrameName(k)).string());
+    }
     result.Frames = k + 1;
     progress.FrameDone(result.Frames);
+    if (m_observer && !m_observer(result.Frames, time)) {
+      result.End = TRenderEnd::Stopped;
+      break;
+    }
   }
   writer.Finish();
   progress.Finish();

@@ -30,6 +30,7 @@ enum class TRenderEnd {
   ReachedDuration, // the wall time reached "-duration"
   Waiting,         // the engine waits for the user and the script has no later event
   WindowClosed,    // the main window closed
+  Stopped,         // the frame observer asked to stop
 };
 
 // "the show ended", ... as the program prints it.
@@ -56,10 +57,16 @@ public:
     TRenderEnd End = TRenderEnd::WindowClosed;
   };
 
+  // Called after each output frame with the frames done so far and the
+  // frame's wall time; false ends the session (Stopped). May not free the
+  // window or the session.
+  using TFrameObserver = std::function<bool(int64_t frames, int64_t wallMs)>;
+
   // `output` gives the draw device (off-screen, of the options' size) and
   // the drawer; the session adds its application queue, its frame pacer
   // and its music. Makes the output folder (raises EQxError when it
-  // cannot). Installs the session's step driver on this thread for
+  // cannot); with no output folder the frames are drawn and read back,
+  // then dropped (long runs that watch the player, not its pictures). Installs the session's step driver on this thread for
   // the session's life: the window must be made after the session and
   // freed before it.
   TRenderSession(const TRenderOptions& options, TVmoViewerSetup output);
@@ -75,6 +82,7 @@ public:
   // The sound output and the music players that play on it; before the
   // window opens its show.
   void SetSound(std::unique_ptr<TSound> sound, TVmoMusicFactory music);
+  void SetFrameObserver(TFrameObserver observer) { m_observer = std::move(observer); }
 
   // Renders until one of the ends; `input` may be null. Frames go to the
   // options' folder; raises EQxError when a frame cannot be written.
@@ -97,6 +105,7 @@ private:
   std::unique_ptr<TApplicationSteps> m_applicationSteps;
   std::unique_ptr<TPacer> m_pacer;
   TVmoViewerSetup m_setup;
+  TFrameObserver m_observer;
 };
 
 } // namespace qx
