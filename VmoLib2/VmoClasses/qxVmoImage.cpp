@@ -220,7 +220,8 @@ TFloatRect TVmoImage::SourceRect(TPlacement* placement) const {
 }
 
 void TVmoImage::DrawContent(TDeviceDrawer& drawer) {
-  if (!m_picture)
+  TBitmapStore* const picture = DrawnPicture();
+  if (!picture)
     return;
   const TPictureDrawParams params = DrawParams();
   if (!(params.Opacity > 0))
@@ -228,7 +229,7 @@ void TVmoImage::DrawContent(TDeviceDrawer& drawer) {
   m_shadow.Draw(drawer, *this, ShadowSizeMeasure(), params.Opacity);
   TPlacement placement = PicturePlacement();
   TPictureSource source;
-  source.Store = m_picture.Get();
+  source.Store = picture;
   source.SourceRect = SourceRect(&placement);
   if (m_effectTexture) {
     // The buffer is drawn straight from the render target it lies in.
@@ -242,9 +243,5 @@ void TVmoImage::DrawContent(TDeviceDrawer& drawer) {
   }
   drawer.DrawPicture(source, placement, params);
 }
-
-double TVmoButton::ShadowSizeMeasure() const { return Height() * 3.0; }
-
-double TVmoButton::ShadowSizeFactor() const { return LevelHeight() / kShadowSizeDivisor * kTextShadowScale; }
 
 } // namespace qx

@@ -1,8 +1,8 @@
 // Picture objects: the settings of a picture (name, filtering, border, crop,
 // aspect, sprite-sheet animation), the picture it opens, the mip level it
 // decodes chosen from the largest size it can appear at, and the draw
-// parameters handed to the drawer. Texts (qxVmoText) and buttons share the
-// base; buttons, for now, only load the settings every object has.
+// parameters handed to the drawer. Texts (qxVmoText) and buttons
+// (qxVmoButton) share the base.
 #pragma once
 
 #include "QxLib/qxColor.h"
@@ -135,6 +135,8 @@ protected:
   virtual TSize PictureBaseSize(const TBitmapStore& picture) const;
   // Where the picture is drawn: the object's rectangle.
   virtual TPlacement PicturePlacement() const;
+  // The picture drawn now: the opened one (buttons draw one per state).
+  virtual TBitmapStore* DrawnPicture() const { return m_picture.Get(); }
   void ReadSettings(const TIniIdentList& block) override;
   // Reads the picture keys.
   void ReadPictureSettings(const TIniIdentList& block);
@@ -164,21 +166,6 @@ private:
   int32_t m_mipLevel = 0;
   TAnimationFrame m_frame;
   TObjectShadow m_shadow;
-};
-
-// A button; its pictures come with the button skins. For now it loads only
-// the settings of every object.
-class TVmoButton : public TVmoImage {
-public:
-  using TVmoImage::TVmoImage;
-  bool HasMouseStates() const override { return true; }
-  std::string PictureName() const override { return {}; }
-  double ShadowSizeFactor() const override;
-  // The base height x 3.
-  double ShadowSizeMeasure() const override;
-
-protected:
-  void ReadSettings(const TIniIdentList&) override {}
 };
 
 } // namespace qx

@@ -9,6 +9,7 @@
 #include "VmoLib2/VmoClasses/VmoViewPort.h"
 #include "VmoLib2/VmoClasses/qxKeyPointsLoader.h"
 #include "VmoLib2/VmoClasses/qxVmoBox.h"
+#include "VmoLib2/VmoClasses/qxVmoButton.h"
 #include "VmoLib2/VmoClasses/qxVmoExtractorWrapper.h"
 #include "VmoLib2/VmoClasses/qxVmoImage.h"
 #include "VmoLib2/VmoClasses/qxVmoSlide.h"
@@ -20,6 +21,8 @@
 namespace qx {
 
 std::unique_ptr<TStream> TVmoObjectHost::OpenStream(const std::string&) { return nullptr; }
+
+const TButtonProducer* TVmoObjectHost::ButtonTheme(const std::string&) { return nullptr; }
 
 std::shared_ptr<const TVectorText> TVmoObjectHost::TextLayout(const std::string&, uint32_t,
                                                               const std::vector<std::string>&) {

@@ -22,6 +22,7 @@
 
 namespace qx {
 
+class TButtonProducer;
 class TExtractorWrapper;
 class TIniIdentList;
 class TStream;
@@ -59,6 +60,9 @@ public:
   // no texts. Called on the loading thread.
   virtual std::shared_ptr<const TVectorText> TextLayout(const std::string& fontName, uint32_t style,
                                                         const std::vector<std::string>& lines);
+  // The skin of a button theme (a folder under the show's button path), or
+  // none when the theme has no usable skin. Called on the loading thread.
+  virtual const TButtonProducer* ButtonTheme(const std::string& theme);
   // The project block of that name ("main", a slide section), or none.
   virtual const TIniIdentList* Section(const std::string& name) const;
   // The shared frame source of a video clip key with the file opened (a

@@ -99,6 +99,17 @@ TVmoSlideHost::TVmoSlideHost(const TFileAccessor& accessor, TSlideHostCallbacks 
   ReadExeGuid();
   m_textProducer = std::make_unique<TVmoTextProducer>(
       [this](const std::string& name) { return m_accessor.OpenStream(name); }, TFontCache::ForIdentity(m_exeGuid));
+  // Skin pieces are package pictures only: a piece named like a synthetic
+  // picture must not make the host compose recursively.
+  m_buttons = std::make_unique<TButtonProducerHost>(
+      [this](const std::string& name) { return m_accessor.OpenStream(name); },
+      [this](const std::string& name) { return OpenPackagePicture(name); },
+      [this](const std::string& text) { return m_textProducer->Layout("", 0, {text}); });
+}
+
+const TButtonProducer* TVmoSlideHost::ButtonTheme(const std::string& theme) {
+  const TButtonProducer* producer = m_buttons->Producer(JoinSkinPath(m_buttonPath, theme));
+  return producer && producer->Loaded() ? producer : nullptr;
 }
 
 TVmoSlideHost::~TVmoSlideHost() = default;
@@ -230,10 +241,10 @@ TRefPtr<TBitmapStore> TVmoSlideHost::OpenSyntheticPicture(const std::string& nam
       return OpenEffectBuffer(std::string_view(name).substr(kEffectBufferPicturePrefix.size()));
     if (StartsWith(name, kTextPicturePrefix))
       return m_textProducer->OpenPicture(name);
+    if (StartsWith(name, kButtonPicturePrefix))
+      return m_buttons->OpenPicture(name);
     if (StartsWith(name, kPresetedMaskPrefix))
       return OpenPresetedMask(name);
-    // Buttons have no producer yet; like any other unknown name they answer
-    // nothing.
     return {};
   } catch (const EAbort&) {
     throw;

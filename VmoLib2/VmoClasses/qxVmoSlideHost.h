@@ -1,7 +1,8 @@
 // The host shared by every slide of a slide producer: opens the pictures of
-// the package and makes the synthetic ones (shadows, texts, masks, the
-// transition buffers) under their names, lays out texts, answers the objects' requests for sections,
-// the camera and the slide rectangle, and keeps the shared video sources.
+// the package and makes the synthetic ones (buttons, shadows, texts, masks,
+// the transition buffers) under their names, lays out texts, reads button
+// skins, answers the objects' requests for sections, the camera and the
+// slide rectangle, and keeps the shared video sources.
 #pragma once
 
 #include "QxLib/Graphics/qxBitmap.h"
@@ -11,6 +12,7 @@
 #include "VmoLib2/VmoClasses/qxVmoObjects4.h"
 #include "VmoLib2/VmoClasses/qxVmoTextProducer.h"
 #include "VmoLib2/VmoViewer/qxVmoFileAccessor2.h"
+#include "VmoLib2/qxButtonProducer.h"
 
 #include <atomic>
 #include <functional>
@@ -25,7 +27,6 @@ namespace qx {
 class TIniIdentList;
 
 // Prefixes of the pictures the package does not store.
-inline constexpr std::string_view kButtonPicturePrefix = "Button: ";
 inline constexpr std::string_view kTextPicturePrefix = "Text: ";
 inline constexpr std::string_view kMaskPicturePrefix = "Mask: ";
 inline constexpr std::string_view kEffectBufferPicturePrefix = "SlideEffectBuffer";
@@ -101,6 +102,10 @@ public:
   // The path of the button themes ("PathToButtons").
   const std::string& ButtonPath() const { return m_buttonPath; }
   void SetButtonPath(std::string path) { m_buttonPath = std::move(path); }
+  // The skin of the theme folder "PathToButtons" + theme, when its
+  // description exists and gives it a height.
+  const TButtonProducer* ButtonTheme(const std::string& theme) override;
+  TButtonProducerHost& Buttons() { return *m_buttons; }
   // The package's "ExeGUID" text, empty when the package has none; the
   // identity of the font cache the host's texts use.
   const std::string& ExeGuid() const { return m_exeGuid; }
@@ -135,6 +140,7 @@ private:
   std::string m_buttonPath;
   std::string m_exeGuid;
   std::unique_ptr<TVmoTextProducer> m_textProducer;
+  std::unique_ptr<TButtonProducerHost> m_buttons;
   TRefPtr<TExtractorRegistry> m_videoSources;
   std::atomic<bool> m_exactVideoFrames{false};
   mutable std::mutex m_picturesLock;

@@ -7,6 +7,7 @@
 #include "QxLib/qxUtf8.h"
 #include "VmoLib2/Vmo_MacrosToTextParser.h"
 #include "VmoLib2/VmoClasses/VmoVideoObject.h"
+#include "VmoLib2/VmoClasses/qxVmoButton.h"
 #include "VmoLib2/VmoClasses/qxVmoDrawing.h"
 #include "VmoLib2/VmoClasses/qxVmoSlide.h"
 #include "VmoLib2/qxTextNames.h"
@@ -75,7 +76,17 @@ void TVmoText::ReadSettings(const TIniIdentList& block) {
   SetAntialiased(false);
 }
 
-TRgb TVmoText::CurrentColor() const { return m_colors[static_cast<size_t>(MouseState())]; }
+TRgb TVmoText::CurrentColor() const {
+  const auto* button = dynamic_cast<const TVmoButton*>(Parent());
+  return m_colors[static_cast<size_t>(button ? button->MouseState() : MouseState())];
+}
+
+// The caption is part of the button: it fades with it.
+float TVmoText::Opacity() const {
+  const float own = TVmoImage::Opacity();
+  const auto* button = dynamic_cast<const TVmoButton*>(Parent());
+  return button ? own * button->Values().Opacity / 100 * button->TextOpacity() / 100 : own;
+}
 
 double TVmoText::LayoutRatio() const {
   return m_designWidth > 0 && m_designHeight > 0 ? double(m_designWidth) / m_designHeight : 1.0;

@@ -52,7 +52,12 @@ public:
   int32_t LineSpacing() const { return m_lineSpacing; }
   // The colours of the normal, hover and pressed states.
   const std::array<TRgb, 3>& Colors() const { return m_colors; }
+  void SetColors(const std::array<TRgb, 3>& colors) { SetSetting(m_colors, colors); }
+  // The colour of the current state; the caption of a button follows the
+  // button's state.
   TRgb CurrentColor() const;
+  // A button's caption also takes the button's opacity and "TxtOpacity".
+  float Opacity() const override;
   bool Rasterize() const { return m_rasterize; }
   const std::string& RasterizedGuid() const { return m_rasterizedGuid; }
   TSize BlackBoxSize() const { return m_blackBox; }

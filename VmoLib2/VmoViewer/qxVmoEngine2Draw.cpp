@@ -5,6 +5,7 @@
 #include "QxLib/Graphics/qxBitmap.h"
 #include "QxLib/qxLog.h"
 #include "VmoLib2/3DEngine/qxDeviceDrawer.h"
+#include "VmoLib2/VmoClasses/qxVmoButton.h"
 #include "VmoLib2/VmoClasses/qxVmoImage.h"
 #include "VmoLib2/VmoClasses/qxVmoSlide.h"
 #include "VmoLib2/VmoClasses/qxVmoSource2.h"

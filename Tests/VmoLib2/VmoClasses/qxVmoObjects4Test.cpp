@@ -6,6 +6,7 @@
 #include "VmoLib2/VmoClasses/VmoVideoObject.h"
 #include "VmoLib2/VmoClasses/VmoViewPort.h"
 #include "VmoLib2/VmoClasses/qxVmoBox.h"
+#include "VmoLib2/VmoClasses/qxVmoButton.h"
 #include "VmoLib2/VmoClasses/qxVmoImage.h"
 #include "VmoLib2/VmoClasses/qxVmoText.h"
 #include "qxVmoSlideTestSupport.h"
