@@ -3,6 +3,7 @@
 #include "QxLib/qxLog.h"
 
 #include <algorithm>
+#include <atomic>
 #include <string>
 
 namespace qx {
@@ -11,6 +12,12 @@ std::recursive_mutex& DeviceLock() {
   static std::recursive_mutex lock;
   return lock;
 }
+
+namespace {
+
+std::atomic<int64_t> g_objectsOnStores{0};
+
+} // namespace
 
 T3DObject::~T3DObject() {
   if (m_store) {
@@ -35,9 +42,12 @@ bool T3DObject::CheckStore() {
 
 T3DDevStore::~T3DDevStore() { Drop(); }
 
+int64_t T3DDevStore::LiveObjects() { return g_objectsOnStores.load(std::memory_order_relaxed); }
+
 void T3DDevStore::Add(T3DObject& object, TList list) {
   object.m_store = this;
   Items(list).push_back(&object);
+  g_objectsOnStores.fetch_add(1, std::memory_order_relaxed);
 }
 
 void T3DDevStore::Remove(T3DObject& object) {
@@ -46,6 +56,7 @@ void T3DDevStore::Remove(T3DObject& object) {
     if (it != items.end()) {
       items.erase(it);
       object.m_store = nullptr;
+      g_objectsOnStores.fetch_sub(1, std::memory_order_relaxed);
       return;
     }
   }
@@ -57,6 +68,7 @@ void T3DDevStore::Drop() {
     while (!items.empty()) {
       T3DObject* object = items.back();
       items.pop_back();
+      g_objectsOnStores.fetch_sub(1, std::memory_order_relaxed);
       object->ReleaseDeviceObjects();
       object->m_store = nullptr;
       // A copy: the callback may reset the owner's pointer to the object.

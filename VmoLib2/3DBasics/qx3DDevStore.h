@@ -7,6 +7,7 @@
 #include "VmoLib2/3DBasics/qx3DEngine.h"
 #include "VmoLib2/3DBasics/qxDrawDevice.h"
 
+#include <cstdint>
 #include <vector>
 
 namespace qx {
@@ -24,6 +25,10 @@ public:
   void Add(T3DObject& object, TList list);
   void Remove(T3DObject& object);
   size_t Count(TList list) const { return Items(list).size(); }
+  // Objects on the stores of every device in the process: those that hold
+  // objects of the graphics API. What a long run checks for leaks once
+  // everything it made is gone.
+  static int64_t LiveObjects();
 
   // Detaches every object (frees its device objects and clears its store),
   // newest first, renderers, then textures, then vertex lists, calling

@@ -21,8 +21,7 @@ public:
   explicit TFolderSink(std::filesystem::path folder) : m_folder(std::move(folder)) {}
 
   void Write(const TBitmap& screen, int64_t k) override {
-    m_writer.Write(screen.CropView(0, 0, screen.Width(), screen.Height()),
-                   (m_folder / SequenceFrameName(k)).string());
+    m_writer.Write(screen.CropView(0, 0, screen.Width(), screen.Height()), (m_folder / SequenceFrameName(k)).string());
   }
   void Finish(int64_t) override { m_writer.Finish(); }
 
@@ -48,6 +47,7 @@ std::string_view RenderEndText(TRenderEnd end) {
   case TRenderEnd::Waiting: return "the show waits for input and the script has no more";
   case TRenderEnd::WindowClosed: return "the window closed";
   case TRenderEnd::Interrupted: return "interrupted";
+  case TRenderEnd::Stopped: return "the run was stopped";
   }
   return "";
 }
@@ -111,7 +111,7 @@ TRenderSession::TRenderSession(const TRenderOptions& options, TVmoViewerSetup ou
       }),
       m_scope(m_driver), m_applicationSteps(std::make_unique<TApplicationSteps>(m_application)),
       m_pacer(std::make_unique<TPacer>(m_driver, options.Width, options.Height)), m_setup(std::move(output)) {
-  if (m_options.VideoFile.empty()) {
+  if (m_options.VideoFile.empty() && !m_options.OutputFolder.empty()) {
     std::error_code error;
     std::filesystem::create_directories(m_options.OutputFolder, error);
     if (!std::filesystem::is_directory(m_options.OutputFolder))
@@ -185,7 +185,7 @@ int64_t TRenderSession::EstimatedFrames(TRenderedWindow& window) const {
 }
 
 TRenderSession::TResult TRenderSession::Run(TRenderedWindow& window, TRenderInput* input, std::FILE* progressOut) {
-  if (!m_sink && m_options.Discard)
+  if (!m_sink && (m_options.Discard || m_options.OutputFolder.empty()))
     m_sink = std::make_unique<TDiscardSink>();
   if (!m_sink)
     m_sink = std::make_unique<TFolderSink>(m_options.OutputFolder);
@@ -211,6 +211,10 @@ TRenderSession::TResult TRenderSession::Run(TRenderedWindow& window, TRenderInpu
     m_sink->Write(m_pacer->Screen(), k);
     result.Frames = k + 1;
     progress.FrameDone(result.Frames);
+    if (m_observer && !m_observer(result.Frames, time)) {
+      result.End = TRenderEnd::Stopped;
+      break;
+    }
   }
   progress.Finish();
   if (m_sound) {

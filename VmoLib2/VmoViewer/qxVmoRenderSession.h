@@ -31,6 +31,7 @@ enum class TRenderEnd {
   Waiting,         // the engine waits for the user and the script has no later event
   WindowClosed,    // the main window closed
   Interrupted,     // the stop request said so (Ctrl+C)
+  Stopped,         // the frame observer asked to stop
 };
 
 // "the show ended", ... as the program prints it.
@@ -69,12 +70,19 @@ public:
     TRenderEnd End = TRenderEnd::WindowClosed;
   };
 
+  // Called after each output frame with the frames done so far and the
+  // frame's wall time; false ends the session (Stopped). May not free the
+  // window or the session.
+  using TFrameObserver = std::function<bool(int64_t frames, int64_t wallMs)>;
+
   // `output` gives the draw device (off-screen, of the options' size) and
   // the drawer; the session adds its application queue, its frame pacer
   // and its music. Makes the output folder (raises EQxError when it
-  // cannot) unless the options name a video file. Installs the session's step driver on this thread for
-  // the session's life: the window must be made after the session and
-  // freed before it.
+  // cannot) unless the options name a video file. With neither a folder nor
+  // a video file the frames are drawn and read back, then dropped (long
+  // runs that watch the player, not its pictures). Installs the session's
+  // step driver on this thread for the session's life: the window must be
+  // made after the session and freed before it.
   TRenderSession(const TRenderOptions& options, TVmoViewerSetup output);
   ~TRenderSession();
   TRenderSession(const TRenderSession&) = delete;
@@ -88,6 +96,7 @@ public:
   // The sound output and the music players that play on it; before the
   // window opens its show.
   void SetSound(std::unique_ptr<TSound> sound, TVmoMusicFactory music);
+  void SetFrameObserver(TFrameObserver observer) { m_observer = std::move(observer); }
 
   // Frames go to `sink` instead of PNG files.
   void SetFrameSink(std::unique_ptr<TFrameSink> sink);
@@ -118,6 +127,7 @@ private:
   std::unique_ptr<TApplicationSteps> m_applicationSteps;
   std::unique_ptr<TPacer> m_pacer;
   TVmoViewerSetup m_setup;
+  TFrameObserver m_observer;
 };
 
 } // namespace qx

@@ -35,6 +35,24 @@ struct StoreFixture : testing::Test {
   }
 };
 
+TEST_F(StoreFixture, LiveObjectsCountsWhatHoldsDeviceObjects) {
+  const int64_t before = T3DDevStore::LiveObjects();
+  auto texture = Make("texture", T3DDevStore::TList::Textures);
+  auto list = Make("list", T3DDevStore::TList::VertexLists);
+  auto renderer = Make("renderer", T3DDevStore::TList::Renderers);
+  EXPECT_EQ(T3DDevStore::LiveObjects(), before + 3);
+  // An object freed while on its store leaves it.
+  renderer.reset();
+  EXPECT_EQ(T3DDevStore::LiveObjects(), before + 2);
+  // A lost device frees what the objects hold: they count no more, though
+  // they live on until their owners let go of them.
+  T3DDevStore::DropFromDevice(store);
+  EXPECT_EQ(T3DDevStore::LiveObjects(), before);
+  texture.reset();
+  list.reset();
+  EXPECT_EQ(T3DDevStore::LiveObjects(), before);
+}
+
 TEST_F(StoreFixture, DropGoesNewestFirstRenderersTexturesThenLists) {
   auto list = Make("list", T3DDevStore::TList::VertexLists);
   auto texture1 = Make("texture1", T3DDevStore::TList::Textures);

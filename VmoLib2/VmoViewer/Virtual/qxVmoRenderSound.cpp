@@ -24,6 +24,8 @@ TVmoRenderSound::TVmoRenderSound(const std::string& path) {
   m_device = std::make_unique<TVirtualWaveOutDevice>(std::move(file));
 }
 
+TVmoRenderSound::TVmoRenderSound() : m_device(std::make_unique<TVirtualWaveOutDevice>()) {}
+
 TVmoRenderSound::~TVmoRenderSound() = default;
 
 TWaveOutDevice& TVmoRenderSound::Device() { return *m_device; }
@@ -32,6 +34,8 @@ void TVmoRenderSound::Advance(int32_t ms) { m_device->Advance(ms); }
 
 void TVmoRenderSound::Finish(int64_t samples) {
   QX_ASSERT(samples <= m_device->FramesWritten(), "The sound ends before the frames");
+  if (!m_file)
+    return;
   const int64_t dataSize = std::max<int64_t>(0, samples) * kFrameBytes;
   m_file->SetSize(kHeaderSize + dataSize);
   m_file->SetPosition(kRiffSizeAt);

@@ -20,6 +20,8 @@ class TVmoRenderSound final : public TRenderSession::TSound {
 public:
   // Creates the WAV file; raises EStreamError when it cannot.
   explicit TVmoRenderSound(const std::string& path);
+  // Mixes as the device does and drops the sound.
+  TVmoRenderSound();
   ~TVmoRenderSound() override;
 
   // The device the session's music players play on.
@@ -31,7 +33,8 @@ public:
 
 private:
   std::unique_ptr<TVirtualWaveOutDevice> m_device;
-  // The file the device writes; it belongs to the device.
+  // The file the device writes (null when the sound is dropped); it
+  // belongs to the device.
   TStream* m_file = nullptr;
 };
 

@@ -8,6 +8,8 @@
 #include "Tests/TestSupport/qxVmoPackageTestSupport.h"
 #include "Tests/VmoLib2/VmoViewer/qxVmoEngineTestSupport.h"
 #include "VmoLib2/3DEngine/qx3DDrawer.h"
+#include "VmoLib2/VmoViewer/Virtual/qxVmoRenderSound.h"
+#include "VmoLib2/VmoViewer/qxVmoEngineMusic.h"
 #include "VmoLib2/VmoViewer/qxVmoRendererShow.h"
 #include "VmoLib2/VmoViewer/qxVmoShowLocator.h"
 
@@ -15,6 +17,9 @@
 
 #include <filesystem>
 #include <functional>
+#include <iterator>
+#include <utility>
+#include <vector>
 
 namespace qx {
 namespace {
@@ -180,6 +185,46 @@ TEST_F(RenderSession, ADurationEndsTheSessionOnTheWallClock) {
   const TRun run = Render(Project("repeat"), "duration", {}, 1234);
   EXPECT_EQ(run.Result.End, TRenderEnd::ReachedDuration);
   EXPECT_EQ(run.Result.Frames, 13);
+}
+
+TEST_F(RenderSession, WithoutAnOutputFolderFramesAreDrawnObservedAndDroppedUntilTheObserverStops) {
+  TRenderOptions options;
+  options.Fps = 4;
+  options.Width = kWidth;
+  options.Height = kHeight;
+  options.Duration = 2500;
+  TVmoViewerSetup output;
+  int drawers = 0;
+  output.MakeDrawDevice = [] { return std::make_unique<TDrawDevice>(T3DRect{0, 0, kWidth, kHeight}); };
+  output.MakeDrawer = [engine = m_engine, &drawers] {
+    ++drawers;
+    auto drawer = std::make_unique<T3DDrawer>(*engine);
+    drawer->SetNoPresent(true);
+    return drawer;
+  };
+  const auto entriesBefore = std::distance(std::filesystem::directory_iterator(m_folder.Path()), {});
+  TRenderSession session(options, output);
+  // The sound is mixed and dropped: no file, and finishing it is harmless.
+  auto sound = std::make_unique<TVmoRenderSound>();
+  TWaveOutDevice& device = sound->Device();
+  session.SetSound(std::move(sound), MakeMusicFactory(&device, 1));
+  std::string message;
+  auto show = OpenShowToRender(m_folder.Write("dropped.vmo", Project("repeat")), true, message);
+  ASSERT_NE(show, nullptr) << message;
+  TVmoPlainWindow window(session.ViewerSetup(), std::move(show), 0);
+  std::vector<std::pair<int64_t, int64_t>> seen;
+  // The observer sees every frame and ends the session after the third.
+  session.SetFrameObserver([&seen](int64_t frames, int64_t wallMs) {
+    seen.emplace_back(frames, wallMs);
+    return frames < 3;
+  });
+  const TRenderSession::TResult result = session.Run(window, nullptr, nullptr);
+  EXPECT_EQ(result.End, TRenderEnd::Stopped);
+  EXPECT_EQ(result.Frames, 3);
+  EXPECT_EQ(seen, (std::vector<std::pair<int64_t, int64_t>>{{1, 0}, {2, 250}, {3, 500}}));
+  EXPECT_EQ(drawers, 1);
+  // Only the project file is new in the folder: no frames, no sound.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_folder.Path()), {}), entriesBefore + 1);
 }
 
 TEST_F(RenderSession, TheSameSessionGivesTheSameFrames) {
