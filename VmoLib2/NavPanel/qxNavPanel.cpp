@@ -182,10 +182,16 @@ void TNavPanel::ButtonClicked(int action) {
 
 bool TNavPanel::MouseEvent(TMouseEventKind kind, int32_t x, int32_t y, TVmoActionInfo& action) {
   const bool inside = Contains(x, y);
-  if (!inside && !m_holding)
-    return false;
   const auto bx = static_cast<int32_t>(std::floor(double(x - m_rect.left) * m_bar->Width() / m_rect.Width()));
   const auto by = static_cast<int32_t>(std::floor(double(y - m_rect.top) * m_bar->Height() / m_rect.Height()));
+  const bool wasInside = m_mouseInside;
+  m_mouseInside = inside;
+  if (!inside && !m_holding) {
+    // Leaving the panel takes the hover look off its buttons.
+    if (wasInside && kind == TMouseEventKind::Move)
+      m_bar->MouseMove(bx, by);
+    return false;
+  }
   m_clicked.reset();
   switch (kind) {
   case TMouseEventKind::ButtonDown:

@@ -116,6 +116,7 @@ private:
   // The scaled copy of a classic bar whose picture is not the panel's size.
   std::optional<TBitmap> m_scaled;
   bool m_holding = false;
+  bool m_mouseInside = false;
   // Built: the bar's changes are passed on (not while the constructor
   // sets the bar up).
   bool m_ready = false;

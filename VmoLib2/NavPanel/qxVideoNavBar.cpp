@@ -218,22 +218,35 @@ void TVideoNavBar::DrawButton(TPart part, int index) {
   ReportChanged(rect);
 }
 
-void TVideoNavBar::DrawTimeTrack() {
+void TVideoNavBar::DrawTrack(TDrag track, int32_t from, int32_t to) {
+  const bool time = track == TDrag::Time;
+  const int32_t left = time ? m_trackLeft : m_volumeLeft;
+  const int32_t right = time ? m_trackRight : m_volumeRight;
+  const TBitmap& line = time ? m_timeLine : m_volumeLine;
+  const int32_t thumb = time ? m_timeThumb : m_volumeThumb;
   const int32_t top = std::min((m_height - m_trackHeight) / 2, (m_height - m_thumbHeight) / 2);
-  const T3DRect area{m_trackLeft, top, m_trackRight, m_height - top};
+  const T3DRect area{std::max(from, left), top, std::min(to, right), m_height - top};
+  if (area.IsEmpty())
+    return;
   CopyArea(m_picture, m_background, area);
-  BlendOver(m_picture, m_timeLine, m_trackLeft, (m_height - m_trackHeight) / 2);
-  BlendOver(m_picture, m_thumb, m_timeThumb - m_thumbWidth / 2, (m_height - m_thumbHeight) / 2);
+  const T3DRect lineArea = Intersect(T3DRect{area.left - left, 0, area.right - left, line.Height()},
+                                     RectOfSize(0, 0, line.Width(), line.Height()));
+  if (!lineArea.IsEmpty())
+    BlendOver(m_picture, line.CropView(lineArea.left, 0, lineArea.Width(), lineArea.Height()), left + lineArea.left,
+              (m_height - m_trackHeight) / 2);
+  BlendOver(m_picture, m_thumb, thumb - m_thumbWidth / 2, (m_height - m_thumbHeight) / 2);
   ReportChanged(area);
 }
 
-void TVideoNavBar::DrawVolumeTrack() {
-  const int32_t top = std::min((m_height - m_trackHeight) / 2, (m_height - m_thumbHeight) / 2);
-  const T3DRect area{m_volumeLeft, top, m_volumeRight, m_height - top};
-  CopyArea(m_picture, m_background, area);
-  BlendOver(m_picture, m_volumeLine, m_volumeLeft, (m_height - m_trackHeight) / 2);
-  BlendOver(m_picture, m_thumb, m_volumeThumb - m_thumbWidth / 2, (m_height - m_thumbHeight) / 2);
-  ReportChanged(area);
+void TVideoNavBar::MoveThumb(TDrag track, int32_t centre) {
+  int32_t& thumb = track == TDrag::Time ? m_timeThumb : m_volumeThumb;
+  if (centre == thumb)
+    return;
+  // Only the columns the thumb leaves and enters are drawn again.
+  const int32_t from = std::min(thumb, centre) - m_thumbWidth / 2;
+  const int32_t to = std::max(thumb, centre) - m_thumbWidth / 2 + m_thumbWidth;
+  thumb = centre;
+  DrawTrack(track, from, to);
 }
 
 void TVideoNavBar::DrawText() {
@@ -263,10 +276,10 @@ void TVideoNavBar::DrawAll() {
   DrawButton(TPart::Play, 0);
   for (size_t i = 0; i < m_buttons.size(); ++i)
     DrawButton(TPart::Button, static_cast<int>(i));
-  DrawTimeTrack();
+  DrawTrack(TDrag::Time, m_trackLeft, m_trackRight);
   DrawText();
   DrawButton(TPart::Sound, 0);
-  DrawVolumeTrack();
+  DrawTrack(TDrag::Volume, m_volumeLeft, m_volumeRight);
 }
 
 // --- Thumbs and time ------------------------------------------------------------------
@@ -297,10 +310,7 @@ void TVideoNavBar::ShowTime(int64_t ms) {
   m_time = ms;
   const int32_t thumb = TimeThumbFor(ms);
   const int64_t second = std::max<int64_t>(ms, 0) / 1000;
-  if (thumb != m_timeThumb) {
-    m_timeThumb = thumb;
-    DrawTimeTrack();
-  }
+  MoveThumb(TDrag::Time, thumb);
   if (second != m_shownSecond) {
     m_shownSecond = second;
     m_text = NavTimeText(ms, m_duration);
@@ -312,10 +322,7 @@ void TVideoNavBar::ShowVolume(double volume) {
   const bool wasMuted = !(m_volume > 0);
   m_volume = volume;
   const int32_t thumb = VolumeThumbFor(volume);
-  if (thumb != m_volumeThumb) {
-    m_volumeThumb = thumb;
-    DrawVolumeTrack();
-  }
+  MoveThumb(TDrag::Volume, thumb);
   if (wasMuted != !(volume > 0))
     DrawButton(TPart::Sound, 0);
 }
@@ -391,10 +398,7 @@ void TVideoNavBar::DragTo(TDrag drag, int32_t x) {
   if (drag == TDrag::Time) {
     const auto ms = static_cast<int64_t>(static_cast<double>(m_duration) * share);
     m_time = ms;
-    if (centre != m_timeThumb) {
-      m_timeThumb = centre;
-      DrawTimeTrack();
-    }
+    MoveThumb(TDrag::Time, centre);
     if (const int64_t second = ms / 1000; second != m_shownSecond) {
       m_shownSecond = second;
       m_text = NavTimeText(ms, m_duration);
@@ -405,10 +409,7 @@ void TVideoNavBar::DragTo(TDrag drag, int32_t x) {
     return;
   }
   m_volume = std::clamp(share, 0.0, 1.0);
-  if (centre != m_volumeThumb) {
-    m_volumeThumb = centre;
-    DrawVolumeTrack();
-  }
+  MoveThumb(TDrag::Volume, centre);
   DrawButton(TPart::Sound, 0);
   if (m_events.VolumeChanged)
     m_events.VolumeChanged(m_volume);

@@ -100,8 +100,9 @@ private:
   void PrepareLooks();
   void DrawAll();
   void DrawButton(TPart part, int index);
-  void DrawTimeTrack();
-  void DrawVolumeTrack();
+  // Draws the columns from ... to of a track with its thumb.
+  void DrawTrack(TDrag track, int32_t from, int32_t to);
+  void MoveThumb(TDrag track, int32_t centre);
   void DrawText();
   void RedrawArea(const T3DRect& area);
   T3DRect ButtonRect(TPart part, int index) const;

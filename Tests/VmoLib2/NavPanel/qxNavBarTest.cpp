@@ -193,6 +193,9 @@ TEST_F(NavBarTest, ClicksMapToTheActionTableAndStatesFollowTheMouse) {
   EXPECT_TRUE(panel->MouseEvent(TMouseEventKind::Move, home.x, home.y, action));
   EXPECT_EQ(bar.SlotState(0), nbsHover);
   EXPECT_EQ(bar.Picture().GetPixel(12, 9), kHomeHover);
+  // Leaving the panel takes the hover look off; the event is not the panel's.
+  EXPECT_FALSE(panel->MouseEvent(TMouseEventKind::Move, 5, 5, action));
+  EXPECT_EQ(bar.SlotState(0), nbsNormal);
 
   EXPECT_TRUE(panel->MouseEvent(TMouseEventKind::ButtonDown, home.x, home.y, action));
   EXPECT_EQ(action.Kind, akHandled);
