@@ -237,6 +237,26 @@ TEST_F(NavBarTest, PauseButtonShowsItsPlayLookWhileThePlayStateDiffers) {
   EXPECT_EQ(show.Changes.size(), 1u); // nothing changed, nothing redrawn
 }
 
+TEST_F(NavBarTest, SlotSettingsGreyTheNormalLookShiftThePressedOneAndCapTheRow) {
+  std::string text = kClassic;
+  text.replace(text.find("[Object1]"), 9, "[Object1]\nGrayNormal=1\nShiftPressed=2");
+  show.Texts["classic.ini"] = text;
+  const auto panel = MakePanel();
+  const auto& bar = static_cast<const TNavBar&>(panel->Bar());
+  EXPECT_EQ(bar.Picture().GetPixel(12, 9), (TBgra{60, 60, 60, 255}));
+  const TPoint home = SlotCentre(*panel, 0);
+  TVmoActionInfo action;
+  panel->MouseEvent(TMouseEventKind::ButtonDown, home.x, home.y, action);
+  // Pressed: in colour, two pixels right and down, the slot's ground shown
+  // where the image was.
+  EXPECT_EQ(bar.Picture().GetPixel(16, 13), kHome);
+  EXPECT_EQ(bar.Picture().GetPixel(9, 6), kGrid);
+
+  text.replace(text.find("Count=5"), 7, "Count=1");
+  show.Texts["classic.ini"] = text;
+  EXPECT_EQ(static_cast<const TNavBar&>(MakePanel()->Bar()).SlotCount(), 1);
+}
+
 TEST(NavPanelActions, ButtonNamesMapToTheirKinds) {
   const std::vector<std::pair<std::string, uint8_t>> table = {
       {"home", akGotoSlide}, {"Forward", akNextSlide}, {"backward", akPreviousSlide}, {"print", akPrint},

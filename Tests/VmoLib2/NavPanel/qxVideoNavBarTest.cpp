@@ -182,6 +182,38 @@ TEST_F(VideoNavBarTest, OnlyWhatChangesIsRedrawnOverItsBackground) {
   EXPECT_EQ(show.Changes.size(), 3u);
 }
 
+TEST_F(VideoNavBarTest, MovingThumbRedrawsOnlyTheColumnsItCrosses) {
+  auto panel = MakePanel();
+  panel->SetShowTime(0);
+  show.Changes.clear();
+  panel->SetShowTime(30000); // same second field "00", the thumb moves
+  ASSERT_FALSE(show.Changes.empty());
+  const T3DRect moved = show.Changes[0];
+  const int32_t thumb = Bar(*panel).ThumbCentre();
+  EXPECT_EQ(moved.left, Bar(*panel).TrackLeft());
+  EXPECT_EQ(moved.right, thumb - 5 + 10);
+  EXPECT_LT(moved.right, Bar(*panel).TrackRight());
+}
+
+TEST_F(VideoNavBarTest, VolumeDragFollowsTheThumbAndIgnoresTheEngineMeanwhile) {
+  auto panel = MakePanel();
+  // The volume track runs from 932 to 992; its thumb (10 wide) sits at
+  // 5 + round(50 x 0.6 + 932).
+  const int thumb = 5 + 30 + 932;
+  EXPECT_TRUE(Mouse(*panel, TMouseEventKind::ButtonDown, thumb).Kind == akHandled);
+  Mouse(*panel, TMouseEventKind::Move, thumb + 10);
+  EXPECT_DOUBLE_EQ(show.Volumes.back(), 0.8);
+  panel->SetVolume(0.1); // the engine's echo while dragging is ignored
+  Mouse(*panel, TMouseEventKind::Move, 2000);
+  EXPECT_DOUBLE_EQ(show.Volumes.back(), 1.0);
+  Mouse(*panel, TMouseEventKind::ButtonUp, 900); // released left of the track
+  EXPECT_DOUBLE_EQ(show.Volumes.back(), 0.0);
+  EXPECT_FALSE(panel->HoldsMouse());
+  // Silenced by the drag, the sound button gives back the volume it knew.
+  Mouse(*panel, TMouseEventKind::ButtonDown, Bar(*panel).DigitsEnd() + 20);
+  EXPECT_DOUBLE_EQ(show.Volumes.back(), 0.6);
+}
+
 TEST_F(VideoNavBarTest, HostileDefinitionsAreRefusedWithAClearMessage) {
   const auto errorOf = [this](const std::string& text) -> std::string {
     show.Texts["skins/video/bar.ini"] = text;
