@@ -89,15 +89,7 @@ protected:
   }
 
   std::unique_ptr<TNavPanel> MakePanel() { return std::make_unique<TNavPanel>(settings, show.Hooks()); }
-  std::string ErrorOf(const std::string& text) {
-    show.Texts["classic.ini"] = text;
-    try {
-      MakePanel();
-    } catch (const EQxError& error) {
-      return error.what();
-    }
-    return "no error";
-  }
+  std::string ErrorOf(const std::string& text) { return show.PanelError(settings, text); }
   // Centre of a slot in output pixels.
   static TPoint SlotCentre(const TNavPanel& panel, int slot) {
     const auto& bar = static_cast<const TNavBar&>(panel.Bar());
@@ -169,7 +161,12 @@ TEST_F(NavBarTest, HostileDefinitionsAreRefusedWithAClearMessage) {
   EXPECT_NE(ErrorOf(text).find("outside the grid"), std::string::npos);
   EXPECT_NE(ErrorOf("\x01\x02\xff garbage"), "no error");
   settings.DefinitionFile = "missing.ini";
-  EXPECT_EQ(ErrorOf(kClassic), "Navigation bar definition not found: missing.ini");
+  try {
+    MakePanel();
+    ADD_FAILURE() << "a panel without its definition file";
+  } catch (const EQxError& error) {
+    EXPECT_STREQ(error.what(), "Navigation bar definition not found: missing.ini");
+  }
 }
 
 TEST_F(NavBarTest, BoundsOutsideTheirPicturesAreClipped) {

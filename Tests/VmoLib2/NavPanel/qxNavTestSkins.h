@@ -28,6 +28,18 @@ struct TNavTestShow {
   std::vector<T3DRect> Changes;
   int PictureLoads = 0;
 
+  // The message a panel of `settings` fails with when its definition file
+  // holds `text`; "no error" when it is built.
+  std::string PanelError(const TNavPanelSettings& settings, const std::string& text) {
+    Texts[settings.DefinitionFile] = text;
+    try {
+      TNavPanel panel(settings, Hooks());
+    } catch (const EQxError& error) {
+      return error.what();
+    }
+    return "no error";
+  }
+
   void AddPicture(const std::string& name, std::unique_ptr<TBitmap> picture) { Pictures[name] = std::move(picture); }
 
   TNavPanelHooks Hooks() {

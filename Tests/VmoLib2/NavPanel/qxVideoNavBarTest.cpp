@@ -215,15 +215,7 @@ TEST_F(VideoNavBarTest, VolumeDragFollowsTheThumbAndIgnoresTheEngineMeanwhile) {
 }
 
 TEST_F(VideoNavBarTest, HostileDefinitionsAreRefusedWithAClearMessage) {
-  const auto errorOf = [this](const std::string& text) -> std::string {
-    show.Texts["skins/video/bar.ini"] = text;
-    try {
-      MakePanel();
-    } catch (const EQxError& error) {
-      return error.what();
-    }
-    return "no error";
-  };
+  const auto errorOf = [this](const std::string& text) { return show.PanelError(settings, text); };
   std::string text = kVideo;
   text.replace(text.find("BarSize=400,40"), 14, "BarSize=400");
   EXPECT_EQ(errorOf(text), "Incorrect number of parameters in field \"BarSize\" of the video navigation bar");
