@@ -10,6 +10,13 @@
 
 namespace qx {
 
+void TCustomNavBar::CheckSize(int64_t width, int64_t height) {
+  if (width > kMaxBarSide || height > kMaxBarSide || width * height > kMaxBarPixels)
+    throw EQxError("Navigation bar too large: " + std::to_string(width) + " x " + std::to_string(height) +
+                   " pixels (at most " + std::to_string(kMaxBarSide) + " a side and " +
+                   std::to_string(kMaxBarPixels) + " pixels)");
+}
+
 void TCustomNavBar::ReportChanged(const T3DRect& area) const {
   const T3DRect clipped = Intersect(area, RectOfSize(0, 0, m_picture.Width(), m_picture.Height()));
   if (!clipped.IsEmpty() && m_events.Changed)
@@ -90,10 +97,19 @@ TBitmap TilePart(const TBitmap& picture, const T3DRect& part, int32_t width, int
   const TBitmap view = ClippedView(picture, part);
   if (view.IsEmpty())
     return TBitmap();
-  TBitmap tiled(width, height, TPixelFormat::Bgra32);
-  for (int32_t y = 0; y < height; y += view.Height())
+  TBitmap tiled = TBitmap::Uninitialized(width, height, TPixelFormat::Bgra32);
+  // The first band of rows is tiled from the part, the others copy the row
+  // one part height above.
+  for (int32_t y = 0; y < height; ++y) {
+    uint8_t* row = tiled.Scanline(y);
+    if (y >= view.Height()) {
+      std::memcpy(row, tiled.Scanline(y - view.Height()), static_cast<size_t>(width) * 4);
+      continue;
+    }
+    const uint8_t* source = view.Scanline(y);
     for (int32_t x = 0; x < width; x += view.Width())
-      tiled.Draw(view, x, y);
+      std::memcpy(row + static_cast<ptrdiff_t>(x) * 4, source, static_cast<size_t>(std::min(view.Width(), width - x)) * 4);
+  }
   return tiled;
 }
 
@@ -115,10 +131,15 @@ TBitmap StretchWithMargins(const TBitmap& picture, int32_t left, int32_t right, 
   TBitmap result(width, height, TPixelFormat::Bgra32);
   const int32_t pw = picture.Width();
   const int32_t ph = picture.Height();
-  result.Draw(StretchPart(picture, RectOfSize(0, 0, left, ph), outLeft, height), 0, 0);
-  result.Draw(StretchPart(picture, T3DRect{left, 0, pw - right, ph}, middle, height), outLeft, 0);
-  result.Draw(StretchPart(picture, T3DRect{pw - right, 0, pw, ph}, outRight, height), outLeft + middle, 0);
+  PutPiece(result, StretchPart(picture, RectOfSize(0, 0, left, ph), outLeft, height), 0, 0);
+  PutPiece(result, StretchPart(picture, T3DRect{left, 0, pw - right, ph}, middle, height), outLeft, 0);
+  PutPiece(result, StretchPart(picture, T3DRect{pw - right, 0, pw, ph}, outRight, height), outLeft + middle, 0);
   return result;
+}
+
+void PutPiece(TBitmap& target, const TBitmap& piece, int32_t x, int32_t y) {
+  if (!piece.IsEmpty() && !target.IsEmpty())
+    target.Draw(piece, x, y);
 }
 
 void BlendOver(TBitmap& target, const TBitmap& piece, int32_t x, int32_t y) {

@@ -35,6 +35,11 @@ class TCustomNavBar {
 public:
   // Largest bar on either side; a definition asking for more is refused.
   static constexpr int32_t kMaxBarSide = 8192;
+  // Largest bar picture in pixels (32 MB), whatever its shape.
+  static constexpr int64_t kMaxBarPixels = int64_t{8192} * 1024;
+  // Raises EQxError "Navigation bar too large: ..." for a bar beyond the
+  // limits above.
+  static void CheckSize(int64_t width, int64_t height);
 
   virtual ~TCustomNavBar() = default;
 
@@ -116,6 +121,9 @@ TBitmap TilePart(const TBitmap& picture, const T3DRect& part, int32_t width, int
 // kept unstretched (scaled with the height like the rest); margins wider
 // than the target shrink together.
 TBitmap StretchWithMargins(const TBitmap& picture, int32_t left, int32_t right, int32_t width, int32_t height);
+// Copies `piece` into `target` at (x, y), clipped; an empty piece copies
+// nothing.
+void PutPiece(TBitmap& target, const TBitmap& piece, int32_t x, int32_t y);
 // Lays `piece` over `target` at (x, y) by its straight alpha, clipped.
 void BlendOver(TBitmap& target, const TBitmap& piece, int32_t x, int32_t y);
 // Replaces `target`'s pixels inside `area` by those of `source` (same size).

@@ -22,12 +22,6 @@ std::string BoundsMessage(int count) {
 // what a bar may hold.
 int32_t SaneSize(int64_t value) { return static_cast<int32_t>(std::clamp<int64_t>(value, 0, TCustomNavBar::kMaxBarSide)); }
 
-void CheckBarSize(int64_t width, int64_t height) {
-  if (width > TCustomNavBar::kMaxBarSide || height > TCustomNavBar::kMaxBarSide)
-    throw EQxError("Navigation bar too large: " + std::to_string(width) + " x " + std::to_string(height) +
-                   " pixels (at most " + std::to_string(TCustomNavBar::kMaxBarSide) + " a side)");
-}
-
 } // namespace
 
 std::optional<T3DRect> ReadNavBounds(const TIniIdentList& section, std::string_view key,
@@ -218,7 +212,7 @@ void TNavBar::Layout() {
     cellWidth += m_actions[static_cast<size_t>(slot.Action)].Width + slot.Space;
   const int64_t firstHeight = m_slots.empty() ? 0 : m_actions[static_cast<size_t>(m_slots[0].Action)].Height;
   const int64_t cellHeight = int64_t{m_offsets[1]} + m_offsets[3] + firstHeight;
-  CheckBarSize(cellWidth, cellHeight);
+  CheckSize(cellWidth, cellHeight);
 
   // Column widths from the button row, row heights from the button column.
   m_columnX.assign(static_cast<size_t>(m_columns) + 1, 0);
@@ -227,16 +221,18 @@ void TNavBar::Layout() {
   for (int32_t i = 0; i < m_columns; ++i) {
     const TCell& cell = m_cells[static_cast<size_t>(i * m_rows + m_cellRow)];
     x += i == m_cellColumn ? std::max<int64_t>(cellWidth, 0) : SaneSize(cell.Part.Width());
-    CheckBarSize(x, 0);
+    CheckSize(x, 0);
     m_columnX[static_cast<size_t>(i) + 1] = static_cast<int32_t>(x);
   }
   int64_t y = 0;
   for (int32_t j = 0; j < m_rows; ++j) {
     const TCell& cell = m_cells[static_cast<size_t>(m_cellColumn * m_rows + j)];
     y += j == m_cellRow ? std::max<int64_t>(cellHeight, 0) : SaneSize(cell.Part.Height());
-    CheckBarSize(0, y);
+    CheckSize(0, y);
     m_rowY[static_cast<size_t>(j) + 1] = static_cast<int32_t>(y);
   }
+
+  CheckSize(m_columnX.back(), m_rowY.back());
 
   const T3DRect holder = CellRect(m_cellColumn, m_cellRow);
   int32_t left = holder.left + m_offsets[0];
@@ -261,7 +257,7 @@ void TNavBar::PaintGrid() {
       const T3DRect r = CellRect(i, j);
       const TBitmap piece = cell.Repeat ? TilePart(*cell.Picture, cell.Part, r.Width(), r.Height())
                                         : StretchPart(*cell.Picture, cell.Part, r.Width(), r.Height());
-      m_background.Draw(piece, r.left, r.top);
+      PutPiece(m_background, piece, r.left, r.top);
     }
 }
 

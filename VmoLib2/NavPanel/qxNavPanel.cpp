@@ -2,6 +2,7 @@
 
 #include "QxLib/Graphics/qxResample.h"
 #include "QxLib/qxIniStorage.h"
+#include "QxLib/qxIniValues.h"
 #include "QxLib/qxUtf8.h"
 #include "VmoLib2/NavPanel/qxCustomNavBar.h"
 #include "VmoLib2/NavPanel/qxNavBar.h"
@@ -45,7 +46,7 @@ std::string DefinitionFolder(const std::string& name) {
 
 int32_t CheckedSide(double value, const char* what) {
   if (!std::isfinite(value) || value < 1 || value > TNavPanel::kMaxPanelSide)
-    throw EQxError(std::string("Navigation panel ") + what + " of " + std::to_string(value) +
+    throw EQxError(std::string("Navigation panel ") + what + " of " + FloatToText(value) +
                    " pixels is out of range (1 ... " + std::to_string(TNavPanel::kMaxPanelSide) + ")");
   return static_cast<int32_t>(value);
 }
@@ -78,20 +79,6 @@ TNavPanel::TNavPanel(const TNavPanelSettings& settings, TNavPanelHooks hooks) : 
   } else {
     m_bar = std::make_unique<TNavBar>(definition, *m_pictures, settings.ShowBackground);
   }
-  // The requested buttons as indexes of the bar's actions; names the bar
-  // does not define are skipped.
-  std::vector<int> buttons;
-  const std::vector<std::string>& names = m_bar->ActionNames();
-  for (const std::string& requested : settings.Buttons) {
-    const auto found = std::find(names.begin(), names.end(), LowerCase(Trimmed(requested)));
-    if (found != names.end())
-      buttons.push_back(static_cast<int>(found - names.begin()));
-  }
-  const std::pair<int32_t, int32_t> panel = m_videoStyle ? SizeVideo(settings, buttons) : SizeClassic(settings, buttons);
-  // The video-style bar sits at the bottom centre at its own size.
-  m_rect = m_videoStyle ? PlaceOverlayItem(TOverlayPosition::Bottom, 0, settings.OutputRect, panel.first, panel.second)
-                        : PlaceOverlayItem(settings.Position, settings.Offset, settings.OutputRect, panel.first,
-                                           panel.second);
   m_bar->SetEvents(TNavBarEvents{
       [this](int action) { ButtonClicked(action); },
       [this] { m_clicked = TVmoActionInfo{akPause, 0, {}}; },
@@ -106,6 +93,20 @@ TNavPanel::TNavPanel(const TNavPanelSettings& settings, TNavPanelHooks hooks) : 
       [this] { return m_hooks.IsPlaying && m_hooks.IsPlaying(); },
       [this](const T3DRect& area) { BarChanged(area); },
   });
+  // The requested buttons as indexes of the bar's actions; names the bar
+  // does not define are skipped.
+  std::vector<int> buttons;
+  const std::vector<std::string>& names = m_bar->ActionNames();
+  for (const std::string& requested : settings.Buttons) {
+    const auto found = std::find(names.begin(), names.end(), LowerCase(Trimmed(requested)));
+    if (found != names.end())
+      buttons.push_back(static_cast<int>(found - names.begin()));
+  }
+  const std::pair<int32_t, int32_t> panel = m_videoStyle ? SizeVideo(settings, buttons) : SizeClassic(settings, buttons);
+  // The video-style bar sits at the bottom centre at its own size.
+  m_rect = m_videoStyle ? PlaceOverlayItem(TOverlayPosition::Bottom, 0, settings.OutputRect, panel.first, panel.second)
+                        : PlaceOverlayItem(settings.Position, settings.Offset, settings.OutputRect, panel.first,
+                                           panel.second);
   m_ready = true;
   BarChanged(RectOfSize(0, 0, m_bar->Width(), m_bar->Height()));
 }
@@ -121,6 +122,7 @@ std::pair<int32_t, int32_t> TNavPanel::SizeClassic(const TNavPanelSettings& sett
                                                                                    : bar.RecommendedScale();
   const int32_t height = CheckedSide(std::nearbyint(settings.OutputRect.Height() * scale / 100), "height");
   const int32_t width = CheckedSide(std::nearbyint(double(height) * bar.Width() / bar.Height()), "width");
+  TCustomNavBar::CheckSize(width, height);
   return {width, height};
 }
 
@@ -129,7 +131,7 @@ std::pair<int32_t, int32_t> TNavPanel::SizeVideo(const TNavPanelSettings& settin
   bar.SetButtons(buttons);
   bar.SetWidth(settings.OutputRect.Width());
   if (settings.UseVideoScale)
-    bar.SetHeight(static_cast<int32_t>(std::nearbyint(settings.OutputRect.Height() * settings.ViewScale / 100)));
+    bar.SetHeight(CheckedSide(std::nearbyint(settings.OutputRect.Height() * settings.ViewScale / 100), "height"));
   else
     // Designed to take "DefaultScale" percent of the output height.
     bar.SetZoom(settings.OutputRect.Height() * bar.DefaultScale() / 100.0 / bar.DesignHeight());

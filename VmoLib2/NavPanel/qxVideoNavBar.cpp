@@ -100,9 +100,7 @@ void TVideoNavBar::SetButtons(const std::vector<int>& actions) {
 }
 
 void TVideoNavBar::SetWidth(int32_t width) {
-  if (width > kMaxBarSide)
-    throw EQxError("Navigation bar too large: " + std::to_string(width) + " pixels wide (at most " +
-                   std::to_string(kMaxBarSide) + ")");
+  CheckSize(width, m_height);
   m_width = std::max(width, 0);
   Rebuild(m_requestedScale);
 }
@@ -113,6 +111,7 @@ void TVideoNavBar::SetZoom(double zoom) {
   if (!std::isfinite(zoom) || zoom <= 0 || std::llround(m_design.BarHeight * zoom) > kMaxBarSide)
     throw EQxError("Navigation bar too large or of no size: scale " + std::to_string(zoom) + " of a bar " +
                    std::to_string(m_design.BarHeight) + " pixels high (at most " + std::to_string(kMaxBarSide) + ")");
+  CheckSize(m_width, std::llround(m_design.BarHeight * zoom));
   m_requestedScale = zoom;
   Rebuild(zoom);
 }
@@ -272,12 +271,15 @@ void TVideoNavBar::DrawAll() {
 
 // --- Thumbs and time ------------------------------------------------------------------
 
+int64_t TVideoNavBar::Reduced(int64_t ms) const {
+  // A repeating show's time is reduced by the duration while it exceeds it.
+  return m_duration > 0 && ms > m_duration ? (ms - 1) % m_duration + 1 : ms;
+}
+
 int32_t TVideoNavBar::TimeThumbFor(int64_t ms) const {
   const int32_t half = m_thumbWidth / 2;
   if (m_duration <= 0 || ms < 0)
     return half + m_trackLeft;
-  if (ms > m_duration)
-    ms = (ms - 1) % m_duration + 1; // reduced by the duration while it exceeds it
   const double span = static_cast<double>(m_trackRight) - m_thumbWidth - m_trackLeft;
   return half + static_cast<int32_t>(std::trunc(span * static_cast<double>(ms) / static_cast<double>(m_duration) + m_trackLeft));
 }
@@ -291,6 +293,7 @@ int32_t TVideoNavBar::VolumeThumbFor(double volume) const {
 }
 
 void TVideoNavBar::ShowTime(int64_t ms) {
+  ms = Reduced(ms);
   m_time = ms;
   const int32_t thumb = TimeThumbFor(ms);
   const int64_t second = std::max<int64_t>(ms, 0) / 1000;

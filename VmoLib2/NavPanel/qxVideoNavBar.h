@@ -107,6 +107,7 @@ private:
   T3DRect ButtonRect(TPart part, int index) const;
   int ButtonCell(TPart part, int index) const;
   TPart PartAt(int32_t x, int32_t y, int& index) const;
+  int64_t Reduced(int64_t ms) const;
   int32_t TimeThumbFor(int64_t ms) const;
   int32_t VolumeThumbFor(double volume) const;
   // Moves a dragged thumb to `x`; reports the new time or volume.
