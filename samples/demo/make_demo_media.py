@@ -15,6 +15,9 @@ import subprocess
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+# The 32-bit BMP writer of the navigation bars' script.
+sys.path.insert(0, os.path.dirname(HERE))
+from make_nav_skins import bmp32  # noqa: E402
 
 
 def clamp(v):
@@ -35,21 +38,6 @@ def bmp24(width, height, pixel):
     data = b"".join(rows)
     header = struct.pack("<2sIHHI", b"BM", 54 + len(data), 0, 0, 54)
     info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(data), 2835, 2835, 0, 0)
-    return header + info + data
-
-
-def bmp32(width, height, pixel):
-    """A bottom-up 32-bit BMP with alpha; pixel(x, y) gives (r, g, b, a)."""
-    rows = []
-    for y in reversed(range(height)):
-        row = bytearray()
-        for x in range(width):
-            r, g, b, a = pixel(x, y)
-            row += bytes((clamp(b), clamp(g), clamp(r), clamp(a)))
-        rows.append(bytes(row))
-    data = b"".join(rows)
-    header = struct.pack("<2sIHHI", b"BM", 54 + len(data), 0, 0, 54)
-    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 32, 0, len(data), 2835, 2835, 0, 0)
     return header + info + data
 
 
