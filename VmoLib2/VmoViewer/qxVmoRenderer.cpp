@@ -1,6 +1,7 @@
 #include "VmoLib2/VmoViewer/qxVmoRenderer.h"
 
 #include "QxLib/qxExceptions.h"
+#include "QxLib/qxLog.h"
 #include "VmoLib2/3DEngine/qxDeviceDrawer.h"
 #include "VmoLib2/VmoClasses/VmoThirdSlide3.h"
 #include "VmoLib2/VmoClasses/qxVmoSlideHost.h"
@@ -110,7 +111,14 @@ TVmoRenderer::TVmoRenderer(TVmoSource& source, TVmoDrawController& controller, b
   overlay.Cover = cover;
   overlay.EngineSlideWidth = slide.Width();
   overlay.DurationMs = static_cast<int64_t>(source.TotalDuration());
-  m_overlay = std::make_unique<TThirdSlide>(source, overlay, TThirdSlideCallbacks{});
+  try {
+    m_overlay = std::make_unique<TThirdSlide>(source, overlay, TThirdSlideCallbacks{});
+  } catch (const EAbort&) {
+    throw;
+  } catch (const std::exception& error) {
+    // The slides are drawn without the layer.
+    Log().WriteLine(std::string("TVmoRenderer: no overlay: ") + error.what());
+  }
   m_loader->Start();
 }
 
@@ -189,7 +197,8 @@ void TVmoRenderer::WaitForSlides(double time) {
 void TVmoRenderer::Render(double time, TBitmap& frame) {
   WaitForSlides(time);
   TDeviceDrawer& drawer = *m_controller.Drawer();
-  m_overlay->Step(static_cast<int64_t>(time), 0);
+  if (m_overlay)
+    m_overlay->Step(static_cast<int64_t>(time), 0);
   m_root.BuildDrawList(m_entries, m_overlay.get(), time);
   drawer.SetNoPresent(true);
   m_controller.Draw(m_root);
