@@ -75,8 +75,8 @@ protected:
     std::string times;
     for (const int t : DirectTimes())
       times += (times.empty() ? "" : ",") + std::to_string(t);
-    s_direct = test::RunProgram(VMOVIEWER_PATH,
-                                "-exename '" + kDemoShow + "' -render-at " + times + " '" + Folder("direct") + "'" + size);
+    s_direct = test::RunProgram(VMOVIEWER_PATH, "-exename '" + kDemoShow + "' -render-at " + times + " '" +
+                                                    Folder("direct") + "'" + size);
   }
   static void TearDownTestSuite() {
     delete s_folder;

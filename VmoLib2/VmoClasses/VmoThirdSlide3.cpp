@@ -85,9 +85,8 @@ void TThirdSlide::MakeLogo(const TIniIdentList& main) {
       return;
     // Halved while both sides are at least twice the target, then resampled
     // once to the drawn size.
-    const std::shared_ptr<const TBitmap> level =
-        store->GetMipLevel(BackgroundHalvings({store->Width(), store->Height()}, {rect.Width(), rect.Height()}),
-                           TPixelFormat::Bgra32);
+    const std::shared_ptr<const TBitmap> level = store->GetMipLevel(
+        BackgroundHalvings({store->Width(), store->Height()}, {rect.Width(), rect.Height()}), TPixelFormat::Bgra32);
     if (!level || level->IsEmpty())
       return;
     TItem item;
@@ -123,7 +122,8 @@ void TThirdSlide::MakePanel(const TIniIdentList& main, const TThirdSlideSettings
   const bool hideBar = main.ReadBool("opt_hidenavbar", false);
   const bool hideOnStartUp = hideBar && main.ReadBool("opt_nav_hideonstartup", false);
   if (hideBar)
-    m_fade.emplace(hideOnStartUp, main.ReadInteger("opt_nav_fadein", 500), main.ReadInteger("opt_nav_hidefadeout", 1000));
+    m_fade.emplace(hideOnStartUp, main.ReadInteger("opt_nav_fadein", 500),
+                   main.ReadInteger("opt_nav_hidefadeout", 1000));
   m_detector = TMouseMoveDetector(int64_t{std::max(0, main.ReadInteger("opt_nav_hideinterval", 0))} * 1000);
   m_detectorExpired = hideOnStartUp;
 

@@ -530,8 +530,8 @@ void TVmoEngine::MainLoop() {
   int state = m_drawController->GetState();
   TVmoSource* source = Source();
   // An open dialog marked "DialogPause" holds the clock.
-  bool newActive = !m_paused && !m_atBarrier && !(m_overlay && m_overlay->HoldsClock()) && IsPreloaded() &&
-                   IsMusicReady();
+  bool newActive =
+      !m_paused && !m_atBarrier && !(m_overlay && m_overlay->HoldsClock()) && IsPreloaded() && IsMusicReady();
   if (!source)
     newActive = false;
   else if (source->PauseWhenInactive() && !(state & TVmoDrawController::kDeviceActive))
