@@ -1,14 +1,23 @@
-// Navigation panel figures at 1920 x 1080: one frame of the video-style bar
-// while the show plays (the thumb moving, the time text changing every
-// second), the worst case of a text change on every frame, against the
-// baseline of a frame where nothing changes; and building the panel (the
-// definition read, the pictures scaled and the time glyphs rendered).
-#include "VmoLib2/NavPanel/qxNavPanel.h"
+// The cost of the layer above the slides per frame at 1920 x 1080: the demo
+// show's first slide drawn headless and read back, without the layer (the
+// baseline), with the layer and its video-style bar shown (the logo, the bar
+// at full opacity), and with the bar's time moving every frame (its picture
+// handed to the drawer again each frame, as while the show plays). Run from
+// the build folder, or pass the show: bench_overlay [SHOW] [benchmark flags]
+#include "VmoLib2/3DBasics/qxDrawDevice.h"
+#include "VmoLib2/3DEngine/qx3DDrawer.h"
+#include "VmoLib2/Backends/qx3DEngines.h"
+#include "VmoLib2/VmoClasses/VmoThirdSlide3.h"
+#include "VmoLib2/VmoClasses/qxVmoSlideUtils3.h"
+#include "VmoLib2/VmoClasses/qxVmoSource2.h"
+#include "VmoLib2/VmoViewer/qxVmoDrawController.h"
+#include "VmoLib2/VmoViewer/qxVmoRendererShow.h"
+#include "VmoLib2/VmoViewer/qxVmoRootItem.h"
+#include "VmoLib2/VmoViewer/qxVmoShowLocator.h"
 
 #include <benchmark/benchmark.h>
 
-#include <cmath>
-#include <map>
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -16,91 +25,129 @@ namespace {
 
 using namespace qx;
 
-const char* const kDefinition = R"([Common]
-VideoStyle=1
-DefaultScale=5
-BgLeft=4
-BgRight=4
-flnm_back=back.bmp
-[Pixel positions]
-BarSize=640,24
-TrackHeight=6
-BtnSize=16,16
-DigitSize=6,10
-VolumeControlLength=60
-LeftSpace=8
-ButtonsTrackSpace=8
-TrackDigitsSpace=8
-DigitsSoundBtnSpace=8
-SoundBtnTrackSpace=6
-RightSpace=12
-[Trackbar]
-TrackLineLeft=3
-TrackLineRight=3
-flnm_Line=line.bmp
-flnm_Polzun=thumb.bmp
-[Buttons]
-flnm_Normal=strip.bmp
-flnm_Hover=strip.bmp
-flnm_Click=strip.bmp
-)";
+constexpr int kWidth = 1920;
+constexpr int kHeight = 1080;
+// The show time drawn: the first slide, its pan and zoom under way.
+constexpr double kTime = 2000;
 
-// A picture with soft alpha, so every piece is blended, not copied.
-std::unique_ptr<TBitmap> Picture(int width, int height) {
-  auto picture = std::make_unique<TBitmap>(width, height, TPixelFormat::Bgra32);
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x)
-      picture->SetPixel(x, y, TBgra{static_cast<uint8_t>(x * 7), static_cast<uint8_t>(y * 11), 120,
-                                    static_cast<uint8_t>(128 + 127 * std::sin(x * 0.7 + y))});
-  return picture;
+std::string g_showPath = VMO_DEMO_SHOW;
+
+// The first slide of the show on a headless 1920 x 1080 device, and the layer
+// with the bar shown from the start.
+class TOverlayScene {
+public:
+  TOverlayScene() {
+    std::string message;
+    m_show = OpenShowToRender(g_showPath, false, message);
+    if (!m_show)
+      throw std::runtime_error(message);
+    std::string error;
+    m_engine = CreateDrawingEngine("", nullptr, error);
+    if (!m_engine)
+      throw std::runtime_error(error);
+    m_device = std::make_unique<TDrawDevice>(T3DRect{0, 0, kWidth, kHeight});
+    m_controller =
+        std::make_unique<TVmoDrawController>(*m_device, [this] { return std::make_unique<T3DDrawer>(*m_engine); });
+    m_controller->InitDrawer();
+
+    TVmoSource& source = m_show->Source();
+    m_producer = std::make_unique<TSlideProducer>(source);
+    m_producer->SetGeometry({0, 0, kWidth, kHeight}, TSlideFitMode::FitInside);
+    m_producer->SetTiming(MakeRef<TTiming>());
+    m_slide = m_producer->MakeSlide(0, 0);
+    if (!m_slide)
+      throw std::runtime_error("the first slide could not be made");
+    source.GetSlideTimes(0, m_entry.Times);
+    m_entry.Slide = m_slide.get();
+    const TPixelRect slide = m_producer->SlideRect();
+    m_controller->Drawer()->SetSlideSize(slide.Width(), slide.Height());
+    PreloadSlide(*m_controller->Drawer(), *m_slide, kTime);
+
+    // The bar is shown from the start rather than after a mouse move.
+    source.MainSection().WriteBool("opt_nav_hideonstartup", false);
+    TThirdSlideSettings settings;
+    settings.OutputWidth = kWidth;
+    settings.OutputHeight = kHeight;
+    settings.EngineSlideWidth = slide.Width();
+    settings.DurationMs = static_cast<int64_t>(source.TotalDuration());
+    m_overlay = std::make_unique<TThirdSlide>(source, settings, TThirdSlideCallbacks{});
+    if (!m_overlay->Panel())
+      throw std::runtime_error("the show has no navigation bar");
+    m_overlay->Step(static_cast<int64_t>(kTime), 0);
+  }
+
+  // Draws the slide (and the layer) at `time` and reads the frame back, so
+  // that the device's work is part of the figure.
+  void Frame(bool overlay, double time) {
+    if (overlay)
+      m_overlay->Step(static_cast<int64_t>(time), 0);
+    m_root.BuildDrawList({&m_entry, 1}, overlay ? m_overlay.get() : nullptr, kTime);
+    m_root.SetForceDraw(true);
+    m_controller->Drawer()->SetNoPresent(true);
+    m_controller->Draw(m_root);
+    if (!m_controller->Drawer()->ReadBack(m_frame))
+      throw std::runtime_error("the frame could not be read back");
+  }
+
+  ~TOverlayScene() { m_root.BuildDrawList({}, nullptr, 0); }
+
+private:
+  std::unique_ptr<TVmoShowLocator> m_show;
+  std::unique_ptr<T3DEngine> m_engine;
+  std::unique_ptr<TDrawDevice> m_device;
+  std::unique_ptr<TVmoDrawController> m_controller;
+  std::unique_ptr<TSlideProducer> m_producer;
+  std::unique_ptr<TVmoSlide> m_slide;
+  TSlideEntry m_entry;
+  std::unique_ptr<TThirdSlide> m_overlay;
+  TRootItem m_root;
+  TBitmap m_frame;
+};
+
+TOverlayScene& Scene() {
+  static TOverlayScene scene;
+  return scene;
 }
 
-// One minute of show: the thumb moves about one pixel a frame.
-constexpr int64_t kDurationMs = 60000;
-constexpr int64_t kFrameMs = 40;
-
-std::unique_ptr<TNavPanel> MakePanel() {
-  static const std::map<std::string, std::pair<int, int>> sizes = {
-      {"back.bmp", {32, 24}}, {"line.bmp", {16, 6}}, {"thumb.bmp", {8, 12}}, {"strip.bmp", {96, 16}}};
-  TNavPanelHooks hooks;
-  hooks.LoadPicture = [](const std::string& name) -> std::unique_ptr<TBitmap> {
-    const auto found = sizes.find(name);
-    return found == sizes.end() ? nullptr : Picture(found->second.first, found->second.second);
-  };
-  hooks.LoadText = [](const std::string&) -> std::optional<std::string> { return kDefinition; };
-  hooks.IsPlaying = [] { return true; };
-  hooks.PictureChanged = [](const T3DRect& changed) { benchmark::DoNotOptimize(changed); };
-  TNavPanelSettings settings;
-  settings.DefinitionFile = "navbar.ini";
-  settings.Buttons = {"backward", "forward"};
-  settings.DurationMs = kDurationMs;
-  settings.OutputRect = T3DRect{0, 0, 1920, 1080};
-  return std::make_unique<TNavPanel>(settings, std::move(hooks));
+void BM_FrameWithoutOverlay(benchmark::State& state) {
+  for (auto _ : state)
+    Scene().Frame(false, kTime);
 }
+BENCHMARK(BM_FrameWithoutOverlay)->Unit(benchmark::kMillisecond);
 
-// state.range(0): show time added per frame (0: nothing changes).
-void BM_VideoBarFrame(benchmark::State& state) {
-  const auto panel = MakePanel();
-  const int64_t step = state.range(0);
-  int64_t time = 0;
+void BM_FrameWithOverlay(benchmark::State& state) {
+  for (auto _ : state)
+    Scene().Frame(true, kTime);
+}
+BENCHMARK(BM_FrameWithOverlay)->Unit(benchmark::kMillisecond);
+
+void BM_FrameWithOverlayTimeMoving(benchmark::State& state) {
+  // A second of show time per frame: the thumb moves and the time text
+  // changes, so the bar's picture changes in every frame.
+  double time = kTime;
   for (auto _ : state) {
-    time = (time + step) % kDurationMs;
-    panel->SetShowTime(time);
-    benchmark::DoNotOptimize(panel->Picture().Bits());
+    time += 1000;
+    Scene().Frame(true, time);
   }
 }
-BENCHMARK(BM_VideoBarFrame)->Arg(0)->ArgName("idle");
-BENCHMARK(BM_VideoBarFrame)->Arg(kFrameMs)->ArgName("playing_ms_per_frame");
-BENCHMARK(BM_VideoBarFrame)->Arg(1000)->ArgName("new_second_every_frame");
-
-void BM_VideoBarBuild(benchmark::State& state) {
-  for (auto _ : state) {
-    const auto panel = MakePanel();
-    benchmark::DoNotOptimize(panel->Picture().Bits());
-  }
-}
-BENCHMARK(BM_VideoBarBuild)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FrameWithOverlayTimeMoving)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  if (argc > 1 && argv[1][0] != '-') {
+    g_showPath = argv[1];
+    --argc;
+    ++argv;
+  }
+  benchmark::Initialize(&argc, argv);
+  try {
+    Scene();
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "bench_overlay: %s\n", error.what());
+    return 1;
+  }
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

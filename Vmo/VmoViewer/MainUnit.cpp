@@ -360,7 +360,7 @@ void TMainForm::KeyDown(int32_t key, uint8_t shift) {
     Perform({akCloseDialog, 0, {}});
     return;
   }
-  if (m_overlayShowsDialog && m_overlayShowsDialog()) {
+  if (m_viewer && m_viewer->EngineState().ShowsDialog) {
     if (key == vkEscape) {
       m_viewer->CloseDialog();
       return;

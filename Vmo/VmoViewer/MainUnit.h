@@ -159,10 +159,6 @@ public:
   const TInputMappingClass* InputMapping() const { return m_mapping.get(); }
   const TMouseMonitor& MouseMonitor() const { return m_monitor; }
 
-  // The overlay (logo, navigation panel, dialogs) tells whether it shows a
-  // dialog: keys then close it (Escape) or are swallowed (all but F1).
-  void SetOverlayDialogQuery(std::function<bool()> query) { m_overlayShowsDialog = std::move(query); }
-
   // Where the window goes for a show of width x height in `mode` (a
   // TVmoShowViewer placement mode), on `monitors` with the frame of
   // `border` around the client area: full screen fills the area; a window
@@ -223,7 +219,6 @@ private:
   int64_t m_createdAt = 0;
   int m_exitCode = 0;
   TMainFormHost::TCursor m_cursor = TMainFormHost::TCursor::Default;
-  std::function<bool()> m_overlayShowsDialog;
 };
 
 } // namespace qx

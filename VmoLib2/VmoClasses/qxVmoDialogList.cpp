@@ -10,6 +10,8 @@ namespace {
 
 // Below this opacity a closing dialog is gone.
 constexpr float kGoneOpacity = 1;
+// A dialog's background at this opacity hides the dialogs below it.
+constexpr float kOpaque = 100;
 
 } // namespace
 
@@ -54,6 +56,18 @@ void TVmoDialogList::ClosePauseDialogs(int64_t now) {
   for (size_t i = 0; i < m_dialogs.size(); ++i)
     if (m_dialogs[i].Slide.get() == keep)
       StartFade(i, true, now);
+}
+
+void TVmoDialogList::CloseAll(int64_t now) {
+  FinishFade();
+  if (m_dialogs.size() > 1)
+    m_dialogs.erase(m_dialogs.begin(), m_dialogs.end() - 1);
+  if (!m_dialogs.empty())
+    StartFade(0, true, now);
+}
+
+bool TVmoDialogList::IsOpen(const std::string& name) const {
+  return std::any_of(m_dialogs.begin(), m_dialogs.end(), [&name](const TEntry& entry) { return entry.Name == name; });
 }
 
 bool TVmoDialogList::HoldsClock() const {
@@ -102,14 +116,22 @@ void TVmoDialogList::Draw(TDeviceDrawer& drawer) {
 }
 
 TMouseResult TVmoDialogList::MouseEvent(TMouseEventKind kind, double x, double y, int stateFlags, int button) {
+  std::optional<TMouseResult> background;
   for (size_t i = m_dialogs.size(); i-- > 0;) {
     if (m_closing && m_fading == i)
       continue;
-    const TMouseResult result = m_dialogs[i].Slide->MouseEvent(kind, x, y, stateFlags, button);
-    if (result.Object || result.ActionReported)
+    TVmoDialog& dialog = *m_dialogs[i].Slide;
+    const TMouseResult result = dialog.MouseEvent(kind, x, y, stateFlags, button);
+    if (result.ActionReported || (result.Object && result.Object != &dialog))
       return result;
+    if (!result.Object)
+      continue;
+    if (!background)
+      background = result;
+    if (dialog.Opacity() >= kOpaque)
+      break;
   }
-  return {};
+  return background.value_or(TMouseResult{});
 }
 
 } // namespace qx

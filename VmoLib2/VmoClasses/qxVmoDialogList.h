@@ -32,6 +32,9 @@ public:
   // The show resumes: every pausing dialog but the last is removed at once,
   // the last fades out.
   void ClosePauseDialogs(int64_t now);
+  // Every dialog but the last is removed at once, the last fades out.
+  void CloseAll(int64_t now);
+  bool IsOpen(const std::string& name) const;
 
   int Count() const { return static_cast<int>(m_dialogs.size()); }
   bool Empty() const { return m_dialogs.empty(); }
@@ -47,7 +50,11 @@ public:
   // Draws the open dialogs in opening order.
   void Draw(TDeviceDrawer& drawer);
   // The mouse, from the last dialog to the first: the first that reports an
-  // object or an action ends the search. A dialog fading out takes none.
+  // action or an object on it ends the search. A dialog's background ends
+  // it only where it hides the dialogs below (drawn at full opacity);
+  // otherwise the objects of those dialogs stay within reach, and the
+  // topmost background hit is the answer when none of them is hit. A dialog
+  // fading out takes none.
   TMouseResult MouseEvent(TMouseEventKind kind, double x, double y, int stateFlags, int button);
 
 private:

@@ -8,6 +8,7 @@
 #include "VmoLib2/3DBasics/qxDrawDevice.h"
 #include "VmoLib2/3DEngine/qx3DDrawer.h"
 #include "VmoLib2/3DEngine/qxDeviceDrawer.h"
+#include "VmoLib2/VmoClasses/VmoThirdSlide3.h"
 #include "VmoLib2/VmoClasses/qxVmoSlide.h"
 #include "VmoLib2/VmoClasses/qxVmoSlideHost.h"
 #include "VmoLib2/VmoClasses/qxVmoSlideUtils3.h"
@@ -87,6 +88,7 @@ void TVmoEngine::Publish() {
   m_published.RequestPending = m_pending != nullptr || Events().PendingCount() > 0;
   m_published.Position = Position();
   m_published.Duration = Source() ? Source()->TotalDuration() : 0;
+  m_published.ShowsDialog = m_overlay && m_overlay->ShowsDialog();
 }
 
 // --- Events -----------------------------------------------------------------
@@ -99,9 +101,10 @@ bool TVmoEngine::HandleEvent(int32_t id, TEventPayload& payload) {
     break;
   case kCaptureEvent: Capture(); break;
   case kCloseDialogEvent:
-  case kHelpEvent:
-    // The overlay shows the dialogs; without one there is nothing to do.
+    if (m_overlay)
+      m_overlay->CloseDialog(NowMs());
     break;
+  case kHelpEvent: Perform({akHelp, 0, {}}); break;
   case kSlideListEvent:
     if (const auto* data = dynamic_cast<const TSlideData*>(payload.get()))
       OnSlideList(*data);
@@ -149,6 +152,9 @@ void TVmoEngine::OnModeEvent(bool paused) {
     m_processing->PausedAfter = paused;
   else
     m_paused = paused;
+  // The show resumes: the dialogs that held it go.
+  if (!paused && m_overlay)
+    m_overlay->ClosePauseDialogs(NowMs());
 }
 
 void TVmoEngine::OnSlideList(const TSlideData& data) { m_slides.assign(data.Entries().begin(), data.Entries().end()); }
@@ -221,8 +227,10 @@ void TVmoEngine::StopLoader() {
   }
   m_loaderStarted = false;
   m_slides.clear();
-  // The draw list must not keep slides of the loader that is gone.
+  // The draw list must not keep slides of the loader that is gone, nor the
+  // overlay, which goes with it.
   m_root.BuildDrawList({}, nullptr, 0);
+  m_overlay.reset();
   if (m_paused && m_music) {
     m_music.reset();
     m_previousShow.reset();
@@ -274,6 +282,8 @@ void TVmoEngine::Reinitialise(double position, bool reopen) {
     drawer->SetSlideSize(slide.Width(), slide.Height());
   }
 
+  MakeOverlay();
+
   // The new loader starts where the show is, whether or not the clock was
   // stopped by the user.
   m_clockOffset = position;
@@ -302,6 +312,30 @@ void TVmoEngine::SetPosition(double position) {
   // Played again to the end, the show reports its end again.
   m_endReported = false;
   m_ended = false;
+}
+
+void TVmoEngine::MakeOverlay() {
+  TThirdSlideSettings settings;
+  settings.OutputWidth = m_loader->FrameWidth();
+  settings.OutputHeight = m_loader->FrameHeight();
+  settings.Cover = m_cover;
+  settings.EngineSlideWidth = m_loader->SlideRect().Width();
+  settings.Volume = m_music ? m_volume.load() : 0;
+  settings.DurationMs = static_cast<int64_t>(Source()->TotalDuration());
+  TThirdSlideCallbacks callbacks;
+  callbacks.SetVolume = [this](double volume) { SetVolume(static_cast<float>(volume)); };
+  callbacks.GoToTime = [this](int64_t ms) {
+    Perform({akGotoTime, static_cast<int32_t>(std::clamp<int64_t>(ms, 0, INT32_MAX)), {}});
+  };
+  // On the engine's thread, where the overlay is driven.
+  callbacks.IsPlaying = [this] { return !m_paused; };
+  try {
+    m_overlay = std::make_unique<TThirdSlide>(*Source(), settings, std::move(callbacks));
+  } catch (const EAbort&) {
+    throw;
+  } catch (const std::exception& error) {
+    Log().WriteLine(std::string("TVmoEngine: no overlay: ") + error.what());
+  }
 }
 
 // --- Barriers and action points ---------------------------------------------
@@ -495,8 +529,9 @@ void TVmoEngine::MainLoop() {
 
   int state = m_drawController->GetState();
   TVmoSource* source = Source();
-  // The overlay's pausing dialogs come with the overlay.
-  bool newActive = !m_paused && !m_atBarrier && IsPreloaded() && IsMusicReady();
+  // An open dialog marked "DialogPause" holds the clock.
+  bool newActive =
+      !m_paused && !m_atBarrier && !(m_overlay && m_overlay->HoldsClock()) && IsPreloaded() && IsMusicReady();
   if (!source)
     newActive = false;
   else if (source->PauseWhenInactive() && !(state & TVmoDrawController::kDeviceActive))
@@ -555,6 +590,8 @@ void TVmoEngine::AdvanceClock() {
   if (!m_loader)
     return;
   const double requested = GetShowTime();
+  if (m_overlay)
+    m_overlay->Step(static_cast<int64_t>(requested), NowMs());
   m_loader->Timing()->SetRequested(requested);
   double position = requested;
   if (m_running && m_barrier.Has && requested >= m_barrier.Time) {

@@ -44,6 +44,7 @@ class TIniStorage;
 class TVmoSlide;
 class TVmoSlideLoader;
 class TVmoSource;
+class TThirdSlide;
 
 // An open (with a project) or a seek (without one).
 class TOpenParams : public TVmoEventData {
@@ -132,6 +133,8 @@ struct TVmoEngineState {
   // and the class of the object under the mouse ("TVmoButton", ...).
   bool OverActiveObject = false;
   std::string HitClassName;
+  // The overlay shows a dialog: keys close it (Escape) or are swallowed.
+  bool ShowsDialog = false;
 
   // The clock waits for the user: paused, or held at a "pause" barrier.
   bool WaitsForUser() const { return !Running && !RequestPending && (Paused || AtBarrier); }
@@ -259,9 +262,12 @@ private:
   void ReportPosition();
   void Sleep();
 
-  // Mouse and actions.
-  void HitTest(const std::array<int32_t, 5>& mouse, TVmoActionInfo* found);
+  // Mouse and actions. The hit test answers whether the overlay took the
+  // event (the slides then do not see it).
+  bool HitTest(const std::array<int32_t, 5>& mouse, TVmoActionInfo* found);
+  void PublishHit(bool overActive, std::string className);
   void Perform(const TVmoActionInfo& action);
+  void MakeOverlay();
 
   void Preload(TVmoSlide& slide);
   void Publish();
@@ -290,9 +296,9 @@ private:
 
   std::unique_ptr<TVmoEngineMusic> m_music;
   bool m_musicRebuild = false;
-  // The overlay layer (logo, navigation panel, dialogs) comes with the
-  // overlay; until then the draw list's overlay slot stays empty.
-  TDrawItem* m_overlay = nullptr;
+  // The layer above the slides (logo, navigation panel, dialogs), made with
+  // each loader; none when it could not be made.
+  std::unique_ptr<TThirdSlide> m_overlay;
   std::unique_ptr<TVmoSlideLoader> m_loader;
   bool m_loaderStarted = false;
   std::vector<TSlideEntry> m_slides;

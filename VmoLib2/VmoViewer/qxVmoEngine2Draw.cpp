@@ -5,6 +5,7 @@
 #include "QxLib/Graphics/qxBitmap.h"
 #include "QxLib/qxLog.h"
 #include "VmoLib2/3DEngine/qxDeviceDrawer.h"
+#include "VmoLib2/VmoClasses/VmoThirdSlide3.h"
 #include "VmoLib2/VmoClasses/qxVmoButton.h"
 #include "VmoLib2/VmoClasses/qxVmoImage.h"
 #include "VmoLib2/VmoClasses/qxVmoSlide.h"
@@ -17,6 +18,10 @@
 namespace qx {
 
 namespace {
+
+// The dialog of the "help" action ("dialog_help", unless a custom dialog
+// is named so).
+constexpr const char* kHelpDialog = "help";
 
 TMouseEventKind SlideMouseKind(int32_t kind) {
   switch (kind) {
@@ -57,7 +62,7 @@ void TVmoEngine::DrawStep(int state) {
     Draw((state & kForcing) != 0);
   } else if (state & TVmoDrawController::kRefreshPending) {
     // Nothing to show yet: the background alone.
-    m_root.BuildDrawList({}, m_overlay, Position());
+    m_root.BuildDrawList({}, m_overlay.get(), Position());
     m_root.SetForceDraw(true);
     if (TDeviceDrawer* drawer = m_drawController->Drawer()) {
       try {
@@ -76,7 +81,7 @@ void TVmoEngine::Draw(bool force) {
   if (!drawer || !m_loader)
     return;
   try {
-    m_root.BuildDrawList(m_slides, m_overlay, Position());
+    m_root.BuildDrawList(m_slides, m_overlay.get(), Position());
     m_root.SetForceDraw(force);
     if (!m_root.NeedsRedraw())
       return;
@@ -102,26 +107,44 @@ void TVmoEngine::Draw(bool force) {
 void TVmoEngine::OnMouseEvent(const TMouseData& mouse) {
   m_lastMouse = {mouse.Kind, mouse.X, mouse.Y, mouse.Shift, mouse.Button};
   TVmoActionInfo found;
-  HitTest(m_lastMouse, &found);
-  if (found.IsNone()) {
-    // An object with an action of its own takes the press, so the mouse
-    // word's action does not run as well.
-    if (!State().OverActiveObject)
-      Perform(mouse.Action);
+  const bool taken = HitTest(m_lastMouse, &found);
+  if (!found.IsNone()) {
+    Perform(found);
     return;
   }
-  Perform(found);
+  // An object with an action of its own takes the press, so the mouse
+  // word's action does not run as well; nor does it under the overlay.
+  if (!taken && !State().OverActiveObject)
+    Perform(mouse.Action);
 }
 
-void TVmoEngine::HitTest(const std::array<int32_t, 5>& mouse, TVmoActionInfo* found) {
+bool TVmoEngine::HitTest(const std::array<int32_t, 5>& mouse, TVmoActionInfo* found) {
   const TMouseEventKind kind = SlideMouseKind(mouse[0]);
+  if (m_overlay) {
+    TThirdSlideMouse result;
+    try {
+      result = m_overlay->MouseEvent(kind, mouse[1], mouse[2], mouse[3], mouse[4], NowMs());
+    } catch (const std::exception& error) {
+      Log().WriteLine(std::string("TVmoEngine.HitTest: ") + error.what());
+    }
+    if (result.Consumed) {
+      if (found)
+        *found = result.Action;
+      if (result.OverPanel)
+        PublishHit(true, "NavPanel");
+      else if (result.Object && !result.Object->Action().empty())
+        PublishHit(true, ClassName(*result.Object));
+      else
+        PublishHit(false, {});
+      return true;
+    }
+  }
   double time = Position();
   // A slide's visible interval starts after its start: the very first
   // instant of the show still belongs to the first slide.
   if (time == 0)
     time = 0.1;
   const TVmoObject* object = nullptr;
-  // The overlay, once it exists, is asked first.
   for (auto entry = m_slides.rbegin(); entry != m_slides.rend(); ++entry) {
     if (!entry->Slide || !(entry->Times.SlideStart < time && time <= entry->Times.VisibleEnd))
       continue;
@@ -142,22 +165,48 @@ void TVmoEngine::HitTest(const std::array<int32_t, 5>& mouse, TVmoActionInfo* fo
     break;
   }
   const bool overActive = object && !object->Action().empty();
+  PublishHit(overActive, overActive ? ClassName(*object) : std::string());
+  return false;
+}
+
+void TVmoEngine::PublishHit(bool overActive, std::string className) {
   const std::lock_guard guard(m_stateLock);
   m_published.OverActiveObject = overActive;
-  m_published.HitClassName = overActive ? ClassName(*object) : std::string();
+  m_published.HitClassName = std::move(className);
 }
 
 // --- Actions ----------------------------------------------------------------
 
 void TVmoEngine::Perform(const TVmoActionInfo& action) {
-  if (action.Kind == akNone)
+  if (action.Kind == akNone || action.Kind == akHandled)
     return;
-  // Help and the named dialogs are shown on the overlay, and a dialog open
-  // there is what "close dialog" closes; with no overlay yet, help and
-  // dialogs show nothing and "close dialog" goes on to the main window like
-  // every other kind.
-  if (action.Kind == akHelp || action.Kind == akShowDialog)
+  const int64_t now = NowMs();
+  if (m_overlay) {
+    switch (action.Kind) {
+    case akPreviousSlide:
+    case akNextSlide:
+    case akGotoSlide:
+    case akOpenShow: m_overlay->HidePopups(now); break;
+    case akHelp: m_overlay->OpenDialog(kHelpDialog, now); return;
+    case akShowDialog: m_overlay->OpenDialog(action.Text, now); return;
+    case akCloseDialog:
+      if (m_overlay->CloseDialog(now))
+        return;
+      break;
+    case akPause:
+      // Playing on (the panel's play button) while a dialog holds the
+      // clock closes the dialogs that hold it.
+      if (!m_paused && m_overlay->HoldsClock()) {
+        m_overlay->ClosePauseDialogs(now);
+        return;
+      }
+      break;
+    default: break;
+    }
+  } else if (action.Kind == akHelp || action.Kind == akShowDialog) {
+    // Without an overlay there is nowhere to show a dialog.
     return;
+  }
   Log().WriteLine("TVmoEngine: action " + std::to_string(action.Kind) + "," + std::to_string(action.Integer) + "," +
                   action.Text);
   PostToMain(kActionKind, {action.Kind, action.Integer}, std::make_unique<TVmoTextData>(action.Text));
@@ -170,7 +219,7 @@ void TVmoEngine::Capture() {
   std::unique_ptr<TBitmap> picture;
   if (drawer) {
     try {
-      m_root.BuildDrawList(m_slides, m_overlay, Position());
+      m_root.BuildDrawList(m_slides, m_overlay.get(), Position());
       const bool noPresent = drawer->NoPresent();
       drawer->SetNoPresent(true);
       try {

@@ -1,7 +1,9 @@
 #include "VmoLib2/VmoViewer/qxVmoRenderer.h"
 
 #include "QxLib/qxExceptions.h"
+#include "QxLib/qxLog.h"
 #include "VmoLib2/3DEngine/qxDeviceDrawer.h"
+#include "VmoLib2/VmoClasses/VmoThirdSlide3.h"
 #include "VmoLib2/VmoClasses/qxVmoSlideHost.h"
 #include "VmoLib2/VmoClasses/qxVmoSlideUtils3.h"
 #include "VmoLib2/VmoClasses/qxVmoSource2.h"
@@ -103,6 +105,20 @@ TVmoRenderer::TVmoRenderer(TVmoSource& source, TVmoDrawController& controller, b
   const TPixelRect slide = m_loader->SlideRect();
   controller.Drawer()->SetSlideSize(slide.Width(), slide.Height());
   m_loader->Timing()->SetPosition(0);
+  TThirdSlideSettings overlay;
+  overlay.OutputWidth = m_loader->FrameWidth();
+  overlay.OutputHeight = m_loader->FrameHeight();
+  overlay.Cover = cover;
+  overlay.EngineSlideWidth = slide.Width();
+  overlay.DurationMs = static_cast<int64_t>(source.TotalDuration());
+  try {
+    m_overlay = std::make_unique<TThirdSlide>(source, overlay, TThirdSlideCallbacks{});
+  } catch (const EAbort&) {
+    throw;
+  } catch (const std::exception& error) {
+    // The slides are drawn without the layer.
+    Log().WriteLine(std::string("TVmoRenderer: no overlay: ") + error.what());
+  }
   m_loader->Start();
 }
 
@@ -118,6 +134,7 @@ TVmoRenderer::~TVmoRenderer() {
   m_events.Process();
   m_entries.clear();
   m_root.BuildDrawList({}, nullptr, 0);
+  m_overlay.reset();
 }
 
 bool TVmoRenderer::OnEvent(int32_t id, TEventPayload& payload) {
@@ -180,7 +197,9 @@ void TVmoRenderer::WaitForSlides(double time) {
 void TVmoRenderer::Render(double time, TBitmap& frame) {
   WaitForSlides(time);
   TDeviceDrawer& drawer = *m_controller.Drawer();
-  m_root.BuildDrawList(m_entries, nullptr, time);
+  if (m_overlay)
+    m_overlay->Step(static_cast<int64_t>(time), 0);
+  m_root.BuildDrawList(m_entries, m_overlay.get(), time);
   drawer.SetNoPresent(true);
   m_controller.Draw(m_root);
   if (!drawer.ReadBack(frame))

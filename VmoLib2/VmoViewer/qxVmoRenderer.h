@@ -18,6 +18,7 @@
 
 namespace qx {
 
+class TThirdSlide;
 class TVmoDrawController;
 class TVmoSource;
 struct TRenderOptions;
@@ -69,6 +70,9 @@ private:
   TThreadEventList m_events;
   std::unique_ptr<TLoader> m_loader;
   TRootItem m_root;
+  // The layer above the slides as it shows before any input: the logo, the
+  // navigation panel unless it hides at start-up.
+  std::unique_ptr<TThirdSlide> m_overlay;
   // The slides of the loader's last report, in show order.
   std::vector<TSlideEntry> m_entries;
   std::chrono::milliseconds m_timeout = kDefaultPrepareTimeout;

@@ -136,8 +136,10 @@ void TRootItem::Draw(TDeviceDrawer& drawer) {
 
 void TRootItem::Paint(TDeviceDrawer& drawer) {
   TDrawItem* const overlay = m_items.empty() ? nullptr : m_items.back();
-  // Filled first, so the slides and the overlay stay on top of it.
-  if (!overlay && m_clearBackground)
+  // Filled first, so the slides and the overlay stay on top of it. The
+  // overlay covers only its own items: without the fill the letterbox
+  // around the slide would keep an old frame's pixels.
+  if (m_clearBackground)
     drawer.ClearScreen(m_backgroundColor, true);
   const bool hider = m_hiderAmount > 0;
   if (hider)

@@ -73,7 +73,7 @@ public:
   // Changed, forced, or any item animating (but the slide only listed for
   // a coming transition).
   bool NeedsRedraw() const override;
-  // Fills the background when there is no overlay, draws the slides (or the
+  // Fills the background (when asked to), draws the slides (or the
   // transition) inside the hider pass when a hider is set, then the overlay.
   // A failure while drawing is swallowed: the frame is skipped.
   void Draw(TDeviceDrawer& drawer) override;

@@ -2,8 +2,9 @@
 """Makes the media of the demo show: a wide landscape JPEG for the pan and
 zoom (with an EXIF date and description for the caption's macros), a card
 JPEG that turns in 3D, a tile for the background, a round mask, an animated
-GIF, a small badge picture with a drop shadow and a three-second video clip
-with its sound. Everything is drawn from formulas, so running the script
+GIF, a small badge picture with a drop shadow, a three-second video clip
+with its sound, the show's logo and a button skin (btn.ini and its
+picture). Everything is drawn from formulas, so running the script
 again reproduces the committed pictures (the JPEGs need cjpeg) and a clip of
 the same content (ffmpeg; its bytes may differ)."""
 import math
@@ -14,6 +15,9 @@ import subprocess
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+# The 32-bit BMP writer of the navigation bars' script.
+sys.path.insert(0, os.path.dirname(HERE))
+from make_nav_skins import bmp32  # noqa: E402
 
 
 def clamp(v):
@@ -118,6 +122,54 @@ def badge(size):
         angle = math.atan2(y - size / 2, x - size / 2)
         return 200 + 50 * math.cos(angle * 5), 60, 90 + 60 * math.sin(angle * 5)
     return pixel
+
+
+def logo(size):
+    """A white ring around an orange dot on a transparent ground."""
+    def pixel(x, y):
+        d = math.hypot(x - size / 2 + 0.5, y - size / 2 + 0.5) / (size / 2)
+        ring = max(0.0, 1 - abs(d - 0.8) / 0.08)
+        dot = 1.0 if d < 0.45 else max(0.0, 1 - (d - 0.45) / 0.05)
+        if dot > 0:
+            return 250, 140, 40, 255 * dot
+        return 255, 255, 255, 255 * min(1.0, ring * 1.5)
+    return pixel
+
+
+# The button skin: three states (normal, hover, pressed) stacked, each a
+# rounded bar of BUTTON_W x BUTTON_H cut into nine pieces by btn.ini.
+BUTTON_W, BUTTON_H, BUTTON_CORNER = 48, 32, 10
+BUTTON_STATES = ((60, 90, 150), (80, 130, 210), (40, 60, 110))
+
+
+def button_skin(x, y):
+    state, y = divmod(y, BUTTON_H)
+    r, g, b = BUTTON_STATES[state]
+    c = BUTTON_CORNER
+    # Distance outside the rounded rectangle, in pixels.
+    dx = max(c - x - 0.5, x + 0.5 - (BUTTON_W - c), 0)
+    dy = max(c - y - 0.5, y + 0.5 - (BUTTON_H - c), 0)
+    edge = math.hypot(dx, dy) - (c - 1)
+    alpha = 255 if edge <= 0 else 0 if edge >= 1 else 255 * (1 - edge)
+    shade = 1.25 - 0.5 * y / BUTTON_H
+    rim = 1.4 if edge > -1.5 else 1.0
+    return r * shade * rim, g * shade * rim, b * shade * rim, alpha
+
+
+def button_ini():
+    names = ("NormalState", "HoverState", "ClickState")
+    w, h, c = BUTTON_W, BUTTON_H, BUTTON_CORNER
+    lines = []
+    for state, name in enumerate(names):
+        t = state * h
+        pieces = (("LeftTop", 0, t, c, t + c), ("Top", c, t, w - c, t + c), ("RightTop", w - c, t, w, t + c),
+                  ("Right", w - c, t + c, w, t + h - c), ("RightBottom", w - c, t + h - c, w, t + h),
+                  ("Bottom", c, t + h - c, w - c, t + h), ("LeftBottom", 0, t + h - c, c, t + h),
+                  ("Left", 0, t + c, c, t + h - c), ("Center", c, t + c, w - c, t + h - c))
+        lines.append("[%s]" % name)
+        lines += ["%s=btn.bmp,%d,%d,%d,%d" % piece for piece in pieces]
+    lines += ["[TextParams]", "Color=255,255,255", "BtnOffset=60", "BtnMinWidth=200", "Filtering=Bilinear"]
+    return ("\r\n".join(lines) + "\r\n").encode("ascii")
 
 
 def gif_lzw(indices):
@@ -235,6 +287,9 @@ def main():
     write("tile.bmp", bmp24(64, 64, tile))
     write("mask.bmp", bmp24(256, 256, round_mask(256)))
     write("badge.bmp", bmp24(128, 128, badge(128)))
+    write("logo.bmp", bmp32(96, 96, logo(96)))
+    write("btn.bmp", bmp32(BUTTON_W, BUTTON_H * len(BUTTON_STATES), button_skin))
+    write("btn.ini", button_ini())
     write("spinner.gif", spinner_gif(96, 12, 8))
     jpeg("landscape.jpg", 1600, 900, landscape(1600, 900),
          exif={270: "Hills by the lake", 306: "2021:06:14 19:42:05"})

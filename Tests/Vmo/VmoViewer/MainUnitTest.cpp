@@ -58,6 +58,26 @@ TEST(MainForm, CtrlPPausesButCtrlShiftPDoesNot) {
   EXPECT_GT(h.Position(), held);
 }
 
+TEST(MainForm, WhileADialogIsOpenEscapeClosesItAndOtherKeysAreSwallowed) {
+  TFormHarness h;
+  ASSERT_TRUE(h.Play(Show("", "[dialog_help]\nobject b:box\nSize=10,10\nFitMode=None\nend\n")));
+  h.Key(vkF1);
+  h.RunFor(20);
+  ASSERT_TRUE(h.State().ShowsDialog);
+  h.Key(vkSpace);
+  h.Key(vkRight);
+  h.RunFor(20);
+  EXPECT_FALSE(h.Form->Viewer()->Paused());
+  EXPECT_LT(h.Position(), 4000);
+  // Escape closes the dialog, not the window; the next one closes the window.
+  h.Key(vkEscape);
+  h.RunFor(300);
+  EXPECT_FALSE(h.Form->Closed());
+  EXPECT_FALSE(h.State().ShowsDialog);
+  h.Key(vkEscape);
+  EXPECT_TRUE(h.Form->Closed());
+}
+
 TEST(MainForm, HomeGoesToTheFirstSlideAndEndToTheLast) {
   TFormHarness h;
   ASSERT_TRUE(h.Play(Show()));

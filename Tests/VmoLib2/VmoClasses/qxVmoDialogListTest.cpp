@@ -15,7 +15,8 @@ constexpr std::string_view kShow =
     "opt_customdialogscount=1\ncustom_dialog1=Info\n[slide1]\n"
     "[dialog_1_]\nDialogPause=1\nobject close:box\nSize=400,200\nFitMode=None\nAction=16,0,\nend\n"
     "[dialog_Stop]\nDialogPause=1\nobject s:box\nSize=100,100\nFitMode=None\nend\n"
-    "[dialog_Plain]\nobject p:box\nSize=100,100\nFitMode=None\nAction=7,1,\nend\n";
+    "[dialog_Plain]\nobject p:box\nSize=100,100\nFitMode=None\nAction=7,1,\nend\n"
+    "[dialog_Side]\nobject s:box\nSize=50,50\nFitMode=None\nobject k:keypoint\nPosition=-80,-80\nend\nend\n";
 
 class DialogList : public test::ProducerTest {
 protected:
@@ -106,6 +107,27 @@ TEST_F(DialogList, MouseGoesToTheLastOpenedDialogFirst) {
   test::TRecordingDrawer drawer;
   m_list.Draw(drawer);
   EXPECT_EQ(drawer.OfKind("box").size(), 4u) << "each dialog's background and box";
+}
+
+TEST_F(DialogList, OnlyAnOpaqueBackgroundHidesTheDialogsBelowFromTheMouse) {
+  Open("Plain", 0);
+  m_list.Step(1000);
+  // "Side" has nothing in the centre; half faded in, its background lets
+  // the click through to the box of the dialog below.
+  Open("Side", 1000);
+  m_list.Step(1100);
+  m_list.MouseEvent(TMouseEventKind::ButtonDown, 400, 300, 0, 1);
+  TMouseResult result = m_list.MouseEvent(TMouseEventKind::ButtonUp, 400, 300, 0, 1);
+  EXPECT_TRUE(result.ActionReported);
+  EXPECT_EQ(result.Action, "7,1,");
+  // At full opacity its background hides that box: the click is taken by
+  // the top dialog, with no action.
+  m_list.Step(1300);
+  m_list.MouseEvent(TMouseEventKind::ButtonDown, 400, 300, 0, 1);
+  result = m_list.MouseEvent(TMouseEventKind::ButtonUp, 400, 300, 0, 1);
+  EXPECT_FALSE(result.ActionReported);
+  ASSERT_NE(result.Object, nullptr);
+  EXPECT_EQ(result.Object, &m_list.Dialog(1));
 }
 
 } // namespace

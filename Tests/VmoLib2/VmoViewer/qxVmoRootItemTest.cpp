@@ -117,13 +117,14 @@ TEST_F(DrawList, OneSlideThenTheOverlay) {
   EXPECT_FALSE(m_root.InTransition());
   EXPECT_FALSE(m_root.TransitionStarting());
   EXPECT_TRUE(m_root.Changed());
-  // The overlay paints over everything; no background fill under it.
-  EXPECT_EQ(DrawFrame(), (TKinds{"box", "line", "endscene"}));
+  // The background is filled under the slides whether or not an overlay
+  // follows: the overlay covers only its own items, and the letterbox
+  // around the slide would keep an old frame's pixels.
+  EXPECT_EQ(DrawFrame(), (TKinds{"clearscreen", "box", "line", "endscene"}));
   EXPECT_EQ(m_overlay.Ended, 1);
   // The slide was given its time.
   EXPECT_TRUE(m_slides[0]->Active());
 
-  // Without an overlay the background is filled first.
   ASSERT_TRUE(m_root.BuildDrawList(Entries(0, 1), nullptr, 2000));
   EXPECT_EQ(m_root.Items(), (std::vector<TDrawItem*>{m_slides[0].get(), nullptr}));
   EXPECT_EQ(DrawFrame(), (TKinds{"clearscreen", "box", "endscene"}));
@@ -136,9 +137,9 @@ TEST_F(DrawList, TransitionDrawsBothSlidesThroughTheFilter) {
   EXPECT_FALSE(m_root.TransitionStarting());
   EXPECT_EQ(m_root.Filter(), m_fade.get());
   EXPECT_FLOAT_EQ(m_fade->Progress(), 0.5f);
-  EXPECT_EQ(DrawFrame(), (TKinds{"twoslides", "box", "box", "line", "endscene"}));
-  EXPECT_FALSE(m_drawer.Calls[0].SkipEffect);
-  EXPECT_EQ(m_drawer.Calls[0].Filter, m_fade.get());
+  EXPECT_EQ(DrawFrame(), (TKinds{"clearscreen", "twoslides", "box", "box", "line", "endscene"}));
+  EXPECT_FALSE(m_drawer.Calls[1].SkipEffect);
+  EXPECT_EQ(m_drawer.Calls[1].Filter, m_fade.get());
 
   // After the outgoing slide's end the incoming one stands alone.
   ASSERT_TRUE(m_root.BuildDrawList(Entries(0, 2), &m_overlay, 6500));
@@ -155,8 +156,8 @@ TEST_F(DrawList, TransitionStartingSetsUpTheIncomingSlide) {
   EXPECT_FALSE(m_root.InTransition());
   EXPECT_EQ(m_root.Filter(), m_fade.get());
   EXPECT_FLOAT_EQ(m_fade->Progress(), 0);
-  EXPECT_EQ(DrawFrame()[0], "twoslides");
-  EXPECT_TRUE(m_drawer.Calls[0].SkipEffect);
+  EXPECT_EQ(DrawFrame()[1], "twoslides");
+  EXPECT_TRUE(m_drawer.Calls[1].SkipEffect);
 
   // The incoming slide animating does not ask for frames before its time.
   m_slides[1]->SetChangeFlags(true);
@@ -190,7 +191,7 @@ TEST_F(DrawList, ZeroDurationTransitionKeepsTheOutgoingSlideAlone) {
   EXPECT_EQ(m_root.Items(), (std::vector<TDrawItem*>{m_slides[1].get(), &m_overlay}));
   EXPECT_EQ(m_root.Filter(), nullptr);
   EXPECT_FALSE(m_root.InTransition());
-  EXPECT_EQ(DrawFrame(), (TKinds{"box", "line", "endscene"}));
+  EXPECT_EQ(DrawFrame(), (TKinds{"clearscreen", "box", "line", "endscene"}));
 
   ASSERT_TRUE(m_root.BuildDrawList(Entries(1, 2), &m_overlay, 11500));
   EXPECT_EQ(m_root.Items(), (std::vector<TDrawItem*>{m_slides[2].get(), &m_overlay}));
@@ -223,8 +224,9 @@ TEST_F(DrawList, NeedsRedrawFollowsChangesProgressAndAnimation) {
 TEST_F(DrawList, HiderPassWrapsTheSlidesButNotTheOverlay) {
   m_root.SetHider(0.25f, 200);
   ASSERT_TRUE(m_root.BuildDrawList(Entries(0, 2), &m_overlay, 5500));
-  EXPECT_EQ(DrawFrame(), (TKinds{"beginhider", "twoslides", "box", "box", "endhider", "line", "endscene"}));
-  EXPECT_FLOAT_EQ(m_drawer.Calls[4].Amount, 0.25f);
+  EXPECT_EQ(DrawFrame(),
+            (TKinds{"clearscreen", "beginhider", "twoslides", "box", "box", "endhider", "line", "endscene"}));
+  EXPECT_FLOAT_EQ(m_drawer.Calls[5].Amount, 0.25f);
 }
 
 TEST_F(DrawList, AFailingFrameIsSkippedQuietly) {
@@ -235,7 +237,7 @@ TEST_F(DrawList, AFailingFrameIsSkippedQuietly) {
   EXPECT_EQ(m_overlay.Ended, 1);
   // The slide is drawn again in the next frame.
   m_overlay.Fail = false;
-  EXPECT_EQ(DrawFrame(), (TKinds{"box", "line", "endscene"}));
+  EXPECT_EQ(DrawFrame(), (TKinds{"clearscreen", "box", "line", "endscene"}));
 }
 
 TEST_F(DrawList, ReleasingDeviceObjectsFreesTheListedPictures) {
