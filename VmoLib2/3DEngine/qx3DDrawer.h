@@ -88,6 +88,10 @@ public:
   TTextureStore2& TextureCache() { return m_textureCache; }
   // Preloads asked for by other threads, waiting for the next frame.
   int PendingPreloads() const;
+  // Whether a preloaded picture's tiles go to the device 1 ms apart (on by
+  // default, for a player that draws live); a renderer that does not draw
+  // against a clock turns it off.
+  void SetSpreadUploads(bool spread) { m_spreadUploads = spread; }
 
 protected:
   void BeginFrame(TDrawItem& item) override;
@@ -188,6 +192,7 @@ private:
   std::thread::id m_drawThread;
   mutable std::recursive_mutex m_lock;
   std::vector<TPreload> m_pendingPreloads;
+  bool m_spreadUploads = true;
 };
 
 } // namespace qx

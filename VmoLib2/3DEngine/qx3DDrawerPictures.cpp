@@ -167,7 +167,7 @@ void T3DDrawer::PreloadPicture(const TPictureSource& picture, const TPictureDraw
   if (TMultiTexture6* texture = AcquireTexture(picture, params)) {
     texture->SetMipMaps(true);
     texture->SetLodBias(params.MipBias);
-    texture->Preload();
+    texture->Preload(m_spreadUploads);
   }
 }
 
