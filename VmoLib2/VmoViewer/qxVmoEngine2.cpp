@@ -269,6 +269,7 @@ void TVmoEngine::Reinitialise(double position, bool reopen) {
     if (auto* drawer = dynamic_cast<T3DDrawer*>(m_drawController->Drawer())) {
       drawer->SetFileAccessor(m_show->Accessor.get());
       drawer->SetSpreadUploads(!m_deterministic);
+      drawer->SetDecodeAhead(m_decodeAhead);
     }
   }
   m_loader->SetFrameSize(std::max(deviceWidth, kMinFrameSide), std::max(deviceHeight, kMinFrameSide));
