@@ -1,8 +1,9 @@
 // Preparing one 24-megapixel JPEG slide for a 1920 x 1080 output, as the
 // slide loader and the drawer do it: open the picture, choose the mip level
-// from the size the picture is shown at, decode that level (the JPEG decoder
-// scales in the DCT), and upload its tiles to a headless GL ES screen. The
-// same run times djpeg decoding the same file at the same scale, so the two
+// from the size the picture is shown at, decode that level in the drawer's
+// 32-bit format (the JPEG decoder scales in the DCT), and upload its tiles
+// to a headless GL ES screen. The pieces are timed on their own too. The
+// same run times djpeg decoding the same file at the same scale, so the
 // figures come from the same machine state.
 #include "QxLib/Graphics/qxBitmapStore.h"
 #include "QxLib/Graphics/qxImage.h"
@@ -19,6 +20,8 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <memory>
+#include <optional>
 #include <random>
 #include <string>
 
@@ -55,42 +58,96 @@ int SlideMipLevel(int width, int height) {
 
 int g_level = -1;
 
-void BM_PrepareJpegSlide(benchmark::State& state) {
-  std::string error;
-  const std::unique_ptr<T3DEngine> engine = CreateDrawingEngine("", nullptr, error);
-  if (!engine) {
-    state.SkipWithError(error.c_str());
+// A headless GL ES screen with the drawer's texture pools, for the
+// benchmarks that upload tiles.
+struct TUploadScreen {
+  std::unique_ptr<T3DEngine> Engine;
+  std::optional<TDrawDevice> Device;
+  std::optional<T3DScreen> Screen;
+  std::optional<TTextureManager6> Manager;
+  std::string Error;
+
+  TUploadScreen() {
+    Engine = CreateDrawingEngine("", nullptr, Error);
+    if (!Engine)
+      return;
+    Device.emplace(T3DRect{0, 0, kOutputWidth, kOutputHeight});
+    Screen.emplace(*Engine, nullptr, nullptr);
+    Screen->AssignDevice(&*Device);
+    if (!Screen->BeginScene()) {
+      Error = "no headless GL ES 3 screen";
+      return;
+    }
+    Manager.emplace(*Screen);
+  }
+  ~TUploadScreen() {
+    if (Manager) {
+      Manager.reset();
+      Screen->EndScene(false);
+    }
+  }
+};
+
+// The level the drawer asks for, in the drawer's pixel format.
+std::shared_ptr<const TBitmap> DecodeSlideLevel(TBitmapStore& store) {
+  g_level = SlideMipLevel(store.Width(), store.Height());
+  return store.GetMipLevel(g_level, TPixelFormat::Bgra32);
+}
+
+// As the drawer uploads a picture: tiles with their mip maps.
+void UploadTiles(TTextureManager6& manager, const std::shared_ptr<const TBitmap>& level, bool spread) {
+  TMultiTexture6 picture(manager);
+  picture.SetSource(level, 1, 1, {0, 0, level->Width(), level->Height()});
+  picture.SetMipMaps(true);
+  picture.Preload(spread);
+}
+
+// One preparation: open, decode the level, upload its tiles.
+bool PrepareOnce(TTextureManager6& manager, bool spread) {
+  std::optional<TImage> image = ImageLoaders().OpenFile(Photo().Path);
+  if (!image)
+    return false;
+  const std::shared_ptr<const TBitmap> level = DecodeSlideLevel(image->Store());
+  UploadTiles(manager, level, spread);
+  benchmark::DoNotOptimize(level->Bits());
+  return true;
+}
+
+// The whole preparation; `spread` paces the tile uploads 1 ms apart as the
+// player drawing live does (the renderer and the export do not). One
+// untimed run first fills the tile pools, as the first slides of a show do
+// for the later ones.
+void PrepareSlide(benchmark::State& state, bool spread) {
+  TUploadScreen screen;
+  if (!screen.Manager) {
+    state.SkipWithError(screen.Error.c_str());
     return;
   }
-  TDrawDevice device({0, 0, kOutputWidth, kOutputHeight});
-  T3DScreen screen(*engine, nullptr, nullptr);
-  screen.AssignDevice(&device);
-  if (!screen.BeginScene()) {
-    state.SkipWithError("no headless GL ES 3 screen");
+  if (!PrepareOnce(*screen.Manager, spread)) {
+    state.SkipWithError("the photo does not open");
     return;
   }
-  TTextureManager6 manager(screen);
+  for (auto _ : state)
+    PrepareOnce(*screen.Manager, spread);
+  state.counters["level"] = g_level;
+}
+
+void BM_PrepareJpegSlide(benchmark::State& state) { PrepareSlide(state, false); }
+void BM_PrepareJpegSlideLivePaced(benchmark::State& state) { PrepareSlide(state, true); }
+
+// Opening alone: the file read into memory, its header and EXIF data.
+void BM_OpenPicture(benchmark::State& state) {
   for (auto _ : state) {
     std::optional<TImage> image = ImageLoaders().OpenFile(Photo().Path);
     if (!image) {
       state.SkipWithError("the photo does not open");
       break;
     }
-    TBitmapStore& store = image->Store();
-    g_level = SlideMipLevel(store.Width(), store.Height());
-    std::shared_ptr<const TBitmap> level = store.GetMipLevel(g_level);
-    TMultiTexture6 picture(manager);
-    picture.SetSource(level, 1, 1, {0, 0, level->Width(), level->Height()});
-    // As the drawer uploads a picture: tiles with their mip maps.
-    picture.SetMipMaps(true);
-    picture.Preload();
-    benchmark::DoNotOptimize(level->Bits());
+    benchmark::DoNotOptimize(image->Store().Width());
   }
-  screen.EndScene(false);
-  state.counters["level"] = g_level;
 }
 
-// The decoding part alone: open and decode the chosen level.
+// Open and decode the chosen level.
 void BM_DecodeChosenLevel(benchmark::State& state) {
   for (auto _ : state) {
     std::optional<TImage> image = ImageLoaders().OpenFile(Photo().Path);
@@ -98,10 +155,26 @@ void BM_DecodeChosenLevel(benchmark::State& state) {
       state.SkipWithError("the photo does not open");
       break;
     }
-    TBitmapStore& store = image->Store();
-    std::shared_ptr<const TBitmap> level = store.GetMipLevel(SlideMipLevel(store.Width(), store.Height()));
-    benchmark::DoNotOptimize(level->Bits());
+    benchmark::DoNotOptimize(DecodeSlideLevel(image->Store())->Bits());
   }
+}
+
+// The tiles alone, from a level decoded once, after one untimed upload.
+void BM_UploadTiles(benchmark::State& state) {
+  TUploadScreen screen;
+  if (!screen.Manager) {
+    state.SkipWithError(screen.Error.c_str());
+    return;
+  }
+  std::optional<TImage> image = ImageLoaders().OpenFile(Photo().Path);
+  if (!image) {
+    state.SkipWithError("the photo does not open");
+    return;
+  }
+  const std::shared_ptr<const TBitmap> level = DecodeSlideLevel(image->Store());
+  UploadTiles(*screen.Manager, level, false);
+  for (auto _ : state)
+    UploadTiles(*screen.Manager, level, false);
 }
 
 // djpeg on the same file at the scale of the chosen level, output thrown
@@ -132,7 +205,10 @@ void BM_DjpegSameScale(benchmark::State& state) {
 } // namespace
 
 BENCHMARK(BM_PrepareJpegSlide)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(8);
+BENCHMARK(BM_PrepareJpegSlideLivePaced)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(4);
+BENCHMARK(BM_OpenPicture)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(8);
 BENCHMARK(BM_DecodeChosenLevel)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(8);
+BENCHMARK(BM_UploadTiles)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(8);
 BENCHMARK(BM_DjpegSameScale)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(8);
 
 BENCHMARK_MAIN();

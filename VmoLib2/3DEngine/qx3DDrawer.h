@@ -6,6 +6,7 @@
 // output, lets the item tree draw itself and presents the result.
 #pragma once
 
+#include "QxLib/Graphics/qxLevelDecoder.h"
 #include "VmoLib2/3DEngine/qx3DScreen.h"
 #include "VmoLib2/3DEngine/qxDeviceDrawer.h"
 #include "VmoLib2/3DEngine/qxTextureStore2.h"
@@ -88,6 +89,16 @@ public:
   TTextureStore2& TextureCache() { return m_textureCache; }
   // Preloads asked for by other threads, waiting for the next frame.
   int PendingPreloads() const;
+  // Whether a preloaded picture's tiles go to the device 1 ms apart (on by
+  // default, for a player that draws live); a renderer that does not draw
+  // against a clock turns it off.
+  void SetSpreadUploads(bool spread) { m_spreadUploads = spread; }
+  // Whether a picture preloaded on the drawing thread is decoded on a
+  // thread of its own first (off by default). Its tiles are then uploaded
+  // at the first frame that begins after the decode, or before the picture
+  // is first drawn, whichever comes first: the drawing thread goes on
+  // meanwhile, and what is drawn does not change.
+  void SetDecodeAhead(bool on) { m_decodeAhead = on; }
 
 protected:
   void BeginFrame(TDrawItem& item) override;
@@ -100,6 +111,8 @@ private:
     TRefPtr<TBitmapStore> store;
     std::shared_ptr<const TBitmap> bitmap;
     TPictureDrawParams params;
+    // The level's decode ahead, when there is one.
+    std::shared_ptr<const TLevelDecoder::TJob> decoding;
   };
   // Logical coordinates of device pixel (0, 0) and logical units per pixel.
   struct TLogicalFrame {
@@ -140,6 +153,11 @@ private:
   // Whether `placement` shows width x height texels smaller than 1:1.
   bool Minified(const TPlacement& placement, double width, double height) const;
   void RunPendingPreloads();
+  // Runs the pending preloads of `store` now (drawing thread, m_lock held).
+  void RunPendingPreloadsOf(const TBitmapStore& store);
+  // Builds and uploads the picture's texture (drawing thread, m_lock held).
+  void UploadPicture(const TPictureSource& picture, const TPictureDrawParams& params);
+  void UploadPreload(const TPreload& preload);
   void DrawBorder(const TPlacement& placement, const TPictureDrawParams& params);
   std::vector<TRefPtr<T3DYUV>> VideoImages() const;
   // Ends and forgets the video images nobody else holds (all with `all`).
@@ -188,6 +206,10 @@ private:
   std::thread::id m_drawThread;
   mutable std::recursive_mutex m_lock;
   std::vector<TPreload> m_pendingPreloads;
+  bool m_spreadUploads = true;
+  bool m_decodeAhead = false;
+  // Made with the first decode ahead; last, so that it stops first.
+  std::unique_ptr<TLevelDecoder> m_levelDecoder;
 };
 
 } // namespace qx

@@ -3,6 +3,7 @@
 #include "VmoLib2/3DEngine/qx3DDrawer.h"
 
 #include "QxLib/Graphics/qxBitmapStore.h"
+#include "QxLib/qxLog.h"
 #include "VmoLib2/3DEngine/qx3DDrawerShared.h"
 #include "VmoLib2/3DEngine/qxBoxAntialiaser.h"
 #include "VmoLib2/3DEngine/qxTextureManager6.h"
@@ -11,6 +12,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <exception>
+#include <iterator>
+#include <string>
 
 namespace qx {
 
@@ -158,27 +163,79 @@ void T3DDrawer::PreloadPicture(const TPictureSource& picture, const TPictureDraw
   if (std::this_thread::get_id() != m_drawThread) {
     // The device belongs to the drawing thread: the upload waits for the
     // next frame, holding the picture until then.
-    m_pendingPreloads.push_back({TRefPtr<TBitmapStore>(picture.Store), picture.Bitmap, params});
+    m_pendingPreloads.push_back({TRefPtr<TBitmapStore>(picture.Store), picture.Bitmap, params, nullptr});
     return;
   }
+  if (m_decodeAhead && picture.Store) {
+    if (!m_levelDecoder) {
+      m_levelDecoder = std::make_unique<TLevelDecoder>();
+    }
+    // The level the upload asks for (a preload is never a mask).
+    TRefPtr<TBitmapStore> store(picture.Store);
+    auto decoding = m_levelDecoder->Submit(store, PictureLevel(picture, params), TPixelFormat::Bgra32);
+    m_pendingPreloads.push_back({std::move(store), nullptr, params, std::move(decoding)});
+    return;
+  }
+  UploadPicture(picture, params);
+}
+
+void T3DDrawer::UploadPicture(const TPictureSource& picture, const TPictureDrawParams& params) {
   if (!m_screen->Renderer()) {
     return;
   }
   if (TMultiTexture6* texture = AcquireTexture(picture, params)) {
     texture->SetMipMaps(true);
     texture->SetLodBias(params.MipBias);
-    texture->Preload();
+    texture->Preload(m_spreadUploads);
+  }
+}
+
+void T3DDrawer::UploadPreload(const TPreload& preload) {
+  TPictureSource picture;
+  picture.Store = preload.store.Get();
+  picture.Bitmap = preload.bitmap;
+  if (!preload.decoding) {
+    UploadPicture(picture, preload.params);
+    return;
+  }
+  // A picture decoded ahead fails here as its preload did before: logged,
+  // and the frame goes on.
+  try {
+    UploadPicture(picture, preload.params);
+  } catch (const std::exception& error) {
+    Log().WriteLine(std::string("T3DDrawer.PreloadPicture: ") + error.what());
   }
 }
 
 void T3DDrawer::RunPendingPreloads() {
   std::vector<TPreload> pending = std::move(m_pendingPreloads);
   m_pendingPreloads.clear();
-  for (const TPreload& preload : pending) {
-    TPictureSource picture;
-    picture.Store = preload.store.Get();
-    picture.Bitmap = preload.bitmap;
-    PreloadPicture(picture, preload.params);
+  for (size_t i = 0; i < pending.size(); ++i) {
+    if (pending[i].decoding && !pending[i].decoding->Done()) {
+      // Still decoding: waits for a later frame, or for its first draw.
+      m_pendingPreloads.push_back(std::move(pending[i]));
+      continue;
+    }
+    try {
+      UploadPreload(pending[i]);
+    } catch (...) {
+      // The rest stay pending, in their order.
+      m_pendingPreloads.insert(m_pendingPreloads.end(), std::make_move_iterator(pending.begin() + i + 1),
+                               std::make_move_iterator(pending.end()));
+      throw;
+    }
+  }
+}
+
+void T3DDrawer::RunPendingPreloadsOf(const TBitmapStore& store) {
+  for (size_t i = 0; i < m_pendingPreloads.size();) {
+    if (m_pendingPreloads[i].store.Get() != &store) {
+      ++i;
+      continue;
+    }
+    const TPreload preload = std::move(m_pendingPreloads[i]);
+    m_pendingPreloads.erase(m_pendingPreloads.begin() + static_cast<std::ptrdiff_t>(i));
+    UploadPreload(preload);
   }
 }
 
@@ -190,6 +247,11 @@ int T3DDrawer::PendingPreloads() const {
 void T3DDrawer::FreeTextureCache(const TPictureSource& picture) {
   const std::lock_guard drawing(DrawingLock());
   const std::lock_guard lock(m_lock);
+  // A preload still waiting would make the texture again.
+  std::erase_if(m_pendingPreloads, [&picture](const TPreload& preload) {
+    return (picture.Store && preload.store.Get() == picture.Store) ||
+           (picture.Bitmap && preload.bitmap == picture.Bitmap);
+  });
   if (picture.Store) {
     m_textureCache.Free(*picture.Store);
   }
@@ -255,6 +317,11 @@ void T3DDrawer::DrawPictureWith(const TPictureSource& picture, const TPlacement&
     return;
   }
   const std::lock_guard lock(m_lock);
+  // A picture still decoding ahead is preloaded before its first draw, as
+  // it would have been without the decode ahead.
+  if (picture.Store && !m_pendingPreloads.empty()) {
+    RunPendingPreloadsOf(*picture.Store);
+  }
   // Only a mask (drawn with the content as second texture) reads a
   // one-channel picture as its alpha.
   TMultiTexture6* texture = AcquireTexture(picture, params, second != nullptr);

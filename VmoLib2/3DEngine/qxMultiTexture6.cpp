@@ -116,14 +116,16 @@ void TMultiTexture6::SetSecondTexture(TCustomTexture* texture, double x, double 
   m_secondOrigin = {x, y};
 }
 
-void TMultiTexture6::Preload() {
+void TMultiTexture6::Preload(bool spread) {
   for (auto& tile : m_tiles) {
     if (!Prepare(*tile) || tile->Prepared()) {
       continue;
     }
     tile->SetPrepared(true);
     tile->PreLoad();
-    std::this_thread::sleep_for(kPreloadPause);
+    if (spread) {
+      std::this_thread::sleep_for(kPreloadPause);
+    }
   }
 }
 

@@ -51,8 +51,10 @@ public:
   // it covers `placement`. Nothing when the opacity is 0.
   void Draw(const TPlacement& placement, const TFloatRect& visible = {});
   // Makes and uploads every tile without drawing; the first time each
-  // tile is also moved to device memory, 1 ms apart.
-  void Preload();
+  // tile is also moved to device memory. `spread`: 1 ms apart, so that a
+  // player drawing live keeps its frame rate; a renderer that does not
+  // draw against a clock uploads at once.
+  void Preload(bool spread = true);
   // Returns every tile to its pool.
   void ReleaseTiles();
 

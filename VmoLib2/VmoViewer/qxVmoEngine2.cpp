@@ -271,9 +271,14 @@ void TVmoEngine::Reinitialise(double position, bool reopen) {
   if (!reopen) {
     PostToMain(kFrameSizeKind, {m_loader->FrameWidth(), m_loader->FrameHeight(), m_loader->ScreenModeForWindow()});
     m_drawController->InitDrawer();
-    // Custom transitions read their pictures from the open show.
-    if (auto* drawer = dynamic_cast<T3DDrawer*>(m_drawController->Drawer()))
+    // Custom transitions read their pictures from the open show. A
+    // deterministic show is drawn frame by frame, not against a clock: its
+    // uploads need no spreading.
+    if (auto* drawer = dynamic_cast<T3DDrawer*>(m_drawController->Drawer())) {
       drawer->SetFileAccessor(m_show->Accessor.get());
+      drawer->SetSpreadUploads(!m_deterministic);
+      drawer->SetDecodeAhead(m_decodeAhead);
+    }
   }
   m_loader->SetFrameSize(std::max(deviceWidth, kMinFrameSide), std::max(deviceHeight, kMinFrameSide));
   m_loader->SetGeometry(m_cover);

@@ -186,6 +186,9 @@ public:
   // the same; from the next open on. The player leaves it false; the
   // headless renderer sets it.
   void SetDeterministic(bool deterministic) { m_deterministic = deterministic; }
+  // Preloaded pictures are decoded on a thread of their own before their
+  // upload (see T3DDrawer::SetDecodeAhead); from the next open on.
+  void SetDecodeAhead(bool on) { m_decodeAhead = on; }
 
   // The first open, made on the calling thread before the thread starts:
   // the engine owns the accessor and the project.
@@ -280,6 +283,7 @@ private:
   TVmoFramePacer* m_pacer = nullptr;
   bool m_cover = false;
   bool m_deterministic = false;
+  bool m_decodeAhead = false;
 
   std::unique_ptr<TShow> m_show;
   // A show replaced while the music still played it; freed with that player.

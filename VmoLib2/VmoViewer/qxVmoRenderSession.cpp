@@ -122,6 +122,7 @@ TRenderSession::TRenderSession(const TRenderOptions& options, TVmoViewerSetup ou
   m_setup.Pacer = m_pacer.get();
   m_setup.Cover = options.Cover;
   m_setup.Deterministic = true;
+  m_setup.DecodeAhead = options.DecodeAhead;
 }
 
 TRenderSession::~TRenderSession() { m_driver.Detach(*m_applicationSteps); }

@@ -44,6 +44,10 @@ struct TRenderOptions {
   bool Discard = false;
   // Show the progress line (the program sets it when stderr is a terminal).
   bool Progress = false;
+  // Pictures of the slides built ahead are decoded on a thread of their
+  // own while the frames before them are drawn (the frames are the same
+  // either way; benchmarks turn it off for their baseline).
+  bool DecodeAhead = true;
 };
 
 inline constexpr int32_t kMaxRenderFps = 1000;

@@ -43,6 +43,7 @@ void TVmoShowViewer::MakeEngine() {
   m_engine->SetFramePacer(m_setup.Pacer);
   m_engine->SetCover(m_setup.Cover);
   m_engine->SetDeterministic(m_setup.Deterministic);
+  m_engine->SetDecodeAhead(m_setup.DecodeAhead);
   m_engine->SetActionsEnabled(m_actionsEnabled);
   m_engine->SetFirstFrameCallback([this](const TVmoEngineEvent&) {
     if (m_callbacks.FirstFrame)

@@ -40,6 +40,9 @@ struct TVmoViewerSetup {
   bool Cover = false;
   // The show's random choices follow fixed orders (the headless renderer).
   bool Deterministic = false;
+  // Pictures preloaded on the drawing thread are decoded on a thread of
+  // their own first (T3DDrawer::SetDecodeAhead).
+  bool DecodeAhead = false;
 };
 
 class TVmoShowViewer {

@@ -26,7 +26,7 @@ std::unique_ptr<TMemoryStream> StreamOf(const std::string& bytes) {
   return stream;
 }
 
-std::string EncodeJpeg(const TBitmap& bitmap, int quality) {
+std::string EncodeJpeg(const TBitmap& bitmap, int quality, bool progressive) {
   jpeg_compress_struct info{};
   jpeg_error_mgr error{};
   info.err = jpeg_std_error(&error);
@@ -43,6 +43,8 @@ std::string EncodeJpeg(const TBitmap& bitmap, int quality) {
   info.in_color_space = grey ? JCS_GRAYSCALE : JCS_EXT_BGR;
   jpeg_set_defaults(&info);
   jpeg_set_quality(&info, quality, TRUE);
+  if (progressive)
+    jpeg_simple_progression(&info);
   jpeg_start_compress(&info, TRUE);
   while (info.next_scanline < info.image_height) {
     JSAMPROW row = const_cast<JSAMPROW>(bitmap.Scanline(static_cast<int>(info.next_scanline)));

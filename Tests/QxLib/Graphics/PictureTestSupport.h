@@ -20,8 +20,8 @@ TBitmap MakePattern(int width, int height, TPixelFormat format);
 std::unique_ptr<TMemoryStream> StreamOf(const std::string& bytes);
 
 // JPEG bytes (quality 90) of a Bgr24 bitmap, or of a Gray8 bitmap as a
-// one-component grey-scale JPEG.
-std::string EncodeJpeg(const TBitmap& bitmap, int quality = 90);
+// one-component grey-scale JPEG; baseline, or progressive when asked.
+std::string EncodeJpeg(const TBitmap& bitmap, int quality = 90, bool progressive = false);
 
 // JPEG bytes of a width x height picture whose every pixel has the CMYK
 // value `cmyk` (four bytes, stored as given, with no Adobe marker).

@@ -1,11 +1,16 @@
 #include "Tests/TestSupport/qxMutedDebugOutput.h"
 #include "Tests/VmoLib2/3DEngine/GL/qxDrawerTestSupport.h"
 
+#include "QxLib/Graphics/qxJpegLoader.h"
+#include "QxLib/Graphics/qxJpegWriter.h"
 #include "QxLib/qxExceptions.h"
 #include "Tests/QxLib/Graphics/PictureTestSupport.h"
 #include "VmoLib2/3DBasics/qx3DDevStore.h"
 
+#include <algorithm>
+#include <chrono>
 #include <stdexcept>
+#include <string>
 #include <thread>
 
 namespace qx::test {
@@ -373,6 +378,84 @@ TEST_F(Drawer, PreloadFromAnotherThreadWaitsForTheNextFrame) {
   DrawFrame([](TDeviceDrawer&) {});
   EXPECT_EQ(m_drawer->PendingPreloads(), 0);
   EXPECT_EQ(m_drawer->TextureCache().TextureCount(), 1);
+}
+
+TEST_F(Drawer, DecodeAheadUploadsOnceDecodedOrBeforeTheFirstDrawWithTheSamePixels) {
+  const std::string jpeg = qx::EncodeJpeg(*NoisePicture(160, 120, 3));
+  const auto open = [&jpeg] {
+    TJpegInfo info;
+    EXPECT_TRUE(ReadJpegInfo(jpeg, info));
+    return TRefPtr<TBitmapStore>(MakeRef<TJpegBitmapStore>("photo.jpg", jpeg, info));
+  };
+  const auto draw = [](TBitmapStore& store) {
+    TPictureSource picture;
+    picture.Store = &store;
+    return [picture](TDeviceDrawer& drawer) { drawer.DrawPicture(picture, FlatRect(0, 0, 80, 60), Plain()); };
+  };
+  const TRefPtr<TBitmapStore> plainStore = open();
+  const TBitmap reference = DrawFrame(draw(*plainStore));
+
+  m_drawer->SetDecodeAhead(true);
+  // Preloaded and drawn in the same frame: the draw waits for the decode
+  // and uploads first.
+  const TRefPtr<TBitmapStore> drawnAtOnce = open();
+  TPictureSource picture;
+  picture.Store = drawnAtOnce.Get();
+  TFunctionItem preloadAndDraw([&](TDeviceDrawer& drawer) {
+    drawer.PreloadPicture(picture, Plain());
+    EXPECT_EQ(m_drawer->PendingPreloads(), 1);
+    EXPECT_EQ(m_drawer->TextureCache().TextureCount(), 1) << "only the reference's";
+    draw(*drawnAtOnce)(drawer);
+    EXPECT_EQ(m_drawer->PendingPreloads(), 0);
+  });
+  EXPECT_TRUE(DrawFrame(preloadAndDraw).SamePixels(reference));
+
+  // Preloaded alone: a frame after the decode uploads it.
+  const TRefPtr<TBitmapStore> preloaded = open();
+  picture.Store = preloaded.Get();
+  TFunctionItem preload([&](TDeviceDrawer& drawer) { drawer.PreloadPicture(picture, Plain()); });
+  DrawFrame(preload);
+  for (int frame = 0; frame < 1000 && m_drawer->PendingPreloads() > 0; ++frame) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    DrawFrame([](TDeviceDrawer&) {});
+  }
+  EXPECT_EQ(m_drawer->PendingPreloads(), 0);
+  EXPECT_EQ(m_drawer->TextureCache().TextureCount(), 3);
+  EXPECT_TRUE(DrawFrame(draw(*preloaded)).SamePixels(reference));
+
+  // A picture freed before its upload is not uploaded afterwards.
+  const TRefPtr<TBitmapStore> dropped = open();
+  picture.Store = dropped.Get();
+  TFunctionItem preloadAndFree([&](TDeviceDrawer& drawer) {
+    drawer.PreloadPicture(picture, Plain());
+    drawer.FreeTextureCache(picture);
+  });
+  DrawFrame(preloadAndFree);
+  EXPECT_EQ(m_drawer->PendingPreloads(), 0);
+  EXPECT_EQ(m_drawer->TextureCache().TextureCount(), 3);
+}
+
+TEST_F(Drawer, DecodeAheadOfADamagedPictureIsLoggedAndTheFrameGoesOn) {
+  const TMutedDebugOutput muted;
+  m_drawer->SetDecodeAhead(true);
+  const std::string jpeg = qx::EncodeJpeg(*NoisePicture(64, 48, 4));
+  const auto damaged = MakeRef<TJpegBitmapStore>("damaged.jpg", jpeg.substr(0, jpeg.find("\xFF\xDA")),
+                                                 TJpegInfo{64, 48, 3, false});
+  TPictureSource picture;
+  picture.Store = damaged.Get();
+  TFunctionItem preload([&](TDeviceDrawer& drawer) { drawer.PreloadPicture(picture, Plain()); });
+  DrawFrame(preload);
+  for (int frame = 0; frame < 1000 && m_drawer->PendingPreloads() > 0; ++frame) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    const TBitmap next = DrawFrame([](TDeviceDrawer& drawer) {
+      drawer.DrawBox(FlatRect(0, 0, 10, 10), SolidBox({255, 0, 0, 255}));
+    });
+    EXPECT_EQ(next.GetPixel(5, 5).r, 255);
+  }
+  EXPECT_EQ(m_drawer->PendingPreloads(), 0);
+  EXPECT_TRUE(std::any_of(m_log->lines.begin(), m_log->lines.end(), [](const std::string& line) {
+    return line.starts_with("T3DDrawer.PreloadPicture: JPEG decoding failed: ");
+  }));
 }
 
 TEST_F(Drawer, LostDeviceIsRebuiltOnTheNextFrameWithThePictureCacheRestored) {

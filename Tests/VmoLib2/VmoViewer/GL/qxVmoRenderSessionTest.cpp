@@ -3,6 +3,7 @@
 // clock with scripted viewer calls, frames compared by their pixels.
 #include "VmoLib2/VmoViewer/qxVmoRenderSession.h"
 
+#include "QxLib/Graphics/qxJpegWriter.h"
 #include "Tests/TestSupport/qxPngTestSupport.h"
 #include "Tests/TestSupport/qxTestEngines.h"
 #include "Tests/TestSupport/qxVmoPackageTestSupport.h"
@@ -83,7 +84,14 @@ protected:
   TRun Render(const std::string& project, const std::string& name,
               std::vector<std::pair<int64_t, TScript::TCall>> calls = {},
               std::optional<int32_t> duration = std::nullopt) {
+    return RenderShow(m_folder.Write(name + ".vmo", project), true, name, std::move(calls), duration);
+  }
+
+  TRun RenderShow(const std::string& path, bool projectMode, const std::string& name,
+                  std::vector<std::pair<int64_t, TScript::TCall>> calls = {},
+                  std::optional<int32_t> duration = std::nullopt, bool decodeAhead = true) {
     TRenderOptions options;
+    options.DecodeAhead = decodeAhead;
     options.OutputFolder = m_folder.Path() + name;
     options.Fps = kFps;
     options.Width = kWidth;
@@ -101,7 +109,7 @@ protected:
       return std::make_unique<test::TTestMusic>(session.Driver());
     });
     std::string message;
-    auto show = OpenShowToRender(m_folder.Write(name + ".vmo", project), true, message);
+    auto show = OpenShowToRender(path, projectMode, message);
     EXPECT_NE(show, nullptr) << message;
     TVmoPlainWindow window(session.ViewerSetup(), std::move(show), 0);
     TScript script(window, std::move(calls));
@@ -237,6 +245,43 @@ TEST_F(RenderSession, TheSameSessionGivesTheSameFrames) {
   ASSERT_EQ(first.Result.Frames, second.Result.Frames);
   for (int64_t k = 0; k < first.Result.Frames; ++k)
     EXPECT_EQ(Bytes(first.Folder + SequenceFrameName(k)), Bytes(second.Folder + SequenceFrameName(k))) << k;
+}
+
+TEST_F(RenderSession, PicturesDecodedAheadGiveTheSameFrames) {
+  // Three 1 s slides of zooming photos, cross-faded, so that each slide's
+  // picture is decoded at a reduced scale while the one before is shown.
+  std::string project = "[Main]\r\nopt_slidescount=3\r\nopt_synchpos1=1000\r\nopt_synchpos2=2000\r\n"
+                        "opt_synchpos3=3000\r\nopt_repeat=stop\r\nopt_scr_full=0\r\nopt_scr_width=64\r\n"
+                        "opt_scr_height=36\r\nopt_fx_enable=0\r\nopt_bstyle=1\r\nopt_bname=0\r\n";
+  test::TTestPackage package;
+  for (int i = 1; i <= 3; ++i) {
+    const std::string name = "C:\\show\\photo" + std::to_string(i) + ".jpg";
+    project += "[Slide" + std::to_string(i) + "]\r\n";
+    if (i > 1)
+      project += "UsePersonal=1\r\nPers_Effect=1\r\nEffect_Class=2\r\nEffect_Type=1\r\nEffectTime=300\r\n";
+    project += "object Photo:mainimage\r\n  ImageName=" + name +
+               "\r\n  FitMode=Cover\r\n"
+               "  object K1:keypoint\r\n    Time=0\r\n    Origin=SlideBegin\r\n    ScaleX=100\r\n  end\r\n"
+               "  object K2:keypoint\r\n    Time=0\r\n    Origin=SlideEnd\r\n    ScaleX=140\r\n  end\r\n"
+               "end\r\n";
+    TBitmap photo(320, 240, TPixelFormat::Bgr24);
+    for (int y = 0; y < 240; ++y)
+      for (int x = 0; x < 320; ++x)
+        photo.SetPixel(x, y, TBgra{static_cast<uint8_t>(255 - 60 * i), static_cast<uint8_t>(y / 2 + 40 * i),
+                                   static_cast<uint8_t>(x * 3 / 4), 255});
+    package.entries.push_back({name, kVmoStored, EncodeJpeg(photo)});
+  }
+  package.entries.insert(package.entries.begin(), {"Project.vmo", kVmoDeflated, project});
+  const std::string path = m_folder.Write("photos.VmShow", package.Build());
+  const TRun ahead = RenderShow(path, false, "ahead");
+  const TRun inline_ = RenderShow(path, false, "inline", {}, std::nullopt, false);
+  EXPECT_EQ(ahead.Result.End, TRenderEnd::ShowEnded);
+  ASSERT_EQ(ahead.Result.Frames, inline_.Result.Frames);
+  for (int64_t k = 0; k < ahead.Result.Frames; ++k)
+    EXPECT_EQ(Bytes(ahead.Folder + SequenceFrameName(k)), Bytes(inline_.Folder + SequenceFrameName(k))) << k;
+  // The photos are there: slide 1's is bluer than slide 3's.
+  EXPECT_LT(At(ahead, 28).b, 120);
+  EXPECT_GT(At(ahead, 5).b, 150);
 }
 
 } // namespace
