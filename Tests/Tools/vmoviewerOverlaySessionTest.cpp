@@ -120,7 +120,7 @@ protected:
       return -1;
     double sum = 0;
     for (size_t i = first; i < last; ++i)
-      sum += double{all[i]} * all[i];
+      sum += static_cast<double>(all[i]) * all[i];
     return std::sqrt(sum / static_cast<double>(last - first));
   }
 
