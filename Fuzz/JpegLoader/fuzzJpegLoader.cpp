@@ -5,9 +5,13 @@
 // Promises checked: the header gives a positive size or nothing; a picture
 // the loader takes is within the limits and each level decodes to the size
 // the store announces, or raises the decoder's error; the progress heard
-// while decoding stays within 0 .. 1 and ends at 1 on success.
+// while decoding stays within 0 .. 1 and ends at 1 on success; a level
+// decoded straight to 32 bits is the 24-bit level converted, opaque.
 #include "Fuzz/FuzzSupport/qxFuzzPictures.h"
+#include "QxLib/Graphics/qxBitmapConvert.h"
 #include "QxLib/Graphics/qxJpegLoader.h"
+
+#include <cstring>
 
 #include <vector>
 
@@ -34,6 +38,15 @@ void CheckLevels(const std::string& bytes, const TJpegInfo& info) {
     FUZZ_CHECK(bitmap.Format() == TPixelFormat::Bgr24);
     FUZZ_CHECK(bitmap.Width() == width && bitmap.Height() == height);
     FUZZ_CHECK(!heard.empty() && heard.back() == 1.0);
+
+    TBitmap direct;
+    FUZZ_CHECK(FUZZ_RESULT_OR_ERROR(direct = DecodeJpeg(bytes, level, {}, TPixelFormat::Bgra32)));
+    const TBitmap converted = ConvertBitmap(bitmap, TPixelFormat::Bgra32);
+    FUZZ_CHECK(direct.Format() == TPixelFormat::Bgra32);
+    FUZZ_CHECK(direct.Width() == width && direct.Height() == height);
+    for (int y = 0; y < direct.Height(); ++y)
+      FUZZ_CHECK(std::memcmp(direct.Bits() + y * direct.Stride(), converted.Bits() + y * converted.Stride(),
+                             static_cast<size_t>(width) * 4) == 0);
   }
 }
 
