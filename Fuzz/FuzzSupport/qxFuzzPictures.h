@@ -6,6 +6,7 @@
 #include "Fuzz/FuzzSupport/qxFuzzSupport.h"
 #include "QxLib/Graphics/qxBitmapStore.h"
 #include "QxLib/Graphics/qxImage.h"
+#include "QxLib/Graphics/qxPixelFormats.h"
 #include "QxLib/Graphics/qxStandardLoaders.h"
 
 #include <optional>
@@ -18,17 +19,20 @@ namespace qx::fuzz {
 // kMaxPictureBytes) and which would only slow the search down.
 constexpr int64_t kPixelBudget = int64_t{1} << 20;
 
-inline bool WithinLimits(int64_t width, int64_t height) {
+// The picture limits for a size in a format of `bytesPerPixel`; a store is
+// held to them in its own format (a 24-bit picture may be too large for a
+// 32-bit copy of its full size, which is then refused when asked for).
+inline bool WithinLimits(int64_t width, int64_t height, int bytesPerPixel = 4) {
   return width > 0 && height > 0 && width <= kMaxPictureSide && height <= kMaxPictureSide &&
-         width * height * 4 <= kMaxPictureBytes;
+         width * height * bytesPerPixel <= kMaxPictureBytes;
 }
 
 // A store's size and format are known before decoding; each level the
 // decoder or the halving filter makes has the size the store announces, and
 // converts to 32 bits. With `mayRaise` false, decoding must not raise.
 inline void CheckStore(TBitmapStore& store, bool mayRaise, int maxLevel = 3) {
-  FUZZ_CHECK(WithinLimits(store.Width(), store.Height()));
   FUZZ_CHECK(store.PixelFormat() != TPixelFormat::None);
+  FUZZ_CHECK(WithinLimits(store.Width(), store.Height(), BytesPerPixel(store.PixelFormat())));
   for (int level = 0; level <= maxLevel; ++level) {
     const int64_t width = store.LevelWidth(level);
     const int64_t height = store.LevelHeight(level);

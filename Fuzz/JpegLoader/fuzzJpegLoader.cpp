@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (hasHeader) {
     FUZZ_CHECK(info.Width > 0 && info.Height > 0);
     FUZZ_CHECK(info.Components >= 1);
-    if (fuzz::WithinLimits(info.Width, info.Height))
+    if (fuzz::WithinLimits(info.Width, info.Height, 3))
       CheckLevels(bytes, info);
   }
 
